@@ -1,0 +1,10 @@
+#include "platform/EspeakSpeaker.h"
+
+namespace tolvan {
+
+bool EspeakSpeaker::speak(const QString&)
+{
+    return false;
+}
+
+} // namespace tolvan

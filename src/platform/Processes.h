@@ -1,0 +1,28 @@
+#pragma once
+
+#include <QString>
+#include <optional>
+
+namespace tolvan {
+
+struct StartResult {
+    bool ok = false;
+    qint64 pid = 0;
+    QString error; // why the start failed, for the operator
+};
+
+// The process list and program start.
+class ProcessService {
+public:
+    virtual ~ProcessService() = default;
+    // Whether a program with this executable file name runs (letter case ignored;
+    // a program run under a Windows compatibility layer is found by the file name
+    // at the end of its Windows-style path).
+    virtual bool isRunning(const QString& executableName) = 0;
+    // Start the program at this full path with its folder as working folder.
+    virtual StartResult start(const QString& programPath) = 0;
+    // Open a file with the desktop's handler for it, in the given working folder.
+    virtual StartResult open(const QString& fileName, const QString& workingFolder) = 0;
+};
+
+} // namespace tolvan

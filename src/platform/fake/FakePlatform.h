@@ -1,0 +1,152 @@
+#pragma once
+
+// Recording fakes of the platform services, for tests: they remember every box,
+// spoken text, key and start, and answer from queues the test fills.
+
+#include "platform/Clock.h"
+#include "platform/Desktop.h"
+#include "platform/Dialogs.h"
+#include "platform/Processes.h"
+#include "platform/Speech.h"
+
+#include <QQueue>
+#include <QSet>
+#include <QStringList>
+
+namespace tolvan {
+
+class FakeDialogs : public Dialogs {
+public:
+    QList<MessageBoxRequest> boxes;
+    QList<FileDialogRequest> fileRequests;
+    QQueue<MsgAnswer> answers;                     // for Yes/No boxes; empty means the default button
+    QQueue<std::optional<QString>> fileAnswers;    // empty means cancel
+
+    MsgAnswer messageBox(const MessageBoxRequest& request) override
+    {
+        boxes.append(request);
+        if (request.buttons == MsgButtons::Ok) {
+            return MsgAnswer::Ok;
+        }
+        return answers.isEmpty() ? request.defaultButton : answers.dequeue();
+    }
+    std::optional<QString> openFileName(const FileDialogRequest& request) override
+    {
+        fileRequests.append(request);
+        return fileAnswers.isEmpty() ? std::nullopt : fileAnswers.dequeue();
+    }
+    std::optional<QString> saveFileName(const FileDialogRequest& request) override
+    {
+        fileRequests.append(request);
+        return fileAnswers.isEmpty() ? std::nullopt : fileAnswers.dequeue();
+    }
+
+    QStringList texts() const
+    {
+        QStringList out;
+        for (const auto& b : boxes) {
+            out << b.text;
+        }
+        return out;
+    }
+    void clear()
+    {
+        boxes.clear();
+        fileRequests.clear();
+    }
+};
+
+class FakeSpeaker : public Speaker {
+public:
+    QStringList spoken;
+    bool speak(const QString& text) override
+    {
+        spoken << text;
+        return true;
+    }
+};
+
+class FakeDesktop : public DesktopService {
+public:
+    QSet<QString> windows;     // titles of the windows that exist
+    bool available = true;
+    QStringList raised;        // titles raised, in order
+    QList<DesktopKey> keys;
+    int muteToggles = 0;
+    int fileManagerStarts = 0;
+
+    DesktopResult findWindow(const QString& title) override
+    {
+        if (!available) {
+            return DesktopResult::NotAvailable;
+        }
+        return windows.contains(title) ? DesktopResult::Done : DesktopResult::NotFound;
+    }
+    DesktopResult raiseWindow(const QString& title, WindowShow) override
+    {
+        DesktopResult r = findWindow(title);
+        if (r == DesktopResult::Done) {
+            raised << title;
+        }
+        return r;
+    }
+    DesktopResult pressKey(DesktopKey key) override
+    {
+        if (!available) {
+            return DesktopResult::NotAvailable;
+        }
+        keys << key;
+        return DesktopResult::Done;
+    }
+    DesktopResult toggleMute() override
+    {
+        if (!available) {
+            return DesktopResult::NotAvailable;
+        }
+        ++muteToggles;
+        return DesktopResult::Done;
+    }
+    DesktopResult openFileManager() override
+    {
+        if (!available) {
+            return DesktopResult::NotAvailable;
+        }
+        ++fileManagerStarts;
+        return DesktopResult::Done;
+    }
+};
+
+class FakeProcesses : public ProcessService {
+public:
+    QSet<QString> running;                // lower-case executable names
+    QStringList started;                  // paths passed to start()
+    QList<QPair<QString, QString>> opened; // (file, working folder)
+    bool startSucceeds = true;
+    QString startError = QStringLiteral("The system cannot find the file specified.");
+
+    bool isRunning(const QString& name) override { return running.contains(name.toLower()); }
+    StartResult start(const QString& path) override
+    {
+        started << path;
+        if (!startSucceeds) {
+            return {false, 0, startError};
+        }
+        return {true, 4242, {}};
+    }
+    StartResult open(const QString& file, const QString& folder) override
+    {
+        opened.append({file, folder});
+        if (!startSucceeds) {
+            return {false, 0, startError};
+        }
+        return {true, 4243, {}};
+    }
+};
+
+class FakeClock : public Clock {
+public:
+    QDateTime time = QDateTime(QDate(2026, 12, 5), QTime(14, 35, 7));
+    QDateTime now() const override { return time; }
+};
+
+} // namespace tolvan

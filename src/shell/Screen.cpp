@@ -1,0 +1,35 @@
+#include "shell/Screen.h"
+
+#include "shell/ScreenRegistry.h"
+
+#include <QCloseEvent>
+
+namespace tolvan {
+
+Screen::Screen(ScreenRegistry& registry, const QString& name)
+    : QWidget(nullptr)
+    , m_registry(registry)
+    , m_name(name)
+{
+    setObjectName(name);
+    setAttribute(Qt::WA_DeleteOnClose, false);
+}
+
+AppContext& Screen::ctx() const
+{
+    return m_registry.context();
+}
+
+void Screen::removeTitleBar()
+{
+    setWindowFlag(Qt::FramelessWindowHint, true);
+}
+
+void Screen::closeEvent(QCloseEvent* event)
+{
+    // Screens are left through their own buttons; a window-manager close would
+    // otherwise strand the operator with no visible screen.
+    event->ignore();
+}
+
+} // namespace tolvan

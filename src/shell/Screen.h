@@ -1,0 +1,43 @@
+#pragma once
+
+#include <QWidget>
+
+namespace tolvan {
+
+class ScreenRegistry;
+struct AppContext;
+
+// Base of every screen: a top-level window that the registry loads, shows,
+// hides and unloads by name. Controls carry the system's control names as
+// object names, so other screens and tests find them by name.
+class Screen : public QWidget {
+    Q_OBJECT
+public:
+    Screen(ScreenRegistry& registry, const QString& name);
+
+    const QString& screenName() const { return m_name; }
+    ScreenRegistry& registry() const { return m_registry; }
+    AppContext& ctx() const;
+
+    template <class T = QWidget>
+    T* control(const QString& name) const
+    {
+        return findChild<T*>(name);
+    }
+
+    // The load step; the registry runs it once, right after the screen is made.
+    virtual void Form_Load() {}
+    // Runs when the screen is unloaded by the registry (not when the program ends).
+    virtual void Form_Unload() {}
+
+protected:
+    // A screen without title bar can only be left through its own buttons.
+    void removeTitleBar();
+    void closeEvent(QCloseEvent* event) override;
+
+private:
+    ScreenRegistry& m_registry;
+    QString m_name;
+};
+
+} // namespace tolvan
