@@ -4,7 +4,7 @@
 function(tolvan_add_test)
     cmake_parse_arguments(T "" "NAME;SUBSYSTEM" "SOURCES;LIBS" ${ARGN})
     add_executable(${T_NAME} ${T_SOURCES})
-    target_link_libraries(${T_NAME} PRIVATE ${T_LIBS} GTest::gtest GTest::gmock Qt6::Test)
+    target_link_libraries(${T_NAME} PRIVATE ${T_LIBS} tolvan_test_main GTest::gtest GTest::gmock Qt6::Test)
     target_compile_definitions(${T_NAME} PRIVATE TOLVAN_TEST_DATA="${CMAKE_SOURCE_DIR}/tests/data")
     target_include_directories(${T_NAME} PRIVATE ${CMAKE_SOURCE_DIR}/tests)
     set_target_properties(${T_NAME} PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/tests)

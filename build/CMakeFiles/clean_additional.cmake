@@ -15,5 +15,11 @@ if("${CONFIG}" STREQUAL "" OR "${CONFIG}" STREQUAL "RelWithDebInfo")
   "src/tolvan_core_autogen"
   "src/tolvan_platform_autogen"
   "src/tolvan_screens_autogen"
+  "tests/CMakeFiles/tolvan_test_main_autogen.dir/AutogenUsed.txt"
+  "tests/CMakeFiles/tolvan_test_main_autogen.dir/ParseCache.txt"
+  "tests/platform/CMakeFiles/platform_text_test_autogen.dir/AutogenUsed.txt"
+  "tests/platform/CMakeFiles/platform_text_test_autogen.dir/ParseCache.txt"
+  "tests/platform/platform_text_test_autogen"
+  "tests/tolvan_test_main_autogen"
   )
 endif()

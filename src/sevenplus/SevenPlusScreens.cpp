@@ -1,0 +1,5 @@
+#include "sevenplus/SevenPlusScreens.h"
+
+namespace tolvan {
+void registerSevenPlusScreens(ScreenRegistry&) {}
+} // namespace tolvan
