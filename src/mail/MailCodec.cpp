@@ -1,0 +1,220 @@
+#include "mail/MailCodec.h"
+
+#include "platform/AnsiCodec.h"
+#include "platform/LocaleText.h"
+
+#include <cmath>
+
+namespace tolvan::MailCodec {
+
+namespace {
+
+QString twoDigits(int n)
+{
+    return QStringLiteral("%1").arg(n, 2, 10, QChar(u'0'));
+}
+
+bool isWhite(QChar c)
+{
+    return c == u' ' || c == u'\t' || c == u'\r' || c == u'\n';
+}
+
+enum class TokenKind { Skip, Code, Error };
+
+struct Token {
+    TokenKind kind = TokenKind::Skip;
+    int code = 0;
+    QString error;
+};
+
+// One token of a coded field: a number within white space becomes a code; a
+// token that is no number is skipped; a number beyond the 16-bit range or a
+// code outside the code page is an error.
+Token readToken(QStringView token)
+{
+    qsizetype b = 0;
+    qsizetype e = token.size();
+    while (b < e && isWhite(token[b])) {
+        ++b;
+    }
+    while (e > b && isWhite(token[e - 1])) {
+        --e;
+    }
+    const QStringView t = token.sliced(b, e - b);
+    if (t.isEmpty()) {
+        return {};
+    }
+    double value = 0;
+    bool plainDigits = t.size() <= 9;
+    for (QChar c : t) {
+        if (c < u'0' || c > u'9') {
+            plainDigits = false;
+            break;
+        }
+    }
+    if (plainDigits) {
+        value = t.toInt();
+    } else {
+        bool ok = false;
+        value = t.toDouble(&ok);
+        if (!ok || !std::isfinite(value)) {
+            return {};
+        }
+        value = std::nearbyint(value); // halves go to the even neighbour
+    }
+    if (value < -32768 || value > 32767) {
+        return {TokenKind::Error, 0, QStringLiteral("Overflow: the character code %1 is too large").arg(t)};
+    }
+    if (value < 0 || value > 255) {
+        return {TokenKind::Error, 0,
+                QStringLiteral("Invalid procedure call or argument: %1 is not a character code").arg(t)};
+    }
+    return {TokenKind::Code, static_cast<int>(value), {}};
+}
+
+} // namespace
+
+QString ConvertToASCII(QStringView text)
+{
+    const QByteArray codes = Ansi::encode(text);
+    QString out;
+    out.reserve(codes.size() * 4);
+    char buf[4];
+    for (qsizetype i = 0; i < codes.size(); ++i) {
+        if (i > 0) {
+            out.append(u' ');
+        }
+        unsigned v = static_cast<unsigned char>(codes[i]);
+        int n = 0;
+        do {
+            buf[n++] = static_cast<char>('0' + v % 10);
+            v /= 10;
+        } while (v);
+        while (n) {
+            out.append(QChar(buf[--n]));
+        }
+    }
+    return out;
+}
+
+Decoded DecodeFromASCII(QStringView asciiString)
+{
+    Decoded result;
+    QByteArray codes;
+    codes.reserve(asciiString.size() / 3 + 1);
+    qsizetype tokens = 0;
+    qsizetype start = 0;
+    while (start <= asciiString.size()) {
+        qsizetype end = asciiString.indexOf(u' ', start);
+        if (end < 0) {
+            end = asciiString.size();
+        }
+        if (++tokens > kMaxFieldLength) {
+            return {false, {}, QStringLiteral("The coded field holds more than %1 character codes.").arg(kMaxFieldLength)};
+        }
+        const Token t = readToken(asciiString.sliced(start, end - start));
+        if (t.kind == TokenKind::Error) {
+            return {false, {}, t.error};
+        }
+        if (t.kind == TokenKind::Code) {
+            codes.append(static_cast<char>(t.code));
+        }
+        start = end + 1;
+    }
+    result.text = Ansi::decode(codes);
+    return result;
+}
+
+QString UpperCase(QStringView text)
+{
+    QString out = text.toString();
+    for (QChar& c : out) {
+        const QChar up = c.toUpper();
+        if (up != c && (Ansi::codeOf(up.unicode()) != '?')) {
+            c = up;
+        }
+    }
+    return out;
+}
+
+QString FormatCodedMailLine(const QString& to, const QString& subject, const QString& message, const QString& from)
+{
+    return ConvertToASCII(UpperCase(to)) + u',' + ConvertToASCII(UpperCase(subject)) + u','
+           + ConvertToASCII(UpperCase(message)) + u',' + ConvertToASCII(UpperCase(from));
+}
+
+QStringList SplitMailText(const QString& text)
+{
+    if (text.isEmpty()) {
+        return {};
+    }
+    return text.split(u',');
+}
+
+ParsedMail ParseCodedMail(const QString& wholeText)
+{
+    ParsedMail mail;
+    const QStringList parts = SplitMailText(wholeText);
+    if (parts.isEmpty()) {
+        return mail;
+    }
+    if (parts.size() < 4) {
+        mail.status = ParsedMail::Status::BadFormat;
+        mail.error = QStringLiteral("File content is not in the expected format.");
+        return mail;
+    }
+    QString* targets[] = {&mail.fields.to, &mail.fields.subject, &mail.fields.message, &mail.fields.from};
+    for (int i = 0; i < 4; ++i) {
+        const Decoded d = DecodeFromASCII(parts[i]);
+        if (!d.ok) {
+            mail.status = ParsedMail::Status::BadCode;
+            mail.error = d.error;
+            mail.fields = {};
+            return mail;
+        }
+        *targets[i] = d.text;
+    }
+    mail.status = ParsedMail::Status::Ok;
+    return mail;
+}
+
+QString SafeFileNamePart(QString text)
+{
+    static const QString bad = QStringLiteral("/\\:*?\"<>|");
+    for (QChar& c : text) {
+        if (c.unicode() < 32 || bad.contains(c)) {
+            c = u'-';
+        }
+    }
+    return text;
+}
+
+QString ComposeMailFileName(const QString& sendFolder, const QString& fromText, const QDateTime& now,
+                            const LocaleText& locale)
+{
+    const QString sep = SafeFileNamePart(locale.dateSeparator());
+    const QTime t = now.time();
+    const QDate d = now.date();
+    const QString time = twoDigits(t.hour()) + sep + twoDigits(t.minute()) + sep + twoDigits(t.second());
+    const QString date = twoDigits(d.month()) + sep + twoDigits(d.day()) + sep + twoDigits(d.year() % 100);
+    return sendFolder + u'/' + QStringLiteral("MAIL - ") + SafeFileNamePart(fromText) + QStringLiteral("--") + time
+           + QStringLiteral("--") + date + QStringLiteral(".dat");
+}
+
+QString ReplyMailFileName(const QString& folder, const QDateTime& now)
+{
+    const QTime t = now.time();
+    return folder + QStringLiteral("/MAIL - ") + twoDigits(t.hour()) + twoDigits(t.minute()) + twoDigits(t.second())
+           + QStringLiteral(".txt");
+}
+
+QString SavedMailFileName(const QString& saveFolder, const QDateTime& now, const LocaleText& locale)
+{
+    const QString sep = SafeFileNamePart(locale.dateSeparator());
+    const QDate d = now.date();
+    const QTime t = now.time();
+    return saveFolder + QStringLiteral("/mail_") + twoDigits(d.year() % 100) + sep + twoDigits(d.month()) + sep
+           + twoDigits(d.day()) + u'_' + twoDigits(t.hour()) + twoDigits(t.minute()) + QStringLiteral(".dat");
+}
+
+} // namespace tolvan::MailCodec

@@ -1,0 +1,65 @@
+#pragma once
+
+#include <QDateTime>
+#include <QString>
+#include <QStringList>
+
+namespace tolvan {
+
+class LocaleText;
+
+// The mail as it travels between stations: four fields (To, Subject, Message,
+// From), each upper-cased and written as the decimal codes of its characters,
+// joined by commas on one line. Also the names of the mail files.
+namespace MailCodec {
+
+// Fields and coded fields longer than this are refused by the senders; the
+// decoder reports them as an error instead of decoding them.
+constexpr qsizetype kMaxFieldLength = 32767;
+
+struct Decoded {
+    bool ok = true;
+    QString text;
+    QString error; // why decoding stopped, for the operator
+};
+
+struct MailFields {
+    QString to;
+    QString subject;
+    QString message;
+    QString from;
+};
+
+// Each character becomes its code-page code in decimal, codes separated by one space.
+QString ConvertToASCII(QStringView text);
+// Tokens between single spaces that read as numbers become characters; others are skipped.
+Decoded DecodeFromASCII(QStringView asciiString);
+
+// Upper-cases as the code page allows: a letter whose capital the code page
+// lacks stays as it is.
+QString UpperCase(QStringView text);
+
+// The coded mail line without its line end.
+QString FormatCodedMailLine(const QString& to, const QString& subject, const QString& message, const QString& from);
+// The text cut at every comma; an empty text gives no part.
+QStringList SplitMailText(const QString& text);
+
+struct ParsedMail {
+    enum class Status { Empty, Ok, BadFormat, BadCode } status = Status::Empty;
+    MailFields fields;
+    QString error; // for BadFormat and BadCode
+};
+// A whole coded mail file as the inbox reads it.
+ParsedMail ParseCodedMail(const QString& wholeText);
+
+// A file-name part with every character that cannot stand in a file name here
+// or on a peer's system (/ \ : * ? " < > | and control characters) made "-".
+QString SafeFileNamePart(QString text);
+
+QString ComposeMailFileName(const QString& sendFolder, const QString& fromText, const QDateTime& now,
+                            const LocaleText& locale);
+QString ReplyMailFileName(const QString& folder, const QDateTime& now);
+QString SavedMailFileName(const QString& saveFolder, const QDateTime& now, const LocaleText& locale);
+
+} // namespace MailCodec
+} // namespace tolvan

@@ -1,0 +1,23 @@
+#pragma once
+
+#include <QString>
+
+namespace tolvan::MailFiles {
+
+struct FileResult {
+    bool ok = true;
+    QString error; // the file error's description, naming the file
+};
+
+struct ReadResult {
+    bool ok = true;
+    QString text;
+    QString error;
+};
+
+// Appends text and CR LF in the code page, creating the file when missing.
+FileResult AppendLine(const QString& path, const QString& text);
+// The whole file in the code page.
+ReadResult ReadWholeFile(const QString& path);
+
+} // namespace tolvan::MailFiles
