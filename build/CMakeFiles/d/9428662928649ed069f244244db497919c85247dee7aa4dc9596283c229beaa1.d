@@ -1,4 +1,0 @@
-src/app/tolvan-pm_autogen/timestamp: \
-  /work/main/src/app/CMakeLists.txt \
-  /work/main/src/app/main.cpp \
-  /usr/bin/cmake
