@@ -1,0 +1,76 @@
+#pragma once
+
+#include "platform/Dialogs.h"
+
+#include <QByteArray>
+#include <QString>
+
+#include <optional>
+
+namespace tolvan {
+
+// The regular file mail: a text file holding, as Base64, the code-page bytes of
+// "Message,Subject,To,From,FileName,B64" (B64 being the carried file's own
+// Base64 text), followed by CR LF. There is no escaping: a comma in a field
+// moves the following fields up by one, as on every station that reads it.
+namespace FileMail {
+
+struct Mail {
+    QString message;
+    QString subject;
+    QString to;
+    QString from;
+    QString fileName;
+    QByteArray data; // the carried file's bytes
+};
+
+struct WriteResult {
+    bool ok = false;
+    qint64 size = 0; // bytes of the mail file written
+    std::optional<MessageBoxRequest> message; // set on failure
+};
+
+struct ReadResult {
+    bool ok = false;
+    Mail mail; // on failure, the fields that could be read
+    std::optional<MessageBoxRequest> message; // set on failure
+};
+
+struct SaveResult {
+    enum class Status { Saved, Exists, Failed } status = Status::Failed;
+    QString path; // where the carried file goes
+    std::optional<MessageBoxRequest> message; // set on failure
+    bool ok() const { return status == Status::Saved; }
+};
+
+// Base64 with the standard alphabet and padding, on one line.
+QString Base64Encode(QByteArrayView data);
+// Line breaks and other white space anywhere in the text are ignored; any
+// other character outside the alphabet, or broken padding, gives nothing.
+std::optional<QByteArray> Base64DecodeBytes(QStringView text);
+// The decoded bytes as code-page text.
+std::optional<QString> Base64Decode(QStringView text);
+
+// The whole file content, CR LF included.
+QByteArray Build(const Mail& mail);
+// Reads a file content as the receive attachment screen does. The carried
+// file's name must be one that stays inside the folder it is saved into.
+ReadResult Parse(QByteArrayView content);
+
+// Reads the file at attachmentPath and writes the mail to outputPath, which
+// must not exist yet; the file appears under that name only when complete.
+WriteResult Write(const QString& attachmentPath, const QString& outputPath, const QString& to, const QString& from,
+                  const QString& subject, const QString& message);
+// Reads and parses the file mail at path.
+ReadResult Read(const QString& path);
+
+// Writes the carried file into folder under its own name. An existing file of
+// that name is replaced only with replaceExisting; otherwise the result is
+// Status::Exists and nothing is written.
+SaveResult SaveCarriedFile(const Mail& mail, const QString& folder, bool replaceExisting);
+// The same, asking the operator before an existing file is replaced; shows
+// any failure.
+SaveResult SaveCarriedFile(Dialogs& dialogs, const Mail& mail, const QString& folder);
+
+} // namespace FileMail
+} // namespace tolvan

@@ -1,0 +1,332 @@
+#include "pmba/ModPMBA.h"
+
+#include "platform/AnsiCodec.h"
+#include "pmba/AtomicFile.h"
+
+#include <QBuffer>
+#include <QFile>
+#include <QFileInfo>
+#include <QtEndian>
+
+#include <limits>
+#include <zlib.h>
+
+namespace tolvan::ModPMBA {
+
+namespace {
+
+const QString kUnexpectedEnd = QStringLiteral("Unexpected end of the PMBA mail file.");
+
+MessageBoxRequest box(const QString& text, MsgIcon icon, const QString& title = {})
+{
+    return {text, title, icon, MsgButtons::Ok, MsgAnswer::Ok};
+}
+
+CreateResult createFailure(const QString& text, MsgIcon icon)
+{
+    CreateResult r;
+    r.message = box(text, icon);
+    return r;
+}
+
+CreateResult createError(const QString& description)
+{
+    return createFailure(kWriteErrorPrefix + description, MsgIcon::Critical);
+}
+
+ParseResult parseFailure(const QString& text, const QString& title = {})
+{
+    ParseResult r;
+    r.message = box(text, MsgIcon::Critical, title);
+    return r;
+}
+
+// Errors raised while reading fields carry the decoder's prefix and title.
+ParseResult readFailure(const QString& description)
+{
+    return parseFailure(kDecodingErrorPrefix + description, kTitle);
+}
+
+QByteArray int32Bytes(qint32 value)
+{
+    QByteArray out(4, Qt::Uninitialized);
+    qToLittleEndian(value, out.data());
+    return out;
+}
+
+bool writeInt32(QIODevice& file, qint32 value)
+{
+    return file.write(int32Bytes(value)) == 4;
+}
+
+// Whole 32-bit value, or nothing when fewer than four bytes are left.
+std::optional<qint32> readInt32(QIODevice& file)
+{
+    const QByteArray bytes = file.read(4);
+    if (bytes.size() != 4) {
+        return std::nullopt;
+    }
+    return qFromLittleEndian<qint32>(bytes.constData());
+}
+
+qint64 bytesLeft(const QIODevice& file)
+{
+    return file.size() - file.pos();
+}
+
+} // namespace
+
+quint32 PMBA_Crc32(QByteArrayView bytes)
+{
+    // zlib's CRC-32 is the IEEE 802.3 one (reflected EDB88320, FFFFFFFF in and out).
+    return static_cast<quint32>(
+        crc32_z(0, reinterpret_cast<const Bytef*>(bytes.data()), static_cast<z_size_t>(bytes.size())));
+}
+
+bool PMBA_WriteText(QIODevice& file, const QString& text)
+{
+    const QByteArray bytes = Ansi::encode(text);
+    if (bytes.size() > std::numeric_limits<qint32>::max() || !writeInt32(file, static_cast<qint32>(bytes.size()))) {
+        return false;
+    }
+    return bytes.isEmpty() || file.write(bytes) == bytes.size();
+}
+
+TextField PMBA_ReadText(QIODevice& file)
+{
+    const std::optional<qint32> count = readInt32(file);
+    if (!count) {
+        return {{}, kUnexpectedEnd};
+    }
+    if (*count < 0 || *count > kMaxTextField) {
+        return {{}, kInvalidTextLength};
+    }
+    if (*count == 0) {
+        return {};
+    }
+    if (*count > bytesLeft(file)) {
+        return {{}, kIncompleteText};
+    }
+    const QByteArray bytes = file.read(*count);
+    if (bytes.size() != *count) {
+        return {{}, file.errorString()};
+    }
+    return {Ansi::decode(bytes), {}};
+}
+
+bool PMBA_IsValidFileName(const QString& name)
+{
+    if (name.isEmpty() || name == u"." || name == u"..") {
+        return false;
+    }
+    static const QString forbidden = QStringLiteral("\\/:*?\"<>|");
+    for (const QChar c : name) {
+        // Control characters, NUL above all, would cut or bend the path.
+        if (c.unicode() < 0x20 || c.unicode() == 0x7F || forbidden.contains(c)) {
+            return false;
+        }
+    }
+    return true;
+}
+
+bool IsPMBAFile(const QString& path)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly) || file.size() < 8) {
+        return false;
+    }
+    const QByteArray head = file.read(8);
+    return head.size() == 8 && qFromLittleEndian<qint32>(head.constData()) == 4 && head.mid(4) == "PMBA";
+}
+
+CreateResult PMBA_CreateBinaryMail(const QString& attachmentPath, const QString& outputPath, const QString& to,
+                                   const QString& from, const QString& subject, const QString& message)
+{
+    const QFileInfo attachment(attachmentPath);
+    // Hidden files count as absent, as in the attachment chooser.
+    if (!attachment.isFile() || attachment.isHidden()) {
+        return createFailure(QStringLiteral("PMBA: Attachment not found."), MsgIcon::Exclamation);
+    }
+    if (attachment.size() < 1) {
+        return createFailure(QStringLiteral("PMBA: Attachment is empty."), MsgIcon::Exclamation);
+    }
+    if (attachment.size() > std::numeric_limits<qint32>::max()) {
+        return createError(QStringLiteral("The attachment is larger than a PMBA mail can carry (2,147,483,647 bytes)."));
+    }
+    const QString fileName = attachmentPath.mid(attachmentPath.lastIndexOf(u'/') + 1);
+    // The receiving station refuses such a name, so the mail would be sent for nothing.
+    if (!PMBA_IsValidFileName(fileName)) {
+        return createFailure(QStringLiteral("PMBA: Invalid attachment filename.\n"
+                                            "A PMBA attachment's name may not contain \\ / : * ? \" < > |."),
+                             MsgIcon::Exclamation);
+    }
+
+    QByteArray header;
+    {
+        QBuffer buffer(&header);
+        buffer.open(QIODevice::WriteOnly);
+        PMBA_WriteText(buffer, QStringLiteral("PMBA"));
+        writeInt32(buffer, kVersion);
+        for (const QString* text : {&to, &from, &subject, &message, &fileName}) {
+            // A longer field would be refused by every reader.
+            if (Ansi::encode(*text).size() > kMaxTextField) {
+                return createFailure(QStringLiteral("PMBA: A text field is longer than 1,048,576 bytes."),
+                                     MsgIcon::Exclamation);
+            }
+            PMBA_WriteText(buffer, *text);
+        }
+    }
+
+    QFile source(attachmentPath);
+    if (!source.open(QIODevice::ReadOnly)) {
+        return createError(source.errorString());
+    }
+    const QByteArray data = source.readAll();
+    if (source.error() != QFileDevice::NoError) {
+        return createError(source.errorString());
+    }
+    source.close();
+    if (data.isEmpty()) {
+        return createFailure(QStringLiteral("PMBA: Attachment is empty."), MsgIcon::Exclamation);
+    }
+    if (data.size() > std::numeric_limits<qint32>::max()) {
+        return createError(QStringLiteral("The attachment is larger than a PMBA mail can carry (2,147,483,647 bytes)."));
+    }
+
+    header += int32Bytes(static_cast<qint32>(data.size()));
+    const QByteArray checksum = int32Bytes(static_cast<qint32>(PMBA_Crc32(data)));
+
+    // The packet program transmits whatever lies in the send folder, so the
+    // mail gets its name only when it is whole.
+    AtomicFile out(outputPath, AtomicFile::Mode::NoReplace);
+    if (!out.open() || !out.write(header) || !out.write(data) || !out.write(checksum) || !out.commit()) {
+        return createError(out.errorString());
+    }
+    CreateResult r;
+    r.ok = true;
+    r.size = header.size() + data.size() + checksum.size();
+    return r;
+}
+
+ParseResult PMBA_ParseMail(QIODevice& file)
+{
+    ParseResult r;
+    ParsedMail& m = r.mail;
+
+    const TextField signature = PMBA_ReadText(file);
+    if (!signature.ok()) {
+        return readFailure(signature.error);
+    }
+    if (signature.text != u"PMBA") {
+        return parseFailure(QStringLiteral("PMBA: Invalid binary file signature."));
+    }
+    const std::optional<qint32> version = readInt32(file);
+    if (!version) {
+        return readFailure(kUnexpectedEnd);
+    }
+    if (*version != kVersion) {
+        return parseFailure(QStringLiteral("PMBA: Unsupported version."));
+    }
+    for (QString* text : {&m.to, &m.from, &m.subject, &m.message, &m.fileName}) {
+        const TextField field = PMBA_ReadText(file);
+        if (!field.ok()) {
+            return readFailure(field.error);
+        }
+        *text = field.text;
+    }
+    const std::optional<qint32> size = readInt32(file);
+    if (!size) {
+        return readFailure(kUnexpectedEnd);
+    }
+    if (*size <= 0) {
+        return parseFailure(QStringLiteral("PMBA: Invalid attachment size."));
+    }
+    if (qint64(*size) + 4 > bytesLeft(file)) {
+        return parseFailure(QStringLiteral("PMBA: Attachment data is incomplete."));
+    }
+    m.data = file.read(*size);
+    if (m.data.size() != *size) {
+        return readFailure(file.errorString());
+    }
+    const std::optional<qint32> stored = readInt32(file);
+    if (!stored) {
+        return readFailure(kUnexpectedEnd);
+    }
+    if (bytesLeft(file) != 0) {
+        return parseFailure(QStringLiteral("PMBA: Unexpected data after checksum."));
+    }
+    // Stored as the unsigned value's bytes; the cast is the same as adding 2^32 to a negative reading.
+    if (static_cast<quint32>(*stored) != PMBA_Crc32(m.data)) {
+        return parseFailure(QStringLiteral("PMBA: CRC-32 CHECK FAILED!\nThe attachment may be corrupted."), kTitle);
+    }
+    r.ok = true;
+    return r;
+}
+
+DecodeResult PMBA_DecodeBinaryMail(const QString& mailPath, const QString& outputFolder)
+{
+    DecodeResult r;
+    if (!QFileInfo(mailPath).isFile()) {
+        r.message = box(QStringLiteral("PMBA: Binary mail file not found."), MsgIcon::Exclamation);
+        return r;
+    }
+    if (outputFolder.isEmpty() || !QFileInfo(outputFolder).isDir()) {
+        r.message = box(QStringLiteral("PMBA: Output folder not found."), MsgIcon::Exclamation);
+        return r;
+    }
+
+    ParseResult parsed;
+    {
+        QFile file(mailPath);
+        if (!file.open(QIODevice::ReadOnly)) {
+            r.message = box(kDecodingErrorPrefix + file.errorString(), MsgIcon::Critical, kTitle);
+            return r;
+        }
+        parsed = PMBA_ParseMail(file);
+    }
+    if (!parsed.ok) {
+        r.message = parsed.message;
+        return r;
+    }
+    const ParsedMail& m = parsed.mail;
+    if (!PMBA_IsValidFileName(m.fileName)) {
+        r.message = box(QStringLiteral("PMBA: Invalid attachment filename."), MsgIcon::Critical);
+        return r;
+    }
+
+    const QString path = outputFolder.endsWith(u'/') ? outputFolder + m.fileName : outputFolder + u'/' + m.fileName;
+    // The earlier attachment of this name is replaced only by a complete one.
+    const QString error = AtomicFile::writeWhole(path, m.data, AtomicFile::Mode::Replace);
+    if (!error.isEmpty()) {
+        r.message = box(kDecodingErrorPrefix + error, MsgIcon::Critical, kTitle);
+        return r;
+    }
+    r.ok = true;
+    r.mail = {m.to, m.from, m.subject, m.message, path};
+    return r;
+}
+
+bool PMBA_CreateBinaryMail(Dialogs& dialogs, const QString& attachmentPath, const QString& outputPath,
+                           const QString& to, const QString& from, const QString& subject, const QString& message)
+{
+    const CreateResult r = PMBA_CreateBinaryMail(attachmentPath, outputPath, to, from, subject, message);
+    if (r.message) {
+        dialogs.messageBox(*r.message);
+    }
+    return r.ok;
+}
+
+std::optional<DecodedPmbaMail> PMBA_DecodeBinaryMail(Dialogs& dialogs, const QString& mailPath,
+                                                     const QString& outputFolder)
+{
+    const DecodeResult r = PMBA_DecodeBinaryMail(mailPath, outputFolder);
+    if (r.message) {
+        dialogs.messageBox(*r.message);
+    }
+    if (!r.ok) {
+        return std::nullopt;
+    }
+    return r.mail;
+}
+
+} // namespace tolvan::ModPMBA

@@ -1,0 +1,113 @@
+#pragma once
+
+#include "platform/Dialogs.h"
+
+#include <QByteArray>
+#include <QIODevice>
+#include <QString>
+
+#include <optional>
+
+namespace tolvan {
+
+// A PMBA mail: one short mail (To, From, Subject, Message) and one attached
+// file of any kind, in a binary file protected by a CRC-32 of the attached
+// bytes. All integers are signed 32-bit little-endian; texts are length-counted
+// code-page bytes. Every mail begins with 04 00 00 00 "PMBA" 01 00 00 00.
+//
+// The operations show nothing themselves: each returns its outcome together
+// with the box the operator should see, and the Dialogs overloads show it.
+namespace ModPMBA {
+
+constexpr qint32 kVersion = 1;
+// The longest text field a reader accepts, in bytes.
+constexpr qint32 kMaxTextField = 0x100000;
+// Size of a mail whose texts are all empty and whose name and data are one byte.
+constexpr qint64 kSmallestMail = 42;
+
+inline const QString kTitle = QStringLiteral("PMBA");
+inline const QString kInvalidTextLength = QStringLiteral("Invalid PMBA text field length.");
+inline const QString kIncompleteText = QStringLiteral("Incomplete PMBA text field.");
+inline const QString kDecodingErrorPrefix = QStringLiteral("PMBA decoding error: ");
+inline const QString kWriteErrorPrefix = QStringLiteral("PMBA binary mail error: ");
+
+// What a successful decode hands to the receive attachment screen.
+struct DecodedPmbaMail {
+    QString to;
+    QString from;
+    QString subject;
+    QString message;
+    QString attachmentPath; // full path of the attachment as written
+};
+
+struct CreateResult {
+    bool ok = false;
+    qint64 size = 0; // bytes of the mail written
+    std::optional<MessageBoxRequest> message; // set on failure
+};
+
+struct DecodeResult {
+    bool ok = false;
+    DecodedPmbaMail mail;
+    std::optional<MessageBoxRequest> message; // set on failure
+};
+
+// The fields of a mail that passed every check of its bytes; the file name
+// is not checked yet.
+struct ParsedMail {
+    QString to;
+    QString from;
+    QString subject;
+    QString message;
+    QString fileName;
+    QByteArray data;
+};
+
+struct ParseResult {
+    bool ok = false;
+    ParsedMail mail;
+    MessageBoxRequest message; // set on failure
+};
+
+struct TextField {
+    QString text;
+    QString error; // kInvalidTextLength, kIncompleteText or a read failure
+    bool ok() const { return error.isEmpty(); }
+};
+
+// Writes the mail to outputPath. The file appears under that name only when
+// complete, and an existing file there is never overwritten.
+CreateResult PMBA_CreateBinaryMail(const QString& attachmentPath, const QString& outputPath, const QString& to,
+                                   const QString& from, const QString& subject, const QString& message);
+
+// Checks the mail at mailPath and writes its attachment into outputFolder,
+// replacing an earlier attachment of the same name. The mail file is never
+// changed; on failure no attachment is left behind.
+DecodeResult PMBA_DecodeBinaryMail(const QString& mailPath, const QString& outputFolder);
+
+// Shows the outcome's box, if any, through dialogs.
+bool PMBA_CreateBinaryMail(Dialogs& dialogs, const QString& attachmentPath, const QString& outputPath,
+                           const QString& to, const QString& from, const QString& subject, const QString& message);
+std::optional<DecodedPmbaMail> PMBA_DecodeBinaryMail(Dialogs& dialogs, const QString& mailPath,
+                                                     const QString& outputFolder);
+
+// Reads a whole mail from file's current position to its end and applies every
+// check of the bytes (signature, version, field lengths, size, trailing data, CRC).
+ParseResult PMBA_ParseMail(QIODevice& file);
+
+// One text field at the device's current position.
+bool PMBA_WriteText(QIODevice& file, const QString& text);
+TextField PMBA_ReadText(QIODevice& file);
+
+quint32 PMBA_Crc32(QByteArrayView bytes);
+
+// True for a name that stays inside the folder it is joined to here and on a
+// Windows peer: not empty, not "." or "..", no \ / : * ? " < > | and no
+// control character.
+bool PMBA_IsValidFileName(const QString& name);
+
+// At least 8 bytes, beginning with the 32-bit value 4 and "PMBA". Never shows anything.
+bool IsPMBAFile(const QString& path);
+
+} // namespace ModPMBA
+} // namespace tolvan

@@ -1,0 +1,219 @@
+#include "pmba/FileMail.h"
+
+#include "PmbaTestUtil.h"
+#include "platform/AnsiCodec.h"
+#include "platform/fake/FakePlatform.h"
+
+#include <QDir>
+#include <QTemporaryDir>
+
+#include <gtest/gtest.h>
+
+using namespace tolvan;
+using namespace tolvan::test;
+namespace F = tolvan::FileMail;
+
+namespace {
+
+// A file mail built from its inner text, as the sending station writes it.
+QByteArray outer(const QString& inner)
+{
+    return Ansi::encode(inner).toBase64() + "\r\n";
+}
+
+QByteArray breakLines(const QByteArray& text, int every, const QByteArray& lineEnd)
+{
+    QByteArray out;
+    for (qsizetype i = 0; i < text.size(); i += every) {
+        out += text.mid(i, every) + lineEnd;
+    }
+    return out;
+}
+
+} // namespace
+
+TEST(FileMailBase64, AcceptsLineBreaksAnywhereAndRefusesForeignCharacters)
+{
+    const QByteArray data("any carnal pleasure.\x01\xff", 22);
+    const QByteArray plain = data.toBase64();
+    for (const QByteArray& text :
+         {plain, breakLines(plain, 1, "\r\n"), breakLines(plain, 3, "\n"), breakLines(plain, 76, "\r\n") + "\r\n"}) {
+        const auto decoded = F::Base64DecodeBytes(QString::fromLatin1(text));
+        ASSERT_TRUE(decoded) << text.toStdString();
+        EXPECT_EQ(*decoded, data);
+    }
+    for (const char* bad : {"QQ=!", "QUJD*", "data.bin", "QQ=A"}) {
+        EXPECT_FALSE(F::Base64DecodeBytes(QString::fromLatin1(bad))) << bad;
+    }
+    EXPECT_EQ(F::Base64Encode(QByteArray("abc")), "YWJj");
+    EXPECT_EQ(F::Base64Decode(u"gA=="), QStringLiteral("\u20AC"));
+}
+
+TEST(FileMailFormat, IsBase64OfTheCommaJoinedInnerTextWithCrLf)
+{
+    const F::Mail mail{"Your Message: hi", "Subject: x", "To: A", "From: B", "f.bin", QByteArray("\0\1", 2)};
+    EXPECT_EQ(F::Build(mail), outer("Your Message: hi,Subject: x,To: A,From: B,f.bin,AAE="));
+    const F::ReadResult r = F::Parse(F::Build(mail));
+    ASSERT_TRUE(r.ok);
+    EXPECT_EQ(r.mail.message, mail.message);
+    EXPECT_EQ(r.mail.subject, mail.subject);
+    EXPECT_EQ(r.mail.to, mail.to);
+    EXPECT_EQ(r.mail.from, mail.from);
+    EXPECT_EQ(r.mail.fileName, mail.fileName);
+    EXPECT_EQ(r.mail.data, mail.data);
+}
+
+struct ParseCase {
+    const char* name;
+    QByteArray content;
+    bool ok;
+    QString message; // the box text on failure, the parsed Message on success
+};
+
+void PrintTo(const ParseCase& c, std::ostream* os)
+{
+    *os << c.name;
+}
+
+class FileMailParse : public ::testing::TestWithParam<ParseCase> {};
+
+TEST_P(FileMailParse, ReadsOrRefusesWithAClearMessage)
+{
+    const ParseCase& c = GetParam();
+    const F::ReadResult r = F::Parse(c.content);
+    EXPECT_EQ(r.ok, c.ok);
+    if (c.ok) {
+        EXPECT_EQ(r.mail.message, c.message);
+        EXPECT_FALSE(r.message);
+    } else {
+        ASSERT_TRUE(r.message);
+        EXPECT_EQ(r.message->text, c.message);
+        EXPECT_EQ(r.message->icon, MsgIcon::Critical);
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Reader, FileMailParse,
+    ::testing::Values(
+        ParseCase{"ExtraPiecesIgnored", outer("m,s,t,f,n.txt,YQ==,more,more"), true, "m"},
+        ParseCase{"SixthPieceEmptyGivesEmptyFile", outer("m,s,t,f,n.txt,"), true, "m"},
+        ParseCase{"OuterBrokenIntoLines", breakLines(Ansi::encode(u"m,s,t,f,n.txt,YQ==").toBase64(), 4, "\r\n"), true,
+                  "m"},
+        ParseCase{"FivePieces", outer("m,s,t,f,n.txt"), false, "Error: Decoded data format is incorrect!"},
+        ParseCase{"NotBase64", "this is not base64!\r\n", false, "Error: The file mail is not valid Base64 text!"},
+        ParseCase{"EmptyFile", {}, false, "Error: Decoded data format is incorrect!"},
+        // A comma in Message shifts every field: the name becomes the From text
+        // and the data the real file name, which is no Base64.
+        ParseCase{"CommaInMessage", outer("a,b,s,t,f,n.txt,YQ=="), false,
+                  "Error: The attached file is not valid Base64 data!"},
+        ParseCase{"NameClimbsOut", outer("m,s,t,f,../../.bashrc,YQ=="), false,
+                  "Error: The file name in this mail is not valid: \"../../.bashrc\""},
+        ParseCase{"NameWithBackslash", outer("m,s,t,f,..\\x,YQ=="), false,
+                  "Error: The file name in this mail is not valid: \"..\\x\""},
+        ParseCase{"NameEmpty", outer("m,s,t,f,,YQ=="), false, "Error: The file name in this mail is not valid: \"\""}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+TEST(FileMailParse, FailedDataStillHandsBackTheFieldsReadSoFar)
+{
+    const F::ReadResult r = F::Parse(outer("m,s,t,f,n.txt,@@@"));
+    EXPECT_FALSE(r.ok);
+    EXPECT_EQ(r.mail.to, "t");
+    EXPECT_EQ(r.mail.fileName, "n.txt");
+}
+
+class FileMailFolders : public ::testing::Test {
+protected:
+    QTemporaryDir dir;
+    QString path(const QString& name) const { return dir.filePath(name); }
+};
+
+TEST_F(FileMailFolders, WriteThenReadRoundTrips)
+{
+    ASSERT_TRUE(writeAll(path("notes.txt"), "line\r\nline\xe9"));
+    QDir(dir.path()).mkdir("send");
+    const F::WriteResult w = F::Write(path("notes.txt"), path("send/File - 1.txt"), "To: A", "From: B", "Subj",
+                                      "Msg \u00e9");
+    ASSERT_TRUE(w.ok);
+    EXPECT_EQ(w.size, readAll(path("send/File - 1.txt")).size());
+    EXPECT_EQ(entries(path("send")), QStringList{"File - 1.txt"});
+
+    const F::ReadResult r = F::Read(path("send/File - 1.txt"));
+    ASSERT_TRUE(r.ok);
+    EXPECT_EQ(r.mail.message, "Msg \u00e9");
+    EXPECT_EQ(r.mail.subject, "Subj");
+    EXPECT_EQ(r.mail.fileName, "notes.txt");
+    EXPECT_EQ(r.mail.data, "line\r\nline\xe9");
+}
+
+TEST_F(FileMailFolders, WriterRefusesAndLeavesTheFolderAsItWas)
+{
+    ASSERT_TRUE(writeAll(path("ok.bin"), "data"));
+    ASSERT_TRUE(writeAll(path("empty.bin"), {}));
+    ASSERT_TRUE(writeAll(path("a,b.bin"), "data"));
+    QDir(dir.path()).mkdir("send");
+    ASSERT_TRUE(writeAll(path("send/taken.txt"), "first"));
+    const struct {
+        QString attachment;
+        QString output;
+        QString text;
+    } cases[] = {
+        {path("empty.bin"), path("send/x.txt"), "Error: File is empty or unreadable!"},
+        {path("absent.bin"), path("send/x.txt"), "Error: File is empty or unreadable!"},
+        {path("a,b.bin"), path("send/x.txt"), "Error: The file name \"a,b.bin\" cannot be sent"},
+        {path("ok.bin"), path("send/taken.txt"), "File mail error: "},
+        {path("ok.bin"), path("nowhere/x.txt"), "File mail error: "},
+    };
+    for (const auto& c : cases) {
+        const F::WriteResult r = F::Write(c.attachment, c.output, {}, {}, {}, {});
+        EXPECT_FALSE(r.ok);
+        ASSERT_TRUE(r.message);
+        EXPECT_TRUE(r.message->text.startsWith(c.text)) << r.message->text.toStdString();
+    }
+    EXPECT_EQ(entries(path("send")), QStringList{"taken.txt"});
+    EXPECT_EQ(readAll(path("send/taken.txt")), "first");
+}
+
+TEST_F(FileMailFolders, ExistingCarriedFileIsReplacedOnlyAfterTheOperatorAgrees)
+{
+    const F::Mail mail{"m", "s", "t", "f", "same.txt", "new"};
+    ASSERT_TRUE(writeAll(path("same.txt"), "old"));
+    FakeDialogs dialogs;
+
+    dialogs.answers.enqueue(MsgAnswer::No);
+    F::SaveResult r = F::SaveCarriedFile(dialogs, mail, dir.path());
+    EXPECT_EQ(r.status, F::SaveResult::Status::Exists);
+    ASSERT_EQ(dialogs.boxes.size(), 1);
+    EXPECT_EQ(dialogs.boxes[0].icon, MsgIcon::Question);
+    EXPECT_EQ(dialogs.boxes[0].defaultButton, MsgAnswer::No);
+    EXPECT_EQ(readAll(path("same.txt")), "old");
+
+    dialogs.answers.enqueue(MsgAnswer::Yes);
+    r = F::SaveCarriedFile(dialogs, mail, dir.path());
+    EXPECT_TRUE(r.ok());
+    EXPECT_EQ(r.path, path("same.txt"));
+    EXPECT_EQ(readAll(path("same.txt")), "new");
+    EXPECT_EQ(entries(dir.path()), QStringList{"same.txt"});
+}
+
+TEST_F(FileMailFolders, NewCarriedFileIsWrittenWithoutAQuestionAndEmptyDataGivesEmptyFile)
+{
+    FakeDialogs dialogs;
+    const F::SaveResult r = F::SaveCarriedFile(dialogs, F::Mail{"m", "s", "t", "f", "e.bin", {}}, dir.path() + u'/');
+    EXPECT_TRUE(r.ok());
+    EXPECT_TRUE(dialogs.boxes.isEmpty());
+    EXPECT_EQ(r.path, path("e.bin"));
+    EXPECT_TRUE(QFileInfo(path("e.bin")).isFile());
+    EXPECT_EQ(QFileInfo(path("e.bin")).size(), 0);
+}
+
+TEST_F(FileMailFolders, UnwritableDestinationIsAClearError)
+{
+    QDir(dir.path()).mkdir("x.bin"); // a folder in the way
+    FakeDialogs dialogs;
+    dialogs.answers.enqueue(MsgAnswer::Yes);
+    const F::SaveResult r = F::SaveCarriedFile(dialogs, F::Mail{"m", "s", "t", "f", "x.bin", "d"}, dir.path());
+    EXPECT_EQ(r.status, F::SaveResult::Status::Failed);
+    ASSERT_EQ(dialogs.boxes.size(), 2);
+    EXPECT_TRUE(dialogs.boxes[1].text.startsWith("Error: The received file could not be written: "));
+    EXPECT_EQ(entries(dir.path()), QStringList{"x.bin"});
+}
