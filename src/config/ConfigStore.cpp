@@ -1,12 +1,12 @@
 #include "config/ConfigStore.h"
 
 #include "platform/AnsiCodec.h"
+#include "platform/SafeFile.h"
 
 #include <QCoreApplication>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QSaveFile>
 
 #include <cmath>
 
@@ -186,16 +186,11 @@ StoreStatus ConfigStore::replace(const QString& name, const QString& text)
     }
     // Written beside the old file and renamed over it, so a crash or a full disk
     // never leaves the value empty or half-written.
-    QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly)) {
-        return {StoreError::Io, QStringLiteral("%1: %2").arg(file.errorString(), path)};
-    }
     QByteArray bytes = Ansi::encode(text);
     bytes.append("\r\n");
-    if (file.write(bytes) != bytes.size() || !file.commit()) {
-        const QString why = file.errorString();
-        file.cancelWriting();
-        return {StoreError::Io, QStringLiteral("%1: %2").arg(why, path)};
+    const SafeFile::Result r = SafeFile::replace(path, bytes);
+    if (!r.ok) {
+        return {StoreError::Io, r.error};
     }
     return {};
 }

@@ -57,6 +57,8 @@ public:
     // Each write replaces the file as a whole: the old content stays until the
     // new one is complete on disk.
     StoreStatus WriteStoreLine(const QString& name, const QString& text);
+    // A literal text must not be taken for a Boolean.
+    StoreStatus WriteStoreLine(const QString& name, const char* text) { return WriteStoreLine(name, QString::fromUtf8(text)); }
     StoreStatus WriteStoreLine(const QString& name, bool value);   // "True" / "False"
     StoreStatus WriteStoreNumber(const QString& name, int value);
     StoreStatus WriteStoreNumber(const QString& name, bool value); // "#TRUE#" / "#FALSE#"

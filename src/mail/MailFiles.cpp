@@ -1,6 +1,7 @@
 #include "mail/MailFiles.h"
 
 #include "platform/AnsiCodec.h"
+#include "platform/SafeFile.h"
 
 #include <QFile>
 
@@ -8,18 +9,12 @@ namespace tolvan::MailFiles {
 
 FileResult AppendLine(const QString& path, const QString& text)
 {
-    QFile file(path);
-    if (!file.open(QIODevice::WriteOnly | QIODevice::Append)) {
-        return {false, QStringLiteral("Cannot open \"%1\" for writing: %2").arg(path, file.errorString())};
-    }
     QByteArray bytes = Ansi::encode(text);
     bytes.append("\r\n");
-    // One write call, so another program never sees the line without its end
-    // unless the disk is full, which is reported.
-    if (file.write(bytes) != bytes.size() || !file.flush()) {
-        return {false, QStringLiteral("Cannot write \"%1\": %2").arg(path, file.errorString())};
+    const SafeFile::Result r = SafeFile::append(path, bytes);
+    if (!r.ok) {
+        return {false, QStringLiteral("Cannot write the mail file %1").arg(r.error)};
     }
-    file.close();
     return {};
 }
 

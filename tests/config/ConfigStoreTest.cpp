@@ -1,0 +1,175 @@
+#include "config/ConfigStore.h"
+
+#include <QDir>
+#include <QFile>
+#include <QTemporaryDir>
+#include <csignal>
+#include <sys/resource.h>
+#include <gtest/gtest.h>
+
+using namespace tolvan;
+
+namespace {
+
+QByteArray readBytes(const QString& path)
+{
+    QFile f(path);
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray("<missing>");
+}
+
+void writeBytes(const QString& path, const QByteArray& bytes)
+{
+    QFile f(path);
+    ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+    f.write(bytes);
+}
+
+class ConfigStoreTest : public ::testing::Test {
+protected:
+    QTemporaryDir tmp;
+    QString programFolder() const { return tmp.path() + QStringLiteral("/PM"); }
+    void SetUp() override { ASSERT_TRUE(QDir().mkpath(programFolder())); }
+};
+
+} // namespace
+
+TEST_F(ConfigStoreTest, PrefixRuleJoinsWithoutSeparatorAndInsideRuleWithOne)
+{
+    ConfigStore store(programFolder());
+    EXPECT_EQ(store.StorePath("receive.dat"), tmp.path() + "/PMreceive.dat");
+    EXPECT_EQ(store.StorePath("autosave.dat"), tmp.path() + "/PM/autosave.dat");
+    EXPECT_EQ(store.StorePath("soundstate.dat"), tmp.path() + "/PM/soundstate.dat");
+
+    // A program folder that ends in a separator, as a root does.
+    ConfigStore root(QStringLiteral("/"));
+    EXPECT_EQ(root.StorePath("receive.dat"), "/receive.dat");
+    EXPECT_EQ(root.StorePath("autosave.dat"), "/autosave.dat");
+
+    // What is written is found where it was written.
+    ASSERT_TRUE(store.WriteStoreLine("receive.dat", "/srv/in").ok());
+    EXPECT_EQ(readBytes(tmp.path() + "/PMreceive.dat"), QByteArray("/srv/in\r\n"));
+}
+
+TEST_F(ConfigStoreTest, NamesMatchWithoutRegardToLetterCase)
+{
+    ConfigStore store(programFolder());
+    writeBytes(tmp.path() + "/PMSEND.DAT", "/srv/out\r\n");
+    EXPECT_TRUE(store.StoreFileExists("send.dat"));
+    EXPECT_EQ(store.ReadStoreLine("send.dat").value, "/srv/out");
+
+    // Writing another spelling replaces that file instead of making a second one.
+    ASSERT_TRUE(store.WriteStoreLine("send.dat", "/srv/other").ok());
+    EXPECT_EQ(readBytes(tmp.path() + "/PMSEND.DAT"), QByteArray("/srv/other\r\n"));
+    EXPECT_FALSE(QFile::exists(tmp.path() + "/PMsend.dat"));
+
+    // A new file gets the canonical spelling.
+    ASSERT_TRUE(store.WriteStoreLine("VARA.dat", "blank").ok());
+    EXPECT_TRUE(QFile::exists(tmp.path() + "/PMVARA.dat"));
+    EXPECT_EQ(store.ReadStoreField("vara.DAT").value, "blank");
+}
+
+TEST_F(ConfigStoreTest, ReadsReportMissingAndEmptyFiles)
+{
+    ConfigStore store(programFolder());
+    const StoreValue<QString> missing = store.ReadStoreLine("save.dat");
+    EXPECT_EQ(missing.error, StoreError::FileNotFound);
+    EXPECT_TRUE(missing.message.contains("PMsave.dat"));
+
+    writeBytes(store.StorePath("save.dat"), "");
+    EXPECT_EQ(store.ReadStoreLine("save.dat").error, StoreError::EndOfFile);
+    EXPECT_EQ(store.ReadStoreField("save.dat").error, StoreError::EndOfFile);
+
+    // A bare line end is an empty value, not the end of the file.
+    writeBytes(store.StorePath("save.dat"), "\r\n");
+    const StoreValue<QString> blankLine = store.ReadStoreLine("save.dat");
+    EXPECT_TRUE(blankLine.ok());
+    EXPECT_EQ(blankLine.value, "");
+}
+
+struct FieldCase {
+    const char* line;
+    const char* field;
+};
+
+class FieldRead : public ::testing::TestWithParam<FieldCase> {};
+
+TEST_P(FieldRead, FollowsTheFieldRules)
+{
+    EXPECT_EQ(ConfigStore::firstField(QString::fromLatin1(GetParam().line)), QString::fromLatin1(GetParam().field));
+}
+
+INSTANTIATE_TEST_SUITE_P(Store, FieldRead,
+                         ::testing::Values(FieldCase{"/srv/a,b", "/srv/a"}, FieldCase{"  \t/srv/a  \t", "/srv/a"},
+                                           FieldCase{"\"/srv/a,b\" rest", "/srv/a,b"},
+                                           FieldCase{" \"unclosed, quote", "unclosed, quote"},
+                                           FieldCase{"My Folder ,x", "My Folder"}, FieldCase{"", ""},
+                                           FieldCase{",x", ""}));
+
+TEST_F(ConfigStoreTest, WholeLineKeepsCommasAndBlanksThatTheFieldReadCuts)
+{
+    ConfigStore store(programFolder());
+    writeBytes(store.StorePath("send.dat"), " /srv/a,b \r\nsecond line\r\n");
+    EXPECT_EQ(store.ReadStoreLine("send.dat").value, " /srv/a,b ");
+    EXPECT_EQ(store.ReadStoreField("send.dat").value, "/srv/a");
+}
+
+TEST_F(ConfigStoreTest, NumberAndBooleanForms)
+{
+    ConfigStore store(programFolder());
+    ASSERT_TRUE(store.WriteStoreNumber("autosave.dat", 1).ok());
+    EXPECT_EQ(readBytes(store.StorePath("autosave.dat")), QByteArray("1\r\n"));
+    EXPECT_EQ(store.ReadStoreNumber("autosave.dat").value, 1);
+
+    ASSERT_TRUE(store.WriteStoreLine("buttonstate.dat", false).ok());
+    EXPECT_EQ(readBytes(store.StorePath("buttonstate.dat")), QByteArray("False\r\n"));
+    EXPECT_FALSE(store.ReadStoreBool("buttonstate.dat").value);
+    ASSERT_TRUE(store.WriteStoreNumber("buttonstate.dat", true).ok());
+    EXPECT_EQ(readBytes(store.StorePath("buttonstate.dat")), QByteArray("#TRUE#\r\n"));
+    EXPECT_TRUE(store.ReadStoreBool("buttonstate.dat").value);
+
+    for (const char* yes : {"true", "#true#", "-1", "2"}) {
+        EXPECT_TRUE(ConfigStore::toBool(yes).value) << yes;
+    }
+    for (const char* no : {"FALSE", "#False#", "0"}) {
+        const StoreValue<bool> b = ConfigStore::toBool(no);
+        EXPECT_TRUE(b.ok()) << no;
+        EXPECT_FALSE(b.value) << no;
+    }
+    EXPECT_FALSE(ConfigStore::toBool("maybe").ok());
+    EXPECT_FALSE(ConfigStore::toNumber("ON").ok());
+    EXPECT_FALSE(ConfigStore::toNumber("").ok());
+    EXPECT_EQ(ConfigStore::toNumber(" 2.5 ").value, 2); // halves go to the even neighbour
+}
+
+TEST_F(ConfigStoreTest, WriteReplacesTheWholeFileInTheCodePage)
+{
+    ConfigStore store(programFolder());
+    ASSERT_TRUE(store.WriteStoreLine("save.dat", "/srv/first/and/long").ok());
+    ASSERT_TRUE(store.WriteStoreLine("save.dat", QStringLiteral("/srv/caf\u00e9")).ok());
+    EXPECT_EQ(readBytes(store.StorePath("save.dat")), QByteArray("/srv/caf\xe9\r\n"));
+    EXPECT_EQ(store.ReadStoreLine("save.dat").value, QStringLiteral("/srv/caf\u00e9"));
+}
+
+TEST_F(ConfigStoreTest, FailedWriteKeepsTheOldValue)
+{
+    ConfigStore store(programFolder());
+    ASSERT_TRUE(store.WriteStoreLine("send.dat", "/srv/old").ok());
+
+    // A file-size limit makes the write of the new value fail half way, as a
+    // full disk would (root ignores permissions, but not this limit).
+    struct rlimit old {};
+    ASSERT_EQ(getrlimit(RLIMIT_FSIZE, &old), 0);
+    struct rlimit small = old;
+    small.rlim_cur = 64;
+    auto previousHandler = signal(SIGXFSZ, SIG_IGN);
+    ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &small), 0);
+    const StoreStatus s = store.WriteStoreLine("send.dat", QString(1000, u'x'));
+    setrlimit(RLIMIT_FSIZE, &old);
+    signal(SIGXFSZ, previousHandler);
+
+    EXPECT_FALSE(s.ok());
+    EXPECT_FALSE(s.message.isEmpty());
+    EXPECT_EQ(readBytes(store.StorePath("send.dat")), QByteArray("/srv/old\r\n"));
+    // No temporary file is left beside it.
+    EXPECT_EQ(QDir(tmp.path()).entryList(QDir::Files).size(), 1);
+}
