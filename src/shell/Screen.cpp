@@ -1,5 +1,6 @@
 #include "shell/Screen.h"
 
+#include "shell/AppContext.h"
 #include "shell/ScreenRegistry.h"
 
 #include <QCloseEvent>
@@ -18,6 +19,17 @@ Screen::Screen(ScreenRegistry& registry, const QString& name)
 AppContext& Screen::ctx() const
 {
     return m_registry.context();
+}
+
+bool Screen::screenAvailable(const QString& name) const
+{
+    if (m_registry.isAvailable(name)) {
+        return true;
+    }
+    if (Dialogs* d = ctx().dialogs) {
+        d->information(QStringLiteral("The screen \"%1\" is not available yet in this version.").arg(name));
+    }
+    return false;
 }
 
 void Screen::removeTitleBar()

@@ -31,6 +31,24 @@ public:
     virtual void Form_Unload() {}
 
 protected:
+    // Makes a control of this screen under its system name.
+    template <class T>
+    T* make(const QString& name, const QString& text = {})
+    {
+        T* w = new T(this);
+        w->setObjectName(name);
+        if constexpr (requires(T* t) { t->setText(text); }) {
+            if (!text.isNull()) {
+                w->setText(text);
+            }
+        }
+        return w;
+    }
+
+    // False, after telling the operator, when the named screen is not part of
+    // the program yet; callers then stay where they are.
+    bool screenAvailable(const QString& name) const;
+
     // A screen without title bar can only be left through its own buttons.
     void removeTitleBar();
     void closeEvent(QCloseEvent* event) override;

@@ -1,0 +1,269 @@
+#include "ScreenFixture.h"
+
+#include "shell/AutoSaveDisplay.h"
+#include "shell/Palette.h"
+#include "shell/mainmenu.h"
+
+#include <QCheckBox>
+#include <QLineEdit>
+#include <QTimer>
+
+using namespace tolvan;
+using tolvan::test::ScreenFixture;
+
+namespace {
+
+class ShellScreens : public ScreenFixture {
+protected:
+    void enterMainMenu()
+    {
+        registry->Show("ENTER");
+        click("ENTER", "Command3");
+    }
+    QString text(const QString& screen, const QString& name)
+    {
+        auto* b = control<QAbstractButton>(screen, name);
+        return b ? b->text() : QString();
+    }
+};
+
+} // namespace
+
+TEST_F(ShellScreens, EnterLeadsToTheRestrictedMenuAndQuitEndsEverything)
+{
+    registry->Show("ENTER");
+    EXPECT_EQ(registry->loadedNames(), QStringList{"ENTER"});
+    EXPECT_FALSE(shown("ENTER", "reenter"));
+
+    click("ENTER", "Command3");
+    EXPECT_EQ(speaker.spoken, QStringList{"Welcome"}); // no switch file means sound on
+    EXPECT_FALSE(registry->IsFormLoaded("ENTER"));
+    ASSERT_TRUE(registry->IsFormLoaded("mainmenu"));
+    EXPECT_TRUE(registry->loaded("mainmenu")->isVisible());
+    for (const char* visible : {"SETTINGS", "testprogram", "exit"}) {
+        EXPECT_TRUE(shown("mainmenu", visible)) << visible;
+    }
+    for (const char* hidden : {"PACKETMAIL", "SEND", "RECEIVE", "RETRIEVE", "Explorer", "chksoundtoggle", "checktnc",
+                               "cmdopenstartmenu", "cmdsoundtoggle", "cmdAutoSaveToggle", "CmdNPRSYSTEM", "chkAutoSave",
+                               "Text1", "Text2", "Text3", "Text4"}) {
+        EXPECT_FALSE(shown("mainmenu", hidden)) << hidden;
+    }
+    EXPECT_FALSE(registry->IsFormLoaded("MainMenu")); // names compare case-sensitively
+
+    click("mainmenu", "exit");
+    EXPECT_EQ(registry->loadedNames(), QStringList{"ENTER"});
+    EXPECT_TRUE(shown("ENTER", "reenter"));
+
+    click("ENTER", "Command2");
+    EXPECT_EQ(speaker.spoken.last(), "Goodbye");
+    EXPECT_EQ(quits, 1);
+    EXPECT_TRUE(registry->loadedNames().isEmpty());
+}
+
+TEST_F(ShellScreens, SoundSwitchOffSilencesEntryAndExit)
+{
+    writeStore("soundsettings.dat", "0\r\n");
+    enterMainMenu();
+    registry->Show("ENTER");
+    click("ENTER", "Command2");
+    EXPECT_TRUE(speaker.spoken.isEmpty());
+}
+
+TEST_F(ShellScreens, SoundResetFlow)
+{
+    enterMainMenu();
+    speaker.spoken.clear();
+
+    dialogs.answers.enqueue(MsgAnswer::No);
+    click("mainmenu", "cmdsoundtoggle");
+    ASSERT_EQ(dialogs.boxes.size(), 1);
+    EXPECT_EQ(dialogs.boxes[0].title, "Confirm Reset");
+    EXPECT_EQ(dialogs.boxes[0].icon, MsgIcon::Question);
+    EXPECT_FALSE(context->store.StoreFileExists("soundstate.dat"));
+    EXPECT_TRUE(registry->IsFormLoaded("mainmenu"));
+    EXPECT_EQ(desktop.muteToggles, 0);
+
+    dialogs.answers.enqueue(MsgAnswer::Yes);
+    click("mainmenu", "cmdsoundtoggle");
+    EXPECT_EQ(context->store.ReadStoreLine("soundstate.dat").value, "ON");
+    EXPECT_EQ(context->store.ReadStoreLine("soundsettings.dat").value, "1");
+    EXPECT_EQ(speaker.spoken, QStringList{"Sound on"});
+    EXPECT_EQ(desktop.muteToggles, 1);
+    EXPECT_EQ(registry->loadedNames(), QStringList{"ENTER"});
+    EXPECT_TRUE(shown("ENTER", "reenter"));
+
+    click("ENTER", "reenter");
+    ASSERT_TRUE(registry->IsFormLoaded("mainmenu"));
+    EXPECT_EQ(text("mainmenu", "cmdsoundtoggle"), "Sound ON");
+    EXPECT_EQ(backColor(control("mainmenu", "cmdsoundtoggle")), Palette::kOn);
+    EXPECT_FALSE(shown("mainmenu", "chksoundtoggle"));
+    EXPECT_FALSE(shown("mainmenu", "testprogram"));
+    EXPECT_TRUE(shown("mainmenu", "PACKETMAIL"));
+    // Restoring the stored state on load leaves the system mute as it was.
+    EXPECT_EQ(desktop.muteToggles, 1);
+
+    // And back off.
+    dialogs.answers.enqueue(MsgAnswer::Yes);
+    click("mainmenu", "cmdsoundtoggle");
+    EXPECT_EQ(context->store.ReadStoreLine("soundstate.dat").value, "OFF");
+    EXPECT_EQ(context->store.ReadStoreLine("soundsettings.dat").value, "0");
+    EXPECT_EQ(speaker.spoken.last(), "Sound off");
+    EXPECT_EQ(desktop.muteToggles, 2);
+}
+
+TEST_F(ShellScreens, SoundDisplayFollowsTheStoredStateUntrimmed)
+{
+    writeStore("soundstate.dat", "on\r\n");
+    registry->Show("mainmenu");
+    EXPECT_EQ(text("mainmenu", "cmdsoundtoggle"), "Sound ON");
+    EXPECT_TRUE(control<QCheckBox>("mainmenu", "chksoundtoggle")->isChecked());
+    registry->Unload("mainmenu");
+
+    writeStore("soundstate.dat", " ON\r\n");
+    registry->Show("mainmenu");
+    EXPECT_EQ(text("mainmenu", "cmdsoundtoggle"), "Sound OFF");
+    EXPECT_EQ(backColor(control("mainmenu", "cmdsoundtoggle")), Palette::entry(8));
+    EXPECT_EQ(backColor(control("mainmenu", "chksoundtoggle")), Palette::kSoundOff);
+}
+
+TEST_F(ShellScreens, AutoSaveSwitch)
+{
+    writeStore("autosave.dat", " on \r\n");
+    registry->Show("mainmenu");
+    EXPECT_EQ(text("mainmenu", "cmdAutoSaveToggle"), "Receive Auto Save ON");
+    EXPECT_TRUE(control<QCheckBox>("mainmenu", "chkAutoSave")->isChecked());
+
+    click("mainmenu", "cmdAutoSaveToggle");
+    EXPECT_EQ(text("mainmenu", "cmdAutoSaveToggle"), "Receive Auto Save OFF");
+    EXPECT_EQ(backColor(control("mainmenu", "cmdAutoSaveToggle")), Palette::entry(8));
+    EXPECT_EQ(context->store.ReadStoreLine("autosave.dat").value, "0");
+
+    registry->Unload("mainmenu");
+    flush();
+    UpdateAutoSaveDisplay(*registry, true);
+    EXPECT_TRUE(registry->loadedNames().isEmpty());
+}
+
+TEST_F(ShellScreens, ClockShowsTwoDigitHoursAndTheLongDate)
+{
+    clock.time = QDateTime(QDate(2024, 3, 15), QTime(9, 5, 0));
+    registry->Show("mainmenu");
+    EXPECT_EQ(control<QLineEdit>("mainmenu", "Txtclock")->text(), "09:05:00");
+    EXPECT_EQ(control<QLineEdit>("mainmenu", "Txtdate")->text(), "Friday, March 15, 2024");
+    EXPECT_TRUE(control<QTimer>("mainmenu", "Timerclock")->isActive());
+    clock.time = clock.time.addSecs(3600 * 5 + 1);
+    registry->form<mainmenu>("mainmenu")->Timerclock_Timer();
+    EXPECT_EQ(control<QLineEdit>("mainmenu", "Txtclock")->text(), "14:05:01");
+}
+
+TEST_F(ShellScreens, SelfTestWritesTheCodedTestMail)
+{
+    const QString receive = tmp.path() + "/receive";
+    QDir().mkpath(receive);
+    writeStore("receive.dat", (receive + "\r\n").toUtf8());
+    clock.time = QDateTime(QDate(2024, 3, 15), QTime(14, 30, 5));
+    enterMainMenu();
+
+    click("mainmenu", "testprogram");
+    const QString file = receive + "/MAIL - 143005.txt";
+    const QByteArray line = readFile(file);
+    EXPECT_TRUE(line.startsWith("84 79 58 32 84 69 83 84,83 85 66 74 69 67 84 58 84 69 83 84,84 72 73 83 32"));
+    EXPECT_TRUE(line.endsWith("32 46 13 10,70 82 79 77 32 84 69 83 84\r\n"));
+    EXPECT_EQ(line.count('\n'), 1);
+
+    // Until the received screen is part of the program, the operator is told
+    // where the test mail went and comes back to the full menu.
+    ASSERT_EQ(dialogs.boxes.size(), 1);
+    EXPECT_TRUE(dialogs.boxes[0].text.contains(file));
+    EXPECT_FALSE(shown("mainmenu", "testprogram"));
+    EXPECT_TRUE(shown("mainmenu", "PACKETMAIL"));
+
+    // A second test within the same second appends a second line.
+    registry->setControlVisible("mainmenu", "testprogram", true);
+    click("mainmenu", "testprogram");
+    EXPECT_EQ(readFile(file), line + line);
+}
+
+TEST_F(ShellScreens, SelfTestNamesAMissingReceiveFolder)
+{
+    enterMainMenu();
+    click("mainmenu", "testprogram");
+    ASSERT_EQ(dialogs.boxes.size(), 1);
+    EXPECT_EQ(dialogs.boxes[0].icon, MsgIcon::Critical);
+    EXPECT_TRUE(dialogs.boxes[0].text.contains("receive.dat"));
+    EXPECT_TRUE(shown("mainmenu", "testprogram"));
+
+    writeStore("receive.dat", (tmp.path() + "/gone\r\n").toUtf8());
+    click("mainmenu", "testprogram");
+    EXPECT_TRUE(dialogs.boxes.last().text.contains(tmp.path() + "/gone"));
+    EXPECT_TRUE(registry->IsFormLoaded("mainmenu"));
+}
+
+TEST_F(ShellScreens, DesktopTools)
+{
+    registry->Show("mainmenu");
+    desktop.windows = {"TOLVAN Terminal", "WinTNC V 2.12"};
+    click("mainmenu", "checktnc");
+    EXPECT_EQ(desktop.raised, QStringList{"WinTNC V 2.12"});
+
+    desktop.windows = {"TOLVAN"};
+    click("mainmenu", "checktnc");
+    ASSERT_EQ(dialogs.boxes.size(), 1);
+    EXPECT_EQ(dialogs.boxes[0].text, "WinTNC, EasyTerm, or TOLVAN Terminal window not found.");
+    EXPECT_EQ(dialogs.boxes[0].title, "RodiraRudu");
+    EXPECT_EQ(dialogs.boxes[0].icon, MsgIcon::Exclamation);
+
+    click("mainmenu", "cmdopenstartmenu");
+    EXPECT_EQ(desktop.keys, QList<DesktopKey>{DesktopKey::Super});
+    click("mainmenu", "Explorer");
+    EXPECT_EQ(desktop.fileManagerStarts, 1);
+
+    desktop.available = false;
+    dialogs.clear();
+    click("mainmenu", "cmdopenstartmenu");
+    click("mainmenu", "checktnc");
+    ASSERT_EQ(dialogs.boxes.size(), 2);
+    EXPECT_TRUE(dialogs.boxes[0].text.startsWith("Unable to open Start Menu: "));
+    EXPECT_TRUE(dialogs.boxes[1].text.contains("not available"));
+}
+
+TEST_F(ShellScreens, ChooserReturnsToTheFullMenu)
+{
+    registry->Show("mainmenu");
+    click("mainmenu", "PACKETMAIL");
+    EXPECT_EQ(registry->loadedNames(), QStringList{"frmdecide"});
+    click("frmdecide", "Cmdreturnmain");
+    EXPECT_EQ(registry->loadedNames(), QStringList{"mainmenu"});
+    EXPECT_FALSE(shown("mainmenu", "testprogram"));
+    EXPECT_FALSE(shown("mainmenu", "chksoundtoggle"));
+    EXPECT_TRUE(shown("mainmenu", "SETTINGS"));
+}
+
+TEST_F(ShellScreens, ScreensNotBuiltYetAreExplainedAndNothingCloses)
+{
+    registry->Show("mainmenu");
+    for (const char* button : {"RETRIEVE", "SETTINGS", "SEND"}) {
+        if (registry->isAvailable(button == QString("RETRIEVE") ? "saveform"
+                                  : button == QString("SETTINGS") ? "frsettings"
+                                                                  : "PACKETWINLINK")) {
+            continue;
+        }
+        dialogs.clear();
+        click("mainmenu", button);
+        EXPECT_EQ(dialogs.boxes.size(), 1) << button;
+        EXPECT_TRUE(registry->IsFormLoaded("mainmenu")) << button;
+    }
+}
+
+TEST_F(ShellScreens, UnloadStopsTimersAndReloadStartsAfresh)
+{
+    registry->Show("mainmenu");
+    QPointer<QTimer> timer = control<QTimer>("mainmenu", "Timerclock");
+    control<QLineEdit>("mainmenu", "Txtdate")->setText("changed");
+    registry->Unload("mainmenu");
+    EXPECT_TRUE(!timer || !timer->isActive());
+    flush();
+    EXPECT_TRUE(timer.isNull());
+    registry->Show("mainmenu");
+    EXPECT_NE(control<QLineEdit>("mainmenu", "Txtdate")->text(), "changed");
+}
