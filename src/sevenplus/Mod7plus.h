@@ -1,0 +1,126 @@
+#pragma once
+
+// The 7PLUS codec: turns a binary file into a set of text-safe part files that
+// survive packet-radio mail, and rebuilds the file from a received set. Widget
+// free; the caller supplies the Yes/No question and the progress display.
+
+#include <QByteArray>
+#include <QString>
+
+#include <array>
+#include <cstdint>
+#include <functional>
+#include <span>
+#include <stdexcept>
+
+namespace tolvan::Mod7plus {
+
+// Fixed sizes of the format.
+inline constexpr int kLineBytes = 62;          // file bytes per data line
+inline constexpr int kCodeChars = 64;          // code characters per data line
+inline constexpr int kBlockSize = 69;          // protected line, header or footer block
+inline constexpr int kStoredLine = 71;         // a block followed by CR LF
+inline constexpr int kBlockLines = 512;        // data lines per full part
+inline constexpr int kPartBytes = kBlockLines * kLineBytes; // 31,744
+inline constexpr int kMaxParts = 255;
+inline constexpr qint64 kMaxFileSize = qint64(kMaxParts) * kPartBytes; // 8,094,720
+inline constexpr int kMaxValue = 0x7FFFFFFF;
+
+using Values = std::array<std::int64_t, 16>;
+using Chars = std::array<std::uint8_t, kCodeChars>;
+using Block = std::array<std::uint8_t, kBlockSize>;
+using LineBytes = std::array<std::uint8_t, kLineBytes>;
+
+// A run-time fault inside an operation: a number and a description, reported
+// by the file operations as "7PLUS ERROR n: description".
+class SevenPlusError : public std::runtime_error {
+public:
+    SevenPlusError(int number, const QString& description)
+        : std::runtime_error(description.toStdString())
+        , m_number(number)
+        , m_description(description)
+    {
+    }
+    int number() const { return m_number; }
+    const QString& description() const { return m_description; }
+
+private:
+    int m_number;
+    QString m_description;
+};
+
+// ---- Line coding and check values ----
+
+// Byte value of a code-alphabet index; throws SevenPlusError(5) outside 0..215.
+int Get7PlusChar(int index);
+// Index 0..215 of a code character, -1 for the 40 bytes outside the alphabet.
+int Get7PlusIndex(std::uint8_t byte);
+std::uint16_t Crc7PlusStep(std::uint16_t reg, std::uint8_t byte);
+// Register after the bytes first..last (or last..first when reverse); 0 when first > last.
+std::uint16_t Crc7PlusRange(std::span<const std::uint8_t> bytes, qsizetype first, qsizetype last, bool reverse);
+
+bool Pack7PlusLine(std::span<const std::uint8_t> file, qsizetype start, Values& values);
+bool Encode7PlusValues(std::span<const std::int64_t> values, Chars& chars);
+bool Protect7PlusLine(std::span<const std::uint8_t> chars, int lineNumber, Block& line);
+bool Verify7PlusLine(std::span<const std::uint8_t> line, int expectedLine);
+bool Decode7PlusLine(std::span<const std::uint8_t> chars, LineBytes& bytes);
+bool Seal7PlusBlock(std::span<std::uint8_t> block);
+bool Verify7PlusHeader(std::span<const std::uint8_t> block);
+
+// ---- Encoder ----
+
+// Asks the operator a Yes/No question (title, text); true means Yes. An empty
+// function answers No, so nothing is replaced without consent.
+using AskYesNo = std::function<bool(const QString& title, const QString& text)>;
+// Receives the percentage done after every part.
+using Progress = std::function<void(int percent)>;
+
+struct Host {
+    AskYesNo askYesNo;
+    Progress progress;
+};
+
+bool ReadBinaryFile(const QString& path, QByteArray& bytes);
+QString Get7PlusTimestamp(const QString& path);
+// The 8.3 name carried in a header: upper case, base cut to 8, extension to 3.
+QString Make7PlusShortName(const QString& fileName);
+bool Build7PlusHeader(int size, int partNumber, int totalParts, int blockLines, Block& block,
+                      const QString& fileName);
+bool Build7PlusFooter(const QString& baseName, int partNumber, int totalParts, Block& block, const QString& stamp);
+bool Encode7PlusFile(const QString& sourcePath, QString& message, const Host& host = {});
+
+// ---- Decoder ----
+
+struct Header {
+    QString name;
+    int size = 0;
+    int partNumber = 0;
+    int totalParts = 0;
+    int encodedBytes = 0;
+    int blockLines = 0;
+};
+
+// Parses a sealed header block; the text layout alone, no file access.
+bool Parse7PlusHeader(std::span<const std::uint8_t> block, Header& header);
+bool Read7PlusHeader(const QString& path, Header& header);
+// A received name may only name a file inside the output folder.
+bool IsSafe7PlusFileName(const QString& name);
+bool DecodeReceived7Plus(const QString& part1Path, QString& message, const Host& host = {});
+
+// ---- Supporting operations of the self-tests ----
+
+bool WriteBinaryFile(const QString& path, const QByteArray& bytes);
+bool FilesIdentical(const QString& pathA, const QString& pathB);
+bool Create7PlusFirstPart(const QString& sourcePath, const QString& outputPath, const QString& baseName,
+                          QString& message);
+bool Decode7PlusPart1(const QString& partPath, const QString& outputPath);
+// Decodes the set whose part 1 is given into BASE + "_DECODED.JPG" beside it.
+bool Decode7PlusAll(const QString& part1Path, qint64 originalSize, QString& message);
+
+// Two upper-case hexadecimal digits, as in part names and footers.
+QString Hex2(int n);
+// A file in a folder, found without regard to letter case (an exact match
+// wins); empty when there is none.
+QString FindNoCase(const QString& folder, const QString& name);
+
+} // namespace tolvan::Mod7plus

@@ -1,0 +1,306 @@
+// The encoder: one file into a set of up to 255 part files in "7PLUS_OUTPUT".
+
+#include "platform/AnsiCodec.h"
+#include "sevenplus/Mod7plusFiles.h"
+
+#include <QDateTime>
+#include <QFile>
+#include <QFileInfo>
+
+namespace tolvan::Mod7plus {
+
+using namespace detail;
+
+namespace {
+
+// Characters that would make the header name unusable as a file name at the
+// receiving end (the decoder refuses them) or that split the header's
+// space-separated fields.
+bool badNameChar(QChar c)
+{
+    const char16_t u = c.unicode();
+    if (u < 0x20 || u == ' ') {
+        return true;
+    }
+    if (QStringView(u"\\/:*?\"<>|").contains(c)) {
+        return true;
+    }
+    return Ansi::codeOf(u) == '?' || c.isSurrogate();
+}
+
+QString upperCut(const QString& name, int length)
+{
+    return name.toUpper().left(length);
+}
+
+void fillText(Block& block, const QString& text)
+{
+    const QByteArray bytes = Ansi::encode(text);
+    std::copy_n(reinterpret_cast<const std::uint8_t*>(bytes.constData()), 62, block.data());
+}
+
+} // namespace
+
+bool ReadBinaryFile(const QString& path, QByteArray& bytes)
+{
+    if (path.trimmed().isEmpty()) {
+        return false;
+    }
+    QFile f(path);
+    if (!f.exists() || f.size() <= 0) {
+        return false;
+    }
+    if (!f.open(QIODevice::ReadOnly)) {
+        return false;
+    }
+    const qint64 size = f.size();
+    bytes.resize(size);
+    if (f.read(bytes.data(), size) != size) {
+        bytes.clear();
+        return false;
+    }
+    return true;
+}
+
+QString Get7PlusTimestamp(const QString& path)
+{
+    const QFileInfo info(path);
+    if (!info.exists()) {
+        return {};
+    }
+    const QDateTime t = info.lastModified();
+    if (!t.isValid()) {
+        return {};
+    }
+    const QDate d = t.date();
+    const QTime h = t.time();
+    if (d.year() < 1980 || d.year() > 2107) {
+        return {};
+    }
+    const int date = (d.year() - 1980) * 512 + d.month() * 32 + d.day();
+    const int time = h.hour() * 2048 + h.minute() * 32 + h.second() / 2;
+    return QStringLiteral("%1%2").arg(date, 4, 16, QLatin1Char('0')).arg(time, 4, 16, QLatin1Char('0')).toUpper();
+}
+
+QString Make7PlusShortName(const QString& fileName)
+{
+    QString name = fileName.mid(fileName.lastIndexOf(QLatin1Char('/')) + 1).trimmed().toUpper();
+    const qsizetype dot = name.lastIndexOf(QLatin1Char('.'));
+    QString base = dot >= 0 ? name.left(dot) : name;
+    const QString ext = dot >= 0 ? name.mid(dot + 1).left(3) : QString();
+    base = base.left(8);
+    if (base.isEmpty()) {
+        return {};
+    }
+    QString out = ext.isEmpty() ? base : base + QLatin1Char('.') + ext;
+    // The receiver splits the header at spaces and refuses names that could
+    // leave its output folder, so such characters travel as "_".
+    for (QChar& c : out) {
+        if (badNameChar(c)) {
+            c = QLatin1Char('_');
+        }
+    }
+    return out;
+}
+
+bool Build7PlusHeader(int size, int partNumber, int totalParts, int blockLines, Block& block,
+                      const QString& fileName)
+{
+    if (size < 1 || partNumber < 1 || partNumber > totalParts || totalParts > kMaxParts || blockLines < 1
+        || blockLines > kBlockLines) {
+        return false;
+    }
+    const QString shortName = Make7PlusShortName(fileName);
+    if (shortName.isEmpty()) {
+        return false;
+    }
+    qint64 lines = blockLines;
+    if (partNumber == totalParts) {
+        const qint64 r = qint64(size) - qint64(totalParts - 1) * blockLines * kLineBytes;
+        if (r <= 0) {
+            return false;
+        }
+        lines = (r + kLineBytes - 1) / kLineBytes;
+    }
+    const QString text = QStringLiteral(" go_7+. %1 of %2 %3 %4 %5 %6 (7PLUS v2.2) ")
+                             .arg(partNumber, 3, 10, QLatin1Char('0'))
+                             .arg(totalParts, 3, 10, QLatin1Char('0'))
+                             .arg(shortName.leftJustified(12, QLatin1Char(' ')))
+                             .arg(size, 7, 10, QLatin1Char('0'))
+                             .arg(QString::number(lines * kCodeChars, 16).toUpper().rightJustified(4, QLatin1Char('0')))
+                             .arg(QString::number(blockLines, 16).toUpper().rightJustified(3, QLatin1Char('0')));
+    if (text.size() != 62) {
+        return false;
+    }
+    fillText(block, text);
+    return Seal7PlusBlock(block);
+}
+
+bool Build7PlusFooter(const QString& baseName, int partNumber, int totalParts, Block& block, const QString& stamp)
+{
+    if (partNumber < 1 || totalParts < 1 || partNumber > totalParts || totalParts > kMaxParts) {
+        return false;
+    }
+    QString name = baseName.trimmed().toUpper();
+    const qsizetype dot = name.lastIndexOf(QLatin1Char('.'));
+    if (dot >= 0) {
+        name.truncate(dot);
+    }
+    name = name.left(8);
+    if (name.isEmpty()) {
+        return false;
+    }
+    const QString st = stamp.trimmed().toUpper();
+    if (st.isEmpty() || st.size() > 8) {
+        return false;
+    }
+    for (QChar c : st) {
+        if (!QStringView(u"0123456789ABCDEF").contains(c)) {
+            return false;
+        }
+    }
+    QString text = totalParts < 2
+                       ? QStringLiteral(" stop_7+. (%1.7PL) [%2]").arg(name, st)
+                       : QStringLiteral(" stop_7+. (%1.P%2/%3) [%4]").arg(name, Hex2(partNumber), Hex2(totalParts), st);
+    if (text.size() > 62) {
+        return false;
+    }
+    fillText(block, text.leftJustified(62, QLatin1Char(' ')));
+    return Seal7PlusBlock(block);
+}
+
+bool Encode7PlusFile(const QString& sourcePath, QString& message, const Host& host)
+{
+    message.clear();
+    try {
+        // A file too large to send is refused without loading it into memory;
+        // the messages come in the same order as for any other file.
+        QByteArray data;
+        const QFileInfo info(sourcePath);
+        if (info.isFile() && info.size() > kMaxFileSize) {
+            QFile probe(sourcePath);
+            if (sourcePath.trimmed().isEmpty() || !probe.open(QIODevice::ReadOnly)) {
+                message = QStringLiteral("Unable to read source file.");
+                return false;
+            }
+        } else if (!ReadBinaryFile(sourcePath, data)) {
+            message = QStringLiteral("Unable to read source file.");
+            return false;
+        }
+        const qint64 size = data.isEmpty() ? info.size() : data.size();
+        const QString stamp = Get7PlusTimestamp(sourcePath);
+        if (stamp.isEmpty()) {
+            message = QStringLiteral("Unable to read source file timestamp.");
+            return false;
+        }
+        if (size < 1) {
+            message = QStringLiteral("Source file is empty.");
+            return false;
+        }
+        const qint64 total = (size + kPartBytes - 1) / kPartBytes;
+        if (total > kMaxParts) {
+            message = QStringLiteral("File requires more than 255 parts.");
+            return false;
+        }
+        const qsizetype slash = sourcePath.lastIndexOf(QLatin1Char('/'));
+        if (slash < 0) {
+            message = QStringLiteral("Please select a file using its full path.");
+            return false;
+        }
+        const QString folder = sourcePath.left(slash + 1);
+        const QString fileName = sourcePath.mid(slash + 1);
+        const qsizetype dot = fileName.lastIndexOf(QLatin1Char('.'));
+        const QString base = upperCut(dot >= 0 ? fileName.left(dot) : fileName, 8);
+
+        const QString outFolder = ensureSubFolder(folder, QStringLiteral("7PLUS_OUTPUT"));
+
+        // Every possible part of this name counts, so an older and longer set
+        // cannot leave stray parts that would mix with the new one.
+        const QStringList present = filesIn(outFolder);
+        QStringList existing;
+        for (int n = 1; n <= kMaxParts; ++n) {
+            const QString hit = matchNoCase(present, base + QStringLiteral(".P") + Hex2(n));
+            if (!hit.isEmpty()) {
+                existing << outFolder + QLatin1Char('/') + hit;
+            }
+        }
+        if (!existing.isEmpty()) {
+            const QString text = QString::number(existing.size()) + QStringLiteral(" existing 7PLUS part(s) were found.")
+                                 + kCrLf + kCrLf + QStringLiteral("File: ") + base + kCrLf
+                                 + QStringLiteral("Folder: ") + outFolder + kCrLf + kCrLf
+                                 + QStringLiteral("Do you want to replace these parts?");
+            const bool yes = host.askYesNo && host.askYesNo(QStringLiteral("Replace Existing 7PLUS Files"), text);
+            if (!yes) {
+                message = QStringLiteral("7PLUS encoding cancelled. Existing files preserved.");
+                return false;
+            }
+            for (const QString& path : existing) {
+                QFile f(path);
+                if (!f.remove()) {
+                    throwFileError(f);
+                }
+            }
+        }
+
+        const auto bytes = bytesOf(data);
+        QByteArray part;
+        Block header{};
+        Block footer{};
+        Values values{};
+        Chars chars{};
+        Block line{};
+        for (int p = 1; p <= total; ++p) {
+            const qint64 offset = qint64(p - 1) * kPartBytes;
+            const int n = int(std::min<qint64>(kBlockLines, (size - offset + kLineBytes - 1) / kLineBytes));
+            if (!Build7PlusHeader(int(size), p, int(total), kBlockLines, header, fileName)) {
+                message = QStringLiteral("Header failed at part %1").arg(p);
+                return false;
+            }
+            if (!Verify7PlusHeader(header)) {
+                message = QStringLiteral("Header CRC failed at part %1").arg(p);
+                return false;
+            }
+            if (!Build7PlusFooter(base, p, int(total), footer, stamp)) {
+                message = QStringLiteral("Footer failed at part %1").arg(p);
+                return false;
+            }
+            // The whole part is built in memory and written in one go.
+            part.resize(0);
+            part.reserve(qsizetype(n + 2) * kStoredLine);
+            appendStored(part, header);
+            for (int k = 0; k < n; ++k) {
+                if (!Pack7PlusLine(bytes, offset + qint64(k) * kLineBytes, values)) {
+                    message = QStringLiteral("Packing failed at part %1, line %2").arg(p).arg(k);
+                    return false;
+                }
+                if (!Encode7PlusValues(values, chars)) {
+                    message = QStringLiteral("Encoding failed at part %1, line %2").arg(p).arg(k);
+                    return false;
+                }
+                if (!Protect7PlusLine(chars, k, line)) {
+                    message = QStringLiteral("CRC failed at part %1, line %2").arg(p).arg(k);
+                    return false;
+                }
+                appendStored(part, line);
+            }
+            appendStored(part, footer);
+            writeWhole(outFolder + QLatin1Char('/') + base + QStringLiteral(".P") + Hex2(p), part);
+            if (host.progress) {
+                host.progress(int(qint64(p) * 100 / total));
+            }
+        }
+
+        message = QStringLiteral("7PLUS MULTIPART ENCODING COMPLETE") + kCrLf + QString(32, QLatin1Char('-')) + kCrLf
+                  + QStringLiteral("Original size: ") + QString::number(size) + kCrLf
+                  + QStringLiteral("Total parts: ") + QString::number(total) + kCrLf
+                  + QStringLiteral("Output folder: ") + outFolder;
+        return true;
+    } catch (const SevenPlusError& e) {
+        message = QStringLiteral("7PLUS ERROR %1: %2").arg(e.number()).arg(e.description());
+    } catch (const std::bad_alloc&) {
+        message = QStringLiteral("7PLUS ERROR 7: Out of memory");
+    }
+    return false;
+}
+
+} // namespace tolvan::Mod7plus

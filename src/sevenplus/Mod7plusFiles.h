@@ -1,0 +1,44 @@
+#pragma once
+
+// File helpers shared by the encoder, the decoder and the self-test operations.
+
+#include "sevenplus/Mod7plus.h"
+
+#include <QFileDevice>
+#include <QStringList>
+
+namespace tolvan::Mod7plus::detail {
+
+inline const QString kCrLf = QStringLiteral("\r\n");
+
+// Turns a failed file operation into the error the caller reports.
+[[noreturn]] void throwFileError(const QFileDevice& file);
+[[noreturn]] void throwError(int number, const QString& description);
+
+// The names of the files in a folder, for case-blind lookups.
+QStringList filesIn(const QString& folder);
+// The entry of `names` equal to `name`, exact spelling first, then without
+// regard to letter case; empty when there is none.
+QString matchNoCase(const QStringList& names, const QString& name);
+// The folder path with exactly one trailing "/".
+QString withSlash(const QString& folder);
+// Finds or creates a sub-folder; its existing spelling is kept when it only
+// differs in letter case.
+QString ensureSubFolder(const QString& folderWithSlash, const QString& name);
+// Writes bytes to a temporary file beside `path` and renames it into place,
+// so a crash or a full disk never leaves a partial file under the final name.
+void writeWhole(const QString& path, const QByteArray& bytes);
+
+// Appends the stored form of one block: 69 bytes and CR LF.
+inline void appendStored(QByteArray& out, const Block& block)
+{
+    out.append(reinterpret_cast<const char*>(block.data()), kBlockSize);
+    out.append("\r\n", 2);
+}
+
+inline std::span<const std::uint8_t> bytesOf(const QByteArray& a)
+{
+    return {reinterpret_cast<const std::uint8_t*>(a.constData()), size_t(a.size())};
+}
+
+} // namespace tolvan::Mod7plus::detail
