@@ -1,0 +1,11 @@
+#include "mail/MailScreens.h"
+
+#include "shell/ScreenRegistry.h"
+
+namespace tolvan {
+
+void registerMailScreens(ScreenRegistry&)
+{
+}
+
+} // namespace tolvan

@@ -1,0 +1,11 @@
+#include "monitor/MonitorScreens.h"
+
+#include "shell/ScreenRegistry.h"
+
+namespace tolvan {
+
+void registerMonitorScreens(ScreenRegistry&)
+{
+}
+
+} // namespace tolvan

@@ -1,0 +1,11 @@
+#include "programs/ProgramsScreens.h"
+
+#include "shell/ScreenRegistry.h"
+
+namespace tolvan {
+
+void registerProgramsScreens(ScreenRegistry&)
+{
+}
+
+} // namespace tolvan

@@ -1,0 +1,7 @@
+#pragma once
+
+namespace tolvan {
+class ScreenRegistry;
+// Makes this subsystem's screens known to the registry.
+void registerProgramsScreens(ScreenRegistry& registry);
+} // namespace tolvan
