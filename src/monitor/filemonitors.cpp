@@ -3,19 +3,12 @@
 #include <QFile>
 #include <QTimer>
 
+#include <vector>
+
 #include <dirent.h>
 #include <sys/stat.h>
 
 namespace tolvan {
-
-namespace {
-
-QSet<QString> toSet(const QStringList& names)
-{
-    return QSet<QString>(names.cbegin(), names.cend());
-}
-
-} // namespace
 
 filemonitors::filemonitors(QObject* parent)
     : QObject(parent)
@@ -28,16 +21,15 @@ filemonitors::~filemonitors()
     QObject::disconnect(m_tick);
 }
 
-QStringList filemonitors::ListFolder(const QString& folder)
+bool filemonitors::scanFolder(const QString& folder, const std::function<void(std::string_view)>& visit)
 {
-    QStringList names;
     if (folder.isEmpty()) {
-        return names;
+        return false;
     }
     const QByteArray encoded = QFile::encodeName(folder);
     DIR* dir = ::opendir(encoded.constData());
     if (dir == nullptr) {
-        return names;
+        return false;
     }
     // readdir gives the type of most entries for free; only the rest (and
     // symbolic links, which count when they lead to a file) cost a stat.
@@ -49,10 +41,19 @@ QStringList filemonitors::ListFolder(const QString& folder)
             isFile = ::fstatat(fd, entry->d_name, &st, 0) == 0 && S_ISREG(st.st_mode);
         }
         if (isFile) {
-            names.append(QFile::decodeName(entry->d_name));
+            visit(entry->d_name);
         }
     }
     ::closedir(dir);
+    return true;
+}
+
+QStringList filemonitors::ListFolder(const QString& folder)
+{
+    QStringList names;
+    scanFolder(folder, [&](std::string_view name) {
+        names.append(QFile::decodeName(QByteArray(name.data(), qsizetype(name.size()))));
+    });
     return names;
 }
 
@@ -74,7 +75,8 @@ std::optional<MessageBoxRequest> filemonitors::StartMonitoring()
         return MessageBoxRequest{QStringLiteral("Error: Folder path is not set!"), {}};
     }
     // Files already there at the start never count as new.
-    m_lastFileList = toSet(ListFolder(FolderPath));
+    m_lastFileList.clear();
+    scanFolder(FolderPath, [this](std::string_view name) { m_lastFileList.emplace(name); });
     TimerScan->setInterval(kIntervalMs);
     TimerScan->start();
     m_running = true;
@@ -103,14 +105,22 @@ void filemonitors::TimerScan_Timer()
         return;
     }
     m_inTick = true;
-    QSet<QString> current = toSet(ListFolder(FolderPath));
+    // Names are looked up in the last snapshot as they come. A listing whose
+    // names are all known and as many as before is the same set, and the
+    // snapshot is kept; otherwise this listing becomes the new one.
     bool anyNew = false;
-    for (const QString& name : std::as_const(current)) {
-        if (!m_lastFileList.contains(name)) {
+    size_t known = 0;
+    m_names.clear();
+    m_nameEnds.clear();
+    scanFolder(FolderPath, [&](std::string_view name) {
+        if (m_lastFileList.find(name) != m_lastFileList.end()) {
+            ++known;
+        } else {
             anyNew = true;
-            break;
         }
-    }
+        m_names.append(name);
+        m_nameEnds.push_back(m_names.size());
+    });
     if (anyNew) {
         const QPointer<filemonitors> self(this);
         emit FileReceived();
@@ -118,7 +128,14 @@ void filemonitors::TimerScan_Timer()
             return; // a receiver replaced this monitor
         }
     }
-    m_lastFileList = std::move(current);
+    if (anyNew || known != m_lastFileList.size()) {
+        m_lastFileList.clear();
+        size_t begin = 0;
+        for (const size_t end : m_nameEnds) {
+            m_lastFileList.emplace(std::string_view(m_names).substr(begin, end - begin));
+            begin = end;
+        }
+    }
     m_inTick = false;
 }
 

@@ -4,11 +4,15 @@
 
 #include <QObject>
 #include <QPointer>
-#include <QSet>
 #include <QString>
 #include <QStringList>
 
+#include <functional>
 #include <optional>
+#include <string>
+#include <string_view>
+#include <unordered_set>
+#include <vector>
 
 class QTimer;
 
@@ -52,9 +56,24 @@ signals:
     void FileReceived();
 
 private:
+    // Names as the file system gives their bytes: exact, and a tick that
+    // finds the folder unchanged allocates nothing.
+    struct NameHash {
+        using is_transparent = void;
+        size_t operator()(std::string_view name) const { return std::hash<std::string_view>{}(name); }
+    };
+    using NameSet = std::unordered_set<std::string, NameHash, std::equal_to<>>;
+
+    // Calls visit with the name of each file directly in folder; false when
+    // the folder cannot be read.
+    static bool scanFolder(const QString& folder, const std::function<void(std::string_view)>& visit);
+
     QPointer<QTimer> TimerScan;
     QMetaObject::Connection m_tick;
-    QSet<QString> m_lastFileList;
+    NameSet m_lastFileList;
+    // This tick's names end to end, kept between ticks to reuse the memory.
+    std::string m_names;
+    std::vector<size_t> m_nameEnds;
     bool m_running = false;
     bool m_inTick = false;
 };

@@ -1,0 +1,94 @@
+// One monitor tick over a receive folder of 1,000 / 10,000 / 100,000 files.
+// The tick runs on the user-interface thread once a second, so it has to stay
+// far below that.
+
+#include "monitor/filemonitors.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QFile>
+#include <QTemporaryDir>
+#include <QTimer>
+
+#include <benchmark/benchmark.h>
+
+#include <map>
+#include <memory>
+
+using tolvan::filemonitors;
+
+namespace {
+
+// Folders are filled once per size and shared by the benchmarks of that size.
+const QString& folderOf(int count)
+{
+    static std::map<int, std::unique_ptr<QTemporaryDir>> folders;
+    static std::map<int, QString> paths;
+    auto& dir = folders[count];
+    if (!dir) {
+        dir = std::make_unique<QTemporaryDir>();
+        for (int i = 0; i < count; ++i) {
+            QFile f(dir->filePath(QStringLiteral("MAIL - From- K1ABC--%1.dat").arg(i, 6, 10, QLatin1Char('0'))));
+            f.open(QIODevice::WriteOnly);
+        }
+        paths[count] = dir->path();
+    }
+    return paths[count];
+}
+
+void BM_TickNoChange(benchmark::State& state)
+{
+    const int count = static_cast<int>(state.range(0));
+    QTimer timer;
+    filemonitors monitor;
+    monitor.FolderPath = folderOf(count);
+    monitor.SetTimerControl(&timer);
+    monitor.StartMonitoring();
+    int events = 0;
+    QObject::connect(&monitor, &filemonitors::FileReceived, [&] { ++events; });
+    for (auto _ : state) {
+        monitor.TimerScan_Timer();
+    }
+    if (events != 0) {
+        state.SkipWithError("a tick without change raised the event");
+    }
+    state.counters["files"] = count;
+}
+BENCHMARK(BM_TickNoChange)->Arg(1000)->Arg(10000)->Arg(100000)->Unit(benchmark::kMillisecond);
+
+// Each tick sees one new file, the worst case: the scan cannot stop early.
+void BM_TickOneNewFile(benchmark::State& state)
+{
+    const int count = static_cast<int>(state.range(0));
+    const QString folder = folderOf(count);
+    QTimer timer;
+    filemonitors monitor;
+    monitor.FolderPath = folder;
+    monitor.SetTimerControl(&timer);
+    monitor.StartMonitoring();
+    int events = 0;
+    QObject::connect(&monitor, &filemonitors::FileReceived, [&] { ++events; });
+    const QString extra = folder + QStringLiteral("/zz-new.txt");
+    bool present = false;
+    for (auto _ : state) {
+        state.PauseTiming();
+        present ? (void)QFile::remove(extra) : (void)QFile(extra).open(QIODevice::WriteOnly);
+        present = !present;
+        state.ResumeTiming();
+        monitor.TimerScan_Timer();
+    }
+    QFile::remove(extra);
+    state.counters["events"] = events;
+}
+BENCHMARK(BM_TickOneNewFile)->Arg(1000)->Arg(10000)->Arg(100000)->Unit(benchmark::kMillisecond);
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    QCoreApplication app(argc, argv);
+    benchmark::Initialize(&argc, argv);
+    benchmark::RunSpecifiedBenchmarks();
+    benchmark::Shutdown();
+    return 0;
+}
