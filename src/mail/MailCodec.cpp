@@ -77,24 +77,24 @@ Token readToken(QStringView token)
 QString ConvertToASCII(QStringView text)
 {
     const QByteArray codes = Ansi::encode(text);
-    QString out;
-    out.reserve(codes.size() * 4);
-    char buf[4];
+    // At most three digits and a space per character, written into one buffer.
+    QByteArray out(codes.size() * 4, Qt::Uninitialized);
+    char* d = out.data();
     for (qsizetype i = 0; i < codes.size(); ++i) {
         if (i > 0) {
-            out.append(u' ');
+            *d++ = ' ';
         }
-        unsigned v = static_cast<unsigned char>(codes[i]);
-        int n = 0;
-        do {
-            buf[n++] = static_cast<char>('0' + v % 10);
-            v /= 10;
-        } while (v);
-        while (n) {
-            out.append(QChar(buf[--n]));
+        const unsigned v = static_cast<unsigned char>(codes[i]);
+        if (v >= 100) {
+            *d++ = static_cast<char>('0' + v / 100);
         }
+        if (v >= 10) {
+            *d++ = static_cast<char>('0' + v / 10 % 10);
+        }
+        *d++ = static_cast<char>('0' + v % 10);
     }
-    return out;
+    out.truncate(d - out.constData());
+    return QString::fromLatin1(out);
 }
 
 Decoded DecodeFromASCII(QStringView asciiString)
