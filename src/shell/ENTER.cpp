@@ -22,12 +22,12 @@ QPixmap stationPicture()
     QPainter p(&pix);
     p.setRenderHint(QPainter::Antialiasing);
     p.setPen(QPen(QColor(220, 220, 220), 3));
-    p.drawLine(110, 150, 110, 40);
-    p.drawLine(110, 60, 85, 150);
-    p.drawLine(110, 60, 135, 150);
+    p.drawLine(110, 150, 110, 75);
+    p.drawLine(110, 95, 85, 150);
+    p.drawLine(110, 95, 135, 150);
     p.setPen(QPen(QColor(120, 200, 255), 2));
-    for (int r = 20; r <= 60; r += 20) {
-        p.drawArc(QRectF(110 - r, 40 - r, 2 * r, 2 * r), 30 * 16, 120 * 16);
+    for (int r = 18; r <= 54; r += 18) {
+        p.drawArc(QRectF(110 - r, 75 - r, 2 * r, 2 * r), 30 * 16, 120 * 16);
     }
     return pix;
 }

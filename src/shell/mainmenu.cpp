@@ -35,6 +35,8 @@ mainmenu::mainmenu(ScreenRegistry& registry)
     for (QLineEdit* e : {Txtclock, Txtdate}) {
         e->setReadOnly(true);
         e->setAlignment(Qt::AlignCenter);
+        // Displays only: keyboard focus starts on the first button.
+        e->setFocusPolicy(Qt::NoFocus);
     }
     Label1 = make<QLabel>(QStringLiteral("Label1"), QString(""));
     Label2 = make<QLabel>(QStringLiteral("Label2"), QString(""));
