@@ -1,0 +1,79 @@
+#pragma once
+
+#include "shell/Screen.h"
+
+#include <QColor>
+
+class QLabel;
+class QLineEdit;
+class QPlainTextEdit;
+class QProgressBar;
+class QPushButton;
+
+namespace tolvan {
+
+// Encodes a file into a 7PLUS part set and rebuilds a received set. The
+// codec does the work; this screen picks files, shows the status word, the
+// progress per part and the codec's report. The hidden self-test buttons run
+// single codec steps on sample files for diagnosis.
+class frm7Plus : public Screen {
+    Q_OBJECT
+public:
+    explicit frm7Plus(ScreenRegistry& registry);
+    void Form_Load() override;
+
+public slots:
+    // Clamps to 0..100, shows it and lets the screen repaint once.
+    void Update7PlusProgress(int percent);
+
+protected:
+    // A window-manager close leaves the screen like its Close button.
+    void closeEvent(QCloseEvent* event) override;
+
+private slots:
+    void cmdBrowse7Plus_Click();
+    void cmdEncode7Plus_Click();
+    void cmdDecode7Plus_Click();
+    void cmdClose7Plus_Click();
+
+    void cmdTest7PlusCRC_Click();
+    void cmdDecodeReceived7Plus_Click();
+    void cmdRead7PlusHeader_Click();
+    void cmdDecodeAll7Plus_Click();
+    void cmdCompare7PlusPart1_Click();
+    void cmdDecodePart1_Click();
+    void cmdCompare7PlusLine_Click();
+    void cmdTest7PlusDecode_Click();
+    void cmdCreateAll7Plus_Click();
+    void cmdCreate7PlusPart_Click();
+    void cmdTest7PlusFooter_Click();
+    void cmdTest7PlusHeader_Click();
+    void cmdTest7PlusPart_Click();
+    void cmdTest7PlusLines_Click();
+    void cmdTest7PlusEncoding_Click();
+    void cmdTestPacking_Click();
+    void cmdTestBinary_Click();
+
+private:
+    void setStatus(const QString& text, const QColor& colour);
+    void setStatus(const QString& text);
+    void setLog(const QString& text);
+    void box(const QString& text, int icon);
+    bool askYesNo(const QString& title, const QString& text);
+    QString fileBox() const;
+    QPushButton* makeButton(const QString& name, const QString& caption, int left, int top, int width, int height);
+
+    QLabel* lbl7PlusStatus;
+    QLineEdit* txt7PlusFile;
+    QPushButton* cmdBrowse7Plus;
+    QPushButton* cmdEncode7Plus;
+    QPushButton* cmdDecode7Plus;
+    QProgressBar* prg7Plus;
+    QPlainTextEdit* txt7PlusLog;
+    QPushButton* cmdClose7Plus;
+    // Set while a codec operation runs, so a click that arrives during a
+    // repaint cannot start a second one over the same files.
+    bool m_busy = false;
+};
+
+} // namespace tolvan

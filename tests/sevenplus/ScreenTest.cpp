@@ -1,0 +1,299 @@
+#include "SevenPlusTestUtil.h"
+
+#include "platform/fake/FakePlatform.h"
+#include "sevenplus/SevenPlusScreens.h"
+#include "sevenplus/frm7Plus.h"
+#include "shell/AppContext.h"
+#include "shell/ScreenRegistry.h"
+
+#include <QCloseEvent>
+#include <QCoreApplication>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPlainTextEdit>
+#include <QProgressBar>
+#include <QPushButton>
+
+using namespace tolvan;
+using namespace tolvan::sevenplus_test;
+
+namespace {
+
+const QStringList kHiddenButtons = {
+    "cmdTest7PlusCRC",     "cmdDecodeReceived7Plus", "cmdRead7PlusHeader", "cmdDecodeAll7Plus",
+    "cmdCompare7PlusPart1", "cmdDecodePart1",        "cmdCompare7PlusLine", "cmdTest7PlusDecode",
+    "cmdCreateAll7Plus",   "cmdCreate7PlusPart",     "cmdTest7PlusFooter", "cmdTest7PlusHeader",
+    "cmdTest7PlusPart",    "cmdTest7PlusLines",      "cmdTest7PlusEncoding", "cmdTestPacking",
+    "cmdTestBinary"};
+
+class SevenPlusScreen : public ::testing::Test {
+protected:
+    QTemporaryDir dir;
+    FakeDialogs dialogs;
+    FakeClock clock;
+    std::unique_ptr<AppContext> context;
+    std::unique_ptr<ScreenRegistry> registry;
+    frm7Plus* screen = nullptr;
+
+    void SetUp() override
+    {
+        context.reset(new AppContext{ConfigStore(dir.path()), &dialogs, nullptr, nullptr, nullptr, &clock,
+                                     LocaleText(QLocale::c())});
+        registry = std::make_unique<ScreenRegistry>(*context);
+        registerSevenPlusScreens(*registry);
+        screen = registry->form<frm7Plus>("frm7Plus");
+        ASSERT_NE(screen, nullptr);
+    }
+    void TearDown() override
+    {
+        registry.reset();
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    }
+
+    template <class T>
+    T* get(const QString& name)
+    {
+        T* w = screen->findChild<T*>(name);
+        EXPECT_NE(w, nullptr) << name.toStdString();
+        return w;
+    }
+    QString status() { return get<QLabel>("lbl7PlusStatus")->text(); }
+    QColor statusColour() { return get<QLabel>("lbl7PlusStatus")->palette().color(QPalette::WindowText); }
+    // The log box shows the reports' CR LF line ends as plain line breaks.
+    QString log() { return get<QPlainTextEdit>("txt7PlusLog")->toPlainText(); }
+    int progress() { return get<QProgressBar>("prg7Plus")->value(); }
+    void click(const QString& name) { get<QPushButton>(name)->click(); }
+    void setFile(const QString& path) { get<QLineEdit>("txt7PlusFile")->setText(path); }
+
+    // A source file with a three-part set already encoded beside it.
+    QString encodedSet()
+    {
+        const QString src = dir.path() + "/pic.jpg";
+        writeFile(src, randomBytes(70000));
+        QString msg;
+        EXPECT_TRUE(Mod7plus::Encode7PlusFile(src, msg));
+        return dir.path() + "/7PLUS_OUTPUT/PIC.P01";
+    }
+};
+
+const QColor kBlue(0, 0, 255);
+const QColor kGreen(0, 255, 0);
+const QColor kRed(255, 0, 0);
+
+} // namespace
+
+TEST_F(SevenPlusScreen, OpensReadyWithEmptyBoxesAndHiddenSelfTests)
+{
+    EXPECT_EQ(screen->windowTitle(), "7PLUS Encoder / Decoder");
+    EXPECT_EQ(status(), "READY");
+    EXPECT_EQ(statusColour(), kBlue);
+    EXPECT_TRUE(get<QLineEdit>("txt7PlusFile")->text().isEmpty());
+    EXPECT_TRUE(log().isEmpty());
+    EXPECT_EQ(progress(), 0);
+    EXPECT_EQ(get<QPushButton>("cmdEncode7Plus")->text(), "Encode File to send using7plus");
+    EXPECT_EQ(get<QPushButton>("cmdDecode7Plus")->text(), "Decode Recieved file using 7PLUS");
+    EXPECT_EQ(get<QPushButton>("cmdBrowse7Plus")->text(), "Browse File to Send");
+    EXPECT_EQ(get<QPushButton>("cmdClose7Plus")->text(), "Close");
+    screen->show();
+    for (const QString& name : kHiddenButtons) {
+        EXPECT_FALSE(get<QPushButton>(name)->isVisible()) << name.toStdString();
+    }
+    EXPECT_TRUE(get<QPushButton>("cmdEncode7Plus")->isVisible());
+}
+
+struct ProgressCase {
+    int given;
+    int shown;
+};
+
+class SevenPlusProgress : public SevenPlusScreen, public ::testing::WithParamInterface<ProgressCase> {};
+
+TEST_P(SevenPlusProgress, IsClampedToItsRange)
+{
+    screen->Update7PlusProgress(GetParam().given);
+    EXPECT_EQ(progress(), GetParam().shown);
+}
+
+INSTANTIATE_TEST_SUITE_P(Values, SevenPlusProgress,
+                         ::testing::Values(ProgressCase{150, 100}, ProgressCase{-5, 0}, ProgressCase{42, 42},
+                                           ProgressCase{100, 100}, ProgressCase{0, 0}));
+
+TEST_F(SevenPlusScreen, EncodeRefusesEmptyOrMissingFileWithoutChangingStatus)
+{
+    click("cmdEncode7Plus");
+    ASSERT_EQ(dialogs.boxes.size(), 1);
+    EXPECT_EQ(dialogs.boxes[0].text, "Please select a file first.");
+    EXPECT_EQ(dialogs.boxes[0].icon, MsgIcon::Exclamation);
+    EXPECT_EQ(dialogs.boxes[0].title, "7PLUS");
+    EXPECT_EQ(status(), "READY");
+    EXPECT_TRUE(log().isEmpty());
+
+    setFile("  " + dir.path() + "/gone.bin  ");
+    click("cmdEncode7Plus");
+    ASSERT_EQ(dialogs.boxes.size(), 2);
+    EXPECT_EQ(dialogs.boxes[1].text, "Selected file does not exist:\r\n" + dir.path() + "/gone.bin");
+    EXPECT_EQ(status(), "READY");
+}
+
+TEST_F(SevenPlusScreen, BrowseFillsTheFileBoxAndCancelChangesNothing)
+{
+    click("cmdBrowse7Plus");
+    EXPECT_EQ(status(), "READY");
+    ASSERT_EQ(dialogs.fileRequests.size(), 1);
+    EXPECT_EQ(dialogs.fileRequests[0].title, "Select File for 7PLUS");
+
+    dialogs.fileAnswers.enqueue(dir.path() + "/a.bin");
+    click("cmdBrowse7Plus");
+    EXPECT_EQ(get<QLineEdit>("txt7PlusFile")->text(), dir.path() + "/a.bin");
+    EXPECT_EQ(status(), "FILE SELECTED");
+    EXPECT_EQ(statusColour(), kBlue);
+    EXPECT_EQ(log(), "Selected file: " + dir.path() + "/a.bin");
+}
+
+TEST_F(SevenPlusScreen, EncodeShowsReportAndAsksBeforeReplacingWithNoAsDefault)
+{
+    const QString src = dir.path() + "/pic.jpg";
+    writeFile(src, randomBytes(70000));
+    setFile(src);
+    click("cmdEncode7Plus");
+    EXPECT_EQ(status(), "ENCODING COMPLETE");
+    EXPECT_EQ(statusColour(), kGreen);
+    EXPECT_TRUE(log().startsWith("7PLUS MULTIPART ENCODING COMPLETE"));
+    EXPECT_EQ(progress(), 100);
+    EXPECT_TRUE(dialogs.boxes.isEmpty());
+
+    click("cmdEncode7Plus");
+    ASSERT_EQ(dialogs.boxes.size(), 1);
+    const MessageBoxRequest& q = dialogs.boxes[0];
+    EXPECT_EQ(q.title, "Replace Existing 7PLUS Files");
+    EXPECT_EQ(q.icon, MsgIcon::Question);
+    EXPECT_EQ(q.buttons, MsgButtons::YesNo);
+    EXPECT_EQ(q.defaultButton, MsgAnswer::No);
+    EXPECT_EQ(status(), "ENCODING FAILED");
+    EXPECT_EQ(statusColour(), kRed);
+    EXPECT_EQ(log(), "7PLUS encoding cancelled. Existing files preserved.");
+
+    dialogs.answers.enqueue(MsgAnswer::Yes);
+    click("cmdEncode7Plus");
+    EXPECT_EQ(status(), "ENCODING COMPLETE");
+}
+
+TEST_F(SevenPlusScreen, DecodeSucceedsFailsOrIsCancelled)
+{
+    const QString p1 = encodedSet();
+    click("cmdDecode7Plus");
+    EXPECT_EQ(status(), "READY");
+    EXPECT_TRUE(log().isEmpty());
+    ASSERT_EQ(dialogs.fileRequests.size(), 1);
+    EXPECT_EQ(dialogs.fileRequests[0].title, "Select First 7PLUS Part (.P01)");
+    EXPECT_EQ(dialogs.fileRequests[0].filters[0].patterns, "*.P01");
+
+    dialogs.fileAnswers.enqueue(QString("   "));
+    click("cmdDecode7Plus");
+    EXPECT_EQ(status(), "READY");
+
+    dialogs.fileAnswers.enqueue(p1);
+    click("cmdDecode7Plus");
+    EXPECT_EQ(status(), "DECODING COMPLETE");
+    EXPECT_EQ(statusColour(), kGreen);
+    EXPECT_TRUE(log().endsWith("RESULT: DECODING COMPLETE"));
+
+    // Damage line 3 of part 2: the bar stays where part 1 left it.
+    const QString p2 = dir.path() + "/7PLUS_OUTPUT/PIC.P02";
+    QByteArray d = readFile(p2);
+    d[71 * 4 + 10] = d[71 * 4 + 10] == '!' ? '"' : '!';
+    writeFile(p2, d);
+    dialogs.fileAnswers.enqueue(p1);
+    dialogs.answers.enqueue(MsgAnswer::Yes);
+    click("cmdDecode7Plus");
+    EXPECT_EQ(status(), "DECODING FAILED");
+    EXPECT_EQ(statusColour(), kRed);
+    EXPECT_EQ(log(), "7PLUS CRC FAILED\nPart: 2\nLine: 3");
+    EXPECT_EQ(progress(), 33);
+}
+
+TEST_F(SevenPlusScreen, CloseUnloadsTheScreen)
+{
+    click("cmdClose7Plus");
+    EXPECT_FALSE(registry->IsFormLoaded("frm7Plus"));
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    screen = registry->form<frm7Plus>("frm7Plus");
+    EXPECT_EQ(status(), "READY");
+    QCloseEvent e;
+    QCoreApplication::sendEvent(screen, &e);
+    EXPECT_FALSE(registry->IsFormLoaded("frm7Plus"));
+}
+
+// Every self-test runs on a real set and reports without a crash; the ones
+// with a clear verdict must pass on a sound set.
+struct SelfTestCase {
+    const char* button;
+    const char* logContains; // empty: no report expected
+};
+
+class SevenPlusSelfTests : public SevenPlusScreen, public ::testing::WithParamInterface<SelfTestCase> {};
+
+TEST_P(SevenPlusSelfTests, ReportOnASoundSet)
+{
+    const QString p1 = encodedSet();
+    const QString src = dir.path() + "/pic.jpg";
+    // The part-1 tests use the fixed set name.
+    QFile::copy(p1, dir.path() + "/7PLUS_OUTPUT/20250821.P01");
+    setFile(src);
+    const QString button = GetParam().button;
+    if (button == "cmdTest7PlusDecode") {
+        setFile(p1);
+    }
+    if (button == "cmdCompare7PlusPart1") {
+        ASSERT_TRUE(Mod7plus::Decode7PlusPart1(p1, dir.path() + "/7PLUS_OUTPUT/PART1_TEST.BIN"));
+    }
+    if (button == "cmdCreateAll7Plus") {
+        dialogs.answers.enqueue(MsgAnswer::Yes);
+    }
+    dialogs.fileAnswers.enqueue(button.contains("Decode") || button.contains("Compare") ? src : p1);
+    if (button == "cmdDecodeReceived7Plus") {
+        dialogs.fileAnswers.clear();
+        dialogs.fileAnswers.enqueue(p1);
+    }
+    click(button);
+    EXPECT_TRUE(log().contains(GetParam().logContains)) << log().toStdString();
+    if (QString(GetParam().logContains).isEmpty()) {
+        EXPECT_TRUE(dialogs.boxes.isEmpty());
+        return;
+    }
+    ASSERT_FALSE(dialogs.boxes.isEmpty());
+    EXPECT_EQ(dialogs.boxes.back().title, "7PLUS");
+    EXPECT_NE(dialogs.boxes.back().icon, MsgIcon::Exclamation) << dialogs.boxes.back().text.toStdString();
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Buttons, SevenPlusSelfTests,
+    ::testing::Values(SelfTestCase{"cmdTest7PlusCRC", "RESULT: ALL CRC CHECKS PASSED"},
+                      SelfTestCase{"cmdDecodeReceived7Plus", "RESULT: DECODING COMPLETE"},
+                      SelfTestCase{"cmdRead7PlusHeader", "RESULT: HEADER VERIFIED"},
+                      SelfTestCase{"cmdDecodeAll7Plus", "BINARY COMPARISON: 100% IDENTICAL"},
+                      SelfTestCase{"cmdCompare7PlusPart1", "Part 1 comparison PASSED"},
+                      SelfTestCase{"cmdCompare7PlusLine", "FIRST LINE COMPARISON: PASSED"},
+                      SelfTestCase{"cmdTest7PlusDecode", "7PLUS FIRST DATA LINE DECODE TEST"},
+                      SelfTestCase{"cmdCreateAll7Plus", "7PLUS MULTIPART ENCODING COMPLETE"},
+                      SelfTestCase{"cmdCreate7PlusPart", "7PLUS FIRST PART CREATED"},
+                      SelfTestCase{"cmdTest7PlusFooter", "RESULT: FOOTER VERIFIED"},
+                      SelfTestCase{"cmdTest7PlusHeader", "RESULT: HEADER VERIFIED"},
+                      SelfTestCase{"cmdTest7PlusPart", "7PLUS 512-LINE PART TEST"},
+                      SelfTestCase{"cmdTest7PlusLines", ""},
+                      SelfTestCase{"cmdTest7PlusEncoding", "7PLUS PROTECTED LINE TEST"},
+                      SelfTestCase{"cmdTestPacking", "Value 15 = "},
+                      SelfTestCase{"cmdTestBinary", "Both files are 100% identical."}),
+    [](const auto& info) { return std::string(info.param.button); });
+
+TEST_F(SevenPlusScreen, DecodePart1TestAnnouncesItselfThenDecodes)
+{
+    const QString p1 = encodedSet();
+    QFile::copy(p1, dir.path() + "/7PLUS_OUTPUT/20250821.P01");
+    setFile(dir.path() + "/pic.jpg");
+    click("cmdDecodePart1");
+    ASSERT_EQ(dialogs.boxes.size(), 2);
+    EXPECT_EQ(dialogs.boxes[0].title, "7PLUS TEST");
+    EXPECT_EQ(dialogs.boxes[1].text, "7PLUS Part 1 decoded successfully!\r\n31,744 bytes written.");
+    EXPECT_EQ(readFile(dir.path() + "/7PLUS_OUTPUT/PART1_TEST.BIN"), readFile(dir.path() + "/pic.jpg").left(31744));
+}
