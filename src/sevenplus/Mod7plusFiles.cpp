@@ -2,7 +2,13 @@
 
 #include <QDir>
 #include <QFileInfo>
-#include <QSaveFile>
+#include <QTemporaryFile>
+
+#include <sys/stat.h>
+
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
 
 namespace tolvan::Mod7plus {
 
@@ -95,13 +101,27 @@ QString ensureSubFolder(const QString& folderWithSlash, const QString& name)
 
 void writeWhole(const QString& path, const QByteArray& bytes)
 {
-    QSaveFile out(path);
-    if (!out.open(QIODevice::WriteOnly)) {
+    // The bytes go to a temporary file in the same folder, which a rename then
+    // puts in place whole; a failure on the way leaves only the temporary
+    // file, and that is removed. No sync to disk per part: a set of 255 parts
+    // would otherwise wait on the disk 255 times.
+    QTemporaryFile out(path + QStringLiteral(".XXXXXX"));
+    if (!out.open()) {
         throwFileError(out);
     }
-    if (out.write(bytes) != bytes.size() || !out.commit()) {
+    if (out.write(bytes) != bytes.size() || !out.flush()) {
         throwFileError(out);
     }
+    // A temporary file is private to its owner; the part gets the permissions
+    // any new file of this user would get, so the packet program can read it.
+    const mode_t mask = ::umask(0);
+    ::umask(mask);
+    ::fchmod(out.handle(), 0666 & ~mask);
+    out.close();
+    if (::rename(QFile::encodeName(out.fileName()).constData(), QFile::encodeName(path).constData()) != 0) {
+        throwError(75, QStringLiteral("Unable to write %1: %2").arg(path, QString::fromLocal8Bit(std::strerror(errno))));
+    }
+    out.setAutoRemove(false);
 }
 
 } // namespace detail

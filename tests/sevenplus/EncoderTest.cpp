@@ -256,3 +256,12 @@ TEST_F(SevenPlusEncoder, UnwritableOutputIsAnErrorAndLeavesNoPart)
     EXPECT_TRUE(msg.startsWith("7PLUS ERROR ")) << msg.toStdString();
     EXPECT_TRUE(outputs().isEmpty());
 }
+
+TEST_F(SevenPlusEncoder, PartsGetTheUsualPermissionsOfANewFile)
+{
+    writeFile(path("data.bin"), "abc");
+    writeFile(path("plain.txt"), "x");
+    QString msg;
+    ASSERT_TRUE(Encode7PlusFile(path("data.bin"), msg));
+    EXPECT_EQ(QFileInfo(out("DATA.P01")).permissions(), QFileInfo(path("plain.txt")).permissions());
+}
