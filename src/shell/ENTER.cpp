@@ -1,6 +1,7 @@
 #include "shell/ENTER.h"
 
 #include "shell/AppContext.h"
+#include "shell/MainMenuForms.h"
 #include "shell/Notify.h"
 #include "shell/ScreenRegistry.h"
 
@@ -100,13 +101,7 @@ void ENTER::Command3_Click()
     ScreenRegistry& reg = registry();
     reg.Unload(QStringLiteral("ENTER"));
     reg.Unload(QStringLiteral("inboxform"));
-    const QString menu = QStringLiteral("mainmenu");
-    reg.setControlVisible(menu, QStringLiteral("SETTINGS"), true);
-    for (const char* hidden : {"PACKETMAIL", "SEND", "RECEIVE", "RETRIEVE", "Explorer", "chksoundtoggle", "checktnc",
-                               "cmdopenstartmenu", "cmdsoundtoggle", "cmdAutoSaveToggle", "CmdNPRSYSTEM"}) {
-        reg.setControlVisible(menu, QString::fromLatin1(hidden), false);
-    }
-    reg.Show(menu);
+    ShowRestrictedMainMenu(reg);
 }
 
 void ENTER::reenter_Click()

@@ -1,0 +1,151 @@
+#include "ScreenFixture.h"
+
+#include <QLabel>
+#include <QLineEdit>
+
+using namespace tolvan;
+using tolvan::test::ScreenFixture;
+
+namespace {
+
+struct Field {
+    const char* box;
+    const char* file;
+};
+
+// In the order the screen reads them.
+const Field kFields[] = {
+    {"Text3", "receive.dat"},           {"Text2", "send.dat"},        {"Text1", "save.dat"},
+    {"Text4", "packet.dat"},            {"Text5", "winlink.dat"},     {"Text6", "splitter.dat"},
+    {"Text7", "received.dat"},          {"Text8", "soundmodempacket.dat"}, {"Text9", "direwolfpacket.dat"},
+    {"Text11", "VARA.dat"},             {"Text13", "TLVTerminal.dat"},
+};
+
+class Settings : public ScreenFixture {
+protected:
+    void storeAll()
+    {
+        for (const Field& f : kFields) {
+            writeStore(f.file, QByteArray("/radio/") + f.file + "\r\n");
+        }
+    }
+    // The file as a writer with another spelling of its name leaves it.
+    void respell(const QString& canonical, const QString& other, const QByteArray& bytes)
+    {
+        QFile::remove(context->store.StorePath(canonical));
+        writeStore(other, bytes);
+    }
+    QString field(const char* box) { return control<QLineEdit>("frsettings", box)->text(); }
+    int filled()
+    {
+        int n = 0;
+        for (const Field& f : kFields) {
+            n += field(f.box).isEmpty() ? 0 : 1;
+        }
+        return n;
+    }
+    bool noFilePickedShown() const
+    {
+        return dialogs.boxes.size() == 1 && dialogs.boxes[0].text == " no file picked" &&
+               dialogs.boxes[0].icon == MsgIcon::None && dialogs.boxes[0].title.isEmpty();
+    }
+    // The way the main menu opens it: always a fresh load.
+    void openFromMainMenu()
+    {
+        registry->Show("mainmenu");
+        click("mainmenu", "SETTINGS");
+        ASSERT_TRUE(registry->IsFormLoaded("frsettings"));
+    }
+};
+
+} // namespace
+
+TEST_F(Settings, EveryStoredLocationIsShown)
+{
+    storeAll();
+    respell("VARA.dat", "VARA.DAT", "blank\r\n");
+    openFromMainMenu();
+    EXPECT_FALSE(registry->IsFormLoaded("mainmenu"));
+    for (const Field& f : kFields) {
+        const QString expected = QString::fromLatin1(f.file) == "VARA.dat" ? "blank" : "/radio/" + QString(f.file);
+        EXPECT_EQ(field(f.box), expected) << f.box;
+    }
+    EXPECT_TRUE(dialogs.boxes.isEmpty());
+    EXPECT_EQ(control<QLabel>("frsettings", "Label7")->text(), "Serial  Port Splitter");
+}
+
+// The first file that cannot be read stops the filling at that field.
+class StopAtFailure : public Settings, public ::testing::WithParamInterface<int> {};
+
+TEST_P(StopAtFailure, FieldsBeforeTheFailingFileAreKept)
+{
+    const int failing = GetParam();
+    storeAll();
+    const QString path = context->store.StorePath(kFields[failing].file);
+    if (failing % 2 == 0) {
+        QFile::remove(path);
+    } else {
+        writeStore(kFields[failing].file, ""); // an empty file is no value either
+    }
+    openFromMainMenu();
+    // Reported once, although the menu loads the screen twice to make it fresh.
+    EXPECT_TRUE(noFilePickedShown()) << dialogs.boxes.size();
+    EXPECT_EQ(filled(), failing);
+    for (int i = 0; i < failing; ++i) {
+        EXPECT_FALSE(field(kFields[i].box).isEmpty()) << kFields[i].box;
+    }
+    EXPECT_TRUE(registry->loaded("frsettings")->isVisible());
+}
+
+INSTANTIATE_TEST_SUITE_P(Files, StopAtFailure, ::testing::Values(0, 3, 1, 10));
+
+TEST_F(Settings, CommaPathsAreWholeOnlyForTheSaveFolder)
+{
+    storeAll();
+    writeStore("save.dat", "/radio/MAIL, SAVE\r\n");
+    respell("send.dat", "SEND.DAT", "/radio/MAIL, SEND\r\n");
+    openFromMainMenu();
+    EXPECT_EQ(field("Text1"), "/radio/MAIL, SAVE");
+    EXPECT_EQ(field("Text2"), "/radio/MAIL");
+}
+
+TEST_F(Settings, ReturnLeadsToTheFullMainMenu)
+{
+    storeAll();
+    openFromMainMenu();
+    click("frsettings", "Command1");
+    EXPECT_FALSE(registry->IsFormLoaded("frsettings"));
+    ASSERT_TRUE(registry->IsFormLoaded("mainmenu"));
+    EXPECT_FALSE(shown("mainmenu", "testprogram"));
+    EXPECT_FALSE(shown("mainmenu", "chksoundtoggle"));
+    for (const char* visible : {"PACKETMAIL", "SEND", "RECEIVE", "RETRIEVE", "SETTINGS", "exit"}) {
+        EXPECT_TRUE(shown("mainmenu", visible)) << visible;
+    }
+}
+
+TEST_F(Settings, DirectorySetupOnlyAfterConfirmation)
+{
+    storeAll();
+    openFromMainMenu();
+    Screen* before = registry->loaded("frsettings");
+
+    dialogs.answers.enqueue(MsgAnswer::No);
+    click("frsettings", "Command2");
+    ASSERT_EQ(dialogs.boxes.size(), 1);
+    const MessageBoxRequest& ask = dialogs.boxes[0];
+    EXPECT_EQ(ask.title, "Confirmation");
+    EXPECT_EQ(ask.text, "This will cause you to do a total test cycle again. Yes to continue, No to cancel.");
+    EXPECT_EQ(ask.icon, MsgIcon::Exclamation);
+    EXPECT_EQ(ask.buttons, MsgButtons::YesNo);
+    EXPECT_EQ(registry->loaded("frsettings"), before);
+    EXPECT_TRUE(before->isVisible());
+    EXPECT_EQ(field("Text3"), "/radio/receive.dat");
+    EXPECT_FALSE(registry->IsFormLoaded("DIRCHANGE"));
+
+    registry->Load("mainmenu");
+    dialogs.answers.enqueue(MsgAnswer::Yes);
+    click("frsettings", "Command2");
+    EXPECT_EQ(registry->loadedNames(), QStringList{"DIRCHANGE"});
+    EXPECT_TRUE(registry->loaded("DIRCHANGE")->isVisible());
+    EXPECT_TRUE(shown("DIRCHANGE", "Command1"));
+}
