@@ -72,18 +72,18 @@ protected:
     }
 
     // A program file that exists, stored as the program's path.
-    QString installProgram(const PacketProgram& p, const QString& fileName)
+    QString installProgram(const QString& pathFile, const QString& fileName)
     {
         const QString path = tmp.path() + QStringLiteral("/bin/") + fileName;
         QFile f(path);
         EXPECT_TRUE(f.open(QIODevice::WriteOnly));
-        EXPECT_TRUE(store.WriteStoreLine(p.pathFile, path).ok());
+        EXPECT_TRUE(store.WriteStoreLine(pathFile, path).ok());
         return path;
     }
 
-    QByteArray stateBytes(const PacketProgram& p)
+    QByteArray stateBytes(const QString& stateFile)
     {
-        QFile f(store.existingPath(p.stateFile));
+        QFile f(store.existingPath(stateFile));
         return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray("<missing>");
     }
 
@@ -96,8 +96,16 @@ protected:
     {
         const PacketProgram* p = PacketProgramOfButton(QString::fromLatin1(GetParam().startButton));
         EXPECT_NE(p, nullptr);
+        EXPECT_EQ(PacketProgramOfButton(QString::fromLatin1(GetParam().resetButton)), p);
+        EXPECT_EQ(p->method, GetParam().method);
         return *p;
     }
+    // By the names the program's files must have, not the table's own.
+    QString installProgram(const QString& fileName)
+    {
+        return LauncherTest::installProgram(QString::fromLatin1(GetParam().pathFile), fileName);
+    }
+    QByteArray stateBytes() { return LauncherTest::stateBytes(QString::fromLatin1(GetParam().stateFile)); }
     static QString orPattern(const char* fixed, const QString& pattern)
     {
         return *fixed ? QString::fromLatin1(fixed) : pattern;
@@ -119,21 +127,10 @@ TEST(PacketProgramTable, HasOneRowPerProgramWithDistinctButtonsAndFiles)
     EXPECT_EQ(PacketProgramOfButton(QStringLiteral("Command5")), nullptr);
 }
 
-TEST_P(EachProgram, RowMatchesItsButtonsFilesAndMethod)
-{
-    const Expected& e = GetParam();
-    const PacketProgram& p = program();
-    EXPECT_EQ(PacketProgramOfButton(QString::fromLatin1(e.resetButton)), &p);
-    EXPECT_EQ(p.resetButton, e.resetButton);
-    EXPECT_EQ(p.pathFile, e.pathFile);
-    EXPECT_EQ(p.stateFile, e.stateFile);
-    EXPECT_EQ(p.method, e.method);
-}
-
 TEST_P(EachProgram, AlreadyRunningIsReportedNotStartedAndStillDisablesTheButton)
 {
     const Expected& e = GetParam();
-    installProgram(program(), QStringLiteral("Packet.EXE"));
+    installProgram(QStringLiteral("Packet.EXE"));
     processes.running.insert(QStringLiteral("packet.exe"));
 
     const ProgramOutcome o = StartPacketProgram(program(), store, processes, speaker);
@@ -145,13 +142,13 @@ TEST_P(EachProgram, AlreadyRunningIsReportedNotStartedAndStillDisablesTheButton)
     EXPECT_EQ(o.boxes[0].text, "Packet.EXE is already running.");
     EXPECT_EQ(o.boxes[0].icon, MsgIcon::Information);
     EXPECT_EQ(o.startEnabled, false);
-    EXPECT_EQ(stateBytes(program()), "False\r\n");
+    EXPECT_EQ(stateBytes(), "False\r\n");
 }
 
 TEST_P(EachProgram, StartRunsOrOpensTheStoredProgram)
 {
     const Expected& e = GetParam();
-    const QString path = installProgram(program(), QStringLiteral("modem-x"));
+    const QString path = installProgram(QStringLiteral("modem-x"));
 
     const ProgramOutcome o = StartPacketProgram(program(), store, processes, speaker);
     EXPECT_EQ(o.kind, ProgramOutcome::Kind::Started);
@@ -169,13 +166,13 @@ TEST_P(EachProgram, StartRunsOrOpensTheStoredProgram)
     EXPECT_EQ(o.boxes[0].text, orPattern(e.startedBox, "modem-x launched successfully."));
     EXPECT_EQ(o.boxes[0].icon, MsgIcon::Information);
     EXPECT_EQ(o.startEnabled, false);
-    EXPECT_EQ(stateBytes(program()), "False\r\n");
+    EXPECT_EQ(stateBytes(), "False\r\n");
 }
 
 TEST_P(EachProgram, FailedStartIsSilentAndStillDisablesTheButton)
 {
     const Expected& e = GetParam();
-    installProgram(program(), QStringLiteral("modem-x"));
+    installProgram(QStringLiteral("modem-x"));
     processes.startSucceeds = false;
 
     const ProgramOutcome o = StartPacketProgram(program(), store, processes, speaker);
@@ -187,13 +184,13 @@ TEST_P(EachProgram, FailedStartIsSilentAndStillDisablesTheButton)
     EXPECT_EQ(o.boxes[0].text, orPattern(e.failedBox, pattern));
     EXPECT_EQ(o.boxes[0].icon, MsgIcon::Exclamation);
     EXPECT_EQ(o.startEnabled, false);
-    EXPECT_EQ(stateBytes(program()), "False\r\n");
+    EXPECT_EQ(stateBytes(), "False\r\n");
 }
 
 TEST_P(EachProgram, ConfirmedResetRearmsTheButtonInListForm)
 {
     const Expected& e = GetParam();
-    installProgram(program(), QStringLiteral("modem-x"));
+    installProgram(QStringLiteral("modem-x"));
     StartPacketProgram(program(), store, processes, speaker);
     speaker.spoken.clear();
 
@@ -210,7 +207,7 @@ TEST_P(EachProgram, ConfirmedResetRearmsTheButtonInListForm)
     EXPECT_EQ(o.boxes[0].text, e.resetDoneBox);
     EXPECT_EQ(o.boxes[0].icon, MsgIcon::Information);
     EXPECT_EQ(o.startEnabled, true);
-    EXPECT_EQ(stateBytes(program()), "#TRUE#\r\n");
+    EXPECT_EQ(stateBytes(), "#TRUE#\r\n");
     EXPECT_TRUE(ReadButtonState(program(), store).enabled);
     // A reset never touches the program itself.
     EXPECT_EQ(processes.started.size() + processes.opened.size(), 1);
@@ -219,7 +216,7 @@ TEST_P(EachProgram, ConfirmedResetRearmsTheButtonInListForm)
 TEST_P(EachProgram, DeclinedResetChangesNothing)
 {
     const Expected& e = GetParam();
-    installProgram(program(), QStringLiteral("modem-x"));
+    installProgram(QStringLiteral("modem-x"));
     StartPacketProgram(program(), store, processes, speaker);
     speaker.spoken.clear();
 
@@ -229,14 +226,14 @@ TEST_P(EachProgram, DeclinedResetChangesNothing)
     ASSERT_EQ(o.boxes.size(), 1);
     EXPECT_EQ(o.boxes[0].text, "Reset cancelled.");
     EXPECT_FALSE(o.startEnabled.has_value());
-    EXPECT_EQ(stateBytes(program()), "False\r\n");
+    EXPECT_EQ(stateBytes(), "False\r\n");
     EXPECT_FALSE(ReadButtonState(program(), store).enabled);
 }
 
 TEST_P(EachProgram, WithSoundOffTheBoxesComeWithoutSpeech)
 {
     soundOff();
-    installProgram(program(), QStringLiteral("modem-x"));
+    installProgram(QStringLiteral("modem-x"));
     const ProgramOutcome started = StartPacketProgram(program(), store, processes, speaker);
     processes.running.insert(QStringLiteral("modem-x"));
     const ProgramOutcome running = StartPacketProgram(program(), store, processes, speaker);

@@ -1,0 +1,266 @@
+#include "ScreenFixture.h"
+
+#include "programs/PACKETWINLINK.h"
+
+#include <QListWidget>
+#include <QPointer>
+#include <QPushButton>
+#include <QTest>
+
+using namespace tolvan;
+using tolvan::test::ScreenFixture;
+
+namespace {
+
+// Each program's button-state file and the start button it arms or disables.
+const std::pair<const char*, const char*> kStateFiles[] = {
+    {"buttonstate.dat", "Command1"},      {"buttonstates.dat", "Command4"}, {"buttonstatess.dat", "Command2"},
+    {"buttonstatesss.dat", "Command11"},  {"buttonstatessss.dat", "serialswitch"}, {"thestate.dat", "Command16"},
+    {"VARAstate.dat", "Command14"},       {"TLVstate.dat", "Command19"}};
+
+class CommunicationCenter : public ScreenFixture {
+protected:
+    QString send;
+
+    void SetUp() override
+    {
+        ScreenFixture::SetUp();
+        send = tmp.path() + "/send";
+        QDir().mkpath(send);
+    }
+
+    PACKETWINLINK* screen() { return qobject_cast<PACKETWINLINK*>(registry->loaded("PACKETWINLINK")); }
+    QPushButton* button(const char* name) { return control<QPushButton>("PACKETWINLINK", name); }
+    void reload()
+    {
+        registry->Unload("PACKETWINLINK");
+        flush();
+        registry->Show("PACKETWINLINK");
+    }
+    QStringList disabledStartButtons()
+    {
+        QStringList out;
+        for (const auto& [file, name] : kStateFiles) {
+            if (!button(name)->isEnabled()) {
+                out << name;
+            }
+        }
+        return out;
+    }
+    void mail(const QString& name)
+    {
+        QFile f(send + "/" + name);
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+    }
+    void useSendFolder() { writeStore("send.dat", send.toUtf8() + "\r\n"); }
+};
+
+} // namespace
+
+TEST_F(CommunicationCenter, MainMenuOpensItWithTheNprButtonsHidden)
+{
+    registry->Show("mainmenu");
+    click("mainmenu", "SEND");
+    ASSERT_NE(screen(), nullptr);
+    EXPECT_TRUE(screen()->isVisible());
+    EXPECT_TRUE(registry->loaded("mainmenu")->isVisible());
+    EXPECT_EQ(screen()->windowTitle(), "PACKETWINLINK");
+    EXPECT_TRUE(screen()->windowFlags().testFlag(Qt::FramelessWindowHint));
+    for (const char* hidden : {"Command16", "Command17", "Command18"}) {
+        EXPECT_FALSE(shown("PACKETWINLINK", hidden)) << hidden;
+    }
+    for (const char* visible : {"Command19", "Command20", "Command13", "Command10", "File1", "Command5"}) {
+        EXPECT_TRUE(shown("PACKETWINLINK", visible)) << visible;
+    }
+    EXPECT_TRUE(disabledStartButtons().isEmpty()); // no state files: every start button armed
+    EXPECT_TRUE(dialogs.boxes.isEmpty());
+}
+
+TEST_F(CommunicationCenter, EachStateFileDisablesOnlyItsOwnStartButton)
+{
+    for (const auto& [file, name] : kStateFiles) {
+        writeStore(file, "False\r\n");
+        reload();
+        EXPECT_EQ(disabledStartButtons(), QStringList{name}) << file;
+        QFile::remove(context->store.existingPath(file));
+    }
+}
+
+TEST_F(CommunicationCenter, AStartIsRememberedUntilAConfirmedReset)
+{
+    writeStore("packet.dat", (tmp.path() + "/work/wintnc.exe\r\n").toUtf8());
+    QFile(tmp.path() + "/work/wintnc.exe").open(QIODevice::WriteOnly);
+    registry->Show("PACKETWINLINK");
+    click("PACKETWINLINK", "Command1");
+    EXPECT_EQ(processes.started, QStringList{tmp.path() + "/work/wintnc.exe"});
+    EXPECT_EQ(dialogs.texts(), QStringList{"wintnc.exe launched successfully."});
+    EXPECT_EQ(speaker.spoken, QStringList{"WINTNC launched successfully"});
+    EXPECT_FALSE(button("Command1")->isEnabled());
+
+    reload();
+    EXPECT_EQ(disabledStartButtons(), QStringList{"Command1"});
+
+    dialogs.clear();
+    dialogs.answers.enqueue(MsgAnswer::No);
+    click("PACKETWINLINK", "Command3");
+    EXPECT_EQ(dialogs.texts(), (QStringList{"Do you want to reset WINTNC?", "Reset cancelled."}));
+    EXPECT_FALSE(button("Command1")->isEnabled());
+
+    dialogs.answers.enqueue(MsgAnswer::Yes);
+    click("PACKETWINLINK", "Command3");
+    EXPECT_TRUE(button("Command1")->isEnabled());
+    reload();
+    EXPECT_TRUE(disabledStartButtons().isEmpty());
+}
+
+TEST_F(CommunicationCenter, ABlankProgramPathLeavesTheButtonArmed)
+{
+    writeStore("direwolfpacket.dat", "blank\r\n");
+    registry->Show("PACKETWINLINK");
+    click("PACKETWINLINK", "Command11");
+    ASSERT_EQ(dialogs.boxes.size(), 1);
+    EXPECT_TRUE(dialogs.boxes[0].text.startsWith("Error: No program has been chosen for Direwolf."));
+    EXPECT_TRUE(button("Command11")->isEnabled());
+    EXPECT_TRUE(processes.opened.isEmpty());
+}
+
+TEST_F(CommunicationCenter, AnUnreadableStateFileIsReportedAndTheButtonStaysArmed)
+{
+    writeStore("TLVstate.dat", "maybe\r\n");
+    registry->Show("PACKETWINLINK");
+    EXPECT_TRUE(button("Command19")->isEnabled());
+    ASSERT_EQ(dialogs.boxes.size(), 1);
+    EXPECT_EQ(dialogs.boxes[0].icon, MsgIcon::Exclamation);
+    EXPECT_TRUE(dialogs.boxes[0].text.contains("maybe"));
+}
+
+TEST_F(CommunicationCenter, PacketTerminalSearchPrefersWinTncThenTermThenTolvanTerminal)
+{
+    registry->Show("PACKETWINLINK");
+    desktop.windows = {"TOLVAN Terminal"};
+    click("PACKETWINLINK", "Command13");
+    desktop.windows = {"TOLVAN Terminal", "Term"};
+    click("PACKETWINLINK", "Command13");
+    desktop.windows = {"TOLVAN Terminal", "Term", "WinTNC V 2.12"};
+    click("PACKETWINLINK", "Command13");
+    EXPECT_EQ(desktop.raised, (QStringList{"TOLVAN Terminal", "Term", "WinTNC V 2.12"}));
+    EXPECT_TRUE(dialogs.boxes.isEmpty());
+
+    desktop.windows = {"TOLVAN Terminal 2"}; // titles must match exactly
+    click("PACKETWINLINK", "Command13");
+    ASSERT_EQ(dialogs.boxes.size(), 1);
+    EXPECT_EQ(dialogs.boxes[0].text, "WinTNC, EasyTerm, or TOLVAN Terminal window not found.");
+    EXPECT_EQ(dialogs.boxes[0].title, "RodiraRudu");
+    EXPECT_EQ(dialogs.boxes[0].icon, MsgIcon::Exclamation);
+}
+
+TEST_F(CommunicationCenter, AltTabOpensTheTaskSwitcher)
+{
+    registry->Show("PACKETWINLINK");
+    click("PACKETWINLINK", "Command10");
+    EXPECT_EQ(desktop.keys, QList<DesktopKey>{DesktopKey::AltTab});
+    EXPECT_TRUE(dialogs.boxes.isEmpty());
+}
+
+TEST_F(CommunicationCenter, DeleteAFileDeletesTheSelectedOneOnly)
+{
+    mail("MAIL1.txt");
+    mail("MAIL2.txt");
+    writeStore("send.dat", "  " + send.toUtf8() + " \r\n");
+    registry->Show("PACKETWINLINK");
+    EXPECT_EQ(screen()->listedFiles(), (QStringList{"MAIL1.txt", "MAIL2.txt"}));
+    EXPECT_EQ(screen()->listFolder(), send);
+
+    click("PACKETWINLINK", "Command6");
+    EXPECT_EQ(dialogs.texts(), QStringList{"No file selected to delete."});
+    EXPECT_EQ(screen()->listedFiles().size(), 2);
+
+    dialogs.clear();
+    auto* list = control<QListWidget>("PACKETWINLINK", "File1");
+    list->setCurrentRow(1);
+    click("PACKETWINLINK", "Command6");
+    EXPECT_EQ(dialogs.texts(), QStringList{"File deleted successfully."});
+    EXPECT_EQ(screen()->listedFiles(), QStringList{"MAIL1.txt"});
+    EXPECT_TRUE(QFile::exists(send + "/MAIL1.txt"));
+}
+
+TEST_F(CommunicationCenter, DeleteAllEmptiesTheSendFolderAndReloads)
+{
+    mail("MAIL1.txt");
+    mail("MAIL2.txt");
+    useSendFolder();
+    registry->Show("PACKETWINLINK");
+    QPointer<Screen> before = screen();
+
+    click("PACKETWINLINK", "Command7");
+    EXPECT_EQ(dialogs.texts(), (QStringList{"Attempting to delete files in: " + send + "/*.*",
+                                            "All files in the directory have been deleted."}));
+    EXPECT_TRUE(before.isNull());
+    ASSERT_NE(screen(), nullptr);
+    EXPECT_TRUE(screen()->isVisible());
+    EXPECT_TRUE(screen()->listedFiles().isEmpty());
+
+    // Nothing left: an error, and the screen is still read afresh.
+    dialogs.clear();
+    before = screen();
+    click("PACKETWINLINK", "Command7");
+    ASSERT_EQ(dialogs.boxes.size(), 2);
+    EXPECT_TRUE(dialogs.boxes[1].text.startsWith("Error deleting files: File not found"));
+    EXPECT_TRUE(before.isNull());
+    EXPECT_NE(screen(), nullptr);
+}
+
+TEST_F(CommunicationCenter, DeleteAllRefusesAMissingSendFolder)
+{
+    writeStore("send.dat", (tmp.path() + "/gone\r\n").toUtf8());
+    mail("MAIL1.txt");
+    registry->Show("PACKETWINLINK");
+    QPointer<Screen> before = screen();
+    click("PACKETWINLINK", "Command7");
+    ASSERT_EQ(dialogs.boxes.size(), 1);
+    EXPECT_EQ(dialogs.boxes[0].text, "Error deleting files: The send folder \"" + tmp.path() + "/gone\" does not exist.");
+    EXPECT_EQ(before.data(), screen());
+    EXPECT_TRUE(QFile::exists(send + "/MAIL1.txt"));
+}
+
+TEST_F(CommunicationCenter, ReturnGoesBackToTheFullMainMenu)
+{
+    registry->Show("mainmenu");
+    click("mainmenu", "SEND");
+    click("PACKETWINLINK", "Command5");
+    EXPECT_FALSE(registry->IsFormLoaded("PACKETWINLINK"));
+    EXPECT_TRUE(registry->loaded("mainmenu")->isVisible());
+    EXPECT_FALSE(shown("mainmenu", "testprogram"));
+    EXPECT_FALSE(shown("mainmenu", "chksoundtoggle"));
+}
+
+// The screen is driven by access keys alone. The two D keys ("Reset &Direwolf"
+// and "&Delete All") only move the focus between their buttons, so a stray
+// Alt+D can never empty the send folder.
+TEST_F(CommunicationCenter, AccessKeysWorkAndTheSharedKeyOnlyMovesTheFocus)
+{
+    mail("MAIL1.txt");
+    useSendFolder();
+    writeStore("packet.dat", "blank\r\n");
+    Screen* s = registry->Show("PACKETWINLINK");
+    s->activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(s));
+
+    QTest::keyClick(s, Qt::Key_D, Qt::AltModifier);
+    EXPECT_TRUE(QTest::qWaitFor([&] { return button("Command12")->hasFocus() || button("Command7")->hasFocus(); }));
+    QWidget* first = QApplication::focusWidget();
+    QTest::keyClick(s, Qt::Key_D, Qt::AltModifier);
+    EXPECT_TRUE(QTest::qWaitFor([&] { return QApplication::focusWidget() != first; }));
+    QTest::qWait(50);
+    EXPECT_TRUE(dialogs.boxes.isEmpty());
+    EXPECT_TRUE(QFile::exists(send + "/MAIL1.txt"));
+
+    QTest::keyClick(s, Qt::Key_G, Qt::AltModifier); // the WINTNC start button
+    EXPECT_TRUE(QTest::qWaitFor([&] { return !dialogs.boxes.isEmpty(); }));
+    ASSERT_EQ(dialogs.boxes.size(), 1);
+    EXPECT_TRUE(dialogs.boxes[0].text.startsWith("Error: No program has been chosen for WINTNC."));
+
+    QTest::keyClick(s, Qt::Key_M, Qt::AltModifier);
+    EXPECT_TRUE(QTest::qWaitFor([&] { return !registry->IsFormLoaded("PACKETWINLINK"); }));
+    EXPECT_TRUE(registry->IsFormLoaded("mainmenu"));
+}
