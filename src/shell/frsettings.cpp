@@ -30,6 +30,8 @@ frsettings::frsettings(ScreenRegistry& registry)
         box = make<QLineEdit>(QString::fromLatin1(boxName), QString(""));
         // The screen only shows the store; changes are made on the directory screen.
         box->setReadOnly(true);
+        // Tab moves between the two buttons; a click still lets a path be copied.
+        box->setFocusPolicy(Qt::ClickFocus);
         label->setBuddy(box);
     };
     field(Label1, "Label1", "Save File", Text1, "Text1");
