@@ -1,0 +1,181 @@
+#include "monitor/ReceiveRouting.h"
+
+#include "config/ConfigStore.h"
+#include "pmba/AtomicFile.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+
+namespace tolvan::ReceiveRouting {
+
+namespace {
+
+// Stable numbers for the "Receive Error" box, one per kind of failure.
+enum ErrorNumber {
+    kStoreUnreadable = 1,
+    kIncomingUnreadable = 2,
+    kIncomingEmpty = 3,
+    kHandOverUnwritable = 4,
+};
+
+MessageBoxRequest box(const QString& text, MsgIcon icon, const QString& title = {})
+{
+    return {text, title, icon, MsgButtons::Ok, MsgAnswer::Ok};
+}
+
+Route receiveError(Route r, int number, const QString& description)
+{
+    r.outcome = Route::Outcome::ReceiveError;
+    r.deleteIncoming = false;
+    r.messages << box(QStringLiteral("Error %1: %2").arg(number).arg(description), MsgIcon::Critical,
+                      QStringLiteral("Receive Error"));
+    return r;
+}
+
+bool isOrdinaryFile(const QString& path)
+{
+    const QFileInfo info(path);
+    return info.isFile() && !info.isHidden();
+}
+
+QString joinFolder(const QString& folder, const QString& name)
+{
+    return folder.endsWith(u'/') ? folder + name : folder + u'/' + name;
+}
+
+} // namespace
+
+Kind Classify(const QString& fileName, QByteArrayView content)
+{
+    const QString name = fileName.toUpper();
+    if (name.contains(u"MAIL")) {
+        return Kind::Mail;
+    }
+    if (name.contains(u"FILE")) {
+        return Kind::FileMail;
+    }
+    const QByteArray upper = content.toByteArray().toUpper();
+    if (upper.contains("MAIL")) {
+        return Kind::Mail;
+    }
+    if (upper.contains("FILE")) {
+        return Kind::FileMail;
+    }
+    return Kind::Unrecognized;
+}
+
+Paths DefaultPaths(const ConfigStore& store)
+{
+    const QString program = store.programFolder();
+    return {QDir::current().filePath(QStringLiteral("mail.dat")), program + QStringLiteral("temp"),
+            joinFolder(program, QStringLiteral("PMBA-Binary-Received"))};
+}
+
+Route RouteIncoming(const ConfigStore& store, const QString& selectedName, const Paths& paths)
+{
+    Route r;
+    const StoreValue<QString> folder = store.ReadStoreLine(QStringLiteral("receive.dat"));
+    if (!folder.ok()) {
+        return receiveError(r, kStoreUnreadable, folder.message);
+    }
+    if (selectedName.isEmpty()) {
+        r.outcome = Route::Outcome::NoSelection;
+        r.messages << box(QStringLiteral("No file selected."), MsgIcon::Exclamation);
+        return r;
+    }
+    r.incomingPath = joinFolder(folder.value.trimmed(), selectedName);
+    if (!isOrdinaryFile(r.incomingPath)) {
+        r.outcome = Route::Outcome::NotFound;
+        r.messages << box(QStringLiteral("File not found:\n") + r.incomingPath, MsgIcon::Critical);
+        return r;
+    }
+
+    if (ModPMBA::IsPMBAFile(r.incomingPath)) {
+        if (!QFileInfo::exists(paths.attachmentFolder)) {
+            QDir().mkpath(paths.attachmentFolder);
+        }
+        const ModPMBA::DecodeResult decoded = ModPMBA::PMBA_DecodeBinaryMail(r.incomingPath, paths.attachmentFolder);
+        if (!decoded.ok) {
+            r.outcome = Route::Outcome::PmbaFailed;
+            if (decoded.message) {
+                r.messages << *decoded.message;
+            }
+            r.messages << box(QStringLiteral("PMBA decoding failed.\nThe original incoming file was preserved."),
+                              MsgIcon::Exclamation, ModPMBA::kTitle);
+            return r;
+        }
+        // The mail stays until the operator has saved its attachment.
+        r.outcome = Route::Outcome::Pmba;
+        r.pmba = decoded.mail;
+        return r;
+    }
+
+    // Stale hand-overs must not be shown for this file.
+    QFile::remove(paths.mailDat);
+    QFile::remove(paths.attachmentHandOver);
+
+    QFile incoming(r.incomingPath);
+    if (!incoming.open(QIODevice::ReadOnly)) {
+        return receiveError(r, kIncomingUnreadable, incoming.errorString());
+    }
+    const QByteArray content = incoming.readAll();
+    if (incoming.error() != QFileDevice::NoError) {
+        return receiveError(r, kIncomingUnreadable, incoming.errorString());
+    }
+    incoming.close();
+    if (content.isEmpty()) {
+        return receiveError(r, kIncomingEmpty, QStringLiteral("The file is empty: ") + r.incomingPath);
+    }
+
+    QString handOver;
+    QByteArray handOverBytes;
+    switch (Classify(QFileInfo(r.incomingPath).fileName(), content)) {
+    case Kind::Mail:
+        r.outcome = Route::Outcome::Mail;
+        handOver = paths.mailDat;
+        handOverBytes = content + "\r\n";
+        break;
+    case Kind::FileMail:
+        r.outcome = Route::Outcome::FileMail;
+        handOver = paths.attachmentHandOver;
+        handOverBytes = content;
+        break;
+    case Kind::Unrecognized:
+        r.outcome = Route::Outcome::Unrecognized;
+        r.messages << box(QStringLiteral("Unrecognized file type."), MsgIcon::Exclamation);
+        return r;
+    }
+    // The incoming file may go only once its content is whole in the hand-over file.
+    const QString error = AtomicFile::writeWhole(handOver, handOverBytes, AtomicFile::Mode::Replace);
+    if (!error.isEmpty()) {
+        return receiveError(r, kHandOverUnwritable, error);
+    }
+    r.deleteIncoming = true;
+    return r;
+}
+
+bool KillFile(Dialogs& dialogs, const QString& filePath, const std::function<void()>& processEvents)
+{
+    while (isOrdinaryFile(filePath)) {
+        QFile file(filePath);
+        if (file.remove()) {
+            return true;
+        }
+        const MessageBoxRequest question{QStringLiteral("Failed to delete the file: ") + file.errorString()
+                                             + QStringLiteral("\n\nTry again?"),
+                                         {}, MsgIcon::Exclamation, MsgButtons::YesNo, MsgAnswer::Yes};
+        if (dialogs.messageBox(question) != MsgAnswer::Yes) {
+            dialogs.messageBox(box(QStringLiteral("The file was not deleted and stays in the receive folder:\n")
+                                       + filePath,
+                                   MsgIcon::Exclamation));
+            return false;
+        }
+        if (processEvents) {
+            processEvents();
+        }
+    }
+    return true;
+}
+
+} // namespace tolvan::ReceiveRouting

@@ -1,0 +1,64 @@
+#pragma once
+
+#include "platform/Dialogs.h"
+#include "pmba/ModPMBA.h"
+
+#include <QByteArray>
+#include <QList>
+#include <QString>
+
+#include <functional>
+
+namespace tolvan {
+
+class ConfigStore;
+
+// What "Read Message" on the received screen does with the selected file,
+// without the screens: the screen shows the messages, opens the screen the
+// outcome names and, when asked to, deletes the incoming file with KillFile.
+namespace ReceiveRouting {
+
+enum class Kind { Mail, FileMail, Unrecognized };
+
+// The words in the name decide first: "MAIL" makes a mail, else "FILE" a file
+// mail, in any letter case. Only a name with neither is judged by content, in
+// the same order. A file mail's Base64 text may well contain "mail", so
+// judging content first would send it to the inbox.
+Kind Classify(const QString& fileName, QByteArrayView content);
+
+struct Route {
+    enum class Outcome {
+        NoSelection,  // "No file selected."
+        NotFound,     // no ordinary file at the path
+        Pmba,         // decoded; show the receive attachment screen in PMBA mode
+        PmbaFailed,   // the incoming file stays
+        Mail,         // mail.dat written; show the inbox
+        FileMail,     // the attachment hand-over file written; show the receive attachment screen
+        Unrecognized, // the incoming file stays
+        ReceiveError, // nothing deleted, no screen opened
+    } outcome = Outcome::ReceiveError;
+    QString incomingPath;
+    ModPMBA::DecodedPmbaMail pmba; // for Outcome::Pmba
+    // True only once the incoming file's content is safe in its hand-over file.
+    bool deleteIncoming = false;
+    QList<MessageBoxRequest> messages; // to show, in order
+};
+
+struct Paths {
+    QString mailDat;      // the inbox's hand-over file, "mail.dat" in the working folder
+    QString attachmentHandOver; // the program folder's path text followed by "temp"
+    QString attachmentFolder;   // "PMBA-Binary-Received" inside the program folder
+};
+// The hand-over paths for this store and the current working folder.
+Paths DefaultPaths(const ConfigStore& store);
+
+// Routes the file selectedName of the receive folder named in "receive.dat".
+Route RouteIncoming(const ConfigStore& store, const QString& selectedName, const Paths& paths);
+
+// Deletes an ordinary file, asking after each failure whether to try again.
+// A "No" leaves the file, says so, and returns false. processEvents lets the
+// screens repaint between attempts.
+bool KillFile(Dialogs& dialogs, const QString& filePath, const std::function<void()>& processEvents = {});
+
+} // namespace ReceiveRouting
+} // namespace tolvan

@@ -1,0 +1,192 @@
+#include "monitor/ReceiveRouting.h"
+
+#include "config/ConfigStore.h"
+#include "platform/fake/FakePlatform.h"
+#include "pmba/FileMail.h"
+#include "pmba/ModPMBA.h"
+
+#include <QDir>
+#include <QFile>
+#include <QTemporaryDir>
+#include <QtEndian>
+
+#include <gtest/gtest.h>
+
+using namespace tolvan;
+namespace R = tolvan::ReceiveRouting;
+using Outcome = R::Route::Outcome;
+
+namespace {
+
+QByteArray readAll(const QString& path)
+{
+    QFile f(path);
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray("<absent>");
+}
+
+bool writeAll(const QString& path, const QByteArray& bytes)
+{
+    QFile f(path);
+    return f.open(QIODevice::WriteOnly | QIODevice::Truncate) && f.write(bytes) == bytes.size();
+}
+
+QByteArray pmbaMail(const QByteArray& name)
+{
+    auto le = [](qint32 v) {
+        QByteArray b(4, Qt::Uninitialized);
+        qToLittleEndian(v, b.data());
+        return b;
+    };
+    auto field = [&](const QByteArray& t) { return le(qint32(t.size())) + t; };
+    return field("PMBA") + le(1) + field("T") + field("F") + field("S") + field("M") + field(name) + le(3) + "abc"
+           + le(qint32(ModPMBA::PMBA_Crc32("abc")));
+}
+
+// A regular file mail whose Base64 text begins with "mail": the code-page
+// bytes 99 A8 A5 of its Message encode to exactly those letters.
+QByteArray fileMailContainingMail()
+{
+    const QByteArray content = FileMail::Build({QStringLiteral("\u2122\u00A8\u00A5"), "s", "t", "f", "x.bin", "abc"});
+    Q_ASSERT(content.startsWith("mail"));
+    return content;
+}
+
+struct RouteCase {
+    const char* name;
+    QString fileName;
+    QByteArray content;
+    Outcome outcome;
+    bool deleteIncoming;
+    QStringList messages;
+};
+
+void PrintTo(const RouteCase& c, std::ostream* os)
+{
+    *os << c.name;
+}
+
+class Routing : public ::testing::TestWithParam<RouteCase> {
+protected:
+    QTemporaryDir dir;
+    ConfigStore store{dir.filePath("prog/")};
+    R::Paths paths;
+    QString rx() const { return dir.filePath("rx"); }
+
+    void SetUp() override
+    {
+        QDir(dir.path()).mkpath("prog");
+        QDir(dir.path()).mkpath("rx");
+        QDir(dir.path()).mkpath("cwd");
+        // Spaces around the folder are trimmed by routing.
+        ASSERT_TRUE(store.WriteStoreLine("receive.dat", "  " + rx() + "  ").ok());
+        paths = {dir.filePath("cwd/mail.dat"), dir.filePath("prog/temp"), dir.filePath("prog/PMBA-Binary-Received")};
+        ASSERT_TRUE(writeAll(paths.mailDat, "stale"));
+        ASSERT_TRUE(writeAll(paths.attachmentHandOver, "stale"));
+    }
+};
+
+TEST_P(Routing, SendsEachKindToItsScreenAndDeletesOnlyAfterTheHandOver)
+{
+    const RouteCase& c = GetParam();
+    const QString incoming = rx() + u'/' + c.fileName;
+    ASSERT_TRUE(writeAll(incoming, c.content));
+
+    const R::Route r = R::RouteIncoming(store, c.fileName, paths);
+    EXPECT_EQ(r.outcome, c.outcome);
+    EXPECT_EQ(r.deleteIncoming, c.deleteIncoming);
+    EXPECT_EQ(r.incomingPath, incoming);
+    QStringList texts;
+    for (const MessageBoxRequest& m : r.messages) {
+        texts << m.text;
+    }
+    ASSERT_EQ(texts.size(), c.messages.size());
+    for (qsizetype i = 0; i < texts.size(); ++i) {
+        EXPECT_TRUE(texts[i].startsWith(c.messages[i])) << texts[i].toStdString();
+    }
+    EXPECT_EQ(readAll(incoming), c.content) << "routing itself never deletes";
+
+    const QByteArray mailDat = readAll(paths.mailDat);
+    const QByteArray handOver = readAll(paths.attachmentHandOver);
+    switch (c.outcome) {
+    case Outcome::Mail:
+        EXPECT_EQ(mailDat, c.content + "\r\n");
+        EXPECT_EQ(handOver, "<absent>");
+        break;
+    case Outcome::FileMail:
+        EXPECT_EQ(mailDat, "<absent>");
+        EXPECT_EQ(handOver, c.content);
+        break;
+    case Outcome::Pmba:
+        EXPECT_EQ(readAll(r.pmba.attachmentPath), "abc");
+        [[fallthrough]];
+    case Outcome::PmbaFailed:
+        EXPECT_EQ(mailDat, "stale") << "a PMBA mail leaves the text hand-overs alone";
+        EXPECT_EQ(handOver, "stale");
+        break;
+    case Outcome::ReceiveError:
+        break;
+    default:
+        EXPECT_EQ(mailDat, "<absent>");
+        EXPECT_EQ(handOver, "<absent>");
+    }
+}
+
+const QByteArray kCodedLine = "84 79,83,72 73,66\r\n";
+
+INSTANTIATE_TEST_SUITE_P(
+    Incoming, Routing,
+    ::testing::Values(
+        RouteCase{"MailByName", "MAIL - 143507.txt", kCodedLine, Outcome::Mail, true, {}},
+        RouteCase{"MailByContent", "incoming.txt", "see the Mail here", Outcome::Mail, true, {}},
+        RouteCase{"FileMailByName", "File - 14-35-07--12-05-26.txt", fileMailContainingMail(), Outcome::FileMail,
+                  true, {}},
+        RouteCase{"FileMailByContent", "x.txt", "a file", Outcome::FileMail, true, {}},
+        RouteCase{"BothWordsInContentIsMail", "x.txt", "file and mail", Outcome::Mail, true, {}},
+        RouteCase{"BothWordsInNameIsMail", "mailfile.txt", "?", Outcome::Mail, true, {}},
+        RouteCase{"PmbaByContentNotName", "anything.bin", pmbaMail("a.bin"), Outcome::Pmba, false, {}},
+        RouteCase{"BrokenPmbaStays", "p.pmb", pmbaMail("../a.bin"), Outcome::PmbaFailed, false,
+                  {"PMBA: Invalid attachment filename.",
+                   "PMBA decoding failed.\nThe original incoming file was preserved."}},
+        RouteCase{"SevenBytePmbaLikeIsText", "x.bin", QByteArray("\x04\0\0\0PMB", 7), Outcome::Unrecognized, false,
+                  {"Unrecognized file type."}},
+        RouteCase{"EmptyFile", "MAIL - 1.txt", {}, Outcome::ReceiveError, false,
+                  {"Error 3: The file is empty: "}},
+        RouteCase{"Unrecognised", "notes.txt", "hello", Outcome::Unrecognized, false, {"Unrecognized file type."}}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+TEST_F(Routing, NoSelectionAndMissingFileReadNothing)
+{
+    R::Route r = R::RouteIncoming(store, {}, paths);
+    EXPECT_EQ(r.outcome, Outcome::NoSelection);
+    r = R::RouteIncoming(store, "gone.txt", paths);
+    EXPECT_EQ(r.outcome, Outcome::NotFound);
+    ASSERT_EQ(r.messages.size(), 1);
+    EXPECT_EQ(r.messages[0].text, "File not found:\n" + rx() + "/gone.txt");
+    EXPECT_EQ(readAll(paths.mailDat), "stale");
+}
+
+TEST_F(Routing, UnwritableHandOverIsAReceiveErrorAndKeepsTheFile)
+{
+    QFile::remove(paths.mailDat);
+    QDir().mkpath(paths.mailDat); // a folder where mail.dat should go
+    ASSERT_TRUE(writeAll(rx() + "/MAIL - 1.txt", kCodedLine));
+    const R::Route r = R::RouteIncoming(store, "MAIL - 1.txt", paths);
+    EXPECT_EQ(r.outcome, Outcome::ReceiveError);
+    EXPECT_FALSE(r.deleteIncoming);
+    ASSERT_EQ(r.messages.size(), 1);
+    EXPECT_EQ(r.messages[0].title, "Receive Error");
+}
+
+TEST(KillFile, DeletesOrLetsTheOperatorGiveUp)
+{
+    QTemporaryDir dir;
+    FakeDialogs dialogs;
+    const QString path = dir.filePath("MAIL - 1.txt");
+    ASSERT_TRUE(writeAll(path, "x"));
+    EXPECT_TRUE(R::KillFile(dialogs, path));
+    EXPECT_FALSE(QFile::exists(path));
+    EXPECT_TRUE(dialogs.boxes.isEmpty());
+    EXPECT_TRUE(R::KillFile(dialogs, path)) << "nothing left to delete";
+}
+
+} // namespace
