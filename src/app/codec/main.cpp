@@ -12,6 +12,7 @@
 // "    X(registerPmbaCommands) \\" above the end marker and its source line in CMakeLists.txt.
 #define TOLVAN_CODEC_COMMAND_FILES(X) \
     X(registerSevenPlusCommands)      \
+    X(registerMailCommands)           \
     /* end of the command files */
 
 namespace tolvan::codec {
