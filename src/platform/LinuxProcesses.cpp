@@ -1,9 +1,187 @@
 #include "platform/LinuxProcesses.h"
 
+#include "platform/ProcessMatch.h"
+
+#include <QDir>
+#include <QFileInfo>
+#include <QProcess>
+#include <QStandardPaths>
+
+#include <dirent.h>
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <cctype>
+#include <memory>
+#include <optional>
+
 namespace tolvan {
 
-bool LinuxProcesses::isRunning(const QString&) { return false; }
-StartResult LinuxProcesses::start(const QString&) { return {false, 0, QStringLiteral("not available")}; }
-StartResult LinuxProcesses::open(const QString&, const QString&) { return {false, 0, QStringLiteral("not available")}; }
+namespace {
+
+// Reads up to maxBytes of a small /proc file; empty when it cannot be read.
+QByteArray readProcFile(const QByteArray& path, int maxBytes)
+{
+    const int fd = ::open(path.constData(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0) {
+        return {};
+    }
+    QByteArray data(maxBytes, Qt::Uninitialized);
+    qsizetype filled = 0;
+    while (filled < maxBytes) {
+        const ssize_t n = ::read(fd, data.data() + filled, maxBytes - filled);
+        if (n <= 0) {
+            break;
+        }
+        filled += n;
+    }
+    ::close(fd);
+    data.truncate(filled);
+    return data;
+}
+
+ProcessNames namesOf(const QByteArray& procDir)
+{
+    ProcessNames names;
+    QByteArray comm = readProcFile(procDir + "/comm", 64);
+    if (comm.endsWith('\n')) {
+        comm.chop(1);
+    }
+    names.comm = QString::fromUtf8(comm);
+    // argv[0] ends at the first NUL; a long path is kept whole up to 4 KiB.
+    const QByteArray cmdline = readProcFile(procDir + "/cmdline", 4096);
+    const qsizetype end = cmdline.indexOf('\0');
+    names.argv0 = QString::fromUtf8(end < 0 ? cmdline : cmdline.left(end));
+    char target[4096];
+    const ssize_t n = ::readlink((procDir + "/exe").constData(), target, sizeof target - 1);
+    if (n > 0) {
+        names.exePath = QString::fromUtf8(target, n);
+    }
+    return names;
+}
+
+// A process that has ended but was not yet collected by its parent still has a
+// /proc entry with its comm; it no longer runs.
+bool isZombie(const QByteArray& procDir)
+{
+    const QByteArray stat = readProcFile(procDir + "/stat", 512);
+    const qsizetype close = stat.lastIndexOf(')');
+    return close >= 0 && close + 2 < stat.size() && (stat[close + 2] == 'Z' || stat[close + 2] == 'X');
+}
+
+bool isWindowsProgram(const QString& path)
+{
+    return path.endsWith(QStringLiteral(".exe"), Qt::CaseInsensitive);
+}
+
+StartResult failure(const QString& why)
+{
+    return {false, 0, why};
+}
+
+StartResult startDetached(const QString& program, const QStringList& arguments, const QString& folder,
+                          const QString& shownName)
+{
+    QProcess process;
+    process.setProgram(program);
+    process.setArguments(arguments);
+    process.setWorkingDirectory(folder);
+    process.setStandardInputFile(QProcess::nullDevice());
+    qint64 pid = 0;
+    if (!process.startDetached(&pid)) {
+        return failure(QStringLiteral("Cannot start %1: %2").arg(shownName, process.errorString()));
+    }
+    return {true, pid, {}};
+}
+
+// How a program file is run: itself, or through wine when it is a Windows program.
+StartResult runProgramFile(const QFileInfo& file, const QString& folder)
+{
+    const QString path = file.absoluteFilePath();
+    if (isWindowsProgram(path)) {
+        const QString wine = QStandardPaths::findExecutable(QStringLiteral("wine"));
+        if (wine.isEmpty()) {
+            return failure(QStringLiteral("%1 is a Windows program, and wine, which runs Windows programs, "
+                                          "is not installed (no \"wine\" on the PATH).")
+                               .arg(path));
+        }
+        return startDetached(wine, {path}, folder, path);
+    }
+    if (!file.isExecutable()) {
+        return failure(QStringLiteral("%1 is not executable (the file lacks execute permission).").arg(path));
+    }
+    return startDetached(path, {}, folder, path);
+}
+
+// Refuses what cannot be started before anything is forked, with the reason.
+std::optional<StartResult> checkProgramFile(const QString& programPath, const QFileInfo& file)
+{
+    if (programPath.trimmed().isEmpty()) {
+        return failure(QStringLiteral("No program path is set."));
+    }
+    if (!file.exists()) {
+        return failure(QStringLiteral("%1 was not found (no such file).").arg(file.absoluteFilePath()));
+    }
+    if (file.isDir()) {
+        return failure(QStringLiteral("%1 is a folder, not a program.").arg(file.absoluteFilePath()));
+    }
+    return std::nullopt;
+}
+
+} // namespace
+
+bool LinuxProcesses::isRunning(const QString& executableName)
+{
+    if (executableName.isEmpty()) {
+        return false;
+    }
+    const std::unique_ptr<DIR, int (*)(DIR*)> proc(::opendir("/proc"), &::closedir);
+    if (!proc) {
+        return false;
+    }
+    while (const dirent* entry = ::readdir(proc.get())) {
+        if (!std::isdigit(static_cast<unsigned char>(entry->d_name[0]))) {
+            continue;
+        }
+        const QByteArray dir = QByteArray("/proc/") + entry->d_name;
+        if (processMatches(namesOf(dir), executableName) && !isZombie(dir)) {
+            return true;
+        }
+    }
+    return false;
+}
+
+StartResult LinuxProcesses::start(const QString& programPath)
+{
+    const QFileInfo file(programPath);
+    if (auto refused = checkProgramFile(programPath, file)) {
+        return *refused;
+    }
+    return runProgramFile(file, file.absolutePath());
+}
+
+StartResult LinuxProcesses::open(const QString& fileName, const QString& workingFolder)
+{
+    const QFileInfo folder(workingFolder);
+    if (workingFolder.isEmpty() || !folder.isDir()) {
+        return failure(QStringLiteral("The folder %1 does not exist.").arg(workingFolder));
+    }
+    const QFileInfo file(QDir(folder.absoluteFilePath()), fileName);
+    if (auto refused = checkProgramFile(fileName, file)) {
+        return *refused;
+    }
+    // Opening a program runs it, as the shell's "open" does; any other file goes
+    // to the desktop's handler for its type.
+    if (isWindowsProgram(fileName) || file.isExecutable()) {
+        return runProgramFile(file, folder.absoluteFilePath());
+    }
+    const QString opener = QStandardPaths::findExecutable(QStringLiteral("xdg-open"));
+    if (opener.isEmpty()) {
+        return failure(QStringLiteral("Cannot open %1: the desktop's file opener (xdg-open, package xdg-utils) "
+                                      "is not installed.")
+                           .arg(file.absoluteFilePath()));
+    }
+    return startDetached(opener, {fileName}, folder.absoluteFilePath(), file.absoluteFilePath());
+}
 
 } // namespace tolvan
