@@ -1,10 +1,94 @@
 #include "platform/EspeakSpeaker.h"
 
+#include "platform/EspeakSamples.h"
+
+#include <alsa/asoundlib.h>
+#include <espeak-ng/speak_lib.h>
+
+#include <mutex>
+
 namespace tolvan {
 
-bool EspeakSpeaker::speak(const QString&)
+namespace {
+
+// Without a sound device ALSA writes its failures to stderr on every attempt;
+// the speaker reports them through its result instead.
+void ignoreAlsaError(const char*, int, const char*, int, const char*, ...) {}
+
+// espeak-ng is initialised once per process and never terminated: a second
+// initialisation after espeak_Terminate hangs in the next terminate. Its output
+// mode is fixed by the first use.
+struct Engine {
+    std::mutex lock; // espeak-ng is not reentrant; every call holds this
+    bool initialised = false;
+    espeak_AUDIO_OUTPUT mode = AUDIO_OUTPUT_SYNCH_PLAYBACK;
+    int sampleRate = -1;
+
+    // Whether the engine runs in this mode; the lock must be held.
+    bool readyFor(espeak_AUDIO_OUTPUT wanted)
+    {
+        if (!initialised) {
+            initialised = true;
+            mode = wanted;
+            snd_lib_error_set_handler(&ignoreAlsaError);
+            // DONT_EXIT: without its data files espeak-ng would otherwise end the program.
+            sampleRate = espeak_Initialize(wanted, 0, nullptr, espeakINITIALIZE_DONT_EXIT);
+            if (sampleRate > 0 && espeak_SetVoiceByName("en") != EE_OK) {
+                sampleRate = -1;
+            }
+        }
+        return mode == wanted && sampleRate > 0;
+    }
+
+    espeak_ERROR synth(const QString& text, void* userData)
+    {
+        const QByteArray utf8 = text.toUtf8();
+        return espeak_Synth(utf8.constData(), size_t(utf8.size()) + 1, 0, POS_CHARACTER, 0, espeakCHARS_UTF8,
+                            nullptr, userData);
+    }
+};
+
+Engine& engine()
 {
-    return false;
+    static Engine instance;
+    return instance;
+}
+
+int collectSamples(short* wav, int count, espeak_EVENT* events)
+{
+    if (wav && count > 0 && events) {
+        auto* out = static_cast<std::vector<short>*>(events->user_data);
+        out->insert(out->end(), wav, wav + count);
+    }
+    return 0; // go on synthesising
+}
+
+} // namespace
+
+bool EspeakSpeaker::speak(const QString& text)
+{
+    Engine& e = engine();
+    const std::lock_guard guard(e.lock);
+    if (!e.readyFor(AUDIO_OUTPUT_SYNCH_PLAYBACK)) {
+        return false;
+    }
+    // In this mode espeak_Synth returns once the sound has played; without a
+    // device it fails at once.
+    return e.synth(text, nullptr) == EE_OK;
+}
+
+SynthesizedSpeech synthesizeSpeech(const QString& text)
+{
+    Engine& e = engine();
+    const std::lock_guard guard(e.lock);
+    SynthesizedSpeech result;
+    if (!e.readyFor(AUDIO_OUTPUT_SYNCHRONOUS)) {
+        return result;
+    }
+    espeak_SetSynthCallback(&collectSamples);
+    result.ok = e.synth(text, &result.samples) == EE_OK;
+    result.sampleRate = e.sampleRate;
+    return result;
 }
 
 } // namespace tolvan
