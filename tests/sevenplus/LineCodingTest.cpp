@@ -58,6 +58,24 @@ TEST(SevenPlusCheck, AbcGivesKnownForwardAndReverseValues)
     EXPECT_EQ(c, 0x1EE4);
 }
 
+TEST(SevenPlusCheck, RangeEqualsOneStepPerByteInBothDirections)
+{
+    const QByteArray data = randomBytes(300, 21);
+    const auto bytes = span(data);
+    for (int first : {0, 1, 7, 13}) {
+        for (int last = first - 1; last < 300; last += 1 + (last + 1) % 5) {
+            std::uint16_t f = 0;
+            std::uint16_t r = 0;
+            for (int i = first; i <= last; ++i) {
+                f = Crc7PlusStep(f, bytes[i]);
+                r = Crc7PlusStep(r, bytes[last - (i - first)]);
+            }
+            ASSERT_EQ(Crc7PlusRange(bytes, first, last, false), f) << first << ".." << last;
+            ASSERT_EQ(Crc7PlusRange(bytes, first, last, true), r) << first << ".." << last;
+        }
+    }
+}
+
 struct ZeroLineCase {
     int lineNumber;
     std::array<std::uint8_t, 5> checks;
