@@ -8,7 +8,6 @@
 #include "shell/ScreenRegistry.h"
 
 #include <QFrame>
-#include <QGridLayout>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QLineEdit>
@@ -295,6 +294,7 @@ void DIRCHANGE::programEnter(int number)
 void DIRCHANGE::folderEnter(int number)
 {
     const Controls& c = m_sections.at(number);
+    // The save section re-reads its file list first, as its ENTER always has.
     if (number == 1) {
         c.file->setPath(c.dir->path());
     }
