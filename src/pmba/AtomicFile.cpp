@@ -7,6 +7,7 @@
 #include <cstdio>
 #include <cstring>
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace tolvan {
@@ -34,7 +35,15 @@ int renameNoReplace(const QByteArray& from, const QByteArray& to)
         ::unlink(from.constData());
         return 0;
     }
-    return errno;
+    if (errno != EPERM && errno != EOPNOTSUPP) {
+        return errno;
+    }
+    // Neither flag nor hard links (FAT media): a plain rename after a look.
+    struct stat st;
+    if (::lstat(to.constData(), &st) == 0) {
+        return EEXIST;
+    }
+    return std::rename(from.constData(), to.constData()) == 0 ? 0 : errno;
 }
 
 } // namespace

@@ -38,25 +38,57 @@ QString Base64Encode(QByteArrayView data)
     return QString::fromLatin1(data.toByteArray().toBase64());
 }
 
-std::optional<QByteArray> Base64DecodeBytes(QStringView text)
+namespace {
+
+bool isLineSpace(char16_t c)
+{
+    return c == u' ' || c == u'\t' || c == u'\r' || c == u'\n' || c == u'\f' || c == u'\v';
+}
+
+char16_t unit(QChar c)
+{
+    return c.unicode();
+}
+
+char16_t unit(char c)
+{
+    return static_cast<unsigned char>(c);
+}
+
+// Base64 with every white-space character dropped first: encoders may break
+// their output into lines anywhere.
+template <class Text>
+std::optional<QByteArray> decodeIgnoringSpace(const Text& text)
 {
     QByteArray compact;
     compact.reserve(text.size());
-    for (const QChar c : text) {
-        const char16_t u = c.unicode();
-        if (u == u' ' || u == u'\t' || u == u'\r' || u == u'\n' || u == u'\f' || u == u'\v') {
-            continue; // encoders may break their output into lines
+    for (const auto c : text) {
+        const char16_t u = unit(c);
+        if (isLineSpace(u)) {
+            continue;
         }
-        if (c.unicode() > 0x7F) {
+        if (u > 0x7F) {
             return std::nullopt;
         }
-        compact.append(static_cast<char>(c.unicode()));
+        compact.append(static_cast<char>(u));
     }
     auto decoded = QByteArray::fromBase64Encoding(compact, QByteArray::AbortOnBase64DecodingErrors);
     if (!decoded) {
         return std::nullopt;
     }
     return std::move(decoded.decoded);
+}
+
+} // namespace
+
+std::optional<QByteArray> Base64DecodeBytes(QStringView text)
+{
+    return decodeIgnoringSpace(text);
+}
+
+std::optional<QByteArray> Base64DecodeBytes(QByteArrayView text)
+{
+    return decodeIgnoringSpace(text);
 }
 
 std::optional<QString> Base64Decode(QStringView text)
@@ -77,11 +109,11 @@ QByteArray Build(const Mail& mail)
 
 ReadResult Parse(QByteArrayView content)
 {
-    const std::optional<QString> inner = Base64Decode(Ansi::decode(content));
-    if (!inner) {
+    const std::optional<QByteArray> innerBytes = Base64DecodeBytes(content);
+    if (!innerBytes) {
         return readFailure(QStringLiteral("Error: The file mail is not valid Base64 text!"));
     }
-    const QStringList pieces = inner->split(u',');
+    const QStringList pieces = Ansi::decode(*innerBytes).split(u',');
     if (pieces.size() < 6) {
         return readFailure(QStringLiteral("Error: Decoded data format is incorrect!"));
     }

@@ -48,6 +48,7 @@ QString Base64Encode(QByteArrayView data);
 // Line breaks and other white space anywhere in the text are ignored; any
 // other character outside the alphabet, or broken padding, gives nothing.
 std::optional<QByteArray> Base64DecodeBytes(QStringView text);
+std::optional<QByteArray> Base64DecodeBytes(QByteArrayView text);
 // The decoded bytes as code-page text.
 std::optional<QString> Base64Decode(QStringView text);
 
