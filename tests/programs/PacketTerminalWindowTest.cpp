@@ -22,17 +22,6 @@ using namespace tolvan::test;
 
 namespace {
 
-void stop(QProcess& process)
-{
-    if (process.state() != QProcess::NotRunning) {
-        process.terminate();
-        if (!process.waitForFinished(3000)) {
-            process.kill();
-            process.waitForFinished(1000);
-        }
-    }
-}
-
 // Reads a list property of a window (client list, active window, state).
 std::vector<unsigned long> property(Display* display, Window window, const char* name, Atom type)
 {
@@ -59,11 +48,10 @@ class XSession {
 public:
     ~XSession()
     {
+        // The connection goes first; the processes are then killed with their objects.
         if (m_display) {
             XCloseDisplay(m_display);
         }
-        stop(m_wm);
-        stop(m_xvfb);
     }
 
     // Empty when ready; otherwise why not.
@@ -79,9 +67,11 @@ public:
             p->setStandardErrorFile(QProcess::nullDevice());
         }
         m_xvfb.start(xvfb, {"-displayfd", "1", "-screen", "0", "1024x768x24", "-nolisten", "tcp"});
-        if (!m_xvfb.waitForStarted(5000)
-            || !waitUntil([&] { return m_xvfb.canReadLine() || (m_xvfb.waitForReadyRead(100) && m_xvfb.canReadLine()); },
-                          10000)) {
+        // -displayfd picks a free display and writes its number once clients are accepted.
+        const auto numberWritten = [&] {
+            return m_xvfb.canReadLine() || (m_xvfb.waitForReadyRead(100) && m_xvfb.canReadLine());
+        };
+        if (!m_xvfb.waitForStarted(5000) || !waitUntil(numberWritten, 10000)) {
             return QStringLiteral("Xvfb did not start");
         }
         m_name = ":" + m_xvfb.readLine().trimmed();

@@ -44,51 +44,6 @@ protected:
 
 } // namespace
 
-TEST_F(SendFolderTest, ListedFolderIsTheStoredLineTrimmed)
-{
-    EXPECT_EQ(SendFolder::ListedFolder(store), QString());
-    storeSendFolder("  " + send.toUtf8() + "  \r\n");
-    EXPECT_EQ(SendFolder::ListedFolder(store), send);
-}
-
-TEST_F(SendFolderTest, DeletingTheSelectedFile)
-{
-    touch(send + "/MAILA.txt");
-    touch(send + "/MAILB.txt");
-
-    SendFolder::DeleteOutcome none = SendFolder::DeleteSelectedFile(send, QString());
-    ASSERT_EQ(none.boxes.size(), 1);
-    EXPECT_EQ(none.boxes[0].text, "No file selected to delete.");
-    EXPECT_EQ(none.boxes[0].icon, MsgIcon::Exclamation);
-    EXPECT_FALSE(none.refresh);
-
-    SendFolder::DeleteOutcome one = SendFolder::DeleteSelectedFile(send + "/", "MAILA.txt");
-    ASSERT_EQ(one.boxes.size(), 1);
-    EXPECT_EQ(one.boxes[0].text, "File deleted successfully.");
-    EXPECT_EQ(one.boxes[0].icon, MsgIcon::Information);
-    EXPECT_TRUE(one.refresh);
-    EXPECT_EQ(files(send), QStringList{"MAILB.txt"});
-
-    // Gone meanwhile: reported, and the list is left as it is.
-    SendFolder::DeleteOutcome again = SendFolder::DeleteSelectedFile(send, "MAILA.txt");
-    ASSERT_EQ(again.boxes.size(), 1);
-    EXPECT_TRUE(again.boxes[0].text.startsWith("Unexpected error: "));
-    EXPECT_EQ(again.boxes[0].icon, MsgIcon::Critical);
-    EXPECT_FALSE(again.refresh);
-}
-
-TEST_F(SendFolderTest, DeletingOneNeverLeavesTheFolder)
-{
-    touch(tmp.path() + "/outside.txt");
-    for (const QString& name : {QStringLiteral("../outside.txt"), QStringLiteral(".."), QStringLiteral(".")}) {
-        const SendFolder::DeleteOutcome o = SendFolder::DeleteSelectedFile(send, name);
-        ASSERT_EQ(o.boxes.size(), 1);
-        EXPECT_TRUE(o.boxes[0].text.startsWith("Unexpected error: "));
-    }
-    EXPECT_TRUE(QFile::exists(tmp.path() + "/outside.txt"));
-    EXPECT_TRUE(QDir(send).exists());
-}
-
 TEST_F(SendFolderTest, DeleteAllRemovesOnlyTheOrdinaryFilesDirectlyInTheFolder)
 {
     touch(send + "/MAIL1.txt");
@@ -112,15 +67,6 @@ TEST_F(SendFolderTest, DeleteAllRemovesOnlyTheOrdinaryFilesDirectlyInTheFolder)
     EXPECT_EQ(o.boxes[0].icon, MsgIcon::Information);
     EXPECT_EQ(files(send), (QStringList{".hidden", "sub"}));
     EXPECT_TRUE(QFile::exists(send + "/sub/kept.txt"));
-}
-
-TEST_F(SendFolderTest, DeleteAllOnAnEmptyFolderIsAnError)
-{
-    const SendFolder::DeleteOutcome o = SendFolder::DeleteAllFiles(send);
-    ASSERT_EQ(o.boxes.size(), 1);
-    EXPECT_EQ(o.boxes[0].text, "Error deleting files: File not found: " + send + "/*.*");
-    EXPECT_EQ(o.boxes[0].icon, MsgIcon::Critical);
-    EXPECT_TRUE(o.refresh);
 }
 
 // A folder name with a comma: the folder that is listed is the one emptied,
