@@ -85,7 +85,8 @@ Route RouteIncoming(const ConfigStore& store, const QString& selectedName, const
         return r;
     }
     r.incomingPath = joinFolder(folder.value.trimmed(), selectedName);
-    if (!isOrdinaryFile(r.incomingPath)) {
+    // A list entry is a bare name; anything else would reach outside the folder.
+    if (selectedName.contains(u'/') || !isOrdinaryFile(r.incomingPath)) {
         r.outcome = Route::Outcome::NotFound;
         r.messages << box(QStringLiteral("File not found:\n") + r.incomingPath, MsgIcon::Critical);
         return r;

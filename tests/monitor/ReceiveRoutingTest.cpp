@@ -162,6 +162,8 @@ TEST_F(Routing, NoSelectionAndMissingFileReadNothing)
     EXPECT_EQ(r.outcome, Outcome::NotFound);
     ASSERT_EQ(r.messages.size(), 1);
     EXPECT_EQ(r.messages[0].text, "File not found:\n" + rx() + "/gone.txt");
+    ASSERT_TRUE(writeAll(dir.filePath("MAIL outside.txt"), "mail"));
+    EXPECT_EQ(R::RouteIncoming(store, "../MAIL outside.txt", paths).outcome, Outcome::NotFound);
     EXPECT_EQ(readAll(paths.mailDat), "stale");
 }
 
