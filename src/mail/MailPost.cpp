@@ -1,0 +1,188 @@
+#include "mail/MailPost.h"
+
+#include "config/ConfigStore.h"
+#include "platform/AnsiCodec.h"
+#include "platform/LocaleText.h"
+#include "platform/SafeFile.h"
+#include "pmba/AtomicFile.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QLocale>
+
+namespace tolvan::MailPost {
+
+namespace {
+
+PostResult failure(const QString& cause)
+{
+    PostResult r;
+    r.error = cause;
+    return r;
+}
+
+// The send folder as the compose screen reads it: the whole first line.
+PostResult readSendFolder(const ConfigStore& store, QString& folder)
+{
+    const StoreValue<QString> line = store.ReadStoreLine(kSendFile);
+    if (line.error == StoreError::FileNotFound) {
+        return failure(QStringLiteral("The send folder is not set up: send.dat was not found (%1).\n"
+                                      "Choose the send folder on the SETUP screen.")
+                           .arg(store.StorePath(kSendFile)));
+    }
+    if (!line.ok() && line.error != StoreError::EndOfFile) {
+        return failure(QStringLiteral("send.dat could not be read: %1").arg(line.message));
+    }
+    if (line.value.isEmpty()) {
+        return failure(QStringLiteral("send.dat holds no send folder.\nChoose the send folder on the SETUP screen."));
+    }
+    if (!QFileInfo(line.value).isDir()) {
+        return failure(QStringLiteral("The send folder \"%1\" does not exist.").arg(line.value));
+    }
+    folder = line.value;
+    PostResult ok;
+    ok.ok = true;
+    return ok;
+}
+
+// Takes an append back, so a failed post leaves the file as it was.
+void truncateTo(const QString& path, qint64 size)
+{
+    QFile file(path);
+    file.resize(size);
+}
+
+} // namespace
+
+QString SentMailFolder(const ConfigStore& store)
+{
+    const QString program = store.programFolder();
+    return (program.endsWith(u'/') ? program : program + u'/') + kSentFolderName;
+}
+
+QString HandOverPath(const QString& name)
+{
+    return QDir::current().filePath(name);
+}
+
+FileResult EmptyHandOver(const QString& name)
+{
+    const SafeFile::Result r = SafeFile::replace(HandOverPath(name), QByteArray());
+    return {r.ok, r.error};
+}
+
+FileResult WriteHandOver(const QString& name, const QString& text)
+{
+    const SafeFile::Result r = SafeFile::replace(HandOverPath(name), Ansi::encode(text) + "\r\n");
+    return {r.ok, r.error};
+}
+
+PostResult PostComposedMail(const ConfigStore& store, const QDateTime& now, const LocaleText& locale,
+                            const MailCodec::MailFields& mail)
+{
+    QString folder;
+    if (PostResult r = readSendFolder(store, folder); !r.ok) {
+        return r;
+    }
+
+    // Longer fields cannot be coded; the receiving station would refuse them.
+    const QLocale english(QLocale::English, QLocale::UnitedStates);
+    const std::pair<const QString*, const char*> fields[] = {
+        {&mail.to, "To"}, {&mail.subject, "Subject"}, {&mail.message, "Message"}, {&mail.from, "From"}};
+    for (const auto& [text, label] : fields) {
+        if (text->size() > MailCodec::kMaxFieldLength) {
+            return failure(QStringLiteral("The %1 field holds %2 characters; a mail field can hold at most %3.")
+                               .arg(QString::fromLatin1(label), english.toString(text->size()),
+                                    english.toString(MailCodec::kMaxFieldLength)));
+        }
+    }
+
+    PostResult r;
+    r.path = MailCodec::ComposeMailFileName(folder, mail.from, now, locale);
+    const QString name = r.path.mid(r.path.lastIndexOf(u'/') + 1);
+    const QString sentFolder = SentMailFolder(store);
+    r.copyPath = sentFolder + u'/' + name;
+
+    // The copy's folder is made first, so that a failure there leaves the send folder untouched.
+    const QFileInfo sentInfo(sentFolder);
+    if (!sentInfo.exists() && !sentInfo.isSymLink() && !QDir().mkdir(sentFolder)) {
+        return failure(QStringLiteral("The folder for sent copies could not be created: %1").arg(sentFolder));
+    }
+    if (!QFileInfo(sentFolder).isDir()) {
+        return failure(QStringLiteral("The folder for sent copies is not a folder: %1").arg(sentFolder));
+    }
+
+    const QByteArray line =
+        Ansi::encode(MailCodec::FormatCodedMailLine(mail.to, mail.subject, mail.message, mail.from)) + "\r\n";
+
+    // A new mail appears under its name only when whole, since the packet
+    // program may pick it up at any moment; a second post into the same name
+    // (same From, same second) adds its line to the waiting file.
+    qint64 previousSize = -1;
+    if (QFileInfo::exists(r.path)) {
+        previousSize = QFileInfo(r.path).size();
+    } else {
+        const QString error = AtomicFile::writeWhole(r.path, line, AtomicFile::Mode::NoReplace);
+        if (!error.isEmpty()) {
+            if (!QFileInfo::exists(r.path)) {
+                return failure(QStringLiteral("The mail file could not be created in the send folder.\n%1\n%2")
+                                   .arg(r.path, error));
+            }
+            previousSize = QFileInfo(r.path).size(); // made by someone else a moment ago
+        }
+    }
+    if (previousSize >= 0) {
+        const SafeFile::Result appended = SafeFile::append(r.path, line);
+        if (!appended.ok) {
+            truncateTo(r.path, previousSize);
+            return failure(QStringLiteral("The mail could not be added to the waiting mail file.\n%1")
+                               .arg(appended.error));
+        }
+        r.appended = true;
+    }
+
+    auto undoOutgoing = [&] {
+        if (r.appended) {
+            truncateTo(r.path, previousSize);
+        } else {
+            QFile::remove(r.path);
+        }
+    };
+
+    QFile outgoing(r.path);
+    if (!outgoing.open(QIODevice::ReadOnly)) {
+        const QString why = outgoing.errorString();
+        undoOutgoing();
+        return failure(QStringLiteral("The mail file could not be read back for its sent copy.\n%1\n%2")
+                           .arg(r.path, why));
+    }
+    const QByteArray whole = outgoing.readAll();
+    outgoing.close();
+    const SafeFile::Result copied = SafeFile::replace(r.copyPath, whole);
+    if (!copied.ok) {
+        // Without its copy the post is taken back whole, so that posting
+        // again does not send the mail twice.
+        undoOutgoing();
+        return failure(QStringLiteral("The sent copy could not be written.\n%1").arg(copied.error));
+    }
+    r.ok = true;
+    return r;
+}
+
+MessageBoxRequest OutboxQuestion(const QString& folder, const QStringList& names)
+{
+    constexpr int kShown = 10;
+    QStringList shown = names.mid(0, kShown);
+    if (names.size() > kShown) {
+        shown << QStringLiteral("... and %1 more").arg(names.size() - kShown);
+    }
+    const QString text =
+        QStringLiteral("The send folder still holds %1 file(s) that the packet program has not sent yet:\n%2\n\n%3\n\n"
+                       "Delete them before writing a new mail?")
+            .arg(names.size())
+            .arg(folder, shown.join(u'\n'));
+    return {text, QStringLiteral("Confirmation"), MsgIcon::Question, MsgButtons::YesNo, MsgAnswer::No};
+}
+
+} // namespace tolvan::MailPost

@@ -1,0 +1,61 @@
+#pragma once
+
+#include "mail/MailCodec.h"
+#include "platform/Dialogs.h"
+
+#include <QDateTime>
+#include <QString>
+#include <QStringList>
+
+namespace tolvan {
+
+class ConfigStore;
+class LocaleText;
+
+// Posting a composed mail into the send folder, the local copy of everything
+// sent, and the hand-over files through which the mail screens pass a mail on.
+namespace MailPost {
+
+inline const QString kSendFile = QStringLiteral("send.dat");
+inline const QString kSaveFile = QStringLiteral("save.dat");
+inline const QString kSentFolderName = QStringLiteral("SentMail");
+// Hand-over files in the working folder: the inbox reads the first, the
+// reader the second.
+inline const QString kMailHandOver = QStringLiteral("mail.dat");
+inline const QString kReaderHandOver = QStringLiteral("temp");
+
+// The folder of the sent copies inside the program folder.
+QString SentMailFolder(const ConfigStore& store);
+// A hand-over file's path in the current working folder.
+QString HandOverPath(const QString& name);
+
+struct FileResult {
+    bool ok = true;
+    QString error; // names the file and the reason
+};
+
+// Creates the hand-over file with no content (it stays present).
+FileResult EmptyHandOver(const QString& name);
+// Replaces the hand-over file with text followed by CR LF.
+FileResult WriteHandOver(const QString& name, const QString& text);
+
+struct PostResult {
+    bool ok = false;
+    QString path;     // the outgoing mail file
+    QString copyPath; // its copy in SentMail
+    bool appended = false; // a mail of the same name was already waiting
+    QString error;    // why nothing was posted, for the operator
+};
+
+// Writes the four fields as a coded mail line into the send folder under the
+// composed name and copies the file into SentMail. A new file appears under its
+// name only when complete; a file of the same name gets the line appended. On
+// any failure nothing of this post is left behind and the error names the cause.
+PostResult PostComposedMail(const ConfigStore& store, const QDateTime& now, const LocaleText& locale,
+                            const MailCodec::MailFields& mail);
+
+// The question asked before mail still waiting in the send folder is deleted.
+MessageBoxRequest OutboxQuestion(const QString& folder, const QStringList& names);
+
+} // namespace MailPost
+} // namespace tolvan

@@ -1,0 +1,169 @@
+#include "mail/mailform.h"
+
+#include "mail/MailCodec.h"
+#include "mail/MailPost.h"
+#include "monitor/fileoperation.h"
+#include "programs/PACKETWINLINK.h"
+#include "shell/AppContext.h"
+#include "shell/ScreenRegistry.h"
+#include "shell/TextBoxes.h"
+#include "shell/frmdecide.h"
+
+#include <QGridLayout>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QVBoxLayout>
+
+namespace tolvan {
+
+mailform::mailform(ScreenRegistry& registry)
+    : Screen(registry, QStringLiteral("mailform"))
+{
+    setWindowTitle(QStringLiteral("Packet Mail Form"));
+    Label1 = make<QLabel>(QStringLiteral("Label1"), QStringLiteral("Packet Mail Form"));
+    QFont big = Label1->font();
+    big.setPointSize(big.pointSize() + 8);
+    big.setBold(true);
+    Label1->setFont(big);
+    Label1->setAlignment(Qt::AlignCenter);
+    Text3 = make<QLineEdit>(QStringLiteral("Text3"), QStringLiteral("TO-"));
+    Text4 = make<QLineEdit>(QStringLiteral("Text4"), QStringLiteral("From-"));
+    Text2 = make<QLineEdit>(QStringLiteral("Text2"), QStringLiteral("Subject-"));
+    Label2 = make<QLabel>(QStringLiteral("Label2"), QStringLiteral("Your Message"));
+    Text1 = make<QPlainTextEdit>(QStringLiteral("Text1"));
+    Command1 = make<QPushButton>(QStringLiteral("Command1"), QStringLiteral("&Post to Outbox"));
+    Command3 = make<QPushButton>(QStringLiteral("Command3"), QStringLiteral("&Reset form"));
+    Command2 = make<QPushButton>(QStringLiteral("Command2"), QStringLiteral("E&XIT"));
+    // Tab moves on to the next control here too, as in the single-line boxes.
+    Text1->setTabChangesFocus(true);
+
+    auto* fields = new QGridLayout;
+    fields->addWidget(Text3, 0, 0);
+    fields->addWidget(Text4, 0, 1);
+    fields->addWidget(Text2, 1, 0, 1, 2);
+    auto* buttons = new QHBoxLayout;
+    for (QPushButton* b : {Command1, Command3, Command2}) {
+        b->setMinimumHeight(38);
+        buttons->addWidget(b);
+    }
+    auto* layout = new QVBoxLayout(this);
+    layout->addWidget(Label1);
+    layout->addLayout(fields);
+    layout->addWidget(Label2);
+    layout->addWidget(Text1, 1);
+    layout->addLayout(buttons);
+    layout->setContentsMargins(20, 20, 20, 20);
+    resize(720, 520);
+
+    setTabOrder(Text3, Text4);
+    setTabOrder(Text4, Text2);
+    setTabOrder(Text2, Text1);
+    setTabOrder(Text1, Command1);
+    setTabOrder(Command1, Command3);
+    setTabOrder(Command3, Command2);
+
+    connect(Command1, &QPushButton::clicked, this, &mailform::Command1_Click);
+    connect(Command3, &QPushButton::clicked, this, &mailform::Command3_Click);
+    connect(Command2, &QPushButton::clicked, this, &mailform::Command2_Click);
+}
+
+QString mailform::ConvertToASCII(const QString& text)
+{
+    return MailCodec::ConvertToASCII(text);
+}
+
+QString mailform::DecodeFromASCII(const QString& asciiString)
+{
+    return MailCodec::DecodeFromASCII(asciiString).text;
+}
+
+void mailform::Form_Load()
+{
+    offerToClearOutbox();
+    placeCarets();
+}
+
+void mailform::offerToClearOutbox()
+{
+    // The communication center's outgoing list shows what the send folder holds.
+    auto* center = registry().form<PACKETWINLINK>(QStringLiteral("PACKETWINLINK"));
+    if (!center) {
+        return;
+    }
+    const QStringList waiting = center->listedFiles();
+    if (waiting.isEmpty()) {
+        return;
+    }
+    // Unsent mail is the operator's work: it goes only when the operator says so.
+    if (ctx().dialogs->messageBox(MailPost::OutboxQuestion(center->listFolder(), waiting)) != MsgAnswer::Yes) {
+        return;
+    }
+    const fileoperation::DeleteResult r =
+        fileoperation::DeleteListedFiles(*ctx().dialogs, center->listFolder(), waiting);
+    if (r.refresh) {
+        center->refreshList();
+    }
+}
+
+void mailform::placeCarets()
+{
+    for (QLineEdit* box : {Text3, Text2}) {
+        box->end(false);
+    }
+    Text1->moveCursor(QTextCursor::End);
+    Text4->end(false);
+}
+
+void mailform::resetBoxes()
+{
+    Text3->setText(QStringLiteral("To: "));
+    Text2->setText(QStringLiteral("Subject: "));
+    setBoxText(Text1, QStringLiteral("Your Message: "));
+    Text4->setText(QStringLiteral("From- "));
+    placeCarets();
+}
+
+void mailform::Command1_Click()
+{
+    const MailCodec::MailFields mail{Text3->text(), Text2->text(), boxText(Text1), Text4->text()};
+    const MailPost::PostResult posted =
+        MailPost::PostComposedMail(ctx().store, ctx().clock->now(), ctx().locale, mail);
+    if (!posted.ok) {
+        // The boxes stay as they are, so the operator can mend the cause and post again.
+        ctx().dialogs->critical(QStringLiteral("The mail was not posted.\n\n") + posted.error
+                                    + QStringLiteral("\n\nYour mail is still in the boxes."),
+                                QStringLiteral("Post to Outbox"));
+        return;
+    }
+    resetBoxes();
+    MailPost::EmptyHandOver(MailPost::kMailHandOver);
+
+    ScreenRegistry& reg = registry();
+    reg.setControlVisible(QStringLiteral("mainmenu"), QStringLiteral("testprogram"), false);
+    reg.Unload(QStringLiteral("mailform"));
+    // Fresh loads, so the outgoing list shows the new file.
+    const QString center = QStringLiteral("PACKETWINLINK");
+    reg.Unload(center);
+    reg.Load(center);
+    reg.Unload(center);
+    reg.Show(center);
+}
+
+void mailform::Command3_Click()
+{
+    resetBoxes();
+    MailPost::EmptyHandOver(MailPost::kMailHandOver);
+}
+
+void mailform::Command2_Click()
+{
+    resetBoxes();
+    MailPost::EmptyHandOver(MailPost::kMailHandOver);
+    registry().Unload(QStringLiteral("mailform"));
+    ReturnToMainMenu(registry());
+}
+
+} // namespace tolvan

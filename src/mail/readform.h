@@ -1,0 +1,34 @@
+#pragma once
+
+#include "shell/Screen.h"
+
+class QLabel;
+class QLineEdit;
+class QPlainTextEdit;
+class QPushButton;
+
+namespace tolvan {
+
+// The reader: one saved received mail, shown from the reader's hand-over file
+// in the four mail boxes. The boxes can be edited; nothing is saved from them.
+class readform : public Screen {
+    Q_OBJECT
+public:
+    explicit readform(ScreenRegistry& registry);
+    void Form_Load() override;
+
+private slots:
+    void Command2_Click();
+
+private:
+    void placeCarets();
+
+    QLabel* Label1;
+    QLineEdit* Text3;
+    QLineEdit* Text4;
+    QLineEdit* Text2;
+    QPlainTextEdit* Text1;
+    QPushButton* Command2;
+};
+
+} // namespace tolvan

@@ -1,0 +1,49 @@
+#pragma once
+
+#include "shell/Screen.h"
+
+class QLabel;
+class QLineEdit;
+class QListWidget;
+class QPushButton;
+
+namespace tolvan {
+
+// The saved-mail browser: the received mails kept in the save folder and the
+// sent copies in SentMail, each to be opened or deleted.
+class saveform : public Screen {
+    Q_OBJECT
+public:
+    explicit saveform(ScreenRegistry& registry);
+    void Form_Load() override;
+
+private slots:
+    void File1_Click();
+    void File2_Click();
+    void readmail_Click();
+    void cmddelete_Click();
+    void Command1_Click();
+    void Command2_Click();
+    void exit_Click();
+
+private:
+    void fillList(QListWidget* list, const QString& folder, bool datOnly);
+    void deleteSelected(QListWidget* list, const QString& folder, QLineEdit* pathBox, bool datOnly);
+
+    QLabel* Label1;
+    QListWidget* File1;
+    QPushButton* readmail;
+    QPushButton* cmddelete;
+    QLabel* Label2;
+    QListWidget* File2;
+    QPushButton* Command1;
+    QPushButton* Command2;
+    QPushButton* exit;
+    QLineEdit* Text1;
+    QLineEdit* Text2;
+
+    QString m_receivedFolder; // the folder File1 shows; empty when none
+    QString m_sentFolder;     // the folder File2 shows; empty when none
+};
+
+} // namespace tolvan
