@@ -1,0 +1,60 @@
+#pragma once
+
+#include "platform/Dialogs.h"
+
+#include <QDateTime>
+#include <QList>
+#include <QString>
+
+namespace tolvan {
+
+class ConfigStore;
+
+// Posting a file with a short mail into the send folder, as a PMBA mail or as
+// a regular file mail. The operations show nothing: they return the boxes the
+// operator is to see, in order.
+namespace FilePost {
+
+inline const QString kSendFile = QStringLiteral("send.dat");
+inline const QString kTitle = QStringLiteral("PMBA");
+
+struct SendFolder {
+    bool ok = false;
+    QString folder; // ends with "/"
+    MessageBoxRequest message; // set on failure
+};
+
+// The send folder from the first line of send.dat: surrounding spaces and a
+// pair of enclosing double quotes removed; it must exist.
+SendFolder ReadSendFolder(const ConfigStore& store, const QString& title);
+
+// "hh-mm-ss--mm-dd-yy", hours 00 to 23.
+QString TimeDateStamp(const QDateTime& now);
+
+struct Fields {
+    QString to;
+    QString from;
+    QString subject;
+    QString message;
+};
+
+struct PostResult {
+    bool ok = false;
+    QString path;  // the posted file
+    qint64 size = 0;
+    QList<MessageBoxRequest> boxes;
+};
+
+// "Post PMBA to Outbox": the checks in order, then the PMBA mail written as
+// "PMBA - <stamp>.pmb" into the send folder.
+PostResult PostPmbaMail(const ConfigStore& store, const QDateTime& now, bool pmbaMode, const QString& attachment,
+                        const Fields& fields);
+
+// "Post Regular to Outbox": the regular file mail written as
+// "File - <stamp>.txt" into the send folder. Refused when a field or the file
+// name holds a comma, which the receiving station would take for a separator.
+PostResult PostRegularMail(const ConfigStore& store, const QDateTime& now, const QString& attachment,
+                           const Fields& fields);
+
+} // namespace FilePost
+} // namespace tolvan

@@ -1,0 +1,324 @@
+#include "ScreenFixture.h"
+
+#include "PmbaTestUtil.h"
+#include "pmba/FileMail.h"
+#include "pmba/ModPMBA.h"
+#include "pmba/sendfile.h"
+
+#include <QLineEdit>
+#include <QListWidget>
+#include <QPushButton>
+
+using namespace tolvan;
+using tolvan::test::entries;
+using tolvan::test::ScreenFixture;
+using tolvan::test::writeAll;
+
+namespace {
+
+class SendFileScreen : public ScreenFixture {
+public:
+    QString send;
+    QString attachment;
+    const QByteArray bytes = QByteArray("\x00\x01\xFF binary, with a comma\r\n", 26);
+
+    void SetUp() override
+    {
+        ScreenFixture::SetUp();
+        send = tmp.path() + "/send";
+        QDir().mkpath(send);
+        writeStore("send.dat", (send + "\r\n").toUtf8());
+        attachment = tmp.path() + "/photo 1.bin";
+        ASSERT_TRUE(writeAll(attachment, bytes));
+        registry->Show("sendfile");
+    }
+
+    sendfile* screen() { return registry->form<sendfile>("sendfile"); }
+    QLineEdit* box(const QString& name) { return control<QLineEdit>("sendfile", name); }
+    bool enabled(const QString& name) { return control<QPushButton>("sendfile", name)->isEnabled(); }
+
+    void choosePmba(const QString& path)
+    {
+        dialogs.fileAnswers.enqueue(path);
+        click("sendfile", "cmdPMBA");
+    }
+    void setFields(const QString& to, const QString& from, const QString& subject, const QString& message)
+    {
+        box("Text3")->setText(to);
+        box("Text4")->setText(from);
+        box("Text2")->setText(subject);
+        box("Text1")->setText(message);
+    }
+    QStringList sent() { return entries(send); }
+    void expectLeftForTheCenter()
+    {
+        EXPECT_FALSE(registry->IsFormLoaded("sendfile"));
+        ASSERT_TRUE(registry->IsFormLoaded("PACKETWINLINK"));
+        EXPECT_TRUE(registry->loaded("PACKETWINLINK")->isVisible());
+        EXPECT_FALSE(shown("mainmenu", "testprogram"));
+    }
+};
+
+const QString kPmbaName = "PMBA - 14-35-07--12-05-26.pmb";
+const QString kFileName = "File - 14-35-07--12-05-26.txt";
+
+} // namespace
+
+TEST_F(SendFileScreen, StartsWithItsPromptsAndBothPostButtons)
+{
+    EXPECT_EQ(box("Text3")->text(), "TO:");
+    EXPECT_EQ(box("Text4")->text(), "From:");
+    EXPECT_EQ(box("Text2")->text(), "Subject:");
+    EXPECT_EQ(box("Text1")->text(), "Message:");
+    EXPECT_TRUE(box("Text5")->text().isEmpty());
+    EXPECT_EQ(registry->loaded("sendfile")->windowTitle(), "Form1");
+    EXPECT_FALSE(shown("sendfile", "RichTextBox1"));
+    EXPECT_TRUE(enabled("Command1"));
+    EXPECT_TRUE(enabled("cmdPMBASend"));
+    EXPECT_FALSE(screen()->PMBASendMode);
+
+    click("sendfile", "cmdPMBASend");
+    EXPECT_EQ(dialogs.texts(), QStringList{"PMBA mode is not selected."});
+    EXPECT_TRUE(sent().isEmpty());
+}
+
+TEST_F(SendFileScreen, RegularChooserAsksThenSwitchesBackToRegularMode)
+{
+    choosePmba(attachment);
+    ASSERT_TRUE(screen()->PMBASendMode);
+    dialogs.clear();
+
+    click("sendfile", "Addfile"); // cancelled
+    ASSERT_EQ(dialogs.boxes.size(), 2);
+    EXPECT_EQ(dialogs.boxes[0].text, "Opening file dialog...");
+    EXPECT_EQ(dialogs.boxes[0].icon, MsgIcon::None);
+    EXPECT_EQ(dialogs.boxes[1].text, "Error: No file selected or invalid file!");
+    EXPECT_EQ(dialogs.boxes[1].icon, MsgIcon::Critical);
+    ASSERT_EQ(dialogs.fileRequests.size(), 1);
+    EXPECT_EQ(dialogs.fileRequests[0].title, "Select a file");
+    ASSERT_EQ(dialogs.fileRequests[0].filters.size(), 2);
+    EXPECT_EQ(dialogs.fileRequests[0].filters[0].description, "Text Files (*.txt)");
+    EXPECT_EQ(dialogs.fileRequests[0].filters[0].patterns, "*.txt");
+    EXPECT_EQ(dialogs.fileRequests[0].filters[1].patterns, "*.*");
+    // The path stays, the mode goes back to regular.
+    EXPECT_EQ(box("Text5")->text(), attachment);
+    EXPECT_FALSE(screen()->PMBASendMode);
+    EXPECT_TRUE(enabled("Command1"));
+    EXPECT_FALSE(enabled("cmdPMBASend"));
+
+    dialogs.fileAnswers.enqueue(tmp.path() + "/other.txt");
+    click("sendfile", "Addfile");
+    EXPECT_EQ(box("Text5")->text(), tmp.path() + "/other.txt");
+}
+
+TEST_F(SendFileScreen, PmbaChooserCancelMissingAndChosen)
+{
+    click("sendfile", "cmdPMBA"); // cancelled: nothing at all
+    EXPECT_TRUE(dialogs.boxes.isEmpty());
+    ASSERT_EQ(dialogs.fileRequests.size(), 1);
+    EXPECT_EQ(dialogs.fileRequests[0].title, "Select PMBA Attachment");
+    ASSERT_EQ(dialogs.fileRequests[0].filters.size(), 2);
+    EXPECT_EQ(dialogs.fileRequests[0].filters[0].patterns, "*.*");
+    EXPECT_EQ(dialogs.fileRequests[0].filters[1].description, "Pictures (*.jpg;*.jpeg;*.png;*.bmp;*.gif)");
+    EXPECT_TRUE(enabled("Command1"));
+
+    choosePmba(tmp.path() + "/missing.bin");
+    ASSERT_EQ(dialogs.boxes.size(), 1);
+    EXPECT_EQ(dialogs.boxes[0].text, "Selected file does not exist.");
+    EXPECT_EQ(dialogs.boxes[0].title, "PMBA");
+    EXPECT_TRUE(box("Text5")->text().isEmpty());
+    EXPECT_FALSE(screen()->PMBASendMode);
+
+    choosePmba(attachment);
+    EXPECT_EQ(dialogs.boxes.last().text, "PMBA attachment selected:\n" + attachment + "\n\nFile Size: 26 bytes");
+    EXPECT_EQ(dialogs.boxes.last().title, "PMBA Attachment");
+    EXPECT_EQ(dialogs.boxes.last().icon, MsgIcon::Information);
+    EXPECT_EQ(box("Text5")->text(), attachment);
+    EXPECT_TRUE(screen()->PMBASendMode);
+    EXPECT_FALSE(enabled("Command1"));
+    EXPECT_TRUE(enabled("cmdPMBASend"));
+}
+
+class SendFolderLine : public SendFileScreen, public ::testing::WithParamInterface<const char*> {};
+
+TEST_P(SendFolderLine, PmbaPostDecodesWithItsCrcAtTheFarEnd)
+{
+    writeStore("send.dat", QString::fromLatin1(GetParam()).replace("%1", send).toUtf8());
+    choosePmba(attachment);
+    setFields("TO: N0CALL", "From: Åsa, SM0XYZ", "Subject: pic", "Message: line, with comma");
+    dialogs.clear();
+    click("sendfile", "cmdPMBASend");
+
+    ASSERT_EQ(sent(), QStringList{kPmbaName});
+    const QString path = send + "/" + kPmbaName;
+    ASSERT_EQ(dialogs.boxes.size(), 1);
+    EXPECT_EQ(dialogs.boxes[0].text, QString("PMBA binary mail created successfully!\n\nSaved in Mail Send folder:\n%1"
+                                             "\n\nSize: %2 bytes")
+                                         .arg(path)
+                                         .arg(QFileInfo(path).size()));
+    EXPECT_EQ(dialogs.boxes[0].title, "PMBA");
+    expectLeftForTheCenter();
+
+    const QString out = tmp.path() + "/received";
+    QDir().mkpath(out);
+    const ModPMBA::DecodeResult d = ModPMBA::PMBA_DecodeBinaryMail(path, out);
+    ASSERT_TRUE(d.ok) << (d.message ? d.message->text.toStdString() : "");
+    EXPECT_EQ(d.mail.to, "TO: N0CALL");
+    EXPECT_EQ(d.mail.from, "From: Åsa, SM0XYZ");
+    EXPECT_EQ(d.mail.subject, "Subject: pic");
+    EXPECT_EQ(d.mail.message, "Message: line, with comma");
+    EXPECT_EQ(d.mail.attachmentPath, out + "/photo 1.bin");
+    EXPECT_EQ(test::readAll(d.mail.attachmentPath), bytes);
+}
+
+INSTANTIATE_TEST_SUITE_P(SendFile, SendFolderLine,
+                         ::testing::Values("%1\r\n", "  \"%1\"  \r\n", "%1/\r\n", "\"%1/\"\r\n"));
+
+TEST_F(SendFileScreen, SecondPmbaPostInTheSameSecondIsRefused)
+{
+    choosePmba(attachment);
+    click("sendfile", "cmdPMBASend");
+    ASSERT_EQ(sent(), QStringList{kPmbaName});
+    const QByteArray first = test::readAll(send + "/" + kPmbaName);
+
+    registry->Show("sendfile");
+    choosePmba(attachment);
+    dialogs.clear();
+    click("sendfile", "cmdPMBASend");
+    EXPECT_EQ(dialogs.texts(), QStringList{"A PMBA mail file with this name already exists.\nPlease try again in a moment."});
+    EXPECT_TRUE(registry->IsFormLoaded("sendfile"));
+    EXPECT_EQ(test::readAll(send + "/" + kPmbaName), first);
+
+    clock.time = clock.time.addSecs(1);
+    click("sendfile", "cmdPMBASend");
+    EXPECT_EQ(sent(), (QStringList{kPmbaName, "PMBA - 14-35-08--12-05-26.pmb"}));
+}
+
+struct PostFailure {
+    const char* name;
+    const char* sendDat; // %1 is the temporary folder; null removes send.dat
+    bool pmba;
+    const char* message;
+};
+
+class PostFailureTest : public SendFileScreen, public ::testing::WithParamInterface<PostFailure> {};
+
+TEST_P(PostFailureTest, RefusedWithItsMessageAndNothingWritten)
+{
+    const PostFailure& p = GetParam();
+    if (p.sendDat) {
+        writeStore("send.dat", QString::fromLatin1(p.sendDat).replace("%1", tmp.path()).toUtf8());
+    } else {
+        QFile::remove(context->store.StorePath("send.dat"));
+    }
+    if (p.pmba) {
+        choosePmba(attachment);
+    } else {
+        box("Text5")->setText(attachment);
+    }
+    const QString typed = box("Text1")->text();
+    dialogs.clear();
+    click("sendfile", p.pmba ? "cmdPMBASend" : "Command1");
+
+    ASSERT_EQ(dialogs.boxes.size(), 1);
+    const QString want =
+        QString::fromLatin1(p.message).replace("%1", context->store.StorePath("send.dat")).replace("%2", tmp.path());
+    EXPECT_EQ(dialogs.boxes[0].text.toStdString(), want.toStdString());
+    EXPECT_EQ(dialogs.boxes[0].icon, MsgIcon::Critical);
+    EXPECT_TRUE(sent().isEmpty());
+    EXPECT_TRUE(registry->IsFormLoaded("sendfile"));
+    EXPECT_EQ(box("Text1")->text(), typed);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    SendFile, PostFailureTest,
+    ::testing::Values(PostFailure{"PmbaNoSendDat", nullptr, true, "Cannot find send.dat:\n%1"},
+                      PostFailure{"RegularNoSendDat", nullptr, false, "Cannot find send.dat:\n%1"},
+                      PostFailure{"PmbaEmptyFolder", "  \"\"  \r\n", true, "Mail Send folder path is empty."},
+                      PostFailure{"RegularEmptyFolder", "\r\n", false, "Mail Send folder path is empty."},
+                      PostFailure{"PmbaMissingFolder", "%1/gone\r\n", true, "Mail Send folder does not exist:\n%2/gone"},
+                      PostFailure{"RegularMissingFolder", "%1/gone\r\n", false,
+                                  "Mail Send folder does not exist:\n%2/gone"}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+TEST_F(SendFileScreen, RegularPostOfAnUntouchedScreenReadsBackAtTheFarEnd)
+{
+    box("Text5")->setText(attachment);
+    click("sendfile", "Command1");
+    EXPECT_TRUE(dialogs.boxes.isEmpty()) << dialogs.texts().join("|").toStdString();
+    ASSERT_EQ(sent(), QStringList{kFileName});
+    expectLeftForTheCenter();
+    EXPECT_EQ(control<QListWidget>("PACKETWINLINK", "File1")->count(), 1);
+
+    const FileMail::ReadResult r = FileMail::Read(send + "/" + kFileName);
+    ASSERT_TRUE(r.ok);
+    EXPECT_EQ(r.mail.to, "TO:");
+    EXPECT_EQ(r.mail.from, "From:");
+    EXPECT_EQ(r.mail.subject, "Subject:");
+    EXPECT_EQ(r.mail.message, "Message:");
+    EXPECT_EQ(r.mail.fileName, "photo 1.bin");
+    EXPECT_EQ(r.mail.data, bytes);
+}
+
+TEST_F(SendFileScreen, RegularPostRefusesEmptyChoicesAndSameSecondRepeats)
+{
+    click("sendfile", "Command1");
+    EXPECT_EQ(dialogs.texts(), QStringList{"No file selected!"});
+
+    const QString empty = tmp.path() + "/empty.txt";
+    ASSERT_TRUE(writeAll(empty, {}));
+    box("Text5")->setText(empty);
+    click("sendfile", "Command1");
+    EXPECT_EQ(dialogs.texts().last(), "Error: File is empty or unreadable!");
+    EXPECT_TRUE(sent().isEmpty());
+
+    ASSERT_TRUE(writeAll(send + "/" + kFileName, "waiting\r\n"));
+    box("Text5")->setText(attachment);
+    click("sendfile", "Command1");
+    EXPECT_EQ(dialogs.texts().last(), "A file mail with this name already exists.\nPlease try again in a moment.");
+    EXPECT_EQ(test::readAll(send + "/" + kFileName), "waiting\r\n");
+    EXPECT_TRUE(registry->IsFormLoaded("sendfile"));
+}
+
+class CommaRefusal : public SendFileScreen, public ::testing::WithParamInterface<const char*> {};
+
+TEST_P(CommaRefusal, RegularPostRefusesACommaAndPointsToPmba)
+{
+    const QString where = QString::fromLatin1(GetParam());
+    QString file = attachment;
+    if (where == "file name") {
+        file = tmp.path() + "/a,b.bin";
+        ASSERT_TRUE(writeAll(file, "x"));
+    } else {
+        box(where == "To" ? "Text3" : where == "From" ? "Text4" : where == "Subject" ? "Text2" : "Text1")
+            ->setText("one, two");
+    }
+    box("Text5")->setText(file);
+    click("sendfile", "Command1");
+    ASSERT_EQ(dialogs.boxes.size(), 1);
+    EXPECT_EQ(dialogs.boxes[0].icon, MsgIcon::Exclamation);
+    EXPECT_TRUE(dialogs.boxes[0].text.contains("There is one in: " + where + "."));
+    EXPECT_TRUE(dialogs.boxes[0].text.contains("Post PMBA to Outbox"));
+    EXPECT_TRUE(sent().isEmpty());
+    EXPECT_TRUE(registry->IsFormLoaded("sendfile"));
+}
+
+INSTANTIATE_TEST_SUITE_P(SendFile, CommaRefusal, ::testing::Values("Message", "Subject", "To", "From", "file name"));
+
+TEST_F(SendFileScreen, ResetAfterAPostAndExit)
+{
+    screen()->ClearSendFields();
+    EXPECT_EQ(box("Text3")->text(), "To: ");
+    EXPECT_EQ(box("Text2")->text(), "Subject: ");
+    EXPECT_EQ(box("Text1")->text(), "Your Message: ");
+    EXPECT_EQ(box("Text4")->text(), "From: ");
+    EXPECT_TRUE(enabled("Command1"));
+    EXPECT_FALSE(enabled("cmdPMBASend"));
+
+    click("sendfile", "Command2");
+    EXPECT_FALSE(registry->IsFormLoaded("sendfile"));
+    ASSERT_TRUE(registry->IsFormLoaded("mainmenu"));
+    EXPECT_TRUE(registry->loaded("mainmenu")->isVisible());
+    EXPECT_FALSE(shown("mainmenu", "testprogram"));
+    EXPECT_FALSE(shown("mainmenu", "chksoundtoggle"));
+}
