@@ -163,13 +163,16 @@ bool KillFile(Dialogs& dialogs, const QString& filePath, const std::function<voi
         if (file.remove()) {
             return true;
         }
-        const MessageBoxRequest question{QStringLiteral("Failed to delete the file: ") + file.errorString()
-                                             + QStringLiteral("\n\nTry again?"),
-                                         {}, MsgIcon::Exclamation, MsgButtons::YesNo, MsgAnswer::Yes};
+        const MessageBoxRequest question{QStringLiteral("Failed to delete the file: ") + file.errorString() +
+                                             QStringLiteral("\n\nTry again?"),
+                                         {},
+                                         MsgIcon::Exclamation,
+                                         MsgButtons::YesNo,
+                                         MsgAnswer::Yes};
         if (dialogs.messageBox(question) != MsgAnswer::Yes) {
-            dialogs.messageBox(box(QStringLiteral("The file was not deleted and stays in the receive folder:\n")
-                                       + filePath,
-                                   MsgIcon::Exclamation));
+            dialogs.messageBox(
+                box(QStringLiteral("The file was not deleted and stays in the receive folder:\n") + filePath,
+                    MsgIcon::Exclamation));
             return false;
         }
         if (processEvents) {

@@ -45,7 +45,7 @@ struct Route {
 };
 
 struct Paths {
-    QString mailDat;      // the inbox's hand-over file, "mail.dat" in the working folder
+    QString mailDat;            // the inbox's hand-over file, "mail.dat" in the working folder
     QString attachmentHandOver; // the program folder's path text followed by "temp"
     QString attachmentFolder;   // "PMBA-Binary-Received" inside the program folder
 };

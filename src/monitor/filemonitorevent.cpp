@@ -14,8 +14,8 @@ void filemonitorevent::Initialize(filemonitors* monitorInstance)
     QObject::disconnect(m_connection);
     m_monitor = monitorInstance;
     if (monitorInstance != nullptr) {
-        m_connection = connect(monitorInstance, &filemonitors::FileReceived, this,
-                               &filemonitorevent::Monitor_FileReceived);
+        m_connection =
+            connect(monitorInstance, &filemonitors::FileReceived, this, &filemonitorevent::Monitor_FileReceived);
     }
 }
 

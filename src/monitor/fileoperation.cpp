@@ -99,8 +99,7 @@ DeleteResult DeleteListedFiles(const QString& folder, const QStringList& names)
         return r;
     }
     if (!QFileInfo(folder).isDir()) {
-        r.messages << box(QStringLiteral("An error occurred: The folder does not exist: ") + folder,
-                          MsgIcon::Critical);
+        r.messages << box(QStringLiteral("An error occurred: The folder does not exist: ") + folder, MsgIcon::Critical);
         return r;
     }
     const QString prefix = folder.endsWith(u'/') ? folder : folder + u'/';

@@ -42,7 +42,7 @@ QStringList ListedFiles(const QString& folder);
 
 struct DeleteResult {
     int deleted = 0;
-    bool refresh = false; // the list should be read again
+    bool refresh = false;              // the list should be read again
     QList<MessageBoxRequest> messages; // in the order they are to be shown
 };
 

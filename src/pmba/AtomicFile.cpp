@@ -71,8 +71,8 @@ bool AtomicFile::open()
     const QFileInfo target(m_finalPath);
     const QString folder = target.absolutePath();
     for (int attempt = 0; attempt < 16; ++attempt) {
-        const QString name = QStringLiteral(".tolvan-%1.part")
-                                 .arg(QRandomGenerator::global()->generate64(), 16, 16, QLatin1Char('0'));
+        const QString name =
+            QStringLiteral(".tolvan-%1.part").arg(QRandomGenerator::global()->generate64(), 16, 16, QLatin1Char('0'));
         m_file.setFileName(folder + u'/' + name);
         if (m_file.open(QIODevice::WriteOnly | QIODevice::NewOnly)) {
             m_tempPath = m_file.fileName();

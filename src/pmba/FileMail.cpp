@@ -57,8 +57,7 @@ char16_t unit(char c)
 
 // Base64 with every white-space character dropped first: encoders may break
 // their output into lines anywhere.
-template <class Text>
-std::optional<QByteArray> decodeIgnoringSpace(const Text& text)
+template <class Text> std::optional<QByteArray> decodeIgnoringSpace(const Text& text)
 {
     QByteArray compact;
     compact.reserve(text.size());
@@ -102,8 +101,8 @@ std::optional<QString> Base64Decode(QStringView text)
 
 QByteArray Build(const Mail& mail)
 {
-    const QString inner = mail.message + u',' + mail.subject + u',' + mail.to + u',' + mail.from + u','
-                          + mail.fileName + u',' + Base64Encode(mail.data);
+    const QString inner = mail.message + u',' + mail.subject + u',' + mail.to + u',' + mail.from + u',' +
+                          mail.fileName + u',' + Base64Encode(mail.data);
     return Ansi::encode(inner).toBase64() + "\r\n";
 }
 
@@ -173,8 +172,8 @@ ReadResult Read(const QString& path)
 {
     QFile file(path);
     if (!QFileInfo(path).isFile() || !file.open(QIODevice::ReadOnly)) {
-        return readFailure(QStringLiteral("Error: The file mail cannot be read: ")
-                           + (file.errorString().isEmpty() ? path : file.errorString()));
+        return readFailure(QStringLiteral("Error: The file mail cannot be read: ") +
+                           (file.errorString().isEmpty() ? path : file.errorString()));
     }
     const QByteArray content = file.readAll();
     if (file.error() != QFileDevice::NoError) {

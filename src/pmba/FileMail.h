@@ -26,19 +26,19 @@ struct Mail {
 
 struct WriteResult {
     bool ok = false;
-    qint64 size = 0; // bytes of the mail file written
+    qint64 size = 0;                          // bytes of the mail file written
     std::optional<MessageBoxRequest> message; // set on failure
 };
 
 struct ReadResult {
     bool ok = false;
-    Mail mail; // on failure, the fields that could be read
+    Mail mail;                                // on failure, the fields that could be read
     std::optional<MessageBoxRequest> message; // set on failure
 };
 
 struct SaveResult {
     enum class Status { Saved, Exists, Failed } status = Status::Failed;
-    QString path; // where the carried file goes
+    QString path;                             // where the carried file goes
     std::optional<MessageBoxRequest> message; // set on failure
     bool ok() const { return status == Status::Saved; }
 };

@@ -151,7 +151,8 @@ CreateResult PMBA_CreateBinaryMail(const QString& attachmentPath, const QString&
         return createFailure(QStringLiteral("PMBA: Attachment is empty."), MsgIcon::Exclamation);
     }
     if (attachment.size() > std::numeric_limits<qint32>::max()) {
-        return createError(QStringLiteral("The attachment is larger than a PMBA mail can carry (2,147,483,647 bytes)."));
+        return createError(
+            QStringLiteral("The attachment is larger than a PMBA mail can carry (2,147,483,647 bytes)."));
     }
     const QString fileName = attachmentPath.mid(attachmentPath.lastIndexOf(u'/') + 1);
     // The receiving station refuses such a name, so the mail would be sent for nothing.
@@ -190,7 +191,8 @@ CreateResult PMBA_CreateBinaryMail(const QString& attachmentPath, const QString&
         return createFailure(QStringLiteral("PMBA: Attachment is empty."), MsgIcon::Exclamation);
     }
     if (data.size() > std::numeric_limits<qint32>::max()) {
-        return createError(QStringLiteral("The attachment is larger than a PMBA mail can carry (2,147,483,647 bytes)."));
+        return createError(
+            QStringLiteral("The attachment is larger than a PMBA mail can carry (2,147,483,647 bytes)."));
     }
 
     header += int32Bytes(static_cast<qint32>(data.size()));

@@ -42,7 +42,7 @@ struct DecodedPmbaMail {
 
 struct CreateResult {
     bool ok = false;
-    qint64 size = 0; // bytes of the mail written
+    qint64 size = 0;                          // bytes of the mail written
     std::optional<MessageBoxRequest> message; // set on failure
 };
 

@@ -91,24 +91,37 @@ TEST_P(MonitorTicks, RaisesOnceForEachTickThatSeesANewName)
 INSTANTIATE_TEST_SUITE_P(
     Monitor, MonitorTicks,
     ::testing::Values(
-        TickCase{"FilesPresentAtStartAreKnown", {"a", "b", "c"}, {{nothing, 0}, {nothing, 0}, {add("d"), 1}, {nothing, 0}}},
-        TickCase{"TwoNewFilesGiveOneEvent", {}, {{[](const QDir& d) { touch(d.filePath("x")); touch(d.filePath("y")); }, 1}}},
-        TickCase{"DeletionRaisesNothingButReturnLaterDoes",
-                 {"a", "b"},
-                 {{remove("a"), 0}, {nothing, 0}, {add("a"), 1}}},
-        TickCase{"ReplacedBetweenTwoTicksRaisesNothing", {"a"}, {{[](const QDir& d) {
-                                                                      QFile::remove(d.filePath("a"));
-                                                                      touch(d.filePath("a"));
-                                                                  },
-                                                                  0}}},
-        TickCase{"RenameCountsAsNew", {"a"}, {{[](const QDir& d) { QFile::rename(d.filePath("a"), d.filePath("b")); }, 1}}},
+        TickCase{
+            "FilesPresentAtStartAreKnown", {"a", "b", "c"}, {{nothing, 0}, {nothing, 0}, {add("d"), 1}, {nothing, 0}}},
+        TickCase{"TwoNewFilesGiveOneEvent",
+                 {},
+                 {{[](const QDir& d) {
+                       touch(d.filePath("x"));
+                       touch(d.filePath("y"));
+                   },
+                   1}}},
+        TickCase{
+            "DeletionRaisesNothingButReturnLaterDoes", {"a", "b"}, {{remove("a"), 0}, {nothing, 0}, {add("a"), 1}}},
+        TickCase{"ReplacedBetweenTwoTicksRaisesNothing",
+                 {"a"},
+                 {{[](const QDir& d) {
+                       QFile::remove(d.filePath("a"));
+                       touch(d.filePath("a"));
+                   },
+                   0}}},
+        TickCase{
+            "RenameCountsAsNew", {"a"}, {{[](const QDir& d) { QFile::rename(d.filePath("a"), d.filePath("b")); }, 1}}},
         TickCase{"LetterCaseCounts", {"mail.txt"}, {{add("MAIL.txt"), 1}}},
         TickCase{"HiddenFilesCountFoldersDoNot", {}, {{[](const QDir& d) { d.mkdir("sub"); }, 0}, {add(".hidden"), 1}}},
         TickCase{"FolderThatGoesAndComesBack",
                  {"a"},
                  {{[](const QDir& d) { QDir(d.path()).removeRecursively(); }, 0},
                   {nothing, 0},
-                  {[](const QDir& d) { QDir().mkpath(d.path()); touch(d.filePath("a")); }, 1},
+                  {[](const QDir& d) {
+                       QDir().mkpath(d.path());
+                       touch(d.filePath("a"));
+                   },
+                   1},
                   {nothing, 0}}}),
     [](const auto& info) { return std::string(info.param.name); });
 
@@ -237,15 +250,6 @@ TEST_F(ReceiveMonitor, StartsOnTheStoredFolderAndEachStartReplacesTheLast)
     fileoperation::ReceiveMonitor()->TimerScan_Timer();
     EXPECT_EQ(spy.count(), 1);
     QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
-}
-
-TEST_F(ReceiveMonitor, EmptyReceiveFolderShowsTheMonitorsOwnMessage)
-{
-    ASSERT_TRUE(store.WriteStoreLine("receive.dat", QString()).ok());
-    const fileoperation::StartResult r = fileoperation::StartReceiveMonitor(store, &timer);
-    EXPECT_FALSE(r.started);
-    ASSERT_TRUE(r.message);
-    EXPECT_EQ(r.message->text, "Error: Folder path is not set!");
 }
 
 // ---- DeleteListedFiles ---------------------------------------------------------

@@ -38,8 +38,8 @@ QByteArray pmbaMail(const QByteArray& name)
         return b;
     };
     auto field = [&](const QByteArray& t) { return le(qint32(t.size())) + t; };
-    return field("PMBA") + le(1) + field("T") + field("F") + field("S") + field("M") + field(name) + le(3) + "abc"
-           + le(qint32(ModPMBA::PMBA_Crc32("abc")));
+    return field("PMBA") + le(1) + field("T") + field("F") + field("S") + field("M") + field(name) + le(3) + "abc" +
+           le(qint32(ModPMBA::PMBA_Crc32("abc")));
 }
 
 // A regular file mail whose Base64 text begins with "mail": the code-page
@@ -138,19 +138,26 @@ INSTANTIATE_TEST_SUITE_P(
     ::testing::Values(
         RouteCase{"MailByName", "MAIL - 143507.txt", kCodedLine, Outcome::Mail, true, {}},
         RouteCase{"MailByContent", "incoming.txt", "see the Mail here", Outcome::Mail, true, {}},
-        RouteCase{"FileMailByName", "File - 14-35-07--12-05-26.txt", fileMailContainingMail(), Outcome::FileMail,
-                  true, {}},
+        RouteCase{
+            "FileMailByName", "File - 14-35-07--12-05-26.txt", fileMailContainingMail(), Outcome::FileMail, true, {}},
         RouteCase{"FileMailByContent", "x.txt", "a file", Outcome::FileMail, true, {}},
         RouteCase{"BothWordsInContentIsMail", "x.txt", "file and mail", Outcome::Mail, true, {}},
         RouteCase{"BothWordsInNameIsMail", "mailfile.txt", "?", Outcome::Mail, true, {}},
         RouteCase{"PmbaByContentNotName", "anything.bin", pmbaMail("a.bin"), Outcome::Pmba, false, {}},
-        RouteCase{"BrokenPmbaStays", "p.pmb", pmbaMail("../a.bin"), Outcome::PmbaFailed, false,
-                  {"PMBA: Invalid attachment filename.",
-                   "PMBA decoding failed.\nThe original incoming file was preserved."}},
-        RouteCase{"SevenBytePmbaLikeIsText", "x.bin", QByteArray("\x04\0\0\0PMB", 7), Outcome::Unrecognized, false,
+        RouteCase{
+            "BrokenPmbaStays",
+            "p.pmb",
+            pmbaMail("../a.bin"),
+            Outcome::PmbaFailed,
+            false,
+            {"PMBA: Invalid attachment filename.", "PMBA decoding failed.\nThe original incoming file was preserved."}},
+        RouteCase{"SevenBytePmbaLikeIsText",
+                  "x.bin",
+                  QByteArray("\x04\0\0\0PMB", 7),
+                  Outcome::Unrecognized,
+                  false,
                   {"Unrecognized file type."}},
-        RouteCase{"EmptyFile", "MAIL - 1.txt", {}, Outcome::ReceiveError, false,
-                  {"Error 3: The file is empty: "}},
+        RouteCase{"EmptyFile", "MAIL - 1.txt", {}, Outcome::ReceiveError, false, {"Error 3: The file is empty: "}},
         RouteCase{"Unrecognised", "notes.txt", "hello", Outcome::Unrecognized, false, {"Unrecognized file type."}}),
     [](const auto& info) { return std::string(info.param.name); });
 

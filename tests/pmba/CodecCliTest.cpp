@@ -29,8 +29,8 @@ protected:
         p.setWorkingDirectory(dir.path());
         p.start(QStringLiteral(TOLVAN_CODEC), args);
         p.waitForFinished(60000);
-        return {p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1, QString::fromUtf8(p.readAllStandardOutput()),
-                QString::fromUtf8(p.readAllStandardError())};
+        return {p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1,
+                QString::fromUtf8(p.readAllStandardOutput()), QString::fromUtf8(p.readAllStandardError())};
     }
 };
 
@@ -40,7 +40,7 @@ TEST_F(CodecCli, PmbaRoundTripCarriesUtf8ArgumentsAndTheBytes)
     ASSERT_TRUE(writeAll(path("att.bin"), data));
     QDir(dir.path()).mkdir("out");
     CliRun r = run({"pmba-create", "m.pmb", "att.bin", "--to", "TO: \u00C5sa", "--from", "K1ABC", "--subject", "a,b",
-                 "--message", "l1\r\nl2"});
+                    "--message", "l1\r\nl2"});
     ASSERT_EQ(r.status, 0) << r.err.toStdString();
     EXPECT_EQ(r.json().value("size").toInt(), readAll(path("m.pmb")).size());
 

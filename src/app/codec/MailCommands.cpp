@@ -83,9 +83,9 @@ int pmbaCreate(const QStringList& args, const Output& io)
     if (!parseArgs(args, 2, kMailOptions, false, a)) {
         return ExitUsage;
     }
-    const ModPMBA::CreateResult r = ModPMBA::PMBA_CreateBinaryMail(
-        a.positional[1], a.positional[0], option(a, "to"), option(a, "from"), option(a, "subject"),
-        option(a, "message"));
+    const ModPMBA::CreateResult r =
+        ModPMBA::PMBA_CreateBinaryMail(a.positional[1], a.positional[0], option(a, "to"), option(a, "from"),
+                                       option(a, "subject"), option(a, "message"));
     if (!r.ok) {
         return fail(io, r.message);
     }
@@ -200,9 +200,10 @@ int mailDecode(const QStringList& args, const Output& io)
 
 void registerMailCommands(CommandTable& table)
 {
-    table.add({QStringLiteral("pmba-create"), QStringLiteral("OUT ATTACHMENT --to T --from F --subject S --message M"),
-               QStringLiteral("Write a PMBA mail carrying ATTACHMENT to OUT (which must not exist); prints {\"size\"}."),
-               pmbaCreate});
+    table.add(
+        {QStringLiteral("pmba-create"), QStringLiteral("OUT ATTACHMENT --to T --from F --subject S --message M"),
+         QStringLiteral("Write a PMBA mail carrying ATTACHMENT to OUT (which must not exist); prints {\"size\"}."),
+         pmbaCreate});
     table.add({QStringLiteral("pmba-decode"), QStringLiteral("MAIL OUTFOLDER"),
                QStringLiteral("Check the PMBA mail MAIL and write its attachment into OUTFOLDER; prints the fields "
                               "and \"attachment_path\"."),
