@@ -1,11 +1,19 @@
 #include "monitor/MonitorScreens.h"
 
+#include "mail/inboxform.h"
+#include "monitor/received.h"
+#include "pmba/receivefile.h"
 #include "shell/ScreenRegistry.h"
 
 namespace tolvan {
 
-void registerMonitorScreens(ScreenRegistry&)
+// The receive path's screens: the received screen, the inbox it hands mails
+// to, and the screen that shows and saves a received attachment.
+void registerMonitorScreens(ScreenRegistry& registry)
 {
+    registry.add(QStringLiteral("received"), [](ScreenRegistry& r) { return new received(r); });
+    registry.add(QStringLiteral("inboxform"), [](ScreenRegistry& r) { return new inboxform(r); });
+    registry.add(QStringLiteral("receivefile"), [](ScreenRegistry& r) { return new receivefile(r); });
 }
 
 } // namespace tolvan

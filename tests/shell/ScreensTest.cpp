@@ -1,11 +1,14 @@
 #include "ScreenFixture.h"
 
+#include "monitor/fileoperation.h"
 #include "shell/AutoSaveDisplay.h"
 #include "shell/Palette.h"
 #include "shell/mainmenu.h"
 
 #include <QCheckBox>
 #include <QLineEdit>
+#include <QListWidget>
+#include <QPlainTextEdit>
 #include <QTimer>
 
 using namespace tolvan;
@@ -165,23 +168,48 @@ TEST_F(ShellScreens, SelfTestWritesTheCodedTestMail)
     enterMainMenu();
 
     click("mainmenu", "testprogram");
-    const QString file = receive + "/MAIL - 143005.txt";
+    const QString name = "MAIL - 143005.txt";
+    const QString file = receive + "/" + name;
     const QByteArray line = readFile(file);
     EXPECT_TRUE(line.startsWith("84 79 58 32 84 69 83 84,83 85 66 74 69 67 84 58 84 69 83 84,84 72 73 83 32"));
     EXPECT_TRUE(line.endsWith("32 46 13 10,70 82 79 77 32 84 69 83 84\r\n"));
     EXPECT_EQ(line.count('\n'), 1);
 
-    // Until the received screen is part of the program, the operator is told
-    // where the test mail went and comes back to the full menu.
-    ASSERT_EQ(dialogs.boxes.size(), 1);
-    EXPECT_TRUE(dialogs.boxes[0].text.contains(file));
+    // The received screen takes over and lists the test mail; the inbox waits
+    // hidden, without its reply, reset and auto-save buttons.
+    EXPECT_FALSE(registry->IsFormLoaded("mainmenu"));
+    ASSERT_TRUE(registry->IsFormLoaded("received"));
+    EXPECT_TRUE(registry->loaded("received")->isVisible());
+    ASSERT_TRUE(registry->IsFormLoaded("inboxform"));
+    EXPECT_FALSE(registry->loaded("inboxform")->isVisible());
+    for (const char* hidden : {"Command1", "Command3", "cmdAutoSaveToggle"}) {
+        EXPECT_FALSE(shown("inboxform", hidden)) << hidden;
+    }
+    auto* list = control<QListWidget>("received", "File1");
+    ASSERT_NE(list, nullptr);
+    const auto items = list->findItems(name, Qt::MatchExactly);
+    ASSERT_EQ(items.size(), 1);
+
+    // Reading it shows the decoded test mail in the inbox and removes the file.
+    list->setCurrentItem(items.first());
+    click("received", "Command2");
+    EXPECT_TRUE(dialogs.boxes.isEmpty()) << dialogs.texts().join(" | ").toStdString();
+    EXPECT_FALSE(QFile::exists(file));
+    EXPECT_TRUE(registry->loaded("inboxform")->isVisible());
+    EXPECT_EQ(control<QLineEdit>("inboxform", "Text3")->text(), "TO: TEST");
+    EXPECT_EQ(control<QLineEdit>("inboxform", "Text2")->text(), "SUBJECT:TEST");
+    EXPECT_EQ(control<QPlainTextEdit>("inboxform", "Text1")->toPlainText(),
+              "THIS IS A TEST. IF YOU CAN READ THIS THEN THE TEST IS A PASS. PLEASE PRESS EXIT .\n");
+    EXPECT_EQ(control<QLineEdit>("inboxform", "Text4")->text(), "FROM TEST");
+    EXPECT_FALSE(shown("inboxform", "Command1"));
+
+    // EXIT leads back to the full menu.
+    click("inboxform", "Command2");
+    EXPECT_FALSE(registry->IsFormLoaded("inboxform"));
+    EXPECT_TRUE(registry->loaded("mainmenu")->isVisible());
     EXPECT_FALSE(shown("mainmenu", "testprogram"));
     EXPECT_TRUE(shown("mainmenu", "PACKETMAIL"));
-
-    // A second test within the same second appends a second line.
-    registry->setControlVisible("mainmenu", "testprogram", true);
-    click("mainmenu", "testprogram");
-    EXPECT_EQ(readFile(file), line + line);
+    fileoperation::ReleaseReceiveMonitor();
 }
 
 TEST_F(ShellScreens, SelfTestNamesAMissingReceiveFolder)

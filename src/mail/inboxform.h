@@ -1,0 +1,55 @@
+#pragma once
+
+#include "shell/Screen.h"
+
+class QCheckBox;
+class QLabel;
+class QLineEdit;
+class QPlainTextEdit;
+class QPushButton;
+
+namespace tolvan {
+
+// Shows one packet mail, handed over through "mail.dat", in four editable boxes;
+// the boxes can be posted back as a reply, and with auto-save on the mail is
+// saved on leaving.
+class inboxform : public Screen {
+    Q_OBJECT
+public:
+    explicit inboxform(ScreenRegistry& registry);
+    void Form_Load() override;
+
+    // Reads "mail.dat" into the boxes, as the opening does. The received screen
+    // calls it when the inbox was already loaded (hidden by the self-test), so a
+    // mail handed over later is still shown.
+    void ReadMailHandOver();
+
+    static QString ConvertToASCII(const QString& text);
+    static QString DecodeFromASCII(const QString& asciiString);
+
+private slots:
+    void Command1_Click();
+    void Command2_Click();
+    void Command3_Click();
+    void cmdAutoSaveToggle_Click();
+    void chkAutoSave_Click();
+
+private:
+    void resetBoxes();
+    void emptyMailHandOver();
+    // Asks before the mails still waiting in the send folder are deleted.
+    void clearOutgoingFolder();
+
+    QLabel* Label1;
+    QLineEdit* Text3;
+    QLineEdit* Text4;
+    QLineEdit* Text2;
+    QPlainTextEdit* Text1;
+    QPushButton* Command1;
+    QPushButton* cmdAutoSaveToggle;
+    QPushButton* Command2;
+    QPushButton* Command3;
+    QCheckBox* chkAutoSave;
+};
+
+} // namespace tolvan

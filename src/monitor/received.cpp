@@ -1,0 +1,259 @@
+#include "monitor/received.h"
+
+#include "mail/inboxform.h"
+#include "monitor/ReceiveRouting.h"
+#include "monitor/filemonitorevent.h"
+#include "monitor/filemonitors.h"
+#include "monitor/fileoperation.h"
+#include "pmba/receivefile.h"
+#include "shell/AppContext.h"
+#include "shell/Notify.h"
+#include "shell/ScreenRegistry.h"
+#include "shell/frmdecide.h"
+
+#include <QCoreApplication>
+#include <QFile>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QPushButton>
+#include <QTimer>
+#include <QVBoxLayout>
+
+namespace tolvan {
+
+namespace {
+
+// A box with no icon and no title of its own.
+MessageBoxRequest plainBox(const QString& text)
+{
+    return {text, {}, MsgIcon::None, MsgButtons::Ok, MsgAnswer::Ok};
+}
+
+QLabel* menuLabel(ScreenRegistry& registry, const QString& name)
+{
+    // Only a loaded main menu is written to: loading it here would run its load
+    // step, which closes the inbox the operator may be reading.
+    Screen* menu = registry.loaded(QStringLiteral("mainmenu"));
+    return menu ? menu->control<QLabel>(name) : nullptr;
+}
+
+} // namespace
+
+received::received(ScreenRegistry& registry)
+    : Screen(registry, QStringLiteral("received"))
+{
+    setWindowTitle(QStringLiteral("Received"));
+    Label1 = make<QLabel>(QStringLiteral("Label1"), QStringLiteral("Click on file to Retrieve"));
+    QFont big = Label1->font();
+    big.setPointSize(big.pointSize() + 6);
+    big.setBold(true);
+    Label1->setFont(big);
+    File1 = make<QListWidget>(QStringLiteral("File1"));
+    File1->setSelectionMode(QAbstractItemView::SingleSelection);
+    Command2 = make<QPushButton>(QStringLiteral("Command2"), QStringLiteral("Read Message"));
+    Command1 = make<QPushButton>(QStringLiteral("Command1"), QStringLiteral("Delete messages"));
+    Cmdexit = make<QPushButton>(QStringLiteral("Cmdexit"), QStringLiteral("Exit"));
+    Timer1 = new QTimer(this);
+    Timer1->setObjectName(QStringLiteral("Timer1"));
+    Timer1->setInterval(250);
+    Timer2 = new QTimer(this);
+    Timer2->setObjectName(QStringLiteral("Timer2"));
+    Timer2->setInterval(500);
+    Text1 = make<QLineEdit>(QStringLiteral("Text1"));
+
+    auto* layout = new QVBoxLayout(this);
+    layout->addWidget(Label1);
+    layout->addWidget(File1, 1);
+    auto* buttons = new QHBoxLayout;
+    for (QPushButton* b : {Command2, Command1, Cmdexit}) {
+        b->setMinimumHeight(38);
+        buttons->addWidget(b);
+    }
+    layout->addLayout(buttons);
+    layout->addWidget(Text1);
+    layout->setContentsMargins(20, 20, 20, 20);
+    resize(560, 480);
+
+    connect(Command2, &QPushButton::clicked, this, &received::Command2_Click);
+    connect(Command1, &QPushButton::clicked, this, &received::Command1_Click);
+    connect(Cmdexit, &QPushButton::clicked, this, &received::Cmdexit_Click);
+    connect(Timer1, &QTimer::timeout, this, &received::Timer1_Timer);
+    connect(Timer2, &QTimer::timeout, this, &received::Timer2_Timer);
+}
+
+void received::Form_Load()
+{
+    removeTitleBar();
+    Text1->setVisible(false);
+    Timer2->start();
+
+    const fileoperation::StartResult started = fileoperation::StartReceiveMonitor(ctx().store, Timer1);
+    if (filemonitorevent* events = fileoperation::ReceiveEvents()) {
+        connect(events, &filemonitorevent::FileArrived, this, &received::Monitor_FileReceived);
+    }
+    if (started.message) {
+        ctx().dialogs->messageBox(*started.message);
+    }
+    if (!started.folder.isEmpty()) {
+        setFileListFolder(started.folder);
+    }
+}
+
+void received::showEvent(QShowEvent* event)
+{
+    Screen::showEvent(event);
+    Form_Activate();
+}
+
+void received::Form_Activate()
+{
+    filemonitors* monitor = fileoperation::ReceiveMonitor();
+    if (!monitor) {
+        ctx().dialogs->messageBox(plainBox(QStringLiteral("Monitor is not initialized!")));
+        return;
+    }
+    setFileListFolder(monitor->FolderPath);
+}
+
+void received::setFileListFolder(const QString& folder)
+{
+    m_folder = folder;
+    refreshFileList();
+}
+
+void received::refreshFileList()
+{
+    const QString selected = selectedName();
+    File1->clear();
+    File1->addItems(fileoperation::ListedFiles(m_folder));
+    if (!selected.isEmpty()) {
+        const QList<QListWidgetItem*> same = File1->findItems(selected, Qt::MatchExactly | Qt::MatchCaseSensitive);
+        if (!same.isEmpty()) {
+            File1->setCurrentItem(same.first());
+        }
+    }
+}
+
+QString received::selectedName() const
+{
+    const QListWidgetItem* item = File1->currentItem();
+    return item && item->isSelected() ? item->text() : QString();
+}
+
+void received::Monitor_FileReceived(const QString& folderPath)
+{
+    Notify::AnnounceIfEnabled(ctx().store, *ctx().speaker, kArrivalWarning);
+    if (QLabel* notice = menuLabel(registry(), QStringLiteral("Label1"))) {
+        notice->setText(kArrivalNotice);
+        notice->setVisible(true);
+    }
+    if (QLabel* check = menuLabel(registry(), QStringLiteral("Label2"))) {
+        check->setText(kArrivalCheck);
+        check->setVisible(true);
+    }
+    if (isVisible()) {
+        setFileListFolder(folderPath);
+    }
+}
+
+void received::Timer1_Timer()
+{
+    // The monitor's own handler of this timer does the scan.
+}
+
+void received::Timer2_Timer()
+{
+    if (QLabel* notice = menuLabel(registry(), QStringLiteral("Label1"))) {
+        notice->setVisible(notice->isHidden());
+    }
+}
+
+bool received::KillFile(const QString& FilePath)
+{
+    // Between attempts the screens repaint, and the packet program may let go of the file.
+    return ReceiveRouting::KillFile(*ctx().dialogs, FilePath, [] { QCoreApplication::processEvents(); });
+}
+
+void received::Command2_Click()
+{
+    ScreenRegistry& reg = registry();
+    reg.Unload(QStringLiteral("sendfile"));
+    if (Screen* menu = reg.loaded(QStringLiteral("mainmenu"))) {
+        if (QWidget* test = menu->control(QStringLiteral("testprogram"))) {
+            test->setVisible(false);
+        }
+    }
+
+    const ReceiveRouting::Route r =
+        ReceiveRouting::RouteIncoming(ctx().store, selectedName(), ReceiveRouting::DefaultPaths(ctx().store));
+    for (const MessageBoxRequest& m : r.messages) {
+        ctx().dialogs->messageBox(m);
+    }
+    if (r.deleteIncoming) {
+        KillFile(r.incomingPath);
+        refreshFileList();
+    }
+
+    switch (r.outcome) {
+    case ReceiveRouting::Route::Outcome::Pmba:
+        // A fresh screen for each received mail.
+        reg.Unload(QStringLiteral("receivefile"));
+        receivefile::SetNextHandOver({true, r.incomingPath, r.pmba});
+        if (auto* screen = reg.form<receivefile>(QStringLiteral("receivefile"))) {
+            screen->DisplayPMBAMail();
+            reg.Hide(QStringLiteral("received"));
+            reg.Show(QStringLiteral("receivefile"));
+        }
+        break;
+    case ReceiveRouting::Route::Outcome::Mail: {
+        // An inbox already loaded (hidden by the self-test) has read "mail.dat"
+        // before this mail was handed over, so it reads it again.
+        const bool wasLoaded = reg.IsFormLoaded(QStringLiteral("inboxform"));
+        auto* inbox = reg.form<inboxform>(QStringLiteral("inboxform"));
+        if (inbox && wasLoaded) {
+            inbox->ReadMailHandOver();
+        }
+        reg.Show(QStringLiteral("inboxform"));
+        break;
+    }
+    case ReceiveRouting::Route::Outcome::FileMail:
+        reg.Hide(QStringLiteral("received"));
+        reg.Unload(QStringLiteral("receivefile"));
+        receivefile::SetNextHandOver({});
+        reg.Show(QStringLiteral("receivefile"));
+        break;
+    default:
+        break;
+    }
+}
+
+void received::Command1_Click()
+{
+    const QString name = selectedName();
+    if (name.isEmpty()) {
+        return;
+    }
+    if (m_folder.isEmpty()) {
+        ctx().dialogs->messageBox(plainBox(QStringLiteral(" no file picked to delete")));
+        return;
+    }
+    const QString path = m_folder.endsWith(u'/') ? m_folder + name : m_folder + u'/' + name;
+    QFile file(path);
+    if (file.remove()) {
+        ctx().dialogs->messageBox(plainBox(QStringLiteral("file deleted successfully")));
+    } else {
+        ctx().dialogs->messageBox(plainBox(QStringLiteral("error deleting file: ") + file.errorString()));
+    }
+    refreshFileList();
+}
+
+void received::Cmdexit_Click()
+{
+    ScreenRegistry& reg = registry();
+    reg.Unload(QStringLiteral("received"));
+    ReturnToMainMenu(reg);
+}
+
+} // namespace tolvan

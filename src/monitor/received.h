@@ -1,0 +1,68 @@
+#pragma once
+
+#include "shell/Screen.h"
+
+class QLabel;
+class QLineEdit;
+class QListWidget;
+class QPushButton;
+class QTimer;
+
+namespace tolvan {
+
+// Lists the receive folder and lets the operator open ("Read Message") or
+// delete a file of it. Loading it starts the watch on the receive folder;
+// arrivals are announced and shown on the main menu.
+class received : public Screen {
+    Q_OBJECT
+public:
+    static inline const QString kArrivalWarning = QStringLiteral(
+        "Message has arrived  Warning Check Running Packet Program to ensure total message received before opening");
+    static inline const QString kArrivalNotice = QStringLiteral("A Message Has Arrived ");
+    static inline const QString kArrivalCheck =
+        QStringLiteral(" Warning Check Packet Program to ensure total message received before opening");
+
+    explicit received(ScreenRegistry& registry);
+    void Form_Load() override;
+
+    // The folder File1 shows, and pointing it somewhere else.
+    QString fileListFolder() const { return m_folder; }
+    void setFileListFolder(const QString& folder);
+
+    // Deletes an ordinary file; after each failure the operator may try again
+    // or give up, which leaves the file. True when the file is gone.
+    bool KillFile(const QString& FilePath);
+
+public slots:
+    // Reads the folder again, keeping the selection where the name remains.
+    void refreshFileList();
+    void Form_Activate();
+    // The arrival notice, run inside the monitor's tick.
+    void Monitor_FileReceived(const QString& folderPath);
+    void Timer1_Timer();
+    void Timer2_Timer();
+
+private slots:
+    void Command2_Click();
+    void Command1_Click();
+    void Cmdexit_Click();
+
+protected:
+    void showEvent(QShowEvent* event) override;
+
+private:
+    QString selectedName() const;
+
+    QLabel* Label1;
+    QListWidget* File1;
+    QPushButton* Command2;
+    QPushButton* Command1;
+    QPushButton* Cmdexit;
+    QTimer* Timer1;
+    QTimer* Timer2;
+    QLineEdit* Text1;
+
+    QString m_folder;
+};
+
+} // namespace tolvan

@@ -1,0 +1,259 @@
+#include "pmba/receivefile.h"
+
+#include "monitor/ReceiveRouting.h"
+#include "monitor/received.h"
+#include "platform/SafeFile.h"
+#include "pmba/FileMail.h"
+#include "shell/AppContext.h"
+#include "shell/ScreenRegistry.h"
+#include "shell/TextBoxes.h"
+#include "shell/frmdecide.h"
+
+#include <QEvent>
+#include <QFile>
+#include <QFileInfo>
+#include <QGridLayout>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMetaObject>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QTextCursor>
+#include <QTextEdit>
+#include <QVBoxLayout>
+
+namespace tolvan {
+
+std::optional<receivefile::HandOver> receivefile::s_nextHandOver;
+
+namespace {
+
+void caretToEnd(QLineEdit* box)
+{
+    box->setCursorPosition(static_cast<int>(box->text().size()));
+}
+
+void caretToEnd(QPlainTextEdit* box)
+{
+    box->moveCursor(QTextCursor::End);
+}
+
+bool samePath(const QString& a, const QString& b)
+{
+    const QString ca = QFileInfo(a).canonicalFilePath();
+    return !ca.isEmpty() && ca == QFileInfo(b).canonicalFilePath();
+}
+
+} // namespace
+
+receivefile::receivefile(ScreenRegistry& registry)
+    : Screen(registry, QStringLiteral("receivefile"))
+{
+    setWindowTitle(QStringLiteral("Receive a sent attachment"));
+    Label1 = make<QLabel>(QStringLiteral("Label1"), QStringLiteral("Packet Mail Form"));
+    QFont big = Label1->font();
+    big.setPointSize(big.pointSize() + 8);
+    big.setBold(true);
+    Label1->setFont(big);
+    Label1->setAlignment(Qt::AlignCenter);
+    Text3 = make<QLineEdit>(QStringLiteral("Text3"));
+    Text2 = make<QLineEdit>(QStringLiteral("Text2"));
+    Text4 = make<QLineEdit>(QStringLiteral("Text4"));
+    Text1 = make<QPlainTextEdit>(QStringLiteral("Text1"));
+    Label2 = make<QLabel>(QStringLiteral("Label2"), QStringLiteral("Click On File To Save"));
+    Text5 = make<QLineEdit>(QStringLiteral("Text5"));
+    // The path is a target to click, not a field to edit.
+    Text5->setReadOnly(true);
+    Text5->setCursor(Qt::PointingHandCursor);
+    Text5->installEventFilter(this);
+    Command2 = make<QPushButton>(QStringLiteral("Command2"), QStringLiteral("EXIT"));
+    RichTextBox1 = make<QTextEdit>(QStringLiteral("RichTextBox1"));
+    RichTextBox1->setVisible(false);
+
+    auto* layout = new QVBoxLayout(this);
+    layout->addWidget(Label1);
+    for (QLineEdit* e : {Text3, Text2, Text4}) {
+        layout->addWidget(e);
+    }
+    layout->addWidget(Text1, 1);
+    auto* pathRow = new QGridLayout;
+    pathRow->addWidget(Label2, 0, 0);
+    pathRow->addWidget(Text5, 0, 1);
+    pathRow->setColumnStretch(1, 1);
+    layout->addLayout(pathRow);
+    Command2->setMinimumHeight(38);
+    layout->addWidget(Command2);
+    layout->setContentsMargins(20, 20, 20, 20);
+    resize(720, 520);
+
+    connect(Command2, &QPushButton::clicked, this, &receivefile::Command2_Click);
+}
+
+void receivefile::SetNextHandOver(const HandOver& handOver)
+{
+    s_nextHandOver = handOver;
+}
+
+void receivefile::Form_Load()
+{
+    if (s_nextHandOver) {
+        PMBAReceiveMode = s_nextHandOver->PMBAReceiveMode;
+        PMBAOriginalMailPath = s_nextHandOver->PMBAOriginalMailPath;
+        PMBATo = s_nextHandOver->mail.to;
+        PMBAFrom = s_nextHandOver->mail.from;
+        PMBASubject = s_nextHandOver->mail.subject;
+        PMBAMessage = s_nextHandOver->mail.message;
+        PMBAAttachmentPath = s_nextHandOver->mail.attachmentPath;
+        s_nextHandOver.reset();
+    }
+    ClearReceiveFields();
+    if (!PMBAReceiveMode) {
+        const QString handOver = ReceiveRouting::DefaultPaths(ctx().store).attachmentHandOver;
+        if (FileExists(handOver)) {
+            LoadRegularFileMail(handOver);
+        } else {
+            ctx().dialogs->exclamation(QStringLiteral("Error: temp file not found!"));
+        }
+    }
+    registry().Hide(QStringLiteral("received"));
+    removeTitleBar();
+}
+
+void receivefile::DisplayPMBAMail()
+{
+    PMBAReceiveMode = true;
+    setBoxText(Text1, PMBAMessage);
+    Text2->setText(PMBASubject);
+    Text3->setText(PMBATo);
+    Text4->setText(PMBAFrom);
+    Text5->setText(PMBAAttachmentPath);
+}
+
+void receivefile::ClearReceiveFields()
+{
+    Text3->setText(QStringLiteral("To: "));
+    Text2->setText(QStringLiteral("Subject: "));
+    setBoxText(Text1, QStringLiteral("Your Message: "));
+    Text4->setText(QStringLiteral("From: "));
+    Text5->clear();
+    caretToEnd(Text3);
+    caretToEnd(Text2);
+    caretToEnd(Text1);
+    caretToEnd(Text4);
+}
+
+bool receivefile::FileExists(const QString& FilePath)
+{
+    const QFileInfo info(FilePath);
+    return info.isFile() && !info.isHidden();
+}
+
+void receivefile::LoadRegularFileMail(const QString& path)
+{
+    Dialogs& dialogs = *ctx().dialogs;
+    const FileMail::ReadResult read = FileMail::Read(path);
+    if (!read.ok) {
+        // Nothing is written; the boxes keep their prompts.
+        if (read.message) {
+            dialogs.messageBox(*read.message);
+        }
+        return;
+    }
+    setBoxText(Text1, read.mail.message);
+    Text2->setText(read.mail.subject);
+    Text3->setText(read.mail.to);
+    Text4->setText(read.mail.from);
+
+    // The carried file lands in the program folder under the sender's name; an
+    // existing file there is replaced only when the operator says so.
+    const FileMail::SaveResult saved = FileMail::SaveCarriedFile(dialogs, read.mail, ctx().store.programFolder());
+    if (saved.status == FileMail::SaveResult::Status::Exists) {
+        dialogs.exclamation(QStringLiteral("The received file was not written; the existing file was kept:\n") +
+                            saved.path);
+        return;
+    }
+    if (saved.ok()) {
+        Text5->setText(saved.path);
+    }
+}
+
+bool receivefile::eventFilter(QObject* watched, QEvent* event)
+{
+    if (watched == Text5 && event->type() == QEvent::MouseButtonRelease) {
+        // Queued, so no dialog opens inside the mouse event of the box.
+        QMetaObject::invokeMethod(this, &receivefile::Text5_Click, Qt::QueuedConnection);
+        return true;
+    }
+    return Screen::eventFilter(watched, event);
+}
+
+void receivefile::Text5_Click()
+{
+    Dialogs& dialogs = *ctx().dialogs;
+    const QString source = Text5->text();
+    const QString name = source.mid(source.lastIndexOf(u'/') + 1);
+
+    FileDialogRequest request;
+    request.title = QStringLiteral("Save Attachment As");
+    request.filters = {{QStringLiteral("All Files"), QStringLiteral("*.*")}};
+    request.proposedName = name;
+    const std::optional<QString> destination = dialogs.saveFileName(request);
+    if (!destination || destination->isEmpty()) {
+        dialogs.exclamation(QStringLiteral("No destination selected."));
+        return;
+    }
+    if (name.isEmpty()) {
+        dialogs.critical(QStringLiteral("Error: Received file not found!"));
+        return;
+    }
+    QFile file(source);
+    QByteArray bytes;
+    if (FileExists(source) && file.open(QIODevice::ReadOnly)) {
+        bytes = file.readAll();
+        if (file.error() != QFileDevice::NoError) {
+            bytes.clear();
+        }
+    }
+    if (bytes.isEmpty()) {
+        dialogs.critical(QStringLiteral("Error: File is empty or unreadable!"));
+        return;
+    }
+    // The incoming mail may go only once the attachment is safe at its destination.
+    const SafeFile::Result written = SafeFile::replace(*destination, bytes);
+    if (!written.ok) {
+        dialogs.critical(QStringLiteral("Error: The attachment could not be saved: ") + written.error);
+        return;
+    }
+
+    if (PMBAReceiveMode) {
+        const QString original = PMBAOriginalMailPath.trimmed();
+        // Saving over the incoming mail itself must not delete what was just saved.
+        if (!original.isEmpty() && FileExists(original) && !samePath(original, *destination)) {
+            QFile mail(original);
+            if (!mail.remove()) {
+                dialogs.messageBox({QStringLiteral("Attachment saved successfully, but the original PMBA mail file "
+                                                   "could not be removed:\n") +
+                                        mail.errorString(),
+                                    QStringLiteral("PMBA"), MsgIcon::Exclamation, MsgButtons::Ok, MsgAnswer::Ok});
+            }
+        }
+        if (auto* list = qobject_cast<received*>(registry().loaded(QStringLiteral("received")))) {
+            list->refreshFileList();
+        }
+        PMBAOriginalMailPath.clear();
+        PMBAReceiveMode = false;
+    }
+    dialogs.information(QStringLiteral("File successfully saved to: ") + *destination,
+                        QStringLiteral("Attachment Saved"));
+    ClearReceiveFields();
+}
+
+void receivefile::Command2_Click()
+{
+    ScreenRegistry& reg = registry();
+    reg.Unload(QStringLiteral("inboxform"));
+    reg.Unload(QStringLiteral("receivefile"));
+    ReturnToMainMenu(reg);
+}
+
+} // namespace tolvan

@@ -1,0 +1,71 @@
+#pragma once
+
+#include "pmba/ModPMBA.h"
+#include "shell/Screen.h"
+
+#include <optional>
+
+class QLabel;
+class QLineEdit;
+class QPlainTextEdit;
+class QPushButton;
+class QTextEdit;
+
+namespace tolvan {
+
+// Shows a received file mail, PMBA or regular, with the path of the file that
+// came with it; clicking the path saves that file wherever the operator likes.
+class receivefile : public Screen {
+    Q_OBJECT
+public:
+    explicit receivefile(ScreenRegistry& registry);
+    void Form_Load() override;
+
+    // What the received screen hands over before the screen loads, so that the
+    // load step already knows whether to read the attachment hand-over file.
+    struct HandOver {
+        bool PMBAReceiveMode = false;
+        QString PMBAOriginalMailPath;
+        ModPMBA::DecodedPmbaMail mail;
+    };
+    // Taken by the next load of the screen, then forgotten.
+    static void SetNextHandOver(const HandOver& handOver);
+
+    // The fields other screens fill before showing this one.
+    bool PMBAReceiveMode = false;
+    QString PMBATo;
+    QString PMBAFrom;
+    QString PMBASubject;
+    QString PMBAMessage;
+    QString PMBAAttachmentPath;
+    QString PMBAOriginalMailPath;
+
+    void DisplayPMBAMail();
+    void ClearReceiveFields();
+    void LoadRegularFileMail(const QString& path);
+    static bool FileExists(const QString& FilePath);
+
+public slots:
+    void Text5_Click();
+
+private slots:
+    void Command2_Click();
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+private:
+    QLabel* Label1;
+    QLineEdit* Text3;
+    QLineEdit* Text2;
+    QLineEdit* Text4;
+    QPlainTextEdit* Text1;
+    QLabel* Label2;
+    QLineEdit* Text5;
+    QPushButton* Command2;
+    QTextEdit* RichTextBox1;
+
+    static std::optional<HandOver> s_nextHandOver;
+};
+
+} // namespace tolvan
