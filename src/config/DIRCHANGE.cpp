@@ -338,76 +338,265 @@ void DIRCHANGE::createFolder(int number)
 
 // Family members.
 
-void DIRCHANGE::Drive1_Change() { driveChosen(1); }
-void DIRCHANGE::Drive2_Change() { driveChosen(2); }
-void DIRCHANGE::Drive3_Change() { driveChosen(3); }
-void DIRCHANGE::Drive4_Change() { driveChosen(4); }
-void DIRCHANGE::Drive5_Change() { driveChosen(5); }
-void DIRCHANGE::Drive6_Change() { driveChosen(6); }
-void DIRCHANGE::Drive7_Change() { driveChosen(7); }
-void DIRCHANGE::Drive8_Change() { driveChosen(8); }
-void DIRCHANGE::Drive9_Change() { driveChosen(9); }
-void DIRCHANGE::Drive11_Change() { driveChosen(11); }
-void DIRCHANGE::Drive12_Change() { driveChosen(12); }
-void DIRCHANGE::Drive13_Change() { driveChosen(13); }
+void DIRCHANGE::Drive1_Change()
+{
+    driveChosen(1);
+}
+void DIRCHANGE::Drive2_Change()
+{
+    driveChosen(2);
+}
+void DIRCHANGE::Drive3_Change()
+{
+    driveChosen(3);
+}
+void DIRCHANGE::Drive4_Change()
+{
+    driveChosen(4);
+}
+void DIRCHANGE::Drive5_Change()
+{
+    driveChosen(5);
+}
+void DIRCHANGE::Drive6_Change()
+{
+    driveChosen(6);
+}
+void DIRCHANGE::Drive7_Change()
+{
+    driveChosen(7);
+}
+void DIRCHANGE::Drive8_Change()
+{
+    driveChosen(8);
+}
+void DIRCHANGE::Drive9_Change()
+{
+    driveChosen(9);
+}
+void DIRCHANGE::Drive11_Change()
+{
+    driveChosen(11);
+}
+void DIRCHANGE::Drive12_Change()
+{
+    driveChosen(12);
+}
+void DIRCHANGE::Drive13_Change()
+{
+    driveChosen(13);
+}
 
-void DIRCHANGE::Drive1_KeyDown(int KeyCode) { driveKey(1, KeyCode); }
-void DIRCHANGE::Drive2_KeyDown(int KeyCode) { driveKey(2, KeyCode); }
-void DIRCHANGE::Drive3_KeyDown(int KeyCode) { driveKey(3, KeyCode); }
-void DIRCHANGE::Drive4_KeyDown(int KeyCode) { driveKey(4, KeyCode); }
-void DIRCHANGE::Drive5_KeyDown(int KeyCode) { driveKey(5, KeyCode); }
-void DIRCHANGE::Drive6_KeyDown(int KeyCode) { driveKey(6, KeyCode); }
-void DIRCHANGE::Drive7_KeyDown(int KeyCode) { driveKey(7, KeyCode); }
-void DIRCHANGE::Drive8_KeyDown(int KeyCode) { driveKey(8, KeyCode); }
-void DIRCHANGE::Drive9_KeyDown(int KeyCode) { driveKey(9, KeyCode); }
-void DIRCHANGE::Drive11_KeyDown(int KeyCode) { driveKey(11, KeyCode); }
-void DIRCHANGE::Drive12_KeyDown(int KeyCode) { driveKey(12, KeyCode); }
+void DIRCHANGE::Drive1_KeyDown(int KeyCode)
+{
+    driveKey(1, KeyCode);
+}
+void DIRCHANGE::Drive2_KeyDown(int KeyCode)
+{
+    driveKey(2, KeyCode);
+}
+void DIRCHANGE::Drive3_KeyDown(int KeyCode)
+{
+    driveKey(3, KeyCode);
+}
+void DIRCHANGE::Drive4_KeyDown(int KeyCode)
+{
+    driveKey(4, KeyCode);
+}
+void DIRCHANGE::Drive5_KeyDown(int KeyCode)
+{
+    driveKey(5, KeyCode);
+}
+void DIRCHANGE::Drive6_KeyDown(int KeyCode)
+{
+    driveKey(6, KeyCode);
+}
+void DIRCHANGE::Drive7_KeyDown(int KeyCode)
+{
+    driveKey(7, KeyCode);
+}
+void DIRCHANGE::Drive8_KeyDown(int KeyCode)
+{
+    driveKey(8, KeyCode);
+}
+void DIRCHANGE::Drive9_KeyDown(int KeyCode)
+{
+    driveKey(9, KeyCode);
+}
+void DIRCHANGE::Drive11_KeyDown(int KeyCode)
+{
+    driveKey(11, KeyCode);
+}
+void DIRCHANGE::Drive12_KeyDown(int KeyCode)
+{
+    driveKey(12, KeyCode);
+}
 
-void DIRCHANGE::Dir1_Change() { folderChosen(1); }
-void DIRCHANGE::Dir2_Change() { folderChosen(2); }
-void DIRCHANGE::Dir3_Change() { folderChosen(3); }
-void DIRCHANGE::Dir4_Change() { folderChosen(4); }
-void DIRCHANGE::Dir5_Change() { folderChosen(5); }
-void DIRCHANGE::Dir6_Change() { folderChosen(6); }
-void DIRCHANGE::Dir7_Change() { folderChosen(7); }
-void DIRCHANGE::Dir8_Change() { folderChosen(8); }
-void DIRCHANGE::Dir9_Change() { folderChosen(9); }
-void DIRCHANGE::Dir11_Change() { folderChosen(11); }
-void DIRCHANGE::Dir12_Change() { folderChosen(12); }
-void DIRCHANGE::Dir13_Change() { folderChosen(13); }
+void DIRCHANGE::Dir1_Change()
+{
+    folderChosen(1);
+}
+void DIRCHANGE::Dir2_Change()
+{
+    folderChosen(2);
+}
+void DIRCHANGE::Dir3_Change()
+{
+    folderChosen(3);
+}
+void DIRCHANGE::Dir4_Change()
+{
+    folderChosen(4);
+}
+void DIRCHANGE::Dir5_Change()
+{
+    folderChosen(5);
+}
+void DIRCHANGE::Dir6_Change()
+{
+    folderChosen(6);
+}
+void DIRCHANGE::Dir7_Change()
+{
+    folderChosen(7);
+}
+void DIRCHANGE::Dir8_Change()
+{
+    folderChosen(8);
+}
+void DIRCHANGE::Dir9_Change()
+{
+    folderChosen(9);
+}
+void DIRCHANGE::Dir11_Change()
+{
+    folderChosen(11);
+}
+void DIRCHANGE::Dir12_Change()
+{
+    folderChosen(12);
+}
+void DIRCHANGE::Dir13_Change()
+{
+    folderChosen(13);
+}
 
-void DIRCHANGE::Dir1_KeyDown(int KeyCode) { folderKey(1, KeyCode); }
-void DIRCHANGE::Dir2_KeyDown(int KeyCode) { folderKey(2, KeyCode); }
-void DIRCHANGE::Dir3_KeyDown(int KeyCode) { folderKey(3, KeyCode); }
-void DIRCHANGE::Dir4_KeyDown(int KeyCode) { folderKey(4, KeyCode); }
-void DIRCHANGE::Dir5_KeyDown(int KeyCode) { folderKey(5, KeyCode); }
-void DIRCHANGE::Dir6_KeyDown(int KeyCode) { folderKey(6, KeyCode); }
-void DIRCHANGE::Dir7_KeyDown(int KeyCode) { folderKey(7, KeyCode); }
-void DIRCHANGE::Dir8_KeyDown(int KeyCode) { folderKey(8, KeyCode); }
-void DIRCHANGE::Dir9_KeyDown(int KeyCode) { folderKey(9, KeyCode); }
-void DIRCHANGE::Dir11_KeyDown(int KeyCode) { folderKey(11, KeyCode); }
-void DIRCHANGE::Dir12_KeyDown(int KeyCode) { folderKey(12, KeyCode); }
+void DIRCHANGE::Dir1_KeyDown(int KeyCode)
+{
+    folderKey(1, KeyCode);
+}
+void DIRCHANGE::Dir2_KeyDown(int KeyCode)
+{
+    folderKey(2, KeyCode);
+}
+void DIRCHANGE::Dir3_KeyDown(int KeyCode)
+{
+    folderKey(3, KeyCode);
+}
+void DIRCHANGE::Dir4_KeyDown(int KeyCode)
+{
+    folderKey(4, KeyCode);
+}
+void DIRCHANGE::Dir5_KeyDown(int KeyCode)
+{
+    folderKey(5, KeyCode);
+}
+void DIRCHANGE::Dir6_KeyDown(int KeyCode)
+{
+    folderKey(6, KeyCode);
+}
+void DIRCHANGE::Dir7_KeyDown(int KeyCode)
+{
+    folderKey(7, KeyCode);
+}
+void DIRCHANGE::Dir8_KeyDown(int KeyCode)
+{
+    folderKey(8, KeyCode);
+}
+void DIRCHANGE::Dir9_KeyDown(int KeyCode)
+{
+    folderKey(9, KeyCode);
+}
+void DIRCHANGE::Dir11_KeyDown(int KeyCode)
+{
+    folderKey(11, KeyCode);
+}
+void DIRCHANGE::Dir12_KeyDown(int KeyCode)
+{
+    folderKey(12, KeyCode);
+}
 // Without it the terminal's folder list could not be opened from the keyboard.
-void DIRCHANGE::Dir13_KeyDown(int KeyCode) { folderKey(13, KeyCode); }
+void DIRCHANGE::Dir13_KeyDown(int KeyCode)
+{
+    folderKey(13, KeyCode);
+}
 
-void DIRCHANGE::Command3_Click() { programEnter(3); }
-void DIRCHANGE::Command4_Click() { programEnter(5); }
-void DIRCHANGE::Command6_Click() { programEnter(6); }
-void DIRCHANGE::Command14_Click() { programEnter(8); }
-void DIRCHANGE::Command15_Click() { programEnter(9); }
-void DIRCHANGE::Command16_Click() { programEnter(11); }
-void DIRCHANGE::Command17_Click() { programEnter(12); }
-void DIRCHANGE::Command18_Click() { programEnter(13); }
+void DIRCHANGE::Command3_Click()
+{
+    programEnter(3);
+}
+void DIRCHANGE::Command4_Click()
+{
+    programEnter(5);
+}
+void DIRCHANGE::Command6_Click()
+{
+    programEnter(6);
+}
+void DIRCHANGE::Command14_Click()
+{
+    programEnter(8);
+}
+void DIRCHANGE::Command15_Click()
+{
+    programEnter(9);
+}
+void DIRCHANGE::Command16_Click()
+{
+    programEnter(11);
+}
+void DIRCHANGE::Command17_Click()
+{
+    programEnter(12);
+}
+void DIRCHANGE::Command18_Click()
+{
+    programEnter(13);
+}
 
-void DIRCHANGE::Command9_Click() { folderEnter(1); }
-void DIRCHANGE::Command10_Click() { folderEnter(2); }
-void DIRCHANGE::Command11_Click() { folderEnter(4); }
-void DIRCHANGE::Command13_Click() { folderEnter(7); }
+void DIRCHANGE::Command9_Click()
+{
+    folderEnter(1);
+}
+void DIRCHANGE::Command10_Click()
+{
+    folderEnter(2);
+}
+void DIRCHANGE::Command11_Click()
+{
+    folderEnter(4);
+}
+void DIRCHANGE::Command13_Click()
+{
+    folderEnter(7);
+}
 
-void DIRCHANGE::CmdCreatDir_Click() { createFolder(1); }
-void DIRCHANGE::Cmdcreatrecieve_Click() { createFolder(2); }
-void DIRCHANGE::Command2_Click() { createFolder(4); }
-void DIRCHANGE::Command7_Click() { createFolder(7); }
+void DIRCHANGE::CmdCreatDir_Click()
+{
+    createFolder(1);
+}
+void DIRCHANGE::Cmdcreatrecieve_Click()
+{
+    createFolder(2);
+}
+void DIRCHANGE::Command2_Click()
+{
+    createFolder(4);
+}
+void DIRCHANGE::Command7_Click()
+{
+    createFolder(7);
+}
 
 // Screen buttons.
 

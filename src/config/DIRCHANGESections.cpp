@@ -57,8 +57,8 @@ Section program(int number, const char* label, const char* caption, const char* 
 QList<Section> makeSections()
 {
     QList<Section> s;
-    s << folder(1, "Label1", "Set DRIVE and DIRECTORY to SAVE ", "Text8", "Command9", "save.dat", false,
-                "CmdCreatDir", "Create Save Directory", "Text1", "MAIL SAVE", "Error creating directory: ");
+    s << folder(1, "Label1", "Set DRIVE and DIRECTORY to SAVE ", "Text8", "Command9", "save.dat", false, "CmdCreatDir",
+                "Create Save Directory", "Text1", "MAIL SAVE", "Error creating directory: ");
     s << folder(2, "Label2", "Set DRIVE and DIRECTORY to RECEIVE ", "Text9", "Command10", "receive.dat", false,
                 "Cmdcreatrecieve", "Create Receive Directory", "Text2", "MAIL RECEIVE", "Error creating directory: ");
     s << folder(4, "Label4", "Set DRIVE and DIRECTORY to SEND ", "Text10", "Command11", "send.dat", false, "Command2",

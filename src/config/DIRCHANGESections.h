@@ -13,12 +13,12 @@ namespace tolvan::DirSetup {
 enum class Kind { Folder, Program };
 
 struct Section {
-    int number;           // suffix of the section's Drive, Dir and File lists
-    QString label;        // caption label
+    int number;    // suffix of the section's Drive, Dir and File lists
+    QString label; // caption label
     QString caption;
-    QString display;      // box showing the value last stored
+    QString display; // box showing the value last stored
     QString enterButton;
-    QString storeFile;    // canonical store name
+    QString storeFile; // canonical store name
     Kind kind;
     bool storesWhileBrowsing; // the folder list writes the bare folder at once
     QString enterFailure;     // prefix of the error's description

@@ -194,8 +194,8 @@ QString FileListBox::FileName() const
 
 void FileListBox::setFileName(const QString& name)
 {
-    const QList<QListWidgetItem*> found = name.isEmpty() ? QList<QListWidgetItem*>()
-                                                         : findItems(name, Qt::MatchExactly | Qt::MatchCaseSensitive);
+    const QList<QListWidgetItem*> found =
+        name.isEmpty() ? QList<QListWidgetItem*>() : findItems(name, Qt::MatchExactly | Qt::MatchCaseSensitive);
     if (found.isEmpty()) {
         clearSelection();
         setCurrentRow(-1);

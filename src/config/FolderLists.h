@@ -38,9 +38,9 @@ QString parentFolder(const QString& path);
 bool isReadableFolder(const QString& path);
 
 struct FolderEntry {
-    QString path;  // full path
-    QString name;  // what the list shows, "/" for the root
-    int depth = 0; // 0 for the root
+    QString path;      // full path
+    QString name;      // what the list shows, "/" for the root
+    int depth = 0;     // 0 for the root
     bool open = false; // the root, the folders above the open one, and the open one
 };
 

@@ -49,10 +49,9 @@ frsettings::frsettings(ScreenRegistry& registry)
     Command2 = make<QPushButton>(QStringLiteral("Command2"), QStringLiteral("Return to &Dir. Setup"));
 
     auto* grid = new QGridLayout;
-    const QList<QPair<QLabel*, QLineEdit*>> rows = {{Label1, Text1},  {Label2, Text2},  {Label3, Text3},
-                                                    {Label8, Text7},  {Label5, Text4},  {Label6, Text5},
-                                                    {Label7, Text6},  {Label9, Text8},  {Label10, Text9},
-                                                    {Label12, Text11}, {Label14, Text13}};
+    const QList<QPair<QLabel*, QLineEdit*>> rows = {
+        {Label1, Text1}, {Label2, Text2}, {Label3, Text3},  {Label8, Text7},   {Label5, Text4},  {Label6, Text5},
+        {Label7, Text6}, {Label9, Text8}, {Label10, Text9}, {Label12, Text11}, {Label14, Text13}};
     int row = 0;
     for (const auto& [label, box] : rows) {
         grid->addWidget(label, row, 0);
@@ -90,11 +89,16 @@ void frsettings::Form_Load()
         bool wholeLine;
     };
     const Field order[] = {
-        {Text3, "receive.dat", false},         {Text2, "send.dat", false},
-        {Text1, "save.dat", true},             {Text4, "packet.dat", false},
-        {Text5, "winlink.dat", false},         {Text6, "splitter.dat", false},
-        {Text7, "received.dat", false},        {Text8, "soundmodempacket.dat", false},
-        {Text9, "direwolfpacket.dat", false},  {Text11, "VARA.dat", false},
+        {Text3, "receive.dat", false},
+        {Text2, "send.dat", false},
+        {Text1, "save.dat", true},
+        {Text4, "packet.dat", false},
+        {Text5, "winlink.dat", false},
+        {Text6, "splitter.dat", false},
+        {Text7, "received.dat", false},
+        {Text8, "soundmodempacket.dat", false},
+        {Text9, "direwolfpacket.dat", false},
+        {Text11, "VARA.dat", false},
         {Text13, "TLVTerminal.dat", false},
     };
     const ConfigStore& store = ctx().store;
@@ -114,8 +118,8 @@ void frsettings::showEvent(QShowEvent* event)
     Screen::showEvent(event);
     if (m_readFailed) {
         m_readFailed = false;
-        ctx().dialogs->messageBox({QStringLiteral(" no file picked"), QString(), MsgIcon::None, MsgButtons::Ok,
-                                   MsgAnswer::Ok});
+        ctx().dialogs->messageBox(
+            {QStringLiteral(" no file picked"), QString(), MsgIcon::None, MsgButtons::Ok, MsgAnswer::Ok});
     }
 }
 

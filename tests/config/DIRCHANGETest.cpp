@@ -249,11 +249,11 @@ TEST_P(FailedWrite, IsReportedAndTheScreenCarriesOn)
 
 INSTANTIATE_TEST_SUITE_P(
     Writers, FailedWrite,
-    ::testing::Values(
-        WriteFailure{3, "Command3", "An error has occurred: ", false},
-        WriteFailure{5, "Command4", "Something went wrong\u2014possibly an invalid path. Please try again.", true},
-        WriteFailure{4, "Command11", "An error has occurred: ", false},
-        WriteFailure{6, "", "Error saving directory path: ", false}));
+    ::testing::Values(WriteFailure{3, "Command3", "An error has occurred: ", false},
+                      WriteFailure{5, "Command4",
+                                   "Something went wrong\u2014possibly an invalid path. Please try again.", true},
+                      WriteFailure{4, "Command11", "An error has occurred: ", false},
+                      WriteFailure{6, "", "Error saving directory path: ", false}));
 
 struct CreateFlow {
     int section;

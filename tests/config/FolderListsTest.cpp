@@ -1,5 +1,5 @@
-#include "config/DIRCHANGESections.h"
 #include "config/FolderLists.h"
+#include "config/DIRCHANGESections.h"
 
 #include <QDir>
 #include <QFile>
@@ -36,9 +36,14 @@ protected:
 TEST(DriveOrder, RootFirstThenHomeThenReadyVolumesWithoutPseudoFileSystems)
 {
     const QList<Volume> volumes = {
-        {"/media/usb", "vfat", true},    {"/", "ext4", true},          {"/run/user/0", "tmpfs", true},
-        {"/snap/core/1", "squashfs", true}, {"/var/lib/docker/x", "overlay", true}, {"/mnt/nas", "nfs", false},
-        {"/home/op", "ext4", true},      {"/data/", "xfs", true},
+        {"/media/usb", "vfat", true},
+        {"/", "ext4", true},
+        {"/run/user/0", "tmpfs", true},
+        {"/snap/core/1", "squashfs", true},
+        {"/var/lib/docker/x", "overlay", true},
+        {"/mnt/nas", "nfs", false},
+        {"/home/op", "ext4", true},
+        {"/data/", "xfs", true},
     };
     EXPECT_EQ(orderDrives(volumes, "/home/op"), (QStringList{"/", "/home/op", "/media/usb", "/data"}));
     EXPECT_EQ(orderDrives({}, QString()), QStringList{"/"});

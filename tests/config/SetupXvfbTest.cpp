@@ -61,8 +61,7 @@ protected:
         mouse(list->viewport(), list->visualItemRect(list->item(row)).center(), clicks);
     }
 
-    template <class T = QWidget>
-    T* on(const char* screen, const char* name)
+    template <class T = QWidget> T* on(const char* screen, const char* name)
     {
         T* w = control<T>(screen, name);
         EXPECT_NE(w, nullptr) << name;
@@ -208,11 +207,16 @@ TEST_F(RealWindows, StationSetUpWithKeyboardAndMouse)
         const char* file;
         QString expected;
     } shown[] = {
-        {"Text1", "save.dat", work + "/MAIL SAVE"},          {"Text2", "send.dat", work + "/MAIL SEND"},
-        {"Text3", "receive.dat", work + "/MAIL RECEIVE"},    {"Text7", "received.dat", work + "/MAIL ATTACHMENT"},
-        {"Text4", "packet.dat", work + "/Programs/wintnc.exe"}, {"Text5", "winlink.dat", "blank"},
-        {"Text6", "splitter.dat", "blank"},                  {"Text8", "soundmodempacket.dat", "blank"},
-        {"Text9", "direwolfpacket.dat", "blank"},            {"Text11", "VARA.dat", "blank"},
+        {"Text1", "save.dat", work + "/MAIL SAVE"},
+        {"Text2", "send.dat", work + "/MAIL SEND"},
+        {"Text3", "receive.dat", work + "/MAIL RECEIVE"},
+        {"Text7", "received.dat", work + "/MAIL ATTACHMENT"},
+        {"Text4", "packet.dat", work + "/Programs/wintnc.exe"},
+        {"Text5", "winlink.dat", "blank"},
+        {"Text6", "splitter.dat", "blank"},
+        {"Text8", "soundmodempacket.dat", "blank"},
+        {"Text9", "direwolfpacket.dat", "blank"},
+        {"Text11", "VARA.dat", "blank"},
         {"Text13", "TLVTerminal.dat", "blank"},
     };
     for (const auto& s : shown) {

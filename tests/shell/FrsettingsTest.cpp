@@ -15,10 +15,12 @@ struct Field {
 
 // In the order the screen reads them.
 const Field kFields[] = {
-    {"Text3", "receive.dat"},           {"Text2", "send.dat"},        {"Text1", "save.dat"},
-    {"Text4", "packet.dat"},            {"Text5", "winlink.dat"},     {"Text6", "splitter.dat"},
-    {"Text7", "received.dat"},          {"Text8", "soundmodempacket.dat"}, {"Text9", "direwolfpacket.dat"},
-    {"Text11", "VARA.dat"},             {"Text13", "TLVTerminal.dat"},
+    {"Text3", "receive.dat"},        {"Text2", "send.dat"},
+    {"Text1", "save.dat"},           {"Text4", "packet.dat"},
+    {"Text5", "winlink.dat"},        {"Text6", "splitter.dat"},
+    {"Text7", "received.dat"},       {"Text8", "soundmodempacket.dat"},
+    {"Text9", "direwolfpacket.dat"}, {"Text11", "VARA.dat"},
+    {"Text13", "TLVTerminal.dat"},
 };
 
 class Settings : public ScreenFixture {
