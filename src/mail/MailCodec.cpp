@@ -167,9 +167,10 @@ ParsedMail ParseCodedMail(const QString& wholeText)
     for (int i = 0; i < 4; ++i) {
         const Decoded d = DecodeFromASCII(parts[i]);
         if (!d.ok) {
+            // The fields before the bad one stay decoded, so the reader sees
+            // as much of the mail as can be read.
             mail.status = ParsedMail::Status::BadCode;
             mail.error = d.error;
-            mail.fields = {};
             return mail;
         }
         *targets[i] = d.text;

@@ -46,8 +46,8 @@ QStringList SplitMailText(const QString& text);
 
 struct ParsedMail {
     enum class Status { Empty, Ok, BadFormat, BadCode } status = Status::Empty;
-    MailFields fields;
-    QString error; // for BadFormat and BadCode
+    MailFields fields; // for BadCode, the fields decoded before the bad one
+    QString error;     // for BadFormat and BadCode
 };
 // A whole coded mail file as the inbox reads it.
 ParsedMail ParseCodedMail(const QString& wholeText);

@@ -74,7 +74,9 @@ bool AtomicFile::open()
         const QString name =
             QStringLiteral(".tolvan-%1.part").arg(QRandomGenerator::global()->generate64(), 16, 16, QLatin1Char('0'));
         m_file.setFileName(folder + u'/' + name);
-        if (m_file.open(QIODevice::WriteOnly | QIODevice::NewOnly)) {
+        // Unbuffered, so a short write (a full disk, a size limit) comes back as
+        // a short count here; a buffered flush would report it as success.
+        if (m_file.open(QIODevice::WriteOnly | QIODevice::NewOnly | QIODevice::Unbuffered)) {
             m_tempPath = m_file.fileName();
             return true;
         }
@@ -94,8 +96,15 @@ bool AtomicFile::write(QByteArrayView bytes)
     if (bytes.isEmpty()) {
         return true;
     }
-    if (m_file.write(bytes.data(), bytes.size()) != bytes.size()) {
-        return fail(m_file.errorString());
+    const qint64 written = m_file.write(bytes.data(), bytes.size());
+    if (written != bytes.size()) {
+        if (written < 0 || m_file.error() != QFileDevice::NoError) {
+            return fail(m_file.errorString());
+        }
+        return fail(QStringLiteral("Only %1 of %2 bytes could be written to %3: the disk may be full.")
+                        .arg(written)
+                        .arg(bytes.size())
+                        .arg(m_finalPath));
     }
     return true;
 }

@@ -89,7 +89,12 @@ TEST(ParseCodedMail, EmptyShortAndBadMails)
     const ParsedMail shortMail = ParseCodedMail("1,2,3");
     EXPECT_EQ(shortMail.status, ParsedMail::Status::BadFormat);
     EXPECT_EQ(shortMail.error, "File content is not in the expected format.");
-    EXPECT_EQ(ParseCodedMail("65,66,300,67").status, ParsedMail::Status::BadCode);
+    const ParsedMail bad = ParseCodedMail("65,66,300,67");
+    EXPECT_EQ(bad.status, ParsedMail::Status::BadCode);
+    EXPECT_EQ(bad.fields.to, "A");
+    EXPECT_EQ(bad.fields.subject, "B");
+    EXPECT_TRUE(bad.fields.message.isEmpty());
+    EXPECT_TRUE(bad.error.contains("300"));
 
     // Two mails appended to one file: the first mail's fields, and a From that
     // mixes the first From with the second To (the straddling number is skipped).
