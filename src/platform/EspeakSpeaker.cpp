@@ -43,8 +43,8 @@ struct Engine {
     espeak_ERROR synth(const QString& text, void* userData)
     {
         const QByteArray utf8 = text.toUtf8();
-        return espeak_Synth(utf8.constData(), size_t(utf8.size()) + 1, 0, POS_CHARACTER, 0, espeakCHARS_UTF8,
-                            nullptr, userData);
+        return espeak_Synth(utf8.constData(), size_t(utf8.size()) + 1, 0, POS_CHARACTER, 0, espeakCHARS_UTF8, nullptr,
+                            userData);
     }
 };
 

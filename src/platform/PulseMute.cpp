@@ -73,8 +73,10 @@ public:
         if (!m_context || pa_context_connect(m_context, nullptr, PA_CONTEXT_NOAUTOSPAWN, nullptr) < 0) {
             return false;
         }
-        runUntil([this] { return !PA_CONTEXT_IS_GOOD(pa_context_get_state(m_context))
-                                 || pa_context_get_state(m_context) == PA_CONTEXT_READY; });
+        runUntil([this] {
+            return !PA_CONTEXT_IS_GOOD(pa_context_get_state(m_context)) ||
+                   pa_context_get_state(m_context) == PA_CONTEXT_READY;
+        });
         return pa_context_get_state(m_context) == PA_CONTEXT_READY;
     }
 
@@ -93,13 +95,12 @@ public:
     }
 
 private:
-    template <typename Done>
-    bool runUntil(Done done)
+    template <typename Done> bool runUntil(Done done)
     {
         while (!done()) {
             const qint64 leftMs = m_deadline.remainingTime();
-            if (leftMs <= 0 || pa_mainloop_prepare(m_loop, int(leftMs * 1000)) < 0 || pa_mainloop_poll(m_loop) < 0
-                || pa_mainloop_dispatch(m_loop) < 0) {
+            if (leftMs <= 0 || pa_mainloop_prepare(m_loop, int(leftMs * 1000)) < 0 || pa_mainloop_poll(m_loop) < 0 ||
+                pa_mainloop_dispatch(m_loop) < 0) {
                 return false;
             }
         }
@@ -120,14 +121,14 @@ DesktopResult toggleDefaultOutputMute(int timeoutMs)
         return DesktopResult::NotAvailable;
     }
     SinkMute sink;
-    if (!pulse.await(pa_context_get_sink_info_by_name(pulse.context(), kDefaultSink, &onSinkInfo, &sink), sink.done)
-        || !sink.found) {
+    if (!pulse.await(pa_context_get_sink_info_by_name(pulse.context(), kDefaultSink, &onSinkInfo, &sink), sink.done) ||
+        !sink.found) {
         return DesktopResult::Failed;
     }
     Confirmation set;
     if (!pulse.await(pa_context_set_sink_mute_by_name(pulse.context(), kDefaultSink, !sink.muted, &onSuccess, &set),
-                     set.done)
-        || !set.success) {
+                     set.done) ||
+        !set.success) {
         return DesktopResult::Failed;
     }
     return DesktopResult::Done;

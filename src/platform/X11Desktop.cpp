@@ -93,9 +93,8 @@ public:
         unsigned long after = 0;
         unsigned char* data = nullptr;
         if (XGetWindowProperty(m_display, window, property, 0, 1 << 16, False, XA_WINDOW, &type, &format, &count,
-                               &after, &data)
-                == Success
-            && data && type == XA_WINDOW && format == 32) {
+                               &after, &data) == Success &&
+            data && type == XA_WINDOW && format == 32) {
             // Format-32 data arrives as longs, whatever their size.
             const auto* ids = reinterpret_cast<const unsigned long*>(data);
             out.assign(ids, ids + count);
@@ -128,10 +127,9 @@ public:
         unsigned long after = 0;
         unsigned char* data = nullptr;
         std::optional<QString> name;
-        if (XGetWindowProperty(m_display, window, atom("_NET_WM_NAME"), 0, 1 << 16, False, atom("UTF8_STRING"),
-                               &type, &format, &count, &after, &data)
-                == Success
-            && data && format == 8) {
+        if (XGetWindowProperty(m_display, window, atom("_NET_WM_NAME"), 0, 1 << 16, False, atom("UTF8_STRING"), &type,
+                               &format, &count, &after, &data) == Success &&
+            data && format == 8) {
             name = QString::fromUtf8(reinterpret_cast<const char*>(data), qsizetype(count));
         }
         if (data) {

@@ -14,8 +14,7 @@
 namespace tolvan::test {
 
 // Polls until the condition holds or the time is up; every wait in these tests is bounded.
-template <typename Condition>
-bool waitUntil(Condition condition, int timeoutMs = 5000)
+template <typename Condition> bool waitUntil(Condition condition, int timeoutMs = 5000)
 {
     const QDeadlineTimer deadline(timeoutMs);
     while (!condition()) {

@@ -54,10 +54,10 @@ public:
         m_server.setStandardErrorFile(QProcess::nullDevice());
         m_server.setChildProcessModifier([] { ::prctl(PR_SET_PDEATHSIG, SIGTERM); });
         // -n: none of the machine's configuration, only the two modules named here.
-        m_server.start(pulseaudio, {"-n", "--daemonize=no", "--exit-idle-time=-1", "--use-pid-file=no",
-                                    "--disable-shm=yes", "--load=module-native-protocol-unix auth-anonymous=1 socket="
-                                        + socketPath(),
-                                    "--load=module-null-sink sink_name=tolvan_test"});
+        m_server.start(pulseaudio,
+                       {"-n", "--daemonize=no", "--exit-idle-time=-1", "--use-pid-file=no", "--disable-shm=yes",
+                        "--load=module-native-protocol-unix auth-anonymous=1 socket=" + socketPath(),
+                        "--load=module-null-sink sink_name=tolvan_test"});
         if (!m_server.waitForStarted(5000)) {
             return QStringLiteral("pulseaudio did not start: ") + m_server.errorString();
         }

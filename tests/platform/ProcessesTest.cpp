@@ -46,44 +46,42 @@ TEST_P(ProcessMatching, DecidesByFileNameIgnoringLetterCase)
 INSTANTIATE_TEST_SUITE_P(
     Table, ProcessMatching,
     ::testing::Values(
-        MatchCase{"wine program found by its Windows path",
-                  {kWinePreloader, kVaraWindowsPath, "VARA.exe"}, "VARA.exe", true},
-        MatchCase{"wine program in lower case",
-                  {kWinePreloader, kVaraWindowsPath, "VARA.exe"}, "vara.exe", true},
-        MatchCase{"wine program in upper case",
-                  {kWinePreloader, kVaraWindowsPath, "VARA.exe"}, "VARA.EXE", true},
-        MatchCase{"wine program by argv0 alone",
-                  {kWinePreloader, kVaraWindowsPath, "wine64-preload"}, "vara.EXE", true},
-        MatchCase{"wine preloader is not the program",
-                  {kWinePreloader, kVaraWindowsPath, "VARA.exe"}, "VARAC.exe", false},
-        MatchCase{"native program by its exe link",
-                  {"/usr/bin/direwolf", "direwolf", "direwolf"}, "DireWolf", true},
+        MatchCase{
+            "wine program found by its Windows path", {kWinePreloader, kVaraWindowsPath, "VARA.exe"}, "VARA.exe", true},
+        MatchCase{"wine program in lower case", {kWinePreloader, kVaraWindowsPath, "VARA.exe"}, "vara.exe", true},
+        MatchCase{"wine program in upper case", {kWinePreloader, kVaraWindowsPath, "VARA.exe"}, "VARA.EXE", true},
+        MatchCase{
+            "wine program by argv0 alone", {kWinePreloader, kVaraWindowsPath, "wine64-preload"}, "vara.EXE", true},
+        MatchCase{
+            "wine preloader is not the program", {kWinePreloader, kVaraWindowsPath, "VARA.exe"}, "VARAC.exe", false},
+        MatchCase{"native program by its exe link", {"/usr/bin/direwolf", "direwolf", "direwolf"}, "DireWolf", true},
         MatchCase{"exe link when argv0 was rewritten",
-                  {"/opt/sm/Soundmodem", "soundmodem: running", "sm-main"}, "soundmodem", true},
-        MatchCase{"replaced program file",
-                  {"/opt/wl/winlink (deleted)", "", ""}, "WINLINK", true},
-        MatchCase{"argv0 when the exe link is unreadable",
-                  {"", "/home/op/bin/TolvanTerm", "TolvanTerm"}, "tolvanterm", true},
-        MatchCase{"comm cut at 15 bytes",
-                  {"", "", "VeryLongProgram"}, "VeryLongProgramName", true},
-        MatchCase{"cut comm in another case",
-                  {"", "", "VeryLongProgram"}, "verylongprogramNAME", true},
-        MatchCase{"comm cut after a two-byte letter",
-                  {"", "", "\u00dcberlanger_Pro"}, "\u00fcberlanger_programmname", true},
+                  {"/opt/sm/Soundmodem", "soundmodem: running", "sm-main"},
+                  "soundmodem",
+                  true},
+        MatchCase{"replaced program file", {"/opt/wl/winlink (deleted)", "", ""}, "WINLINK", true},
+        MatchCase{
+            "argv0 when the exe link is unreadable", {"", "/home/op/bin/TolvanTerm", "TolvanTerm"}, "tolvanterm", true},
+        MatchCase{"comm cut at 15 bytes", {"", "", "VeryLongProgram"}, "VeryLongProgramName", true},
+        MatchCase{"cut comm in another case", {"", "", "VeryLongProgram"}, "verylongprogramNAME", true},
+        MatchCase{
+            "comm cut after a two-byte letter", {"", "", "\u00dcberlanger_Pro"}, "\u00fcberlanger_programmname", true},
         MatchCase{"comm cut inside a character",
-                  {"", "", QString::fromUtf8("abcdefghijklmn\xe2")}, "ABCDEFGHIJKLMN\u20acx", true},
-        MatchCase{"short comm must match the whole name",
-                  {"", "", "VARA"}, "VARA.exe", false},
-        MatchCase{"comm longer than the name",
-                  {"", "", "VARA.exe"}, "VARA", false},
+                  {"", "", QString::fromUtf8("abcdefghijklmn\xe2")},
+                  "ABCDEFGHIJKLMN\u20acx",
+                  true},
+        MatchCase{"short comm must match the whole name", {"", "", "VARA"}, "VARA.exe", false},
+        MatchCase{"comm longer than the name", {"", "", "VARA.exe"}, "VARA", false},
         MatchCase{"a prefix of the file name is not enough",
-                  {"/usr/bin/direwolf-gui", "direwolf-gui", "direwolf-gui"}, "direwolf", false},
+                  {"/usr/bin/direwolf-gui", "direwolf-gui", "direwolf-gui"},
+                  "direwolf",
+                  false},
         MatchCase{"a folder named like the program is not enough",
-                  {"/opt/VARA.exe/bin/run", "/opt/VARA.exe/bin/run", "run"}, "VARA.exe", false},
-        MatchCase{"a process with no readable names",
-                  {"", "", ""}, "VARA.exe", false},
-        MatchCase{"an empty name matches nothing",
-                  {"", "", ""}, "", false}),
+                  {"/opt/VARA.exe/bin/run", "/opt/VARA.exe/bin/run", "run"},
+                  "VARA.exe",
+                  false},
+        MatchCase{"a process with no readable names", {"", "", ""}, "VARA.exe", false},
+        MatchCase{"an empty name matches nothing", {"", "", ""}, "", false}),
     [](const ::testing::TestParamInfo<MatchCase>& info) {
         std::string name = info.param.label;
         for (char& ch : name) {
@@ -126,8 +124,8 @@ const QByteArray kWaitingScript = "#!/bin/sh\nwhile :; do sleep 1; done\n";
 // the record file and ends.
 QByteArray recorderScript(const QString& recordFile)
 {
-    return QByteArray("#!/bin/sh\nprintf '%s|%s\\n' \"$(pwd -P)\" \"$*\" > '") + recordFile.toUtf8()
-        + ".part' && mv '" + recordFile.toUtf8() + ".part' '" + recordFile.toUtf8() + "'\n";
+    return QByteArray("#!/bin/sh\nprintf '%s|%s\\n' \"$(pwd -P)\" \"$*\" > '") + recordFile.toUtf8() +
+           ".part' && mv '" + recordFile.toUtf8() + ".part' '" + recordFile.toUtf8() + "'\n";
 }
 
 class LinuxProcessesTest : public ::testing::Test {

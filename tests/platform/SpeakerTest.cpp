@@ -15,8 +15,8 @@
 #include <QTemporaryDir>
 
 #include <condition_variable>
-#include <cstdlib>
 #include <cstdio>
+#include <cstdlib>
 #include <mutex>
 #include <thread>
 

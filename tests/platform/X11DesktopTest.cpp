@@ -188,9 +188,8 @@ private:
         unsigned char* data = nullptr;
         std::vector<unsigned long> out;
         if (XGetWindowProperty(m_display, window, XInternAtom(m_display, property, False), 0, 1024, False, type,
-                               &actual, &format, &count, &after, &data)
-                == Success
-            && data && format == 32) {
+                               &actual, &format, &count, &after, &data) == Success &&
+            data && format == 32) {
             const auto* values = reinterpret_cast<const unsigned long*>(data);
             out.assign(values, values + count);
         }
@@ -299,8 +298,7 @@ private:
 };
 
 // One X server for all tests of a suite; each test points DISPLAY at it.
-template <bool WithWindowManager>
-class XSuite : public ::testing::Test {
+template <bool WithWindowManager> class XSuite : public ::testing::Test {
 protected:
     static void SetUpTestSuite()
     {
@@ -427,8 +425,8 @@ TEST_F(X11DesktopWithManager, FileManagerOpensTheHomeFolder)
     ASSERT_TRUE(dir.isValid() && QDir(dir.path()).mkpath("bin") && QDir(dir.path()).mkpath("home"));
     const QString record = dir.filePath("opened.txt");
     ASSERT_TRUE(writeFile(dir.filePath("bin/xdg-open"),
-                          "#!/bin/sh\nprintf '%s|%s\\n' \"$(pwd -P)\" \"$*\" > '" + record.toUtf8() + ".part' && mv '"
-                              + record.toUtf8() + ".part' '" + record.toUtf8() + "'\n",
+                          "#!/bin/sh\nprintf '%s|%s\\n' \"$(pwd -P)\" \"$*\" > '" + record.toUtf8() + ".part' && mv '" +
+                              record.toUtf8() + ".part' '" + record.toUtf8() + "'\n",
                           true));
     const QString home = QFileInfo(dir.filePath("home")).canonicalFilePath();
     const ScopedEnv homeEnv("HOME", home.toUtf8());
