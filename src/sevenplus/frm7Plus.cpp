@@ -293,12 +293,16 @@ void frm7Plus::cmdEncode7Plus_Click()
     QString message;
     const Host host{[this](const QString& t, const QString& q) { return askYesNo(t, q); },
                     [this](int p) { Update7PlusProgress(p); }};
-    const bool ok = Encode7PlusFile(path, message, host);
-    setLog(message);
-    if (ok) {
-        setStatus(QStringLiteral("ENCODING COMPLETE"), kGreen);
-    } else {
-        setStatus(QStringLiteral("ENCODING FAILED"), kRed);
+    try {
+        const bool ok = Encode7PlusFile(path, message, host);
+        setLog(message);
+        if (ok) {
+            setStatus(QStringLiteral("ENCODING COMPLETE"), kGreen);
+        } else {
+            setStatus(QStringLiteral("ENCODING FAILED"), kRed);
+        }
+    } catch (const std::exception&) {
+        setStatus(QStringLiteral("7PLUS encoding error"));
     }
     m_busy = false;
 }
@@ -321,12 +325,20 @@ void frm7Plus::cmdDecode7Plus_Click()
     QString message;
     const Host host{[this](const QString& t, const QString& q) { return askYesNo(t, q); },
                     [this](int p) { Update7PlusProgress(p); }};
-    const bool ok = DecodeReceived7Plus(path, message, host);
-    setLog(message);
-    if (ok) {
-        setStatus(QStringLiteral("DECODING COMPLETE"), kGreen);
-    } else {
-        setStatus(QStringLiteral("DECODING FAILED"), kRed);
+    try {
+        const bool ok = DecodeReceived7Plus(path, message, host);
+        setLog(message);
+        if (ok) {
+            setStatus(QStringLiteral("DECODING COMPLETE"), kGreen);
+        } else {
+            setStatus(QStringLiteral("DECODING FAILED"), kRed);
+        }
+    } catch (const SevenPlusError& e) {
+        setStatus(QStringLiteral("7PLUS decoding error"));
+        box(QStringLiteral("7PLUS DECODE ERROR %1: %2").arg(e.number()).arg(e.description()), int(MsgIcon::Critical));
+    } catch (const std::exception& e) {
+        setStatus(QStringLiteral("7PLUS decoding error"));
+        box(QStringLiteral("7PLUS DECODE ERROR 51: %1").arg(QString::fromLocal8Bit(e.what())), int(MsgIcon::Critical));
     }
     m_busy = false;
 }

@@ -297,3 +297,43 @@ TEST_F(SevenPlusScreen, DecodePart1TestAnnouncesItselfThenDecodes)
     EXPECT_EQ(dialogs.boxes[1].text, "7PLUS Part 1 decoded successfully!\r\n31,744 bytes written.");
     EXPECT_EQ(readFile(dir.path() + "/7PLUS_OUTPUT/PART1_TEST.BIN"), readFile(dir.path() + "/pic.jpg").left(31744));
 }
+
+// Clicks a command while a question is open, as an operator can while the
+// screen repaints between parts.
+class ClickingDialogs : public FakeDialogs {
+public:
+    QPushButton* button = nullptr;
+    MsgAnswer messageBox(const MessageBoxRequest& request) override
+    {
+        if (button && request.buttons == MsgButtons::YesNo) {
+            QPushButton* b = button;
+            button = nullptr;
+            b->click();
+        }
+        return FakeDialogs::messageBox(request);
+    }
+};
+
+TEST(SevenPlusScreenBusy, ASecondRunCannotStartWhileOneIsRunning)
+{
+    QTemporaryDir dir;
+    ClickingDialogs dialogs;
+    FakeClock clock;
+    AppContext context{ConfigStore(dir.path()), &dialogs, nullptr, nullptr, nullptr, &clock, LocaleText(QLocale::c())};
+    ScreenRegistry registry(context);
+    registerSevenPlusScreens(registry);
+    auto* screen = registry.form<frm7Plus>("frm7Plus");
+    const QString src = dir.path() + "/pic.jpg";
+    writeFile(src, randomBytes(1000));
+    QString msg;
+    ASSERT_TRUE(Mod7plus::Encode7PlusFile(src, msg));
+    screen->findChild<QLineEdit*>("txt7PlusFile")->setText(src);
+    dialogs.button = screen->findChild<QPushButton*>("cmdEncode7Plus");
+    dialogs.answers.enqueue(MsgAnswer::Yes);
+    dialogs.button->click();
+    // Only the outer run asked; the click inside it was ignored.
+    EXPECT_EQ(dialogs.boxes.size(), 1);
+    EXPECT_EQ(screen->findChild<QLabel*>("lbl7PlusStatus")->text(), "ENCODING COMPLETE");
+    registry.Unload("frm7Plus");
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+}
