@@ -182,25 +182,33 @@ bool Pack7PlusLine(std::span<const std::uint8_t> file, qsizetype start, Values& 
     if (start < 0 || start >= size) {
         return false;
     }
-    std::array<std::uint8_t, kLineBytes> buf{};
-    const qsizetype have = std::min<qsizetype>(kLineBytes, size - start);
-    std::copy_n(file.data() + start, have, buf.data());
+    // Only the file's last line needs its missing bytes filled with zeros.
+    const std::uint8_t* src = file.data() + start;
+    std::array<std::uint8_t, kLineBytes> padded{};
+    if (size - start < kLineBytes) {
+        std::copy_n(src, size - start, padded.data());
+        src = padded.data();
+    }
+    auto be32 = [](const std::uint8_t* p) {
+        return (std::uint32_t(p[0]) << 24) | (std::uint32_t(p[1]) << 16) | (std::uint32_t(p[2]) << 8) | p[3];
+    };
     // Each group of 31 bytes is one 248-bit number, first byte most
-    // significant, cut into eight 31-bit values.
+    // significant, cut into eight 31-bit values: read as seven 4-byte and one
+    // 3-byte big-endian words, then regrouped.
     for (int g = 0; g < 2; ++g) {
-        const std::uint8_t* p = buf.data() + 31 * g;
-        std::uint64_t acc = 0;
-        int bits = 0;
-        int pos = 0;
-        for (int i = 0; i < 8; ++i) {
-            while (bits < 31) {
-                acc = (acc << 8) | p[pos++];
-                bits += 8;
-            }
-            bits -= 31;
-            values[8 * g + i] = std::int64_t((acc >> bits) & 0x7FFFFFFF);
-            acc &= (std::uint64_t(1) << bits) - 1;
-        }
+        const std::uint8_t* b = src + 31 * g;
+        const std::uint32_t p0 = be32(b), p1 = be32(b + 4), p2 = be32(b + 8), p3 = be32(b + 12);
+        const std::uint32_t p4 = be32(b + 16), p5 = be32(b + 20), p6 = be32(b + 24);
+        const std::uint32_t p7 = (std::uint32_t(b[28]) << 16) | (std::uint32_t(b[29]) << 8) | b[30];
+        std::int64_t* q = values.data() + 8 * g;
+        q[0] = p0 >> 1;
+        q[1] = ((p0 & 0x01u) << 30) | (p1 >> 2);
+        q[2] = ((p1 & 0x03u) << 29) | (p2 >> 3);
+        q[3] = ((p2 & 0x07u) << 28) | (p3 >> 4);
+        q[4] = ((p3 & 0x0Fu) << 27) | (p4 >> 5);
+        q[5] = ((p4 & 0x1Fu) << 26) | (p5 >> 6);
+        q[6] = ((p5 & 0x3Fu) << 25) | (p6 >> 7);
+        q[7] = ((p6 & 0x7Fu) << 24) | p7;
     }
     return true;
 }
