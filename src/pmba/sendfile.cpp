@@ -148,8 +148,9 @@ void sendfile::cmdPMBA_Click()
         return;
     }
     Text5->setText(*chosen);
-    dialogs.information(QStringLiteral("PMBA attachment selected:\n%1\n\nFile Size: %2 bytes").arg(*chosen).arg(info.size()),
-                        QStringLiteral("PMBA Attachment"));
+    dialogs.information(
+        QStringLiteral("PMBA attachment selected:\n%1\n\nFile Size: %2 bytes").arg(*chosen).arg(info.size()),
+        QStringLiteral("PMBA Attachment"));
     setPmbaMode(true);
 }
 

@@ -111,8 +111,9 @@ TEST_F(MailScreens, ResetPromptsAndAMultiLineMessageArePostedCoded)
     box("mailform", "Text1")->appendPlainText("HI");
     click("mailform", "Command1");
     const QString name = "MAIL - From- --14-35-07--12-05-26.dat";
-    EXPECT_EQ(readFile(send + "/" + name), "84 79 58 32,83 85 66 74 69 67 84 58 32,"
-                                           "89 79 85 82 32 77 69 83 83 65 71 69 58 32 13 10 72 73,70 82 79 77 45 32\r\n");
+    EXPECT_EQ(readFile(send + "/" + name),
+              "84 79 58 32,83 85 66 74 69 67 84 58 32,"
+              "89 79 85 82 32 77 69 83 83 65 71 69 58 32 13 10 72 73,70 82 79 77 45 32\r\n");
 }
 
 TEST_F(MailScreens, TwoPostsInOneSecondShareOneFileAndItsCopy)

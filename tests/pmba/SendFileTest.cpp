@@ -185,7 +185,8 @@ TEST_F(SendFileScreen, SecondPmbaPostInTheSameSecondIsRefused)
     choosePmba(attachment);
     dialogs.clear();
     click("sendfile", "cmdPMBASend");
-    EXPECT_EQ(dialogs.texts(), QStringList{"A PMBA mail file with this name already exists.\nPlease try again in a moment."});
+    EXPECT_EQ(dialogs.texts(),
+              QStringList{"A PMBA mail file with this name already exists.\nPlease try again in a moment."});
     EXPECT_TRUE(registry->IsFormLoaded("sendfile"));
     EXPECT_EQ(test::readAll(send + "/" + kPmbaName), first);
 
@@ -236,7 +237,8 @@ INSTANTIATE_TEST_SUITE_P(
                       PostFailure{"RegularNoSendDat", nullptr, false, "Cannot find send.dat:\n%1"},
                       PostFailure{"PmbaEmptyFolder", "  \"\"  \r\n", true, "Mail Send folder path is empty."},
                       PostFailure{"RegularEmptyFolder", "\r\n", false, "Mail Send folder path is empty."},
-                      PostFailure{"PmbaMissingFolder", "%1/gone\r\n", true, "Mail Send folder does not exist:\n%2/gone"},
+                      PostFailure{"PmbaMissingFolder", "%1/gone\r\n", true,
+                                  "Mail Send folder does not exist:\n%2/gone"},
                       PostFailure{"RegularMissingFolder", "%1/gone\r\n", false,
                                   "Mail Send folder does not exist:\n%2/gone"}),
     [](const auto& info) { return std::string(info.param.name); });
