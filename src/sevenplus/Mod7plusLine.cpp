@@ -123,6 +123,20 @@ inline std::uint16_t backward(const std::uint8_t* p, int count)
     return run<true>(p, count);
 }
 
+// The characters of every number below 216^2 as two base-216 digits, least
+// significant first (low byte first).
+struct PairTable {
+    std::array<std::uint16_t, 216 * 216> p{};
+    PairTable()
+    {
+        for (int n = 0; n < 216 * 216; ++n) {
+            p[n] = std::uint16_t(kAlphabet.chars[n % 216] | (kAlphabet.chars[n / 216] << 8));
+        }
+    }
+};
+
+const PairTable kPairs;
+
 inline std::uint8_t ch(int index)
 {
     return kAlphabet.chars[index];
@@ -223,11 +237,15 @@ bool Encode7PlusValues(std::span<const std::int64_t> values, Chars& chars)
         if (v < 0 || v > kMaxValue) {
             return false;
         }
+        // Two base-216 digits at a time from a table of their character pairs.
         const auto u = std::uint32_t(v);
-        chars[4 * k] = ch(u % 216);
-        chars[4 * k + 1] = ch((u / 216) % 216);
-        chars[4 * k + 2] = ch((u / (216 * 216)) % 216);
-        chars[4 * k + 3] = ch(u / (216 * 216 * 216)); // below 216 since 216^4 > 2^31
+        const std::uint32_t high = u / (216 * 216); // below 216 * 216 since 216^4 > 2^31
+        const std::uint16_t lo = kPairs.p[u - high * (216 * 216)];
+        const std::uint16_t hi = kPairs.p[high];
+        chars[4 * k] = std::uint8_t(lo);
+        chars[4 * k + 1] = std::uint8_t(lo >> 8);
+        chars[4 * k + 2] = std::uint8_t(hi);
+        chars[4 * k + 3] = std::uint8_t(hi >> 8);
     }
     return true;
 }
