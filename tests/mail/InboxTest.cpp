@@ -167,27 +167,6 @@ TEST_F(Inbox, ReplyIsPostedToTheSendFolder)
     EXPECT_EQ(readFile(reply).count('\n'), 2);
 }
 
-TEST_F(Inbox, ReplyWithoutSendFolderKeepsTheBoxes)
-{
-    QFile::remove(context->store.StorePath("send.dat"));
-    writeMailDat("65,83,72 73,66\r\n");
-    registry->Show("inboxform");
-    click("inboxform", "Command1");
-    ASSERT_EQ(dialogs.boxes.size(), 1);
-    EXPECT_EQ(dialogs.boxes[0].icon, MsgIcon::Critical);
-    EXPECT_TRUE(registry->IsFormLoaded("inboxform"));
-    EXPECT_EQ(boxes(), (QStringList{"A", "S", "HI", "B"}));
-}
-
-TEST_F(Inbox, ResetPutsThePromptsBackAndEmptiesMailDat)
-{
-    writeMailDat("65,83,72 73,66\r\n");
-    registry->Show("inboxform");
-    click("inboxform", "Command3");
-    EXPECT_EQ(boxes(), (QStringList{"To: ", "Subject: ", "Your Message: ", "From: "}));
-    EXPECT_EQ(readFile("mail.dat"), "");
-}
-
 TEST_F(Inbox, WaitingOutgoingMailIsDeletedOnlyAfterAYes)
 {
     for (const char* name : {"MAIL - 1.txt", "MAIL - 2.txt"}) {

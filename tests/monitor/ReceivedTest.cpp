@@ -92,15 +92,6 @@ TEST_F(ReceivedScreen, LoadingStartsTheWatchAndListsTheFolder)
     EXPECT_TRUE(dialogs.boxes.isEmpty());
 }
 
-TEST_F(ReceivedScreen, MissingReceiveFolderSettingIsReported)
-{
-    QFile::remove(context->store.StorePath("receive.dat"));
-    registry->Show("received");
-    ASSERT_EQ(dialogs.boxes.size(), 1);
-    EXPECT_TRUE(dialogs.boxes[0].text.startsWith("Error initializing monitoring: "));
-    EXPECT_TRUE(listed().isEmpty());
-}
-
 TEST_F(ReceivedScreen, ArrivalIsSpokenOnceAndShownOnTheMainMenu)
 {
     registry->Show("mainmenu");
@@ -177,16 +168,6 @@ TEST_F(ReceivedScreen, ReadingAMailOpensTheInboxAndRemovesTheFile)
     EXPECT_TRUE(listed().isEmpty());
 }
 
-TEST_F(ReceivedScreen, NothingSelectedReadsNothing)
-{
-    put("MAIL.txt", "1,2,3,4");
-    registry->Show("received");
-    click("received", "Command2");
-    EXPECT_EQ(dialogs.texts(), QStringList{"No file selected."});
-    EXPECT_TRUE(QFile::exists(at("MAIL.txt")));
-    EXPECT_FALSE(registry->IsFormLoaded("inboxform"));
-}
-
 TEST_F(ReceivedScreen, RefusedAndBrokenFilesStayAndOpenNothing)
 {
     put("noise.bin", "nothing");
@@ -236,17 +217,6 @@ TEST_F(ReceivedScreen, DeleteRemovesTheSelectedFile)
     click("received", "Command1");
     EXPECT_EQ(dialogs.texts(), QStringList{"file deleted successfully"});
     EXPECT_EQ(listed(), QStringList{"b"});
-}
-
-TEST_F(ReceivedScreen, ExitReturnsToTheFullMainMenu)
-{
-    registry->Show("received");
-    click("received", "Cmdexit");
-    EXPECT_FALSE(registry->IsFormLoaded("received"));
-    ASSERT_TRUE(registry->IsFormLoaded("mainmenu"));
-    EXPECT_TRUE(registry->loaded("mainmenu")->isVisible());
-    EXPECT_FALSE(shown("mainmenu", "testprogram"));
-    EXPECT_FALSE(shown("mainmenu", "chksoundtoggle"));
 }
 
 // Deleting can fail while another program holds the file; the operator may

@@ -156,27 +156,6 @@ TEST_F(ReceiveFileScreen, SavingOverTheIncomingMailItselfKeepsWhatWasSaved)
     EXPECT_EQ(readFile(pmb), "payload");
 }
 
-TEST_F(ReceiveFileScreen, RegularFileMailIsDecodedIntoTheProgramFolder)
-{
-    write(handOver(), FileMail::Build({"msg", "subj", "to", "from", "doc.txt", "content"}));
-    registry->Show("received");
-    registry->Show("receivefile");
-    EXPECT_TRUE(dialogs.boxes.isEmpty()) << dialogs.texts().join(" | ").toStdString();
-    EXPECT_FALSE(registry->loaded("received")->isVisible()) << "the list hides behind it";
-    EXPECT_EQ(text("Text1"), "msg");
-    EXPECT_EQ(text("Text2"), "subj");
-    EXPECT_EQ(text("Text3"), "to");
-    EXPECT_EQ(text("Text4"), "from");
-    EXPECT_EQ(text("Text5"), programFolder() + "/doc.txt");
-    EXPECT_EQ(readFile(programFolder() + "/doc.txt"), "content");
-
-    // Saving elsewhere copies it and leaves the program folder's copy.
-    dialogs.fileAnswers.enqueue(tmp.path() + "/copy.txt");
-    screen()->Text5_Click();
-    EXPECT_EQ(readFile(tmp.path() + "/copy.txt"), "content");
-    EXPECT_EQ(readFile(programFolder() + "/doc.txt"), "content");
-}
-
 TEST_F(ReceiveFileScreen, ExistingFileIsReplacedOnlyWhenTheOperatorSaysSo)
 {
     write(programFolder() + "/doc.txt", "mine");
@@ -249,14 +228,3 @@ TEST_F(ReceiveFileScreen, MissingHandOverFileLeavesAnEmptyScreen)
     EXPECT_TRUE(prompts());
 }
 
-TEST_F(ReceiveFileScreen, ExitClosesItAndTheInbox)
-{
-    registry->Load("inboxform");
-    registry->Show("receivefile");
-    click("receivefile", "Command2");
-    EXPECT_FALSE(registry->IsFormLoaded("receivefile"));
-    EXPECT_FALSE(registry->IsFormLoaded("inboxform"));
-    ASSERT_TRUE(registry->IsFormLoaded("mainmenu"));
-    EXPECT_TRUE(registry->loaded("mainmenu")->isVisible());
-    EXPECT_FALSE(shown("mainmenu", "testprogram"));
-}
