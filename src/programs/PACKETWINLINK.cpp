@@ -4,6 +4,7 @@
 #include "programs/SendFolder.h"
 #include "monitor/fileoperation.h"
 #include "shell/AppContext.h"
+#include "shell/PacketTerminal.h"
 #include "shell/Palette.h"
 #include "shell/ScreenRegistry.h"
 #include "shell/frmdecide.h"
@@ -259,24 +260,14 @@ void PACKETWINLINK::Command20_Click() { resetProgram(QStringLiteral("Command20")
 
 void PACKETWINLINK::Command13_Click()
 {
-    DesktopService& desktop = *ctx().desktop;
-    bool available = false;
-    // The first title found wins, so WinTNC comes before the other terminals.
-    for (const char* title : {"WinTNC V 2.12", "Term", "TOLVAN Terminal"}) {
-        const DesktopResult r = desktop.raiseWindow(QString::fromLatin1(title), WindowShow::Maximized);
-        if (r == DesktopResult::Done) {
-            return;
-        }
-        available = available || r != DesktopResult::NotAvailable;
-    }
-    if (!available) {
+    const DesktopResult r = RaisePacketTerminal(*ctx().desktop);
+    if (r == DesktopResult::NotAvailable) {
         ctx().dialogs->exclamation(
             QStringLiteral("Open Packet Program is not available: there is no X display to search."),
-            QStringLiteral("RodiraRudu"));
-        return;
+            kTerminalBoxTitle);
+    } else if (r != DesktopResult::Done) {
+        ctx().dialogs->exclamation(kTerminalNotFoundText, kTerminalBoxTitle);
     }
-    ctx().dialogs->exclamation(QStringLiteral("WinTNC, EasyTerm, or TOLVAN Terminal window not found."),
-                               QStringLiteral("RodiraRudu"));
 }
 
 void PACKETWINLINK::Command18_Click()

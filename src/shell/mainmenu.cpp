@@ -3,6 +3,7 @@
 #include "shell/AppContext.h"
 #include "shell/AutoSaveDisplay.h"
 #include "shell/Notify.h"
+#include "shell/PacketTerminal.h"
 #include "shell/Palette.h"
 #include "shell/ScreenRegistry.h"
 #include "shell/TextBoxes.h"
@@ -257,23 +258,14 @@ void mainmenu::exit_Click()
 
 void mainmenu::checktnc_Click()
 {
-    DesktopService& desktop = *ctx().desktop;
-    bool available = false;
-    for (const char* title : {"WinTNC V 2.12", "Term", "TOLVAN Terminal"}) {
-        const DesktopResult r = desktop.raiseWindow(QString::fromLatin1(title), WindowShow::Maximized);
-        if (r == DesktopResult::Done) {
-            return;
-        }
-        available = available || r != DesktopResult::NotAvailable;
-    }
-    if (!available) {
+    const DesktopResult r = RaisePacketTerminal(*ctx().desktop);
+    if (r == DesktopResult::NotAvailable) {
         ctx().dialogs->exclamation(
             QStringLiteral("Check Running Packet Program is not available: there is no X display to search."),
-            QStringLiteral("RodiraRudu"));
-        return;
+            kTerminalBoxTitle);
+    } else if (r != DesktopResult::Done) {
+        ctx().dialogs->exclamation(kTerminalNotFoundText, kTerminalBoxTitle);
     }
-    ctx().dialogs->exclamation(QStringLiteral("WinTNC, EasyTerm, or TOLVAN Terminal window not found."),
-                               QStringLiteral("RodiraRudu"));
 }
 
 void mainmenu::cmdopenstartmenu_Click()
