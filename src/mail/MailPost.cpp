@@ -4,7 +4,7 @@
 #include "platform/AnsiCodec.h"
 #include "platform/LocaleText.h"
 #include "platform/SafeFile.h"
-#include "pmba/AtomicFile.h"
+#include "platform/AtomicFile.h"
 
 #include <QDir>
 #include <QFile>

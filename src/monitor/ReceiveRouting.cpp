@@ -1,7 +1,7 @@
 #include "monitor/ReceiveRouting.h"
 
 #include "config/ConfigStore.h"
-#include "pmba/AtomicFile.h"
+#include "platform/AtomicFile.h"
 
 #include <QDir>
 #include <QFile>

@@ -1,11 +1,12 @@
 #include "platform/SafeFile.h"
 
-#include <QFileInfo>
+#include "platform/AtomicFile.h"
+
+#include <QFile>
 
 #include <cerrno>
 #include <cstring>
 #include <fcntl.h>
-#include <sys/stat.h>
 #include <unistd.h>
 
 namespace tolvan::SafeFile {
@@ -43,34 +44,9 @@ int writeAll(int fd, const QByteArray& bytes)
 
 Result replace(const QString& path, const QByteArray& bytes)
 {
-    const QFileInfo info(path);
-    const QByteArray target = QFile::encodeName(path);
-    QByteArray temp = QFile::encodeName(info.absolutePath() + QStringLiteral("/.") + info.fileName())
-                      + QByteArray(".XXXXXX");
-    const int fd = ::mkstemp(temp.data());
-    if (fd < 0) {
-        return {false, reason(path, errno)};
-    }
-    // Keep the permissions of the file being replaced.
-    struct stat st {};
-    if (::stat(target.constData(), &st) == 0) {
-        ::fchmod(fd, st.st_mode & 07777);
-    } else {
-        ::fchmod(fd, 0644);
-    }
-    int err = writeAll(fd, bytes);
-    if (err == 0 && ::fsync(fd) != 0) {
-        err = errno;
-    }
-    if (::close(fd) != 0 && err == 0) {
-        err = errno;
-    }
-    if (err == 0 && ::rename(temp.constData(), target.constData()) != 0) {
-        err = errno;
-    }
-    if (err != 0) {
-        ::unlink(temp.constData());
-        return {false, reason(path, err)};
+    const QString error = AtomicFile::writeWhole(path, bytes, AtomicFile::Mode::Replace);
+    if (!error.isEmpty()) {
+        return {false, error.contains(path) ? error : QStringLiteral("%1: %2").arg(path, error)};
     }
     return {};
 }

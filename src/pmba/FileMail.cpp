@@ -1,7 +1,7 @@
 #include "pmba/FileMail.h"
 
 #include "platform/AnsiCodec.h"
-#include "pmba/AtomicFile.h"
+#include "platform/AtomicFile.h"
 #include "pmba/ModPMBA.h"
 
 #include <QFile>

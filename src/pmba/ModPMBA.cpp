@@ -1,7 +1,7 @@
 #include "pmba/ModPMBA.h"
 
 #include "platform/AnsiCodec.h"
-#include "pmba/AtomicFile.h"
+#include "platform/AtomicFile.h"
 
 #include <QBuffer>
 #include <QFile>

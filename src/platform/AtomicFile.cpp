@@ -1,4 +1,4 @@
-#include "pmba/AtomicFile.h"
+#include "platform/AtomicFile.h"
 
 #include <QFileInfo>
 #include <QRandomGenerator>
@@ -128,6 +128,11 @@ bool AtomicFile::commit()
     const QByteArray from = QFile::encodeName(m_tempPath);
     const QByteArray to = QFile::encodeName(m_finalPath);
     if (m_mode == Mode::Replace) {
+        // The new content keeps the permissions of the file it replaces.
+        struct stat st;
+        if (::stat(to.constData(), &st) == 0) {
+            ::chmod(from.constData(), st.st_mode & 07777);
+        }
         if (std::rename(from.constData(), to.constData()) != 0) {
             return fail(describeErrno(errno));
         }
