@@ -170,10 +170,12 @@ ParsedMail ParseCodedMail(const QString& wholeText)
             // The fields before the bad one stay decoded, so the reader sees
             // as much of the mail as can be read.
             mail.status = ParsedMail::Status::BadCode;
-            mail.error = d.error;
+            mail.error = QStringLiteral("The %1 field of the mail could not be decoded: %2")
+                             .arg(QString::fromLatin1(kFieldNames[i]), d.error);
             return mail;
         }
         *targets[i] = d.text;
+        mail.decodedFields = i + 1;
     }
     mail.status = ParsedMail::Status::Ok;
     return mail;

@@ -44,10 +44,14 @@ QString FormatCodedMailLine(const QString& to, const QString& subject, const QSt
 // The text cut at every comma; an empty text gives no part.
 QStringList SplitMailText(const QString& text);
 
+// The fields' names in their order on the mail line.
+inline const char* const kFieldNames[4] = {"To", "Subject", "Message", "From"};
+
 struct ParsedMail {
     enum class Status { Empty, Ok, BadFormat, BadCode } status = Status::Empty;
-    MailFields fields; // for BadCode, the fields decoded before the bad one
-    QString error;     // for BadFormat and BadCode
+    MailFields fields;     // for BadCode, the fields decoded before the bad one
+    int decodedFields = 0; // how many fields, in order, hold their decoded text
+    QString error;         // for BadFormat and BadCode
 };
 // A whole coded mail file as the inbox reads it.
 ParsedMail ParseCodedMail(const QString& wholeText);

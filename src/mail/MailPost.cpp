@@ -53,6 +53,68 @@ void truncateTo(const QString& path, qint64 size)
     file.resize(size);
 }
 
+// Longer fields cannot be coded; the receiving station would refuse them.
+PostResult checkFieldLengths(const MailCodec::MailFields& mail)
+{
+    const QLocale english(QLocale::English, QLocale::UnitedStates);
+    const std::pair<const QString*, const char*> fields[] = {
+        {&mail.to, "To"}, {&mail.subject, "Subject"}, {&mail.message, "Message"}, {&mail.from, "From"}};
+    for (const auto& [text, label] : fields) {
+        if (text->size() > MailCodec::kMaxFieldLength) {
+            return failure(QStringLiteral("The %1 field holds %2 characters; a mail field can hold at most %3.")
+                               .arg(QString::fromLatin1(label), english.toString(text->size()),
+                                    english.toString(MailCodec::kMaxFieldLength)));
+        }
+    }
+    PostResult ok;
+    ok.ok = true;
+    return ok;
+}
+
+struct Outgoing {
+    bool ok = false;
+    bool appended = false;
+    qint64 previousSize = -1; // the size before an append, to take it back
+    QString error;
+};
+
+// A new mail appears under its name only when whole, since the packet program
+// may pick it up at any moment; a second post into the same name (same
+// second) adds its line to the waiting file.
+Outgoing writeOutgoing(const QString& path, const QByteArray& line)
+{
+    Outgoing w;
+    if (QFileInfo::exists(path)) {
+        w.previousSize = QFileInfo(path).size();
+    } else {
+        const QString error = AtomicFile::writeWhole(path, line, AtomicFile::Mode::NoReplace);
+        if (!error.isEmpty()) {
+            if (!QFileInfo::exists(path)) {
+                w.error = QStringLiteral("The mail file could not be created in the send folder.\n%1\n%2")
+                              .arg(path, error);
+                return w;
+            }
+            w.previousSize = QFileInfo(path).size(); // made by someone else a moment ago
+        }
+    }
+    if (w.previousSize >= 0) {
+        const SafeFile::Result appended = SafeFile::append(path, line);
+        if (!appended.ok) {
+            truncateTo(path, w.previousSize);
+            w.error = QStringLiteral("The mail could not be added to the waiting mail file.\n%1").arg(appended.error);
+            return w;
+        }
+        w.appended = true;
+    }
+    w.ok = true;
+    return w;
+}
+
+QByteArray codedLine(const MailCodec::MailFields& mail)
+{
+    return Ansi::encode(MailCodec::FormatCodedMailLine(mail.to, mail.subject, mail.message, mail.from)) + "\r\n";
+}
+
 } // namespace
 
 QString SentMailFolder(const ConfigStore& store)
@@ -86,16 +148,8 @@ PostResult PostComposedMail(const ConfigStore& store, const QDateTime& now, cons
         return r;
     }
 
-    // Longer fields cannot be coded; the receiving station would refuse them.
-    const QLocale english(QLocale::English, QLocale::UnitedStates);
-    const std::pair<const QString*, const char*> fields[] = {
-        {&mail.to, "To"}, {&mail.subject, "Subject"}, {&mail.message, "Message"}, {&mail.from, "From"}};
-    for (const auto& [text, label] : fields) {
-        if (text->size() > MailCodec::kMaxFieldLength) {
-            return failure(QStringLiteral("The %1 field holds %2 characters; a mail field can hold at most %3.")
-                               .arg(QString::fromLatin1(label), english.toString(text->size()),
-                                    english.toString(MailCodec::kMaxFieldLength)));
-        }
+    if (PostResult r = checkFieldLengths(mail); !r.ok) {
+        return r;
     }
 
     PostResult r;
@@ -113,34 +167,12 @@ PostResult PostComposedMail(const ConfigStore& store, const QDateTime& now, cons
         return failure(QStringLiteral("The folder for sent copies is not a folder: %1").arg(sentFolder));
     }
 
-    const QByteArray line =
-        Ansi::encode(MailCodec::FormatCodedMailLine(mail.to, mail.subject, mail.message, mail.from)) + "\r\n";
-
-    // A new mail appears under its name only when whole, since the packet
-    // program may pick it up at any moment; a second post into the same name
-    // (same From, same second) adds its line to the waiting file.
-    qint64 previousSize = -1;
-    if (QFileInfo::exists(r.path)) {
-        previousSize = QFileInfo(r.path).size();
-    } else {
-        const QString error = AtomicFile::writeWhole(r.path, line, AtomicFile::Mode::NoReplace);
-        if (!error.isEmpty()) {
-            if (!QFileInfo::exists(r.path)) {
-                return failure(QStringLiteral("The mail file could not be created in the send folder.\n%1\n%2")
-                                   .arg(r.path, error));
-            }
-            previousSize = QFileInfo(r.path).size(); // made by someone else a moment ago
-        }
+    const Outgoing written = writeOutgoing(r.path, codedLine(mail));
+    if (!written.ok) {
+        return failure(written.error);
     }
-    if (previousSize >= 0) {
-        const SafeFile::Result appended = SafeFile::append(r.path, line);
-        if (!appended.ok) {
-            truncateTo(r.path, previousSize);
-            return failure(QStringLiteral("The mail could not be added to the waiting mail file.\n%1")
-                               .arg(appended.error));
-        }
-        r.appended = true;
-    }
+    r.appended = written.appended;
+    const qint64 previousSize = written.previousSize;
 
     auto undoOutgoing = [&] {
         if (r.appended) {
@@ -166,6 +198,26 @@ PostResult PostComposedMail(const ConfigStore& store, const QDateTime& now, cons
         undoOutgoing();
         return failure(QStringLiteral("The sent copy could not be written.\n%1").arg(copied.error));
     }
+    r.ok = true;
+    return r;
+}
+
+PostResult PostReplyMail(const ConfigStore& store, const QDateTime& now, const MailCodec::MailFields& mail)
+{
+    QString folder;
+    if (PostResult r = readSendFolder(store, folder); !r.ok) {
+        return r;
+    }
+    if (PostResult r = checkFieldLengths(mail); !r.ok) {
+        return r;
+    }
+    PostResult r;
+    r.path = MailCodec::ReplyMailFileName(folder, now);
+    const Outgoing written = writeOutgoing(r.path, codedLine(mail));
+    if (!written.ok) {
+        return failure(written.error);
+    }
+    r.appended = written.appended;
     r.ok = true;
     return r;
 }

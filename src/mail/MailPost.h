@@ -54,6 +54,10 @@ struct PostResult {
 PostResult PostComposedMail(const ConfigStore& store, const QDateTime& now, const LocaleText& locale,
                             const MailCodec::MailFields& mail);
 
+// Writes a reply into the send folder under its time-named file, the same way
+// as a composed mail but without a sent copy.
+PostResult PostReplyMail(const ConfigStore& store, const QDateTime& now, const MailCodec::MailFields& mail);
+
 // The question asked before mail still waiting in the send folder is deleted.
 MessageBoxRequest OutboxQuestion(const QString& folder, const QStringList& names);
 

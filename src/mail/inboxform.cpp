@@ -1,9 +1,9 @@
 #include "mail/inboxform.h"
 
 #include "mail/MailCodec.h"
+#include "mail/MailPost.h"
 #include "mail/MailFiles.h"
 #include "monitor/fileoperation.h"
-#include "platform/SafeFile.h"
 #include "programs/PACKETWINLINK.h"
 #include "programs/SendFolder.h"
 #include "shell/AppContext.h"
@@ -14,7 +14,6 @@
 #include "shell/frmdecide.h"
 
 #include <QCheckBox>
-#include <QDir>
 #include <QFileInfo>
 #include <QGridLayout>
 #include <QLabel>
@@ -24,7 +23,6 @@
 #include <QTextCursor>
 #include <QVBoxLayout>
 
-#include <functional>
 
 namespace tolvan {
 
@@ -34,14 +32,6 @@ namespace {
 MessageBoxRequest plainBox(const QString& text)
 {
     return {text, {}, MsgIcon::None, MsgButtons::Ok, MsgAnswer::Ok};
-}
-
-const QString kMailDat = QStringLiteral("mail.dat");
-
-// The hand-over file lives in the working folder under its bare name.
-QString mailDatPath()
-{
-    return QDir::current().filePath(kMailDat);
 }
 
 void caretToEnd(QLineEdit* box)
@@ -146,16 +136,8 @@ void inboxform::clearOutgoingFolder()
 {
     const QString folder = SendFolder::ListedFolder(ctx().store);
     const QStringList names = fileoperation::ListedFiles(folder);
-    if (names.isEmpty()) {
-        return;
-    }
     // These mails have not been transmitted yet; they go only when the operator says so.
-    const QString question =
-        QStringLiteral("The send folder still holds %1 file(s) that the packet program has not sent:\n%2\n\n"
-                       "Delete them now?")
-            .arg(names.size())
-            .arg(names.mid(0, 10).join(u'\n') + (names.size() > 10 ? QStringLiteral("\n...") : QString()));
-    if (!ctx().dialogs->askYesNo(question, QStringLiteral("Confirmation"), MsgAnswer::No)) {
+    if (names.isEmpty() || ctx().dialogs->messageBox(MailPost::OutboxQuestion(folder, names)) != MsgAnswer::Yes) {
         return;
     }
     fileoperation::DeleteListedFiles(*ctx().dialogs, folder, names);
@@ -166,7 +148,7 @@ void inboxform::clearOutgoingFolder()
 
 void inboxform::ReadMailHandOver()
 {
-    const QString path = mailDatPath();
+    const QString path = MailPost::HandOverPath(MailPost::kMailHandOver);
     if (!QFileInfo::exists(path)) {
         return;
     }
@@ -175,34 +157,27 @@ void inboxform::ReadMailHandOver()
         ctx().dialogs->messageBox(plainBox(QStringLiteral("Error opening file: ") + read.error));
         return;
     }
-    const QStringList parts = MailCodec::SplitMailText(read.text);
-    if (parts.isEmpty()) {
+    const MailCodec::ParsedMail mail = MailCodec::ParseCodedMail(read.text);
+    if (mail.status == MailCodec::ParsedMail::Status::BadFormat) {
+        ctx().dialogs->messageBox(plainBox(mail.error));
         return;
     }
-    if (parts.size() < 4) {
-        ctx().dialogs->messageBox(plainBox(QStringLiteral("File content is not in the expected format.")));
-        return;
+    // A field that fails to decode leaves the ones before it readable.
+    const int shown = mail.decodedFields;
+    if (shown > 0) {
+        Text3->setText(mail.fields.to);
     }
-    // Each box is filled as soon as its field is decoded, so a field that fails
-    // leaves the ones before it readable.
-    struct Target {
-        const char* field;
-        std::function<void(const QString&)> set;
-    };
-    const Target targets[] = {
-        {"To", [this](const QString& t) { Text3->setText(t); }},
-        {"Subject", [this](const QString& t) { Text2->setText(t); }},
-        {"Message", [this](const QString& t) { setBoxText(Text1, t); }},
-        {"From", [this](const QString& t) { Text4->setText(t); }},
-    };
-    for (int i = 0; i < 4; ++i) {
-        const MailCodec::Decoded decoded = MailCodec::DecodeFromASCII(parts[i]);
-        if (!decoded.ok) {
-            ctx().dialogs->exclamation(QStringLiteral("The %1 field of the mail could not be decoded: %2")
-                                           .arg(QString::fromLatin1(targets[i].field), decoded.error));
-            return;
-        }
-        targets[i].set(decoded.text);
+    if (shown > 1) {
+        Text2->setText(mail.fields.subject);
+    }
+    if (shown > 2) {
+        setBoxText(Text1, mail.fields.message);
+    }
+    if (shown > 3) {
+        Text4->setText(mail.fields.from);
+    }
+    if (mail.status == MailCodec::ParsedMail::Status::BadCode) {
+        ctx().dialogs->exclamation(mail.error);
     }
 }
 
@@ -220,7 +195,7 @@ void inboxform::resetBoxes()
 
 void inboxform::emptyMailHandOver()
 {
-    const SafeFile::Result r = SafeFile::replace(mailDatPath(), QByteArray());
+    const MailPost::FileResult r = MailPost::EmptyHandOver(MailPost::kMailHandOver);
     if (!r.ok) {
         ctx().dialogs->exclamation(QStringLiteral("The mail hand-over file could not be emptied: ") + r.error);
     }
@@ -228,30 +203,11 @@ void inboxform::emptyMailHandOver()
 
 void inboxform::Command1_Click()
 {
-    Dialogs& dialogs = *ctx().dialogs;
-    const StoreValue<QString> folder = ctx().store.ReadStoreLine(SendFolder::kSendFile);
-    if (!folder.ok() || folder.value.trimmed().isEmpty()) {
-        dialogs.critical(QStringLiteral("The reply was not sent: the send folder is not set up (send.dat: %1).")
-                             .arg(folder.ok() ? QStringLiteral("empty") : folder.message));
-        return;
-    }
-    const QString path = MailCodec::ReplyMailFileName(folder.value, ctx().clock->now());
-    const QString to = Text3->text();
-    const QString subject = Text2->text();
-    const QString message = boxText(Text1);
-    const QString from = Text4->text();
-    for (const QString* field : {&to, &subject, &message, &from}) {
-        if (field->size() > MailCodec::kMaxFieldLength) {
-            dialogs.exclamation(QStringLiteral("The reply was not sent: a field holds more than %1 characters.")
-                                    .arg(MailCodec::kMaxFieldLength));
-            return;
-        }
-    }
-    const MailFiles::FileResult written =
-        MailFiles::AppendLine(path, MailCodec::FormatCodedMailLine(to, subject, message, from));
-    if (!written.ok) {
+    const MailCodec::MailFields mail{Text3->text(), Text2->text(), boxText(Text1), Text4->text()};
+    const MailPost::PostResult posted = MailPost::PostReplyMail(ctx().store, ctx().clock->now(), mail);
+    if (!posted.ok) {
         // The boxes stay as they are, so the reply is not lost.
-        dialogs.critical(QStringLiteral("The reply was not sent: ") + written.error);
+        ctx().dialogs->critical(QStringLiteral("The reply was not sent: ") + posted.error);
         return;
     }
     resetBoxes();
