@@ -112,6 +112,11 @@ void writeWhole(const QString& path, const QByteArray& bytes)
     if (out.write(bytes) != bytes.size() || !out.flush()) {
         throwFileError(out);
     }
+    // A flush can take a write cut short by a full disk for success; the
+    // size on disk tells.
+    if (QFileInfo(out.fileName()).size() != bytes.size()) {
+        throwError(61, QStringLiteral("Disk full: only part of %1 could be written").arg(path));
+    }
     // A temporary file is private to its owner; the part gets the permissions
     // any new file of this user would get, so the packet program can read it.
     const mode_t mask = ::umask(0);

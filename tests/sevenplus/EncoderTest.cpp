@@ -2,6 +2,9 @@
 
 #include <QFileInfo>
 
+#include <csignal>
+#include <sys/resource.h>
+
 using namespace tolvan;
 using namespace tolvan::Mod7plus;
 using namespace tolvan::sevenplus_test;
@@ -264,4 +267,24 @@ TEST_F(SevenPlusEncoder, PartsGetTheUsualPermissionsOfANewFile)
     QString msg;
     ASSERT_TRUE(Encode7PlusFile(path("data.bin"), msg));
     EXPECT_EQ(QFileInfo(out("DATA.P01")).permissions(), QFileInfo(path("plain.txt")).permissions());
+}
+
+TEST_F(SevenPlusEncoderRefusal, AFullDiskLeavesNoPartBehind)
+{
+    // A file-size limit cuts the part's write short, as a full disk would; a
+    // buffered flush alone would take that for success.
+    writeFile(path("data.bin"), randomBytes(20000));
+    struct rlimit old {};
+    ASSERT_EQ(getrlimit(RLIMIT_FSIZE, &old), 0);
+    struct rlimit small = old;
+    small.rlim_cur = 4096;
+    auto previous = signal(SIGXFSZ, SIG_IGN);
+    ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &small), 0);
+    QString msg;
+    const bool ok = Encode7PlusFile(path("data.bin"), msg);
+    setrlimit(RLIMIT_FSIZE, &old);
+    signal(SIGXFSZ, previous);
+    EXPECT_FALSE(ok);
+    EXPECT_TRUE(msg.startsWith("7PLUS ERROR")) << msg.toStdString();
+    EXPECT_TRUE(outputs().isEmpty()) << outputs().join(' ').toStdString();
 }
