@@ -39,19 +39,26 @@ unsigned char codeOf(char32_t cp)
 
 QByteArray encode(QStringView text)
 {
-    QByteArray out;
-    out.reserve(text.size());
+    // At most one byte per UTF-16 unit, written through a pointer.
+    QByteArray out(text.size(), Qt::Uninitialized);
+    char* d = out.data();
     for (qsizetype i = 0; i < text.size(); ++i) {
+        const char16_t u = text[i].unicode();
+        if (u < 0x80) {
+            *d++ = static_cast<char>(u);
+            continue;
+        }
         const QChar c = text[i];
         if (c.isHighSurrogate() && i + 1 < text.size() && text[i + 1].isLowSurrogate()) {
             // One character outside the code page, whatever it is.
             ++i;
-            out.append('?');
+            *d++ = '?';
             continue;
         }
         // A lone surrogate is no character of the code page either.
-        out.append(static_cast<char>(codeOf(c.isSurrogate() ? 0xFFFD : c.unicode())));
+        *d++ = static_cast<char>(codeOf(c.isSurrogate() ? 0xFFFD : u));
     }
+    out.truncate(d - out.constData());
     return out;
 }
 
