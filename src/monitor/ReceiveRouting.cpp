@@ -79,6 +79,10 @@ Route RouteIncoming(const ConfigStore& store, const QString& selectedName, const
     if (!folder.ok()) {
         return receiveError(r, kStoreUnreadable, folder.message);
     }
+    if (folder.value.trimmed().isEmpty()) {
+        // An empty entry would put the file in the root folder's name space.
+        return receiveError(r, kStoreUnreadable, QStringLiteral("receive.dat holds no receive folder."));
+    }
     if (selectedName.isEmpty()) {
         r.outcome = Route::Outcome::NoSelection;
         r.messages << box(QStringLiteral("No file selected."), MsgIcon::Exclamation);

@@ -172,6 +172,12 @@ TEST_F(Routing, NoSelectionAndMissingFileReadNothing)
     ASSERT_TRUE(writeAll(dir.filePath("MAIL outside.txt"), "mail"));
     EXPECT_EQ(R::RouteIncoming(store, "../MAIL outside.txt", paths).outcome, Outcome::NotFound);
     EXPECT_EQ(readAll(paths.mailDat), "stale");
+
+    // An empty receive folder entry never routes a name from the root folder.
+    ASSERT_TRUE(store.WriteStoreLine("receive.dat", QString(" ")).ok());
+    r = R::RouteIncoming(store, "tmp", paths);
+    EXPECT_EQ(r.outcome, Outcome::ReceiveError);
+    EXPECT_FALSE(r.deleteIncoming);
 }
 
 TEST_F(Routing, UnwritableHandOverIsAReceiveErrorAndKeepsTheFile)
