@@ -24,10 +24,7 @@ mailform::mailform(ScreenRegistry& registry)
 {
     setWindowTitle(QStringLiteral("Packet Mail Form"));
     Label1 = make<QLabel>(QStringLiteral("Label1"), QStringLiteral("Packet Mail Form"));
-    QFont big = Label1->font();
-    big.setPointSize(big.pointSize() + 8);
-    big.setBold(true);
-    Label1->setFont(big);
+    makeHeading(Label1, 8);
     Label1->setAlignment(Qt::AlignCenter);
     Text3 = make<QLineEdit>(QStringLiteral("Text3"), QStringLiteral("TO-"));
     Text4 = make<QLineEdit>(QStringLiteral("Text4"), QStringLiteral("From-"));

@@ -46,10 +46,7 @@ received::received(ScreenRegistry& registry)
 {
     setWindowTitle(QStringLiteral("Received"));
     Label1 = make<QLabel>(QStringLiteral("Label1"), QStringLiteral("Click on file to Retrieve"));
-    QFont big = Label1->font();
-    big.setPointSize(big.pointSize() + 6);
-    big.setBold(true);
-    Label1->setFont(big);
+    makeHeading(Label1, 6);
     File1 = make<QListWidget>(QStringLiteral("File1"));
     File1->setSelectionMode(QAbstractItemView::SingleSelection);
     Command2 = make<QPushButton>(QStringLiteral("Command2"), QStringLiteral("Read Message"));

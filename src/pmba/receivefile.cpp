@@ -51,10 +51,7 @@ receivefile::receivefile(ScreenRegistry& registry)
 {
     setWindowTitle(QStringLiteral("Receive a sent attachment"));
     Label1 = make<QLabel>(QStringLiteral("Label1"), QStringLiteral("Packet Mail Form"));
-    QFont big = Label1->font();
-    big.setPointSize(big.pointSize() + 8);
-    big.setBold(true);
-    Label1->setFont(big);
+    makeHeading(Label1, 8);
     Label1->setAlignment(Qt::AlignCenter);
     Text3 = make<QLineEdit>(QStringLiteral("Text3"));
     Text2 = make<QLineEdit>(QStringLiteral("Text2"));

@@ -21,6 +21,14 @@ AppContext& Screen::ctx() const
     return m_registry.context();
 }
 
+void Screen::makeHeading(QWidget* caption, int extraPoints)
+{
+    QFont f = caption->font();
+    f.setPointSize(f.pointSize() + extraPoints);
+    f.setBold(true);
+    caption->setFont(f);
+}
+
 bool Screen::screenAvailable(const QString& name) const
 {
     if (m_registry.isAvailable(name)) {

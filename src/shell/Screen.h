@@ -45,6 +45,9 @@ protected:
         return w;
     }
 
+    // Makes a caption a heading: bold, extraPoints larger than the default.
+    static void makeHeading(QWidget* caption, int extraPoints);
+
     // False, after telling the operator, when the named screen is not part of
     // the program yet; callers then stay where they are.
     bool screenAvailable(const QString& name) const;

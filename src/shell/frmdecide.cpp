@@ -24,10 +24,7 @@ frmdecide::frmdecide(ScreenRegistry& registry)
                           QStringLiteral("Send a Regular Packet Mail or a Packet Mail with an Attachment"));
     Label1->setWordWrap(true);
     Label1->setAlignment(Qt::AlignCenter);
-    QFont f = Label1->font();
-    f.setPointSize(f.pointSize() + 4);
-    f.setBold(true);
-    Label1->setFont(f);
+    makeHeading(Label1, 4);
     Cmdmail = make<QPushButton>(QStringLiteral("Cmdmail"), QStringLiteral("&Send Packet Mail  No Attachment"));
     Cmdfile = make<QPushButton>(QStringLiteral("Cmdfile"), QStringLiteral("Send Packet Mail with  &Attached File"));
     Cmd7Plus = make<QPushButton>(QStringLiteral("Cmd7Plus"), QStringLiteral("Send or Receive a File in &7PLUS Parts"));

@@ -26,10 +26,7 @@ mainmenu::mainmenu(ScreenRegistry& registry)
 {
     setWindowTitle(QStringLiteral("Main Menu"));
     lbmainmenu = make<QLabel>(QStringLiteral("lbmainmenu"), QStringLiteral("Main Menu"));
-    QFont big = lbmainmenu->font();
-    big.setPointSize(big.pointSize() + 8);
-    big.setBold(true);
-    lbmainmenu->setFont(big);
+    makeHeading(lbmainmenu, 8);
     Label3 = make<QLabel>(QStringLiteral("Label3"), QStringLiteral("Time Is"));
     Txtclock = make<QLineEdit>(QStringLiteral("Txtclock"), QStringLiteral("Time"));
     Txtdate = make<QLineEdit>(QStringLiteral("Txtdate"), QStringLiteral("Date"));
@@ -41,11 +38,8 @@ mainmenu::mainmenu(ScreenRegistry& registry)
     }
     Label1 = make<QLabel>(QStringLiteral("Label1"), QString(""));
     Label2 = make<QLabel>(QStringLiteral("Label2"), QString(""));
-    QFont notice = Label1->font();
-    notice.setPointSize(notice.pointSize() + 6);
-    notice.setBold(true);
-    Label1->setFont(notice);
-    Label2->setFont(notice);
+    makeHeading(Label1, 6);
+    makeHeading(Label2, 6);
     Timerclock = new QTimer(this);
     Timerclock->setObjectName(QStringLiteral("Timerclock"));
     Timerclock->setInterval(1000);
