@@ -199,17 +199,22 @@ void mainmenu::RECEIVE_Click()
     registry().Show(QStringLiteral("received"));
 }
 
-void mainmenu::RETRIEVE_Click()
+void mainmenu::leaveForFreshScreen(const QString& name)
 {
-    const QString name = QStringLiteral("saveform");
     if (!screenAvailable(name)) {
         return;
     }
     registry().Unload(QStringLiteral("mainmenu"));
-    // Always a fresh browser, even if one was left loaded.
+    // Loaded, unloaded and loaded again, so it starts fresh even if one was
+    // left loaded.
     registry().Load(name);
     registry().Unload(name);
     registry().Show(name);
+}
+
+void mainmenu::RETRIEVE_Click()
+{
+    leaveForFreshScreen(QStringLiteral("saveform"));
 }
 
 void mainmenu::SEND_Click()
@@ -225,14 +230,7 @@ void mainmenu::SEND_Click()
 
 void mainmenu::SETTINGS_Click()
 {
-    const QString name = QStringLiteral("frsettings");
-    if (!screenAvailable(name)) {
-        return;
-    }
-    registry().Unload(QStringLiteral("mainmenu"));
-    registry().Load(name);
-    registry().Unload(name);
-    registry().Show(name);
+    leaveForFreshScreen(QStringLiteral("frsettings"));
 }
 
 void mainmenu::backToEntryScreen()

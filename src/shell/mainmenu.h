@@ -39,6 +39,7 @@ private slots:
 
 private:
     void showSoundState(bool on);
+    void leaveForFreshScreen(const QString& name);
     // Closes the working screens and goes back to the entry screen with RE-ENTER.
     void backToEntryScreen();
 
