@@ -272,6 +272,19 @@ void frm7Plus::cmdBrowse7Plus_Click()
     setLog(QStringLiteral("Selected file: ") + *path);
 }
 
+void frm7Plus::runCodec(const QString& word, const std::function<bool(QString&, const Host&)>& job)
+{
+    setStatus(word + QStringLiteral("..."), kBlue);
+    QCoreApplication::processEvents();
+    Update7PlusProgress(0);
+    QString message;
+    const Host host{[this](const QString& t, const QString& q) { return askYesNo(t, q); },
+                    [this](int p) { Update7PlusProgress(p); }};
+    const bool ok = job(message, host);
+    setLog(message);
+    setStatus(word + (ok ? QStringLiteral(" COMPLETE") : QStringLiteral(" FAILED")), ok ? kGreen : kRed);
+}
+
 void frm7Plus::cmdEncode7Plus_Click()
 {
     if (m_busy) {
@@ -287,20 +300,9 @@ void frm7Plus::cmdEncode7Plus_Click()
         return;
     }
     m_busy = true;
-    setStatus(QStringLiteral("ENCODING..."), kBlue);
-    QCoreApplication::processEvents();
-    Update7PlusProgress(0);
-    QString message;
-    const Host host{[this](const QString& t, const QString& q) { return askYesNo(t, q); },
-                    [this](int p) { Update7PlusProgress(p); }};
     try {
-        const bool ok = Encode7PlusFile(path, message, host);
-        setLog(message);
-        if (ok) {
-            setStatus(QStringLiteral("ENCODING COMPLETE"), kGreen);
-        } else {
-            setStatus(QStringLiteral("ENCODING FAILED"), kRed);
-        }
+        runCodec(QStringLiteral("ENCODING"),
+                 [&](QString& message, const Host& host) { return Encode7PlusFile(path, message, host); });
     } catch (const std::exception&) {
         setStatus(QStringLiteral("7PLUS encoding error"));
     }
@@ -318,21 +320,10 @@ void frm7Plus::cmdDecode7Plus_Click()
     }
     const QString path = *chosen;
     m_busy = true;
-    setStatus(QStringLiteral("DECODING..."), kBlue);
     setLog(QStringLiteral("Decoding received 7PLUS file:") + kCrLf + path);
-    QCoreApplication::processEvents();
-    Update7PlusProgress(0);
-    QString message;
-    const Host host{[this](const QString& t, const QString& q) { return askYesNo(t, q); },
-                    [this](int p) { Update7PlusProgress(p); }};
     try {
-        const bool ok = DecodeReceived7Plus(path, message, host);
-        setLog(message);
-        if (ok) {
-            setStatus(QStringLiteral("DECODING COMPLETE"), kGreen);
-        } else {
-            setStatus(QStringLiteral("DECODING FAILED"), kRed);
-        }
+        runCodec(QStringLiteral("DECODING"),
+                 [&](QString& message, const Host& host) { return DecodeReceived7Plus(path, message, host); });
     } catch (const SevenPlusError& e) {
         setStatus(QStringLiteral("7PLUS decoding error"));
         box(QStringLiteral("7PLUS DECODE ERROR %1: %2").arg(e.number()).arg(e.description()), int(MsgIcon::Critical));

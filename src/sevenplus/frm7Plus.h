@@ -1,8 +1,11 @@
 #pragma once
 
+#include "sevenplus/Mod7plus.h"
 #include "shell/Screen.h"
 
 #include <QColor>
+
+#include <functional>
 
 class QLabel;
 class QLineEdit;
@@ -58,6 +61,10 @@ private:
     void setStatus(const QString& text, const QColor& colour);
     void setStatus(const QString& text);
     void setLog(const QString& text);
+    // Runs one encode or decode: the status word ("ENCODING", "DECODING")
+    // before and after, progress and replace questions through the codec's
+    // host, and the codec's report in the log. Exceptions reach the caller.
+    void runCodec(const QString& word, const std::function<bool(QString& message, const Mod7plus::Host& host)>& job);
     void box(const QString& text, int icon);
     bool askYesNo(const QString& title, const QString& text);
     QString fileBox() const;
