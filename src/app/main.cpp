@@ -8,6 +8,8 @@
 
 #include <QApplication>
 
+#include <csignal>
+
 int main(int argc, char** argv)
 {
     // Window search, raising and key synthesis work through X11, so under a
@@ -15,6 +17,10 @@ int main(int argc, char** argv)
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM") && !qEnvironmentVariableIsEmpty("DISPLAY")) {
         qputenv("QT_QPA_PLATFORM", "xcb");
     }
+    // A file-size limit must come back to the writers as a short write, so
+    // they fail cleanly and remove their temporary files, instead of killing
+    // the process half way through a file.
+    std::signal(SIGXFSZ, SIG_IGN);
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("tolvan-pm"));
     // Screens come and go; the program ends only through the entry screen's QUIT.

@@ -16,6 +16,12 @@ namespace MailCodec {
 // Fields and coded fields longer than this are refused by the senders; the
 // decoder reports them as an error instead of decoding them.
 constexpr qsizetype kMaxFieldLength = 32767;
+// The longest coded mail line a sender writes: four fields of at most
+// kMaxFieldLength codes of up to three digits and a space, three commas, CR LF.
+constexpr qint64 kMaxCodedLineBytes = 4 * (4 * kMaxFieldLength - 1) + 3 + 2;
+// The longest coded mail file a reader accepts: room for a few posts appended
+// to one name within the same second, and the hand-over's extra CR LF.
+constexpr qint64 kMaxCodedMailFileBytes = 4 * kMaxCodedLineBytes + 2;
 
 struct Decoded {
     bool ok = true;

@@ -3,7 +3,10 @@
 #include "platform/AnsiCodec.h"
 #include "platform/SafeFile.h"
 
+#include "mail/MailCodec.h"
+
 #include <QFile>
+#include <QFileInfo>
 
 namespace tolvan::MailFiles {
 
@@ -29,6 +32,19 @@ ReadResult ReadWholeFile(const QString& path)
         return {false, {}, QStringLiteral("Cannot read \"%1\": %2").arg(path, file.errorString())};
     }
     return {true, Ansi::decode(bytes), {}};
+}
+
+ReadResult ReadCodedMailFile(const QString& path)
+{
+    if (const qint64 size = QFileInfo(path).size(); size > MailCodec::kMaxCodedMailFileBytes) {
+        return {false,
+                {},
+                QStringLiteral("\"%1\" is %2 bytes long; a coded mail file is at most %3 bytes.")
+                    .arg(path)
+                    .arg(size)
+                    .arg(MailCodec::kMaxCodedMailFileBytes)};
+    }
+    return ReadWholeFile(path);
 }
 
 } // namespace tolvan::MailFiles

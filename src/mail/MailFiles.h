@@ -19,5 +19,8 @@ struct ReadResult {
 FileResult AppendLine(const QString& path, const QString& text);
 // The whole file in the code page.
 ReadResult ReadWholeFile(const QString& path);
+// The whole file of a coded mail; a file longer than any sender writes
+// (MailCodec::kMaxCodedMailFileBytes) is refused before it is read.
+ReadResult ReadCodedMailFile(const QString& path);
 
 } // namespace tolvan::MailFiles

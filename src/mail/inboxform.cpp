@@ -149,7 +149,7 @@ void inboxform::ReadMailHandOver()
     if (!QFileInfo::exists(path)) {
         return;
     }
-    const MailFiles::ReadResult read = MailFiles::ReadWholeFile(path);
+    const MailFiles::ReadResult read = MailFiles::ReadCodedMailFile(path);
     if (!read.ok) {
         ctx().dialogs->messageBox(plainBox(QStringLiteral("Error opening file: ") + read.error));
         return;

@@ -1,5 +1,6 @@
 #include "platform/AtomicFile.h"
 
+#include <QFile>
 #include <QFileInfo>
 #include <QRandomGenerator>
 
@@ -19,8 +20,14 @@ QString describeErrno(int err)
     return QString::fromLocal8Bit(std::strerror(err));
 }
 
-// Gives the temporary file its final name unless that name is taken. Falls
-// back to link-and-unlink where the file system lacks the atomic flag.
+bool isDiskFull(int err)
+{
+    return err == ENOSPC || err == EFBIG || err == EDQUOT;
+}
+
+// Gives the temporary file its final name unless that name is taken (by a
+// dangling link too). Falls back to link-and-unlink where the file system
+// lacks the atomic flag; neither follows a link at the target.
 int renameNoReplace(const QByteArray& from, const QByteArray& to)
 {
 #ifdef RENAME_NOREPLACE
@@ -38,7 +45,8 @@ int renameNoReplace(const QByteArray& from, const QByteArray& to)
     if (errno != EPERM && errno != EOPNOTSUPP) {
         return errno;
     }
-    // Neither flag nor hard links (FAT media): a plain rename after a look.
+    // Neither flag nor hard links (some network shares): a plain rename after
+    // a look. A rename replaces a name and never writes through a link.
     struct stat st;
     if (::lstat(to.constData(), &st) == 0) {
         return EEXIST;
@@ -48,9 +56,10 @@ int renameNoReplace(const QByteArray& from, const QByteArray& to)
 
 } // namespace
 
-AtomicFile::AtomicFile(QString finalPath, Mode mode)
+AtomicFile::AtomicFile(QString finalPath, Mode mode, QString workPath)
     : m_finalPath(std::move(finalPath))
     , m_mode(mode)
+    , m_workPath(std::move(workPath))
 {
 }
 
@@ -59,8 +68,39 @@ AtomicFile::~AtomicFile()
     discard();
 }
 
-bool AtomicFile::fail(const QString& message)
+bool AtomicFile::occupied(const QString& path)
 {
+    struct stat st;
+    return ::lstat(QFile::encodeName(path).constData(), &st) == 0;
+}
+
+QString AtomicFile::obstacle(const QString& path)
+{
+    struct stat st;
+    if (::lstat(QFile::encodeName(path).constData(), &st) != 0) {
+        return {};
+    }
+    if (S_ISLNK(st.st_mode)) {
+        return QStringLiteral("A symbolic link stands where the file is to go; nothing is written through it: %1")
+            .arg(path);
+    }
+    if (!S_ISREG(st.st_mode)) {
+        return QStringLiteral("Something other than a regular file stands where the file is to go: %1").arg(path);
+    }
+    return {};
+}
+
+QString AtomicFile::shortWriteMessage(qint64 written, qint64 wanted, const QString& path)
+{
+    return QStringLiteral("Only %1 of %2 bytes could be written to %3: the disk may be full.")
+        .arg(written)
+        .arg(wanted)
+        .arg(path);
+}
+
+bool AtomicFile::fail(Failure kind, const QString& message)
+{
+    m_failure = kind;
     m_error = message;
     discard();
     return false;
@@ -68,77 +108,120 @@ bool AtomicFile::fail(const QString& message)
 
 bool AtomicFile::open()
 {
-    const QFileInfo target(m_finalPath);
-    const QString folder = target.absolutePath();
+    if (const QString why = obstacle(m_finalPath); !why.isEmpty()) {
+        return fail(Failure::InTheWay, why);
+    }
+    if (m_mode == Mode::NoReplace && occupied(m_finalPath)) {
+        return fail(Failure::Exists, QStringLiteral("A file of this name already exists: %1").arg(m_finalPath));
+    }
+    // O_EXCL refuses any existing name, a link included, so the temporary
+    // file is always a new one of ours. Mode 0666 less the umask: no new file
+    // is ever executable.
+    constexpr int flags = O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC;
+    if (!m_workPath.isEmpty()) {
+        m_fd = ::open(QFile::encodeName(m_workPath).constData(), flags, 0666);
+        if (m_fd < 0) {
+            const int err = errno;
+            return fail(err == EEXIST ? Failure::Exists : Failure::Other,
+                        err == EEXIST ? QStringLiteral("A file of this name already exists: %1").arg(m_workPath)
+                                      : QStringLiteral("%1: %2").arg(m_workPath, describeErrno(err)));
+        }
+        m_tempPath = m_workPath;
+        return true;
+    }
+    const QString folder = QFileInfo(m_finalPath).absolutePath();
+    int err = 0;
     for (int attempt = 0; attempt < 16; ++attempt) {
-        const QString name =
+        const QString path =
+            folder + u'/' +
             QStringLiteral(".tolvan-%1.part").arg(QRandomGenerator::global()->generate64(), 16, 16, QLatin1Char('0'));
-        m_file.setFileName(folder + u'/' + name);
-        // Unbuffered, so a short write (a full disk, a size limit) comes back as
-        // a short count here; a buffered flush would report it as success.
-        if (m_file.open(QIODevice::WriteOnly | QIODevice::NewOnly | QIODevice::Unbuffered)) {
-            m_tempPath = m_file.fileName();
+        m_fd = ::open(QFile::encodeName(path).constData(), flags, 0666);
+        if (m_fd >= 0) {
+            m_tempPath = path;
             return true;
         }
-        if (QFileInfo::exists(m_file.fileName())) {
-            continue; // a name clash with another writer: draw again
+        err = errno;
+        if (err != EEXIST) {
+            break; // a name clash with another writer draws again; anything else is final
         }
-        break;
     }
-    return fail(m_file.errorString());
+    return fail(isDiskFull(err) ? Failure::DiskFull : Failure::Other,
+                QStringLiteral("%1: %2").arg(m_finalPath, describeErrno(err)));
 }
 
 bool AtomicFile::write(QByteArrayView bytes)
 {
-    if (m_tempPath.isEmpty()) {
-        return fail(QStringLiteral("The file is not open."));
+    if (m_fd < 0) {
+        return fail(Failure::Other, m_error.isEmpty() ? QStringLiteral("The file is not open.") : m_error);
     }
-    if (bytes.isEmpty()) {
-        return true;
-    }
-    const qint64 written = m_file.write(bytes.data(), bytes.size());
-    if (written != bytes.size()) {
-        if (written < 0 || m_file.error() != QFileDevice::NoError) {
-            return fail(m_file.errorString());
+    const char* p = bytes.data();
+    qint64 left = bytes.size();
+    while (left > 0) {
+        // With SIGXFSZ ignored, a file-size limit comes back here as a short
+        // count or EFBIG, as a full disk does.
+        const ssize_t n = ::write(m_fd, p, static_cast<size_t>(left));
+        if (n < 0 && errno == EINTR) {
+            continue;
         }
-        return fail(QStringLiteral("Only %1 of %2 bytes could be written to %3: the disk may be full.")
-                        .arg(written)
-                        .arg(bytes.size())
-                        .arg(m_finalPath));
+        if (n <= 0) {
+            const int err = n < 0 ? errno : ENOSPC;
+            if (isDiskFull(err)) {
+                return fail(Failure::DiskFull, shortWriteMessage(bytes.size() - left, bytes.size(), m_finalPath));
+            }
+            return fail(Failure::Other, QStringLiteral("%1: %2").arg(m_finalPath, describeErrno(err)));
+        }
+        p += n;
+        left -= n;
     }
     return true;
 }
 
 bool AtomicFile::commit()
 {
-    if (m_tempPath.isEmpty()) {
-        return fail(m_error.isEmpty() ? QStringLiteral("The file is not open.") : m_error);
-    }
-    if (!m_file.flush()) {
-        return fail(m_file.errorString());
+    if (m_fd < 0) {
+        return fail(Failure::Other, m_error.isEmpty() ? QStringLiteral("The file is not open.") : m_error);
     }
     // The content must be on disk before the name says the file is whole.
-    if (::fsync(m_file.handle()) != 0 && errno != EINVAL) {
-        return fail(describeErrno(errno));
-    }
-    m_file.close();
-    if (m_file.error() != QFileDevice::NoError) {
-        return fail(m_file.errorString());
+    if (m_sync && ::fsync(m_fd) != 0 && errno != EINVAL) {
+        const int err = errno;
+        return fail(isDiskFull(err) ? Failure::DiskFull : Failure::Other,
+                    QStringLiteral("%1: %2").arg(m_finalPath, describeErrno(err)));
     }
     const QByteArray from = QFile::encodeName(m_tempPath);
     const QByteArray to = QFile::encodeName(m_finalPath);
     if (m_mode == Mode::Replace) {
-        // The new content keeps the permissions of the file it replaces.
-        struct stat st;
-        if (::stat(to.constData(), &st) == 0) {
-            ::chmod(from.constData(), st.st_mode & 07777);
+        // Looked at again now: the name may have changed since open().
+        if (const QString why = obstacle(m_finalPath); !why.isEmpty()) {
+            return fail(Failure::InTheWay, why);
         }
+        // The new content keeps at most the read and write bits of the file
+        // it replaces; execute, setuid, setgid and sticky bits never pass on.
+        struct stat st;
+        if (::lstat(to.constData(), &st) == 0 && ::fchmod(m_fd, st.st_mode & 0666) != 0) {
+            return fail(Failure::Other, QStringLiteral("%1: %2").arg(m_tempPath, describeErrno(errno)));
+        }
+    }
+    const int fd = m_fd;
+    m_fd = -1;
+    if (::close(fd) != 0 && errno != EINTR) {
+        const int err = errno;
+        return fail(isDiskFull(err) ? Failure::DiskFull : Failure::Other,
+                    QStringLiteral("%1: %2").arg(m_finalPath, describeErrno(err)));
+    }
+    if (m_mode == Mode::Replace) {
+        // rename() replaces the name itself: a link that appeared meanwhile
+        // is replaced, never written through.
         if (std::rename(from.constData(), to.constData()) != 0) {
-            return fail(describeErrno(errno));
+            return fail(Failure::Other, QStringLiteral("%1: %2").arg(m_finalPath, describeErrno(errno)));
         }
     } else if (const int err = renameNoReplace(from, to); err != 0) {
-        return fail(err == EEXIST ? QStringLiteral("A file of this name already exists: %1").arg(m_finalPath)
-                                  : describeErrno(err));
+        if (err == EEXIST) {
+            const QString why = obstacle(m_finalPath);
+            return why.isEmpty() ? fail(Failure::Exists,
+                                        QStringLiteral("A file of this name already exists: %1").arg(m_finalPath))
+                                 : fail(Failure::InTheWay, why);
+        }
+        return fail(Failure::Other, QStringLiteral("%1: %2").arg(m_finalPath, describeErrno(err)));
     }
     m_tempPath.clear();
     return true;
@@ -146,11 +229,12 @@ bool AtomicFile::commit()
 
 void AtomicFile::discard()
 {
-    if (m_file.isOpen()) {
-        m_file.close();
+    if (m_fd >= 0) {
+        ::close(m_fd);
+        m_fd = -1;
     }
     if (!m_tempPath.isEmpty()) {
-        QFile::remove(m_tempPath);
+        ::unlink(QFile::encodeName(m_tempPath).constData());
         m_tempPath.clear();
     }
 }

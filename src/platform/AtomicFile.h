@@ -1,7 +1,6 @@
 #pragma once
 
 #include <QByteArrayView>
-#include <QFile>
 #include <QString>
 
 namespace tolvan {
@@ -10,17 +9,40 @@ namespace tolvan {
 // go to a hidden temporary file in the same folder (folder lists and the packet
 // programs skip dot names), which is renamed when committed; an uncommitted
 // temporary file is removed when this object goes away.
+//
+// Every whole-file writer of the program goes through here, because received
+// names and folders are not to be trusted:
+// - nothing is ever written through a symbolic link: a link (even a dangling
+//   one) or anything else that is not a regular file at the final name is
+//   refused with a message naming it, and the commit is a rename, never a copy;
+// - a replaced file passes on at most its read and write bits, so a received
+//   file never becomes a program (no execute, setuid, setgid or sticky bit);
+// - a write cut short (a full disk, a file-size limit) fails with a message
+//   saying how much was written, and the temporary file is removed.
 class AtomicFile {
 public:
     enum class Mode {
-        Replace,   // an existing file of the final name is replaced in one step
-        NoReplace, // an existing file of the final name makes the commit fail
+        Replace,   // a regular file of the final name is replaced in one step
+        NoReplace, // any file of the final name makes the writer fail
+    };
+    enum class Failure {
+        None,
+        InTheWay, // a link or a non-regular file stands at the final name
+        Exists,   // NoReplace, or a fixed work file that already exists
+        DiskFull, // a write was cut short
+        Other,
     };
 
-    AtomicFile(QString finalPath, Mode mode);
+    // workPath, when given, is the temporary file's fixed name (created only
+    // when no file of that name exists) instead of a drawn hidden one.
+    AtomicFile(QString finalPath, Mode mode, QString workPath = {});
     ~AtomicFile();
     AtomicFile(const AtomicFile&) = delete;
     AtomicFile& operator=(const AtomicFile&) = delete;
+
+    // Whether the content goes to disk before the rename (on by default); a
+    // set of many parts may skip it.
+    void setSync(bool sync) { m_sync = sync; }
 
     bool open();
     bool write(QByteArrayView bytes);
@@ -32,18 +54,31 @@ public:
     const QString& tempPath() const { return m_tempPath; }
     // The description of the last failure, for the operator.
     const QString& errorString() const { return m_error; }
+    Failure failure() const { return m_failure; }
 
     // Writes bytes in one go; the description of the failure, or empty.
     static QString writeWhole(const QString& finalPath, QByteArrayView bytes, Mode mode);
 
+    // Why nothing may be written at path: a symbolic link or something other
+    // than a regular file stands there. Empty when the name is free or holds a
+    // regular file.
+    static QString obstacle(const QString& path);
+    // True when anything, a dangling link included, has this name.
+    static bool occupied(const QString& path);
+    // The message of a write cut short after `written` of `wanted` bytes.
+    static QString shortWriteMessage(qint64 written, qint64 wanted, const QString& path);
+
 private:
-    bool fail(const QString& message);
+    bool fail(Failure kind, const QString& message);
 
     QString m_finalPath;
     Mode m_mode;
+    QString m_workPath;
     QString m_tempPath;
-    QFile m_file;
+    int m_fd = -1;
+    bool m_sync = true;
     QString m_error;
+    Failure m_failure = Failure::None;
 };
 
 } // namespace tolvan

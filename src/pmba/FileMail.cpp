@@ -2,6 +2,7 @@
 
 #include "platform/AnsiCodec.h"
 #include "platform/AtomicFile.h"
+#include "platform/ReceivedName.h"
 #include "pmba/ModPMBA.h"
 
 #include <QFile>
@@ -121,9 +122,10 @@ ReadResult Parse(QByteArrayView content)
     }
     Mail mail{pieces[0], pieces[1], pieces[2], pieces[3], pieces[4], {}};
     // The name is joined to a folder of ours: it must not lead out of it.
-    if (!ModPMBA::PMBA_IsValidFileName(mail.fileName)) {
-        return readFailure(QStringLiteral("Error: The file name in this mail is not valid: \"%1\"").arg(mail.fileName),
-                           mail);
+    if (const QString why = ReceivedName::Problem(mail.fileName); !why.isEmpty()) {
+        return readFailure(
+            QStringLiteral("Error: The file name in this mail is not valid: \"%1\"\n(%2)").arg(mail.fileName, why),
+            mail);
     }
     const std::optional<QByteArray> data = Base64DecodeBytes(pieces[5]);
     if (!data) {
@@ -142,10 +144,19 @@ WriteResult Write(const QString& attachmentPath, const QString& outputPath, cons
     Mail mail{message, subject, to, from, attachmentPath.mid(attachmentPath.lastIndexOf(u'/') + 1), {}};
     // A comma would shift the fields at the receiver and a bad name is refused
     // there, so the carried file would never arrive.
-    if (!ModPMBA::PMBA_IsValidFileName(mail.fileName) || mail.fileName.contains(u',')) {
-        return writeFailure(QStringLiteral("Error: The file name \"%1\" cannot be sent in a file mail.\n"
-                                           "It may not contain , \\ / : * ? \" < > |.")
-                                .arg(mail.fileName),
+    QString why = ReceivedName::SendProblem(mail.fileName);
+    if (why.isEmpty() && mail.fileName.contains(u',')) {
+        why = QStringLiteral("it holds a comma");
+    }
+    if (!why.isEmpty()) {
+        return writeFailure(
+            QStringLiteral("Error: The file name \"%1\" cannot be sent in a file mail: %2.").arg(mail.fileName, why),
+            MsgIcon::Exclamation);
+    }
+    if (QFileInfo(attachmentPath).size() > kMaxCarriedFileBytes) {
+        return writeFailure(QStringLiteral("Error: %1 is too large for a file mail (at most %2 bytes).")
+                                .arg(attachmentPath)
+                                .arg(kMaxCarriedFileBytes),
                             MsgIcon::Exclamation);
     }
     QFile source(attachmentPath);
@@ -159,6 +170,12 @@ WriteResult Write(const QString& attachmentPath, const QString& outputPath, cons
     source.close();
 
     const QByteArray content = Build(mail);
+    // Readers refuse anything longer, so it would never be read.
+    if (content.size() > kMaxFileMailBytes) {
+        return writeFailure(QStringLiteral("Error: The file mail would be longer than %1 bytes; shorten the texts.")
+                                .arg(kMaxFileMailBytes),
+                            MsgIcon::Exclamation);
+    }
     // A second post in the same second must not add a second mail to the
     // first one's file: the receiver could read neither.
     const QString error = AtomicFile::writeWhole(outputPath, content, AtomicFile::Mode::NoReplace);
@@ -173,6 +190,14 @@ WriteResult Write(const QString& attachmentPath, const QString& outputPath, cons
 
 ReadResult Read(const QString& path)
 {
+    // Refused before reading: a longer file was not written by a sender and
+    // would only take memory.
+    if (const qint64 size = QFileInfo(path).size(); size > kMaxFileMailBytes) {
+        return readFailure(QStringLiteral("Error: The file mail %1 is %2 bytes long; a file mail is at most %3 bytes.")
+                               .arg(path)
+                               .arg(size)
+                               .arg(kMaxFileMailBytes));
+    }
     QFile file(path);
     if (!QFileInfo(path).isFile() || !file.open(QIODevice::ReadOnly)) {
         return readFailure(QStringLiteral("Error: The file mail cannot be read: ") +
@@ -188,13 +213,14 @@ ReadResult Read(const QString& path)
 SaveResult SaveCarriedFile(const Mail& mail, const QString& folder, bool replaceExisting)
 {
     SaveResult r;
-    if (!ModPMBA::PMBA_IsValidFileName(mail.fileName)) {
-        r.message = box(QStringLiteral("Error: The file name in this mail is not valid: \"%1\"").arg(mail.fileName),
-                        MsgIcon::Critical);
+    if (const QString why = ReceivedName::Problem(mail.fileName); !why.isEmpty()) {
+        r.message =
+            box(QStringLiteral("Error: The file name in this mail is not valid: \"%1\"\n(%2)").arg(mail.fileName, why),
+                MsgIcon::Critical);
         return r;
     }
     r.path = folder.endsWith(u'/') ? folder + mail.fileName : folder + u'/' + mail.fileName;
-    if (!replaceExisting && QFileInfo::exists(r.path)) {
+    if (!replaceExisting && QFileInfo::exists(r.path) && AtomicFile::obstacle(r.path).isEmpty()) {
         r.status = SaveResult::Status::Exists;
         return r;
     }

@@ -15,6 +15,13 @@ namespace tolvan {
 // moves the following fields up by one, as on every station that reads it.
 namespace FileMail {
 
+// The largest file a file mail carries, and the largest file mail: the writer
+// refuses to make a longer one and the reader refuses a longer file before
+// reading it. The carried file's bytes grow by 16/9 through the two Base64
+// layers, which leaves room for the texts.
+constexpr qint64 kMaxCarriedFileBytes = 48 * 1024 * 1024;
+constexpr qint64 kMaxFileMailBytes = 96 * 1024 * 1024;
+
 struct Mail {
     QString message;
     QString subject;

@@ -2,6 +2,7 @@
 
 #include "platform/AnsiCodec.h"
 #include "platform/AtomicFile.h"
+#include "platform/ReceivedName.h"
 
 #include <QBuffer>
 #include <QFile>
@@ -116,17 +117,7 @@ TextField PMBA_ReadText(QIODevice& file)
 
 bool PMBA_IsValidFileName(const QString& name)
 {
-    if (name.isEmpty() || name == u"." || name == u"..") {
-        return false;
-    }
-    static const QString forbidden = QStringLiteral("\\/:*?\"<>|");
-    for (const QChar c : name) {
-        // Control characters, NUL above all, would cut or bend the path.
-        if (c.unicode() < 0x20 || c.unicode() == 0x7F || forbidden.contains(c)) {
-            return false;
-        }
-    }
-    return true;
+    return ReceivedName::Problem(name).isEmpty();
 }
 
 bool IsPMBAFile(const QString& path)
@@ -156,9 +147,10 @@ CreateResult PMBA_CreateBinaryMail(const QString& attachmentPath, const QString&
     }
     const QString fileName = attachmentPath.mid(attachmentPath.lastIndexOf(u'/') + 1);
     // The receiving station refuses such a name, so the mail would be sent for nothing.
-    if (!PMBA_IsValidFileName(fileName)) {
+    if (const QString why = ReceivedName::SendProblem(fileName); !why.isEmpty()) {
         return createFailure(QStringLiteral("PMBA: Invalid attachment filename.\n"
-                                            "A PMBA attachment's name may not contain \\ / : * ? \" < > |."),
+                                            "The name \"%1\" cannot be sent: %2.")
+                                 .arg(fileName, why),
                              MsgIcon::Exclamation);
     }
 

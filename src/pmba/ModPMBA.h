@@ -101,9 +101,8 @@ TextField PMBA_ReadText(QIODevice& file);
 
 quint32 PMBA_Crc32(QByteArrayView bytes);
 
-// True for a name that stays inside the folder it is joined to here and on a
-// Windows peer: not empty, not "." or "..", no \ / : * ? " < > | and no
-// control character.
+// True for a name the received-name rule accepts (platform/ReceivedName.h):
+// it stays inside the folder it is joined to, here and on a Windows peer.
 bool PMBA_IsValidFileName(const QString& name);
 
 // At least 8 bytes, beginning with the 32-bit value 4 and "PMBA". Never shows anything.

@@ -9,6 +9,7 @@
 #include "shell/TextBoxes.h"
 #include "shell/frmdecide.h"
 
+#include <QDir>
 #include <QEvent>
 #include <QFile>
 #include <QFileInfo>
@@ -161,9 +162,15 @@ void receivefile::LoadRegularFileMail(const QString& path)
     Text3->setText(read.mail.to);
     Text4->setText(read.mail.from);
 
-    // The carried file lands in the program folder under the sender's name; an
+    // The carried file lands in the attachment folder under the sender's name,
+    // like a PMBA attachment: never beside the program's own files. An
     // existing file there is replaced only when the operator says so.
-    const FileMail::SaveResult saved = FileMail::SaveCarriedFile(dialogs, read.mail, ctx().store.programFolder());
+    const QString folder = ReceiveRouting::DefaultPaths(ctx().store).attachmentFolder;
+    if (!QFileInfo::exists(folder) && !QDir().mkpath(folder)) {
+        dialogs.critical(QStringLiteral("Error: The attachment folder could not be created: ") + folder);
+        return;
+    }
+    const FileMail::SaveResult saved = FileMail::SaveCarriedFile(dialogs, read.mail, folder);
     if (saved.status == FileMail::SaveResult::Status::Exists) {
         dialogs.exclamation(QStringLiteral("The received file was not written; the existing file was kept:\n") +
                             saved.path);

@@ -3,12 +3,15 @@
 // the whole file is sound.
 
 #include "platform/AnsiCodec.h"
+#include "platform/AtomicFile.h"
+#include "platform/ReceivedName.h"
 #include "sevenplus/Mod7plusFiles.h"
 
 #include <QFile>
 #include <QFileInfo>
 
 #include <limits>
+#include <optional>
 
 namespace tolvan::Mod7plus {
 
@@ -115,22 +118,14 @@ bool Read7PlusHeader(const QString& path, Header& header)
 
 bool IsSafe7PlusFileName(const QString& name)
 {
-    if (name.isEmpty() || name == QLatin1String(".") || name == QLatin1String("..")) {
-        return false;
-    }
-    for (QChar c : name) {
-        if (c.unicode() < 0x20 || QStringView(u"\\/:*?\"<>|").contains(c)) {
-            return false;
-        }
-    }
-    return true;
+    return ReceivedName::Problem(name).isEmpty();
 }
 
 bool DecodeReceived7Plus(const QString& part1Path, QString& message, const Host& host)
 {
     message.clear();
-    QString workPath;
-    QFile work;
+    // Removes its work file on every way out but a successful commit.
+    std::optional<AtomicFile> work;
     try {
         Header first;
         if (!Read7PlusHeader(part1Path, first)) {
@@ -155,8 +150,9 @@ bool DecodeReceived7Plus(const QString& part1Path, QString& message, const Host&
         }
         // The name comes from the far station; it must not lead out of the
         // output folder or name something that is no plain file name.
-        if (!IsSafe7PlusFileName(first.name)) {
-            message = QStringLiteral("Invalid file name in 7PLUS header:") + kCrLf + first.name;
+        if (const QString why = ReceivedName::Problem(first.name); !why.isEmpty()) {
+            message =
+                QStringLiteral("Invalid file name in 7PLUS header:") + kCrLf + first.name + kCrLf + u'(' + why + u')';
             return false;
         }
         const qsizetype slash = part1Path.lastIndexOf(QLatin1Char('/'));
@@ -175,7 +171,14 @@ bool DecodeReceived7Plus(const QString& part1Path, QString& message, const Host&
 
         const QString outFolder = ensureSubFolder(folder, QStringLiteral("7PLUS_RECEIVED"));
         const QString outPath = outFolder + QLatin1Char('/') + first.name;
-        const bool outputExisted = QFileInfo::exists(outPath);
+        // Nothing is written through a link at the output or backup name, nor
+        // over anything that is not a regular file.
+        if (const QString why = AtomicFile::obstacle(outPath); !why.isEmpty()) {
+            message = why;
+            return false;
+        }
+        const bool outputExisted = AtomicFile::occupied(outPath);
+        const QString backupPath = outPath + QStringLiteral(".BAK");
         if (outputExisted) {
             const QString text = QStringLiteral("This decoded file already exists:") + kCrLf + kCrLf + outPath + kCrLf
                                  + kCrLf + QStringLiteral("Do you want to replace it?");
@@ -184,9 +187,19 @@ bool DecodeReceived7Plus(const QString& part1Path, QString& message, const Host&
                 message = QStringLiteral("7PLUS decoding cancelled.") + kCrLf + QStringLiteral("Existing file preserved.");
                 return false;
             }
+            // A backup left by another program, or a link at its name, stops
+            // the replacement before any work is done.
+            if (const QString why = AtomicFile::obstacle(backupPath); !why.isEmpty()) {
+                message = why;
+                return false;
+            }
+            if (AtomicFile::occupied(backupPath)) {
+                message = QStringLiteral("Backup file already exists:") + kCrLf + backupPath;
+                return false;
+            }
         }
         const QString candidateWork = outFolder + QStringLiteral("/7PLUS_NEW.TMP");
-        if (QFileInfo::exists(candidateWork)) {
+        if (AtomicFile::occupied(candidateWork)) {
             message = QStringLiteral("Temporary decoding file already exists:") + kCrLf + candidateWork;
             return false;
         }
@@ -224,21 +237,23 @@ bool DecodeReceived7Plus(const QString& part1Path, QString& message, const Host&
             parts << path;
         }
 
-        // From here on every failure removes the work file.
-        workPath = candidateWork;
-        work.setFileName(workPath);
-        if (!work.open(QIODevice::WriteOnly | QIODevice::NewOnly)) {
-            const QString why = work.errorString();
-            workPath.clear(); // not ours: it appeared meanwhile or cannot be made
-            throw SevenPlusError(75, why);
+        // From here on every failure removes the work file. A replaced output
+        // is swapped for the new one in one rename, so it stays in place
+        // until the new file is whole and no backup is ever needed.
+        work.emplace(outPath, outputExisted ? AtomicFile::Mode::Replace : AtomicFile::Mode::NoReplace, candidateWork);
+        if (!work->open()) {
+            if (work->failure() == AtomicFile::Failure::Exists) {
+                message = QStringLiteral("Temporary decoding file already exists:") + kCrLf + candidateWork;
+                return false;
+            }
+            throwWriteError(*work);
         }
         qint64 written = 0;
         QByteArray out;
         LineBytes decoded{};
         auto fail = [&](const QString& text) {
             message = text;
-            work.close();
-            QFile::remove(workPath);
+            work->discard();
             return false;
         };
         for (int p = 1; p <= T; ++p) {
@@ -268,42 +283,25 @@ bool DecodeReceived7Plus(const QString& part1Path, QString& message, const Host&
                 out.append(reinterpret_cast<const char*>(decoded.data()), take);
                 written += take;
             }
-            if (work.write(out) != out.size()) {
-                throwFileError(work);
+            if (!work->write(out)) {
+                throwWriteError(*work);
             }
             if (host.progress) {
                 host.progress(int(qint64(p) * 100 / T));
             }
         }
-        if (!work.flush()) {
-            throwFileError(work);
-        }
-        work.close();
         if (written != S) {
             return fail(QStringLiteral("Reconstructed file size mismatch."));
         }
-
-        const QString backupPath = outPath + QStringLiteral(".BAK");
-        if (outputExisted) {
-            if (QFileInfo::exists(backupPath)) {
-                return fail(QStringLiteral("Backup file already exists:") + kCrLf + backupPath);
+        if (!work->commit()) {
+            const QString why = work->errorString();
+            if (work->failure() == AtomicFile::Failure::DiskFull) {
+                throwWriteError(*work);
             }
-            QFile old(outPath);
-            if (!old.rename(backupPath)) {
-                throwFileError(old);
-            }
-        }
-        if (!work.rename(outPath)) {
-            const QString why = work.errorString();
-            if (outputExisted && !QFileInfo::exists(outPath) && QFileInfo::exists(backupPath)) {
-                QFile::rename(backupPath, outPath);
-            }
-            return fail(QStringLiteral("Unable to replace decoded file:") + kCrLf + why + kCrLf
-                        + QStringLiteral("Original file restoration attempted."));
-        }
-        workPath.clear();
-        if (outputExisted) {
-            QFile::remove(backupPath);
+            message = outputExisted ? QStringLiteral("Unable to replace decoded file:") + kCrLf + why + kCrLf +
+                                          QStringLiteral("Original file restoration attempted.")
+                                    : QStringLiteral("Unable to place decoded file:") + kCrLf + why;
+            return false;
         }
 
         message = QStringLiteral("7PLUS RECEIVED FILE DECODING") + kCrLf + QString(32, QLatin1Char('-')) + kCrLf
@@ -318,9 +316,8 @@ bool DecodeReceived7Plus(const QString& part1Path, QString& message, const Host&
     } catch (const std::bad_alloc&) {
         message = QStringLiteral("7PLUS DECODE ERROR 7: Out of memory");
     }
-    work.close();
-    if (!workPath.isEmpty()) {
-        QFile::remove(workPath);
+    if (work) {
+        work->discard();
     }
     return false;
 }

@@ -1,6 +1,7 @@
 // The encoder: one file into a set of up to 255 part files in "7PLUS_OUTPUT".
 
 #include "platform/AnsiCodec.h"
+#include "platform/ReceivedName.h"
 #include "sevenplus/Mod7plusFiles.h"
 
 #include <QDateTime>
@@ -19,13 +20,33 @@ namespace {
 bool badNameChar(QChar c)
 {
     const char16_t u = c.unicode();
-    if (u < 0x20 || u == ' ') {
-        return true;
+    return u == ' ' || ReceivedName::IsForbiddenChar(u) || Ansi::codeOf(u) == '?' || c.isSurrogate();
+}
+
+// The receiver's names, in the header and of the part files, carry "_" for
+// every such character.
+QString replaceBadChars(QString name)
+{
+    for (QChar& c : name) {
+        if (badNameChar(c)) {
+            c = QLatin1Char('_');
+        }
     }
-    if (QStringView(u"\\/:*?\"<>|").contains(c)) {
-        return true;
+    return name;
+}
+
+// The 8.3 name before any character is replaced.
+QString shortNameAsGiven(const QString& fileName)
+{
+    QString name = fileName.mid(fileName.lastIndexOf(QLatin1Char('/')) + 1).trimmed().toUpper();
+    const qsizetype dot = name.lastIndexOf(QLatin1Char('.'));
+    QString base = dot >= 0 ? name.left(dot) : name;
+    const QString ext = dot >= 0 ? name.mid(dot + 1).left(3) : QString();
+    base = base.left(8);
+    if (base.isEmpty()) {
+        return {};
     }
-    return Ansi::codeOf(u) == '?' || c.isSurrogate();
+    return ext.isEmpty() ? base : base + QLatin1Char('.') + ext;
 }
 
 QString upperCut(const QString& name, int length)
@@ -84,23 +105,9 @@ QString Get7PlusTimestamp(const QString& path)
 
 QString Make7PlusShortName(const QString& fileName)
 {
-    QString name = fileName.mid(fileName.lastIndexOf(QLatin1Char('/')) + 1).trimmed().toUpper();
-    const qsizetype dot = name.lastIndexOf(QLatin1Char('.'));
-    QString base = dot >= 0 ? name.left(dot) : name;
-    const QString ext = dot >= 0 ? name.mid(dot + 1).left(3) : QString();
-    base = base.left(8);
-    if (base.isEmpty()) {
-        return {};
-    }
-    QString out = ext.isEmpty() ? base : base + QLatin1Char('.') + ext;
     // The receiver splits the header at spaces and refuses names that could
     // leave its output folder, so such characters travel as "_".
-    for (QChar& c : out) {
-        if (badNameChar(c)) {
-            c = QLatin1Char('_');
-        }
-    }
-    return out;
+    return replaceBadChars(shortNameAsGiven(fileName));
 }
 
 bool Build7PlusHeader(int size, int partNumber, int totalParts, int blockLines, Block& block,
@@ -210,7 +217,22 @@ bool Encode7PlusFile(const QString& sourcePath, QString& message, const Host& ho
         const QString folder = sourcePath.left(slash + 1);
         const QString fileName = sourcePath.mid(slash + 1);
         const qsizetype dot = fileName.lastIndexOf(QLatin1Char('.'));
-        const QString base = upperCut(dot >= 0 ? fileName.left(dot) : fileName, 8);
+        const QString base = replaceBadChars(upperCut(dot >= 0 ? fileName.left(dot) : fileName, 8));
+        // A name the receiver would refuse, or one that would arrive with "?"
+        // in place of a character, is refused here, before anything is written.
+        if (const QString lost = ReceivedName::FirstCharacterOutsideCodePage(shortNameAsGiven(fileName));
+            !lost.isEmpty()) {
+            message = QStringLiteral("7PLUS cannot send the file name \"%1\": it holds the character %2, which the "
+                                     "code page cannot carry.")
+                          .arg(fileName, lost);
+            return false;
+        }
+        if (const QString shortName = Make7PlusShortName(fileName); !shortName.isEmpty()) {
+            if (const QString why = ReceivedName::SendProblem(shortName); !why.isEmpty()) {
+                message = QStringLiteral("7PLUS cannot send the file name \"%1\": %2.").arg(shortName, why);
+                return false;
+            }
+        }
 
         const QString outFolder = ensureSubFolder(folder, QStringLiteral("7PLUS_OUTPUT"));
 
@@ -243,6 +265,7 @@ bool Encode7PlusFile(const QString& sourcePath, QString& message, const Host& ho
         }
 
         const auto bytes = bytesOf(data);
+        PartsOfThisRun written;
         QByteArray part;
         Block header{};
         Block footer{};
@@ -284,7 +307,9 @@ bool Encode7PlusFile(const QString& sourcePath, QString& message, const Host& ho
                 appendStored(part, line);
             }
             appendStored(part, footer);
-            writeWhole(outFolder + QLatin1Char('/') + base + QStringLiteral(".P") + Hex2(p), part);
+            const QString partPath = outFolder + QLatin1Char('/') + base + QStringLiteral(".P") + Hex2(p);
+            writeWhole(partPath, part);
+            written.add(partPath);
             if (host.progress) {
                 host.progress(int(qint64(p) * 100 / total));
             }
@@ -294,6 +319,7 @@ bool Encode7PlusFile(const QString& sourcePath, QString& message, const Host& ho
                   + QStringLiteral("Original size: ") + QString::number(size) + kCrLf
                   + QStringLiteral("Total parts: ") + QString::number(total) + kCrLf
                   + QStringLiteral("Output folder: ") + outFolder;
+        written.keep();
         return true;
     } catch (const SevenPlusError& e) {
         message = QStringLiteral("7PLUS ERROR %1: %2").arg(e.number()).arg(e.description());

@@ -1,14 +1,8 @@
 #include "sevenplus/Mod7plusFiles.h"
 
 #include <QDir>
+#include <QFile>
 #include <QFileInfo>
-#include <QTemporaryFile>
-
-#include <sys/stat.h>
-
-#include <cerrno>
-#include <cstdio>
-#include <cstring>
 
 namespace tolvan::Mod7plus {
 
@@ -99,34 +93,34 @@ QString ensureSubFolder(const QString& folderWithSlash, const QString& name)
     return exact;
 }
 
+void throwWriteError(const AtomicFile& file)
+{
+    // 61 is the number stations know for a full disk.
+    const int number = file.failure() == AtomicFile::Failure::DiskFull ? 61 : 75;
+    throwError(number, file.errorString());
+}
+
 void writeWhole(const QString& path, const QByteArray& bytes)
 {
     // The bytes go to a temporary file in the same folder, which a rename then
-    // puts in place whole; a failure on the way leaves only the temporary
-    // file, and that is removed. No sync to disk per part: a set of 255 parts
-    // would otherwise wait on the disk 255 times.
-    QTemporaryFile out(path + QStringLiteral(".XXXXXX"));
-    if (!out.open()) {
-        throwFileError(out);
+    // puts in place whole; a failure on the way leaves nothing. No sync to
+    // disk per part: a set of 255 parts would otherwise wait on the disk 255
+    // times.
+    AtomicFile out(path, AtomicFile::Mode::Replace);
+    out.setSync(false);
+    if (!out.open() || !out.write(bytes) || !out.commit()) {
+        throwWriteError(out);
     }
-    if (out.write(bytes) != bytes.size() || !out.flush()) {
-        throwFileError(out);
+}
+
+PartsOfThisRun::~PartsOfThisRun()
+{
+    if (m_keep) {
+        return;
     }
-    // A flush can take a write cut short by a full disk for success; the
-    // size on disk tells.
-    if (QFileInfo(out.fileName()).size() != bytes.size()) {
-        throwError(61, QStringLiteral("Disk full: only part of %1 could be written").arg(path));
+    for (const QString& path : m_paths) {
+        QFile::remove(path);
     }
-    // A temporary file is private to its owner; the part gets the permissions
-    // any new file of this user would get, so the packet program can read it.
-    const mode_t mask = ::umask(0);
-    ::umask(mask);
-    ::fchmod(out.handle(), 0666 & ~mask);
-    out.close();
-    if (::rename(QFile::encodeName(out.fileName()).constData(), QFile::encodeName(path).constData()) != 0) {
-        throwError(75, QStringLiteral("Unable to write %1: %2").arg(path, QString::fromLocal8Bit(std::strerror(errno))));
-    }
-    out.setAutoRemove(false);
 }
 
 } // namespace detail

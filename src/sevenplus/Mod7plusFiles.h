@@ -2,6 +2,7 @@
 
 // File helpers shared by the encoder, the decoder and the self-test operations.
 
+#include "platform/AtomicFile.h"
 #include "sevenplus/Mod7plus.h"
 
 #include <QFileDevice>
@@ -27,7 +28,27 @@ QString withSlash(const QString& folder);
 QString ensureSubFolder(const QString& folderWithSlash, const QString& name);
 // Writes bytes to a temporary file beside `path` and renames it into place,
 // so a crash or a full disk never leaves a partial file under the final name.
+// A link at `path` is refused, never written through.
 void writeWhole(const QString& path, const QByteArray& bytes);
+// Throws the failure of a platform writer: number 61 for a write cut short.
+[[noreturn]] void throwWriteError(const AtomicFile& file);
+
+// The part files one encoding has written: unless the run ends in success
+// (keep()), they are removed again, so a failed run leaves no incomplete set
+// that looks ready to send.
+class PartsOfThisRun {
+public:
+    PartsOfThisRun() = default;
+    PartsOfThisRun(const PartsOfThisRun&) = delete;
+    PartsOfThisRun& operator=(const PartsOfThisRun&) = delete;
+    ~PartsOfThisRun();
+    void add(const QString& path) { m_paths << path; }
+    void keep() { m_keep = true; }
+
+private:
+    QStringList m_paths;
+    bool m_keep = false;
+};
 
 // Appends the stored form of one block: 69 bytes and CR LF.
 inline void appendStored(QByteArray& out, const Block& block)

@@ -6,6 +6,8 @@
 
 #include <gtest/gtest.h>
 
+#include <sys/resource.h>
+
 namespace {
 
 struct CliRun {
@@ -14,11 +16,21 @@ struct CliRun {
     QString err;
 };
 
-CliRun codec(const QStringList& args, const QString& workDir = {})
+// fileSizeLimit > 0 runs the tool under that RLIMIT_FSIZE, as a full disk or
+// a quota would cut its writes short.
+CliRun codec(const QStringList& args, const QString& workDir = {}, rlim_t fileSizeLimit = 0)
 {
     QProcess p;
     if (!workDir.isEmpty()) {
         p.setWorkingDirectory(workDir);
+    }
+    if (fileSizeLimit > 0) {
+        p.setChildProcessModifier([fileSizeLimit] {
+            struct rlimit r {};
+            ::getrlimit(RLIMIT_FSIZE, &r);
+            r.rlim_cur = fileSizeLimit;
+            ::setrlimit(RLIMIT_FSIZE, &r);
+        });
     }
     p.start(QStringLiteral(TOLVAN_CODEC_EXE), args);
     p.waitForFinished(120000);
@@ -111,4 +123,45 @@ TEST(CodecCli, FailuresAndBadUsage)
     r = codec({"--help"});
     EXPECT_EQ(r.status, 0);
     EXPECT_TRUE(r.out.contains("7plus-encode FILE [--yes]"));
+}
+
+// Every writer of the tool under a file-size limit: a clean failure with the
+// short-write message (the tool is not killed by SIGXFSZ), and no temporary
+// file, work file or partial part set left behind.
+TEST(CodecCli, AFileSizeLimitFailsEveryWriterCleanly)
+{
+    QTemporaryDir dir;
+    const QString big = dir.filePath("big.bin");
+    writeFile(big, randomBytes(100000));
+    ASSERT_EQ(codec({"7plus-encode", big}).status, 0);
+    ASSERT_EQ(codec({"pmba-create", dir.filePath("big.pmb"), big}).status, 0);
+    ASSERT_EQ(codec({"filemail-write", dir.filePath("File big.txt"), big}).status, 0);
+    QDir(dir.path()).mkdir("out");
+    QDir(dir.path()).mkdir("parts");
+    writeFile(dir.filePath("parts/big.bin"), randomBytes(100000));
+
+    const struct {
+        const char* label;
+        QStringList args;
+        QString folder; // where the writer puts its file
+    } cases[] = {
+        {"7plus-encode", {"7plus-encode", dir.filePath("parts/big.bin")}, dir.filePath("parts/7PLUS_OUTPUT")},
+        {"7plus-decode",
+         {"7plus-decode", dir.filePath("7PLUS_OUTPUT/BIG.P01")},
+         dir.filePath("7PLUS_OUTPUT/7PLUS_RECEIVED")},
+        {"pmba-create", {"pmba-create", dir.filePath("out/new.pmb"), big}, dir.filePath("out")},
+        {"pmba-decode", {"pmba-decode", dir.filePath("big.pmb"), dir.filePath("out")}, dir.filePath("out")},
+        {"filemail-write", {"filemail-write", dir.filePath("out/File new.txt"), big}, dir.filePath("out")},
+        {"filemail-read", {"filemail-read", dir.filePath("File big.txt"), dir.filePath("out")}, dir.filePath("out")},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.label);
+        const CliRun r = codec(c.args, {}, 16384);
+        EXPECT_EQ(r.status, 1) << r.err.toStdString();
+        EXPECT_TRUE(r.err.contains(" bytes could be written to ")) << r.err.toStdString();
+        EXPECT_TRUE(r.err.contains("the disk may be full")) << r.err.toStdString();
+        EXPECT_EQ(QDir(c.folder).entryList(QDir::Files | QDir::Hidden | QDir::System), QStringList());
+    }
+    // Nothing stands in the way of the next run once there is room.
+    EXPECT_EQ(codec({"7plus-decode", dir.filePath("7PLUS_OUTPUT/BIG.P01")}).status, 0);
 }

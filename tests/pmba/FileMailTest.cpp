@@ -107,10 +107,13 @@ INSTANTIATE_TEST_SUITE_P(
         ParseCase{"CommaInMessage", outer("a,b,s,t,f,n.txt,YQ=="), false,
                   "Error: The attached file is not valid Base64 data!"},
         ParseCase{"NameClimbsOut", outer("m,s,t,f,../../.bashrc,YQ=="), false,
-                  "Error: The file name in this mail is not valid: \"../../.bashrc\""},
+                  "Error: The file name in this mail is not valid: \"../../.bashrc\"\n"
+                  "(it holds the character \"/\" (U+002F), which no file name may hold)"},
         ParseCase{"NameWithBackslash", outer("m,s,t,f,..\\x,YQ=="), false,
-                  "Error: The file name in this mail is not valid: \"..\\x\""},
-        ParseCase{"NameEmpty", outer("m,s,t,f,,YQ=="), false, "Error: The file name in this mail is not valid: \"\""}),
+                  "Error: The file name in this mail is not valid: \"..\\x\"\n"
+                  "(it holds the character \"\\\" (U+005C), which no file name may hold)"},
+        ParseCase{"NameEmpty", outer("m,s,t,f,,YQ=="), false,
+                  "Error: The file name in this mail is not valid: \"\"\n(it is empty)"}),
     [](const auto& info) { return std::string(info.param.name); });
 
 class FileMailFolders : public ::testing::Test {
@@ -200,12 +203,12 @@ TEST_F(FileMailFolders, NewCarriedFileIsWrittenWithoutAQuestionAndEmptyDataGives
 
 TEST_F(FileMailFolders, UnwritableDestinationIsAClearError)
 {
-    QDir(dir.path()).mkdir("x.bin"); // a folder in the way
+    QDir(dir.path()).mkdir("x.bin"); // a folder in the way: refused without asking to replace it
     FakeDialogs dialogs;
-    dialogs.answers.enqueue(MsgAnswer::Yes);
     const F::SaveResult r = F::SaveCarriedFile(dialogs, F::Mail{"m", "s", "t", "f", "x.bin", "d"}, dir.path());
     EXPECT_EQ(r.status, F::SaveResult::Status::Failed);
-    ASSERT_EQ(dialogs.boxes.size(), 2);
-    EXPECT_TRUE(dialogs.boxes[1].text.startsWith("Error: The received file could not be written: "));
+    ASSERT_EQ(dialogs.boxes.size(), 1);
+    EXPECT_TRUE(dialogs.boxes[0].text.startsWith("Error: The received file could not be written: "));
+    EXPECT_TRUE(dialogs.boxes[0].text.contains(path("x.bin")));
     EXPECT_EQ(entries(dir.path()), QStringList{"x.bin"});
 }

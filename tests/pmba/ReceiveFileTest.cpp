@@ -158,11 +158,14 @@ TEST_F(ReceiveFileScreen, SavingOverTheIncomingMailItselfKeepsWhatWasSaved)
 
 TEST_F(ReceiveFileScreen, ExistingFileIsReplacedOnlyWhenTheOperatorSaysSo)
 {
-    write(programFolder() + "/doc.txt", "mine");
+    // The carried file goes to the attachment folder, never beside the program.
+    const QString doc = programFolder() + "/PMBA-Binary-Received/doc.txt";
+    QDir().mkpath(programFolder() + "/PMBA-Binary-Received");
+    write(doc, "mine");
     write(handOver(), FileMail::Build({"m", "s", "t", "f", "doc.txt", "theirs"}));
     dialogs.answers.enqueue(MsgAnswer::No);
     registry->Show("receivefile");
-    EXPECT_EQ(readFile(programFolder() + "/doc.txt"), "mine");
+    EXPECT_EQ(readFile(doc), "mine");
     ASSERT_EQ(dialogs.boxes.size(), 2);
     EXPECT_EQ(dialogs.boxes[0].buttons, MsgButtons::YesNo);
     EXPECT_EQ(dialogs.boxes[0].defaultButton, MsgAnswer::No);
@@ -174,8 +177,8 @@ TEST_F(ReceiveFileScreen, ExistingFileIsReplacedOnlyWhenTheOperatorSaysSo)
     dialogs.clear();
     dialogs.answers.enqueue(MsgAnswer::Yes);
     registry->Show("receivefile");
-    EXPECT_EQ(readFile(programFolder() + "/doc.txt"), "theirs");
-    EXPECT_EQ(text("Text5"), programFolder() + "/doc.txt");
+    EXPECT_EQ(readFile(doc), "theirs");
+    EXPECT_EQ(text("Text5"), doc);
 }
 
 struct BadFileMail {

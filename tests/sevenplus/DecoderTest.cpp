@@ -229,13 +229,17 @@ INSTANTIATE_TEST_SUITE_P(
         HeaderCase{" go_7+. 001 of 001 PIC.BIN 0000100 0080 200 (7PLUS)", "Unable to read first 7PLUS header."},
         HeaderCase{" go_7+. 001 of 002 PIC.BIN 0000100 0080 200 (7PLUS v2.2) ",
                    "Header part count does not match file size."},
-        HeaderCase{" go_7+. 001 of 001 .. 0000100 0080 200 (7PLUS v2.2) ", "Invalid file name in 7PLUS header:\r\n.."},
+        HeaderCase{" go_7+. 001 of 001 .. 0000100 0080 200 (7PLUS v2.2) ",
+                   "Invalid file name in 7PLUS header:\r\n..\r\n(it names a folder, not a file)"},
         HeaderCase{" go_7+. 001 of 001 ../../x 0000100 0080 200 (7PLUS v2.2) ",
-                   "Invalid file name in 7PLUS header:\r\n../../x"},
+                   "Invalid file name in 7PLUS header:\r\n../../x\r\n(it holds the character \"/\" (U+002F), which no "
+                   "file name may hold)"},
         HeaderCase{" go_7+. 001 of 001 C:\\X.EXE 0000100 0080 200 (7PLUS v2.2) ",
-                   "Invalid file name in 7PLUS header:\r\nC:\\X.EXE"},
+                   "Invalid file name in 7PLUS header:\r\nC:\\X.EXE\r\n(it holds the character \":\" (U+003A), which "
+                   "no file name may hold)"},
         HeaderCase{" go_7+. 001 of 001 A|B 0000100 0080 200 (7PLUS v2.2) ",
-                   "Invalid file name in 7PLUS header:\r\nA|B"}));
+                   "Invalid file name in 7PLUS header:\r\nA|B\r\n(it holds the character \"|\" (U+007C), which no file "
+                   "name may hold)"}));
 
 TEST_F(SevenPlusDecoder, EncodedLengthMustMatchTheLineCount)
 {

@@ -177,7 +177,7 @@ int mailDecode(const QStringList& args, const Output& io)
     if (!parseArgs(args, 1, {}, false, a)) {
         return ExitUsage;
     }
-    const MailFiles::ReadResult file = MailFiles::ReadWholeFile(a.positional[0]);
+    const MailFiles::ReadResult file = MailFiles::ReadCodedMailFile(a.positional[0]);
     if (!file.ok) {
         return fail(io, file.error);
     }

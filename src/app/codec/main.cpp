@@ -5,6 +5,7 @@
 
 #include <QCoreApplication>
 
+#include <csignal>
 #include <cstdio>
 
 // Every command file of this folder, one line each. To add one (the PMBA and
@@ -23,6 +24,10 @@ TOLVAN_CODEC_COMMAND_FILES(TOLVAN_DECLARE)
 
 int main(int argc, char** argv)
 {
+    // A file-size limit must come back to the writers as a short write, so
+    // they fail cleanly and remove their temporary files, instead of killing
+    // the process half way through a file.
+    std::signal(SIGXFSZ, SIG_IGN);
     QCoreApplication app(argc, argv);
     using namespace tolvan::codec;
 
