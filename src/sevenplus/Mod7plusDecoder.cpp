@@ -242,7 +242,7 @@ bool DecodeReceived7Plus(const QString& part1Path, QString& message, const Host&
         // until the new file is whole and no backup is ever needed.
         work.emplace(outPath, outputExisted ? AtomicFile::Mode::Replace : AtomicFile::Mode::NoReplace, candidateWork);
         if (!work->open()) {
-            if (work->failure() == AtomicFile::Failure::Exists) {
+            if (work->failure() == AtomicFile::Failure::Exists && AtomicFile::occupied(candidateWork)) {
                 message = QStringLiteral("Temporary decoding file already exists:") + kCrLf + candidateWork;
                 return false;
             }

@@ -201,8 +201,9 @@ TEST_F(ReceivedScreen, FileMailGoesToTheAttachmentScreen)
     EXPECT_TRUE(registry->loaded("receivefile")->isVisible());
     EXPECT_FALSE(registry->loaded("received")->isVisible());
     EXPECT_EQ(boxText("receivefile", "Text1"), "hello");
-    EXPECT_EQ(boxText("receivefile", "Text5"), programFolder() + "/carried.bin");
-    EXPECT_EQ(readFile(programFolder() + "/carried.bin"), "DATA");
+    // The carried file goes to the attachment folder, not beside the program.
+    EXPECT_EQ(boxText("receivefile", "Text5"), programFolder() + "/PMBA-Binary-Received/carried.bin");
+    EXPECT_EQ(readFile(programFolder() + "/PMBA-Binary-Received/carried.bin"), "DATA");
 }
 
 TEST_F(ReceivedScreen, DeleteRemovesTheSelectedFile)

@@ -145,6 +145,10 @@ TEST_F(FileMailFolders, WriterRefusesAndLeavesTheFolderAsItWas)
     ASSERT_TRUE(writeAll(path("ok.bin"), "data"));
     ASSERT_TRUE(writeAll(path("empty.bin"), {}));
     ASSERT_TRUE(writeAll(path("a,b.bin"), "data"));
+    {
+        QFile huge(path("huge.bin")); // sparse, larger than a file mail carries
+        ASSERT_TRUE(huge.open(QIODevice::WriteOnly) && huge.resize(F::kMaxCarriedFileBytes + 1));
+    }
     QDir(dir.path()).mkdir("send");
     ASSERT_TRUE(writeAll(path("send/taken.txt"), "first"));
     const struct {
@@ -155,6 +159,7 @@ TEST_F(FileMailFolders, WriterRefusesAndLeavesTheFolderAsItWas)
         {path("empty.bin"), path("send/x.txt"), "Error: File is empty or unreadable!"},
         {path("absent.bin"), path("send/x.txt"), "Error: File is empty or unreadable!"},
         {path("a,b.bin"), path("send/x.txt"), "Error: The file name \"a,b.bin\" cannot be sent"},
+        {path("huge.bin"), path("send/x.txt"), "Error: " + path("huge.bin") + " is too large for a file mail"},
         {path("ok.bin"), path("send/taken.txt"), "File mail error: "},
         {path("ok.bin"), path("nowhere/x.txt"), "File mail error: "},
     };

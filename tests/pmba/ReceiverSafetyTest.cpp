@@ -4,6 +4,8 @@
 // names, and nothing sent that the far end would refuse.
 
 #include "PmbaTestUtil.h"
+#include "mail/MailCodec.h"
+#include "mail/MailFiles.h"
 #include "platform/AnsiCodec.h"
 #include "pmba/FileMail.h"
 #include "pmba/ModPMBA.h"
@@ -242,5 +244,43 @@ TEST_P(SenderRefusal, NamesTheFarEndWouldRefuseAreNotSent)
 
 INSTANTIATE_TEST_SUITE_P(AllSenders, SenderRefusal, ::testing::ValuesIn(kSenders),
                          [](const ::testing::TestParamInfo<Sender>& info) { return std::string(info.param.label); });
+
+// ---- the readers refuse what no writer makes, before reading it ---------------
+
+TEST(ReaderLimits, TheLongestCodedMailASenderWritesIsTheLimitsUnit)
+{
+    const QString field(MailCodec::kMaxFieldLength, QChar(0xFF)); // every code three digits
+    const QString line = MailCodec::FormatCodedMailLine(field, field, field, field);
+    EXPECT_EQ(line.size() + 2, MailCodec::kMaxCodedLineBytes);
+}
+
+TEST(ReaderLimits, AFileLongerThanAnyWriterMakesIsRefusedByName)
+{
+    QTemporaryDir dir;
+    const struct {
+        const char* label;
+        qint64 limit;
+        std::function<QString(const QString&)> read; // the refusal, or empty
+    } readers[] = {
+        {"file mail", FileMail::kMaxFileMailBytes,
+         [](const QString& p) {
+             const FileMail::ReadResult r = FileMail::Read(p);
+             return r.ok ? QString() : r.message->text;
+         }},
+        {"coded mail", MailCodec::kMaxCodedMailFileBytes,
+         [](const QString& p) { return MailFiles::ReadCodedMailFile(p).error; }},
+    };
+    for (const auto& r : readers) {
+        SCOPED_TRACE(r.label);
+        const QString path = dir.filePath(r.label);
+        QFile f(path);
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+        ASSERT_TRUE(f.resize(r.limit + 1)); // sparse: no disk space needed
+        f.close();
+        const QString refusal = r.read(path);
+        EXPECT_TRUE(refusal.contains(path)) << refusal.toStdString();
+        EXPECT_TRUE(refusal.contains(QString::number(r.limit))) << refusal.toStdString();
+    }
+}
 
 } // namespace

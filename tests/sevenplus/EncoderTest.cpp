@@ -286,6 +286,19 @@ TEST_F(SevenPlusEncoderRefusal, AFullDiskLeavesNoPartBehind)
     setrlimit(RLIMIT_FSIZE, &old);
     signal(SIGXFSZ, previous);
     EXPECT_FALSE(ok);
-    EXPECT_TRUE(msg.startsWith("7PLUS ERROR")) << msg.toStdString();
-    EXPECT_TRUE(outputs().isEmpty()) << outputs().join(' ').toStdString();
+    EXPECT_EQ(msg, "7PLUS ERROR 61: Only 4096 of 23075 bytes could be written to " + out("DATA.P01")
+                       + ": the disk may be full.");
+    EXPECT_EQ(QDir(dir.path() + "/7PLUS_OUTPUT").entryList(QDir::Files | QDir::Hidden), QStringList());
+}
+
+TEST_F(SevenPlusEncoderRefusal, AFailedRunRemovesThePartsItWrote)
+{
+    // Part 2 cannot be written (a folder stands at its name), so parts 1 and
+    // 3 must not stay behind as a set that looks ready to send.
+    writeFile(path("data.bin"), randomBytes(3 * kPartBytes));
+    QDir().mkpath(out("DATA.P02"));
+    QString msg;
+    EXPECT_FALSE(Encode7PlusFile(path("data.bin"), msg));
+    EXPECT_TRUE(msg.contains(out("DATA.P02"))) << msg.toStdString();
+    EXPECT_EQ(QDir(dir.path() + "/7PLUS_OUTPUT").entryList(QDir::Files | QDir::Hidden), QStringList());
 }
