@@ -286,8 +286,8 @@ TEST_F(SevenPlusEncoderRefusal, AFullDiskLeavesNoPartBehind)
     setrlimit(RLIMIT_FSIZE, &old);
     signal(SIGXFSZ, previous);
     EXPECT_FALSE(ok);
-    EXPECT_EQ(msg, "7PLUS ERROR 61: Only 4096 of 23075 bytes could be written to " + out("DATA.P01")
-                       + ": the disk may be full.");
+    EXPECT_EQ(msg, "7PLUS ERROR 61: Only 4096 of 23075 bytes could be written to " + out("DATA.P01") +
+                       ": the disk may be full.");
     EXPECT_EQ(QDir(dir.path() + "/7PLUS_OUTPUT").entryList(QDir::Files | QDir::Hidden), QStringList());
 }
 
