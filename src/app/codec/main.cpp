@@ -13,6 +13,7 @@
 #define TOLVAN_CODEC_COMMAND_FILES(X) \
     X(registerSevenPlusCommands)      \
     X(registerMailCommands)           \
+    X(registerMonitorCommands)        \
     /* end of the command files */
 
 namespace tolvan::codec {
