@@ -93,6 +93,9 @@ int watch(const QStringList& args, const Output& io)
         }
     });
     monitor.StartMonitoring();
+    // Files already there are known; what arrives from now on is printed.
+    io.err(QStringLiteral("tolvan-codec: watching %1\n").arg(folder));
+    std::fflush(stderr);
     const int status = QCoreApplication::exec();
     monitor.StopMonitoring();
     ::close(g_signalPipe[0]);
