@@ -48,6 +48,8 @@ mainmenu::mainmenu(ScreenRegistry& registry)
         notice->setSizePolicy(policy);
         notice->setMinimumHeight(notice->fontMetrics().height());
     }
+    // The long warning wraps instead of widening the window when it appears.
+    Label2->setWordWrap(true);
     lblWatchState = make<QLabel>(QStringLiteral("lblWatchState"));
     lblWatchState->setTextInteractionFlags(Qt::TextSelectableByMouse);
     Timerclock = new QTimer(this);
