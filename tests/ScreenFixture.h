@@ -44,6 +44,9 @@ protected:
         locale.setDateSeparator(QStringLiteral("-"));
         context.reset(new AppContext{ConfigStore(programFolder()), &dialogs, &speaker, &desktop, &processes, &clock,
                                      locale});
+        // Files the tests write count as complete at once; tests of arrivals
+        // while a file is written set a quiet period of their own.
+        context->receiveWatch.quietPeriod = std::chrono::milliseconds(0);
         registry = std::make_unique<ScreenRegistry>(*context);
         registerAllScreens(*registry);
         registry->setQuitHook([this] { ++quits; });

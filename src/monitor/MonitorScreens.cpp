@@ -3,6 +3,7 @@
 #include "mail/inboxform.h"
 #include "monitor/received.h"
 #include "pmba/receivefile.h"
+#include "shell/AppContext.h"
 #include "shell/ScreenRegistry.h"
 
 namespace tolvan {
@@ -14,6 +15,9 @@ void registerMonitorScreens(ScreenRegistry& registry)
     registry.add(QStringLiteral("received"), [](ScreenRegistry& r) { return new received(r); });
     registry.add(QStringLiteral("inboxform"), [](ScreenRegistry& r) { return new inboxform(r); });
     registry.add(QStringLiteral("receivefile"), [](ScreenRegistry& r) { return new receivefile(r); });
+    // Arrivals are announced whichever screen is open.
+    QObject::connect(&registry.context().receiveWatch, &ReceiveWatch::Arrived, &registry,
+                     [&registry](const QString& folder) { received::AnnounceArrival(registry, folder); });
 }
 
 } // namespace tolvan

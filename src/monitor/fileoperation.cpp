@@ -42,7 +42,7 @@ bool isPlainName(const QString& name)
 
 } // namespace
 
-StartResult StartReceiveMonitor(const ConfigStore& store, QTimer* timer)
+StartResult StartReceiveMonitor(const ConfigStore& store, QTimer* timer, std::chrono::milliseconds quietPeriod)
 {
     // Released later, not now: this may run inside the old monitor's own tick.
     unbindPrevious(false);
@@ -55,13 +55,16 @@ StartResult StartReceiveMonitor(const ConfigStore& store, QTimer* timer)
         r.message = box(QStringLiteral("Error initializing monitoring: ") + folder.message, MsgIcon::Critical);
         return r;
     }
-    g_monitor->FolderPath = folder.value;
+    // The folder the monitor watches is the one routing opens files from.
+    const QString path = folder.value.trimmed();
+    g_monitor->FolderPath = path;
+    g_monitor->QuietPeriod = quietPeriod;
     g_monitor->SetTimerControl(timer);
     r.message = g_monitor->StartMonitoring();
     r.started = !r.message;
     // The first tick comes one interval after the start, so no arrival is missed.
     g_events->Initialize(g_monitor);
-    r.folder = folder.value;
+    r.folder = path;
     return r;
 }
 

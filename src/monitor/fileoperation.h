@@ -1,11 +1,13 @@
 #pragma once
 
+#include "monitor/filemonitors.h"
 #include "platform/Dialogs.h"
 
 #include <QList>
 #include <QString>
 #include <QStringList>
 
+#include <chrono>
 #include <optional>
 
 class QTimer;
@@ -13,7 +15,6 @@ class QTimer;
 namespace tolvan {
 
 class ConfigStore;
-class filemonitors;
 class filemonitorevent;
 
 namespace fileoperation {
@@ -25,10 +26,12 @@ struct StartResult {
 };
 
 // Builds a fresh monitor and event sink for the receive folder named in
-// "receive.dat", binds timer (the received screen's Timer1) and starts it.
-// The previous monitor and sink are unbound at once and released later.
-// Connect to ReceiveEvents()->FileArrived after each call.
-StartResult StartReceiveMonitor(const ConfigStore& store, QTimer* timer);
+// "receive.dat" (blanks around it removed, as routing reads it), binds timer
+// (the receive watch's, see ReceiveWatch) and starts it. The previous monitor
+// and sink are unbound at once and released later. Connect to
+// ReceiveEvents()->FileArrived after each call.
+StartResult StartReceiveMonitor(const ConfigStore& store, QTimer* timer,
+                                std::chrono::milliseconds quietPeriod = filemonitors::kQuietPeriod);
 
 // The current monitor and sink; null until the first start.
 filemonitors* ReceiveMonitor();

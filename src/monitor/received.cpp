@@ -2,6 +2,7 @@
 
 #include "mail/inboxform.h"
 #include "monitor/ReceiveRouting.h"
+#include "monitor/ReceiveWatch.h"
 #include "monitor/filemonitorevent.h"
 #include "monitor/filemonitors.h"
 #include "monitor/fileoperation.h"
@@ -84,17 +85,20 @@ void received::Form_Load()
 {
     removeTitleBar();
     Text1->setVisible(false);
+    Timer1->setInterval(filemonitors::kIntervalMs);
+    Timer1->start();
     Timer2->start();
 
-    const fileoperation::StartResult started = fileoperation::StartReceiveMonitor(ctx().store, Timer1);
-    if (filemonitorevent* events = fileoperation::ReceiveEvents()) {
-        connect(events, &filemonitorevent::FileArrived, this, &received::Monitor_FileReceived);
-    }
-    if (started.message) {
-        ctx().dialogs->messageBox(*started.message);
-    }
-    if (!started.folder.isEmpty()) {
-        setFileListFolder(started.folder);
+    // The watch belongs to the program; this screen only starts it when it
+    // is not running yet and shows the folder it watches.
+    ReceiveWatch& watch = ctx().receiveWatch;
+    watch.Begin();
+    const StoreValue<QString> folder = ctx().store.ReadStoreLine(QStringLiteral("receive.dat"));
+    if (!folder.ok()) {
+        ctx().dialogs->messageBox({QStringLiteral("Error initializing monitoring: ") + folder.message, {},
+                                   MsgIcon::Critical, MsgButtons::Ok, MsgAnswer::Ok});
+    } else if (filemonitors* monitor = fileoperation::ReceiveMonitor(); monitor && !monitor->FolderPath.isEmpty()) {
+        setFileListFolder(monitor->FolderPath);
     }
 }
 
@@ -139,25 +143,27 @@ QString received::selectedName() const
     return item && item->isSelected() ? item->text() : QString();
 }
 
-void received::Monitor_FileReceived(const QString& folderPath)
+void received::AnnounceArrival(ScreenRegistry& registry, const QString& folderPath)
 {
-    Notify::AnnounceIfEnabled(ctx().store, *ctx().speaker, kArrivalWarning);
-    if (QLabel* notice = menuLabel(registry(), QStringLiteral("Label1"))) {
+    AppContext& ctx = registry.context();
+    Notify::AnnounceIfEnabled(ctx.store, *ctx.speaker, kArrivalWarning);
+    if (QLabel* notice = menuLabel(registry, QStringLiteral("Label1"))) {
         notice->setText(kArrivalNotice);
         notice->setVisible(true);
     }
-    if (QLabel* check = menuLabel(registry(), QStringLiteral("Label2"))) {
+    if (QLabel* check = menuLabel(registry, QStringLiteral("Label2"))) {
         check->setText(kArrivalCheck);
         check->setVisible(true);
     }
-    if (isVisible()) {
-        setFileListFolder(folderPath);
+    auto* screen = qobject_cast<received*>(registry.loaded(QStringLiteral("received")));
+    if (screen && screen->isVisible()) {
+        screen->setFileListFolder(folderPath);
     }
 }
 
 void received::Timer1_Timer()
 {
-    // The monitor's own handler of this timer does the scan.
+    // The watch's own timer drives the scan, so it goes on when this screen closes.
 }
 
 void received::Timer2_Timer()
@@ -181,6 +187,10 @@ void received::Command2_Click()
         if (QWidget* test = menu->control(QStringLiteral("testprogram"))) {
             test->setVisible(false);
         }
+    }
+
+    if (!readableNow()) {
+        return;
     }
 
     const ReceiveRouting::Route r =
@@ -224,6 +234,21 @@ void received::Command2_Click()
     default:
         break;
     }
+}
+
+bool received::readableNow()
+{
+    // A file the packet program is still writing is neither read nor deleted.
+    const QString name = selectedName();
+    if (!ctx().receiveWatch.IsStillArriving(name)) {
+        return true;
+    }
+    ctx().dialogs->messageBox(
+        {QStringLiteral("The file \"%1\" is still arriving.\n\nIt was left as it is. Read it again once the packet "
+                        "program has received it completely.")
+             .arg(name),
+         QStringLiteral("Read Message"), MsgIcon::Exclamation, MsgButtons::Ok, MsgAnswer::Ok});
+    return false;
 }
 
 void received::Command1_Click()

@@ -11,8 +11,9 @@ class QTimer;
 namespace tolvan {
 
 // Lists the receive folder and lets the operator open ("Read Message") or
-// delete a file of it. Loading it starts the watch on the receive folder;
-// arrivals are announced and shown on the main menu.
+// delete a file of it. Loading it starts the program-wide watch on the
+// receive folder when it is not running yet (closing it leaves the watch
+// running); arrivals are announced and shown on the main menu.
 class received : public Screen {
     Q_OBJECT
 public:
@@ -21,6 +22,10 @@ public:
     static inline const QString kArrivalNotice = QStringLiteral("A Message Has Arrived ");
     static inline const QString kArrivalCheck =
         QStringLiteral(" Warning Check Packet Program to ensure total message received before opening");
+
+    // The arrival notice, run inside the watch's tick whether this screen is
+    // loaded or not: speech, the main menu's labels, this screen's list.
+    static void AnnounceArrival(ScreenRegistry& registry, const QString& folderPath);
 
     explicit received(ScreenRegistry& registry);
     void Form_Load() override;
@@ -37,8 +42,6 @@ public slots:
     // Reads the folder again, keeping the selection where the name remains.
     void refreshFileList();
     void Form_Activate();
-    // The arrival notice, run inside the monitor's tick.
-    void Monitor_FileReceived(const QString& folderPath);
     void Timer1_Timer();
     void Timer2_Timer();
 
@@ -52,6 +55,8 @@ protected:
 
 private:
     QString selectedName() const;
+    // False, after saying so, while the selected file is still arriving.
+    bool readableNow();
 
     QLabel* Label1;
     QListWidget* File1;

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "config/ConfigStore.h"
+#include "monitor/ReceiveWatch.h"
 #include "platform/Clock.h"
 #include "platform/Desktop.h"
 #include "platform/Dialogs.h"
@@ -20,6 +21,8 @@ struct AppContext {
     ProcessService* processes = nullptr;
     Clock* clock = nullptr;
     LocaleText locale;
+    // The watch on the receive folder: it outlives every screen.
+    ReceiveWatch receiveWatch{store};
 };
 
 } // namespace tolvan

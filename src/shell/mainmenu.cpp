@@ -40,6 +40,18 @@ mainmenu::mainmenu(ScreenRegistry& registry)
     Label2 = make<QLabel>(QStringLiteral("Label2"), QString(""));
     makeHeading(Label1, 6);
     makeHeading(Label2, 6);
+    // The notices blink and come and go: their room stays reserved, so that
+    // nothing else on the menu moves.
+    for (QLabel* notice : {Label1, Label2}) {
+        QSizePolicy policy = notice->sizePolicy();
+        policy.setRetainSizeWhenHidden(true);
+        notice->setSizePolicy(policy);
+        notice->setMinimumHeight(notice->fontMetrics().height());
+    }
+    // The long warning wraps instead of widening the window when it appears.
+    Label2->setWordWrap(true);
+    lblWatchState = make<QLabel>(QStringLiteral("lblWatchState"));
+    lblWatchState->setTextInteractionFlags(Qt::TextSelectableByMouse);
     Timerclock = new QTimer(this);
     Timerclock->setObjectName(QStringLiteral("Timerclock"));
     Timerclock->setInterval(1000);
@@ -100,6 +112,7 @@ mainmenu::mainmenu(ScreenRegistry& registry)
     layout->addLayout(grid);
     layout->addWidget(Label1);
     layout->addWidget(Label2);
+    layout->addWidget(lblWatchState);
     layout->addWidget(Text1);
     layout->addWidget(Text2);
     layout->addWidget(Text3);
@@ -122,6 +135,23 @@ mainmenu::mainmenu(ScreenRegistry& registry)
     connect(cmdsoundtoggle, &QPushButton::clicked, this, &mainmenu::cmdsoundtoggle_Click);
     connect(cmdAutoSaveToggle, &QPushButton::clicked, this, &mainmenu::cmdAutoSaveToggle_Click);
     connect(testprogram, &QPushButton::clicked, this, &mainmenu::testprogram_Click);
+    connect(&ctx().receiveWatch, &ReceiveWatch::StateChanged, this, &mainmenu::showWatchState);
+}
+
+void mainmenu::showEvent(QShowEvent* event)
+{
+    Screen::showEvent(event);
+    // From the first full menu on, the receive folder is watched whichever
+    // screens are opened and closed, until EXIT.
+    if (!RECEIVE->isHidden()) {
+        ctx().receiveWatch.Begin();
+    }
+    showWatchState();
+}
+
+void mainmenu::showWatchState()
+{
+    lblWatchState->setText(ctx().receiveWatch.state().text());
 }
 
 void mainmenu::Form_Load()
@@ -153,6 +183,7 @@ void mainmenu::Form_Load()
     Timerclock->setInterval(1000);
     Timerclock->start();
     Timerclock_Timer();
+    showWatchState();
 }
 
 void mainmenu::showSoundState(bool on)
@@ -235,6 +266,7 @@ void mainmenu::SETTINGS_Click()
 
 void mainmenu::backToEntryScreen()
 {
+    ctx().receiveWatch.End();
     ScreenRegistry& reg = registry();
     for (const char* name : {"received", "mailform", "PACKETWINLINK", "mainmenu"}) {
         reg.Unload(QString::fromLatin1(name));

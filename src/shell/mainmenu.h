@@ -22,6 +22,10 @@ public:
 public slots:
     void Timerclock_Timer();
 
+protected:
+    // The full menu (navigation shown) starts the receive watch.
+    void showEvent(QShowEvent* event) override;
+
 private slots:
     void PACKETMAIL_Click();
     void RECEIVE_Click();
@@ -42,6 +46,7 @@ private:
     void leaveForFreshScreen(const QString& name);
     // Closes the working screens and goes back to the entry screen with RE-ENTER.
     void backToEntryScreen();
+    void showWatchState();
 
     QLabel* lbmainmenu;
     QLabel* Label3;
@@ -49,6 +54,7 @@ private:
     QLineEdit* Txtdate;
     QLabel* Label1;
     QLabel* Label2;
+    QLabel* lblWatchState; // what the receive watch does, or why it cannot
     QTimer* Timerclock;
     QTimer* Timer1;
     QTimer* Timer2;

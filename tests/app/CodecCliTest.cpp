@@ -1,8 +1,20 @@
+#include "mail/MailCodec.h"
+#include "pmba/FileMail.h"
+#include "pmba/ModPMBA.h"
+#include "sevenplus/Mod7plus.h"
+
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QProcess>
 #include <QRandomGenerator>
 #include <QTemporaryDir>
+
+#include <atomic>
+#include <thread>
+
+#include <fcntl.h>
+#include <unistd.h>
 
 #include <gtest/gtest.h>
 
@@ -164,4 +176,89 @@ TEST(CodecCli, AFileSizeLimitFailsEveryWriterCleanly)
     }
     // Nothing stands in the way of the next run once there is room.
     EXPECT_EQ(codec({"7plus-decode", dir.filePath("7PLUS_OUTPUT/BIG.P01")}).status, 0);
+}
+
+// The headless watch: a packet program writes three mails slowly (pauses
+// longer than the quiet period and a tick, the file held open), another file
+// is moved in whole. Nothing is printed before a file's last byte; then one
+// JSON line each, and SIGTERM ends the watch cleanly.
+TEST(CodecCli, WatchPrintsEachCompleteArrivalOnce)
+{
+    QTemporaryDir dir;
+    const QString rx = dir.filePath("rx");
+    QDir().mkpath(rx);
+    writeFile(rx + "/known-before.txt", "x");
+    writeFile(dir.filePath("att.bin"), randomBytes(3000));
+    ASSERT_TRUE(tolvan::ModPMBA::PMBA_CreateBinaryMail(dir.filePath("att.bin"), dir.filePath("p.pmb"), "to", "from",
+                                                        "subject", "message")
+                    .ok);
+    const QList<QPair<QString, QByteArray>> slow = {
+        {"MAIL - 1.txt", tolvan::MailCodec::FormatCodedMailLine("TO: A", "S", "A MESSAGE", "FROM- B").toLatin1() +
+                             "\r\n"},
+        {"PMBA - 1.pmb", readFile(dir.filePath("p.pmb"))},
+        {"File - 1.txt", tolvan::FileMail::Build({"m", "s", "t", "f", "a.bin", randomBytes(2000)})}};
+    writeFile(dir.filePath("noise.bin"), "nothing to see");
+
+    QProcess p;
+    p.start(QStringLiteral(TOLVAN_CODEC_EXE), {"watch", rx, "--quiet-ms", "300"});
+    p.setReadChannel(QProcess::StandardError);
+    ASSERT_TRUE(p.waitForReadyRead(30000));
+    ASSERT_TRUE(p.readAllStandardError().startsWith("tolvan-codec: watching "));
+    p.setReadChannel(QProcess::StandardOutput);
+
+    std::atomic<bool> lastByte = false;
+    std::thread writer([&] {
+        std::vector<int> fds;
+        for (const auto& f : slow) {
+            fds.push_back(::open(QFile::encodeName(rx + "/" + f.first).constData(), O_WRONLY | O_CREAT, 0644));
+        }
+        for (int piece = 0; piece < 3; ++piece) {
+            for (size_t i = 0; i < fds.size(); ++i) {
+                const QByteArray& b = slow[qsizetype(i)].second;
+                const qsizetype from = b.size() * piece / 3;
+                [[maybe_unused]] const ssize_t n =
+                    ::write(fds[i], b.constData() + from, size_t(b.size() * (piece + 1) / 3 - from));
+            }
+            if (piece < 2) {
+                std::this_thread::sleep_for(std::chrono::milliseconds(450));
+            }
+        }
+        lastByte = true;
+        for (const int fd : fds) {
+            ::close(fd);
+        }
+    });
+    QByteArray out;
+    while (!lastByte) {
+        p.waitForReadyRead(50);
+        out += p.readAllStandardOutput();
+        if (!lastByte) {
+            ASSERT_TRUE(out.isEmpty()) << out.toStdString();
+        }
+    }
+    writer.join();
+    QFile::rename(dir.filePath("noise.bin"), rx + "/noise.bin");
+    QString message;
+    ASSERT_TRUE(tolvan::Mod7plus::Encode7PlusFile(dir.filePath("att.bin"), message));
+    QFile::rename(dir.filePath("7PLUS_OUTPUT/ATT.P01"), rx + "/ATT.P01");
+    for (int i = 0; i < 100 && out.count('\n') < 5; ++i) {
+        p.waitForReadyRead(100);
+        out += p.readAllStandardOutput();
+    }
+    p.terminate();
+    ASSERT_TRUE(p.waitForFinished(10000));
+    out += p.readAllStandardOutput();
+    EXPECT_EQ(p.exitStatus(), QProcess::NormalExit);
+    EXPECT_EQ(p.exitCode(), 0);
+
+    QStringList lines = QString::fromUtf8(out).split('\n', Qt::SkipEmptyParts);
+    lines.sort();
+    const auto line = [](const QString& name, qint64 size, const char* kind) {
+        return QStringLiteral("{\"name\": \"%1\", \"size\": %2, \"kind\": \"%3\"}").arg(name).arg(size).arg(kind);
+    };
+    EXPECT_EQ(lines, (QStringList{line("ATT.P01", QFileInfo(rx + "/ATT.P01").size(), "sevenplus-part"),
+                                  line("File - 1.txt", slow[2].second.size(), "filemail"),
+                                  line("MAIL - 1.txt", slow[0].second.size(), "mail"),
+                                  line("PMBA - 1.pmb", slow[1].second.size(), "pmba"),
+                                  line("noise.bin", 14, "unknown")}));
 }

@@ -1,17 +1,30 @@
 #include "config/ConfigStore.h"
+#include "mail/MailCodec.h"
+#include "monitor/IncomingFile.h"
+#include "monitor/ReceiveWatch.h"
 #include "monitor/filemonitorevent.h"
 #include "monitor/filemonitors.h"
 #include "monitor/fileoperation.h"
 #include "platform/fake/FakePlatform.h"
+#include "pmba/FileMail.h"
+#include "pmba/ModPMBA.h"
+#include "sevenplus/Mod7plus.h"
 
 #include <QCoreApplication>
+#include <QDateTime>
 #include <QDir>
 #include <QFile>
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTimer>
 
+#include <atomic>
+#include <chrono>
 #include <functional>
+#include <thread>
+
+#include <fcntl.h>
+#include <unistd.h>
 
 #include <gtest/gtest.h>
 
@@ -19,10 +32,11 @@ using namespace tolvan;
 
 namespace {
 
+// A small file written whole (an empty one named as a mail is still arriving).
 bool touch(const QString& path)
 {
     QFile f(path);
-    return f.open(QIODevice::WriteOnly);
+    return f.open(QIODevice::WriteOnly) && f.write("x") == 1;
 }
 
 class MonitorFolder : public ::testing::Test {
@@ -37,6 +51,7 @@ protected:
     {
         ASSERT_TRUE(QDir(dir.path()).mkdir("rx"));
         monitor.FolderPath = folder();
+        monitor.QuietPeriod = std::chrono::milliseconds(0);
         monitor.SetTimerControl(&timer);
     }
 };
@@ -74,17 +89,29 @@ class MonitorTicks : public MonitorFolder, public ::testing::WithParamInterface<
 TEST_P(MonitorTicks, RaisesOnceForEachTickThatSeesANewName)
 {
     const TickCase& c = GetParam();
-    const QDir d(folder());
-    for (const QString& name : c.before) {
-        ASSERT_TRUE(touch(d.filePath(name)));
-    }
-    QSignalSpy spy(&monitor, &filemonitors::FileReceived);
-    ASSERT_FALSE(monitor.StartMonitoring());
-    for (int i = 0; i < c.steps.size(); ++i) {
-        c.steps[i].change(d);
-        monitor.TimerScan_Timer();
-        EXPECT_EQ(spy.count(), c.steps[i].events) << "after step " << i;
-        spy.clear();
+    // With the kernel's reports on writers, and with the quiet period alone.
+    for (const bool kernel : {true, false}) {
+        QTemporaryDir root;
+        const QString path = root.filePath("rx");
+        ASSERT_TRUE(QDir().mkpath(path));
+        const QDir d(path);
+        for (const QString& name : c.before) {
+            ASSERT_TRUE(touch(d.filePath(name)));
+        }
+        filemonitors m;
+        m.FolderPath = path;
+        m.QuietPeriod = std::chrono::milliseconds(0);
+        m.UseKernelNotification = kernel;
+        m.SetTimerControl(&timer);
+        QSignalSpy spy(&m, &filemonitors::FileReceived);
+        ASSERT_FALSE(m.StartMonitoring());
+        EXPECT_EQ(m.KernelNotificationActive(), kernel);
+        for (int i = 0; i < c.steps.size(); ++i) {
+            c.steps[i].change(d);
+            m.TimerScan_Timer();
+            EXPECT_EQ(spy.count(), c.steps[i].events) << "after step " << i << (kernel ? " (kernel)" : "");
+            spy.clear();
+        }
     }
 }
 
@@ -113,6 +140,7 @@ INSTANTIATE_TEST_SUITE_P(
             "RenameCountsAsNew", {"a"}, {{[](const QDir& d) { QFile::rename(d.filePath("a"), d.filePath("b")); }, 1}}},
         TickCase{"LetterCaseCounts", {"mail.txt"}, {{add("MAIL.txt"), 1}}},
         TickCase{"HiddenFilesCountFoldersDoNot", {}, {{[](const QDir& d) { d.mkdir("sub"); }, 0}, {add(".hidden"), 1}}},
+        // What a folder holds when it comes back counts as known; later files are new.
         TickCase{"FolderThatGoesAndComesBack",
                  {"a"},
                  {{[](const QDir& d) { QDir(d.path()).removeRecursively(); }, 0},
@@ -120,9 +148,11 @@ INSTANTIATE_TEST_SUITE_P(
                   {[](const QDir& d) {
                        QDir().mkpath(d.path());
                        touch(d.filePath("a"));
+                       touch(d.filePath("b"));
                    },
-                   1},
-                  {nothing, 0}}}),
+                   0},
+                  {nothing, 0},
+                  {add("c"), 1}}}),
     [](const auto& info) { return std::string(info.param.name); });
 
 TEST_F(MonitorFolder, StartSetsTheTimerToOneSecondAndRunning)
@@ -205,6 +235,288 @@ TEST_F(MonitorFolder, ListingHoldsFilesOnlyAndFileLinks)
     EXPECT_TRUE(filemonitors::ListFolder({}).isEmpty());
 }
 
+// ---- Complete arrivals -----------------------------------------------------------
+
+// The three kinds of incoming traffic, whole.
+struct Traffic {
+    QString name;
+    QByteArray bytes;
+};
+
+QList<Traffic> sampleTraffic(const QString& scratch)
+{
+    const QByteArray mail = MailCodec::FormatCodedMailLine("TO: A", "SUBJECT", "A LONGER MESSAGE", "FROM- B").toLatin1() +
+                            "\r\n";
+    QByteArray attachment(3000, 'x');
+    for (int i = 0; i < attachment.size(); ++i) {
+        attachment[i] = char(i * 7);
+    }
+    QFile a(scratch + "/att.bin");
+    a.open(QIODevice::WriteOnly);
+    a.write(attachment);
+    a.close();
+    ModPMBA::PMBA_CreateBinaryMail(scratch + "/att.bin", scratch + "/out.pmb", "to", "from", "subject", "message");
+    QFile p(scratch + "/out.pmb");
+    p.open(QIODevice::ReadOnly);
+    return {{"MAIL - 120000.txt", mail},
+            {"PMBA - 120000.pmb", p.readAll()},
+            {"File - 120000.txt", FileMail::Build({"hello", "subj", "to", "from", "carried.bin", attachment})}};
+}
+
+// A packet program writing the files in three chunks each, with pauses longer
+// than the quiet period and a tick, holding each file open until its last byte.
+class SlowWriter {
+public:
+    SlowWriter(const QString& folder, QList<Traffic> files, std::chrono::milliseconds pause)
+    {
+        m_thread = std::thread([folder, files, pause, this] {
+            std::vector<int> fds;
+            for (const Traffic& t : files) {
+                fds.push_back(::open(QFile::encodeName(folder + "/" + t.name).constData(),
+                                     O_WRONLY | O_CREAT | O_TRUNC, 0644));
+            }
+            for (int chunk = 0; chunk < 3; ++chunk) {
+                for (size_t i = 0; i < fds.size(); ++i) {
+                    const QByteArray& b = files[qsizetype(i)].bytes;
+                    const qsizetype from = b.size() * chunk / 3;
+                    const qsizetype to = b.size() * (chunk + 1) / 3;
+                    [[maybe_unused]] const ssize_t n = ::write(fds[i], b.constData() + from, size_t(to - from));
+                }
+                if (chunk < 2) {
+                    std::this_thread::sleep_for(pause);
+                }
+            }
+            m_lastByte = true;
+            for (const int fd : fds) {
+                ::close(fd);
+            }
+        });
+    }
+    ~SlowWriter() { m_thread.join(); }
+    bool lastByteWritten() const { return m_lastByte; }
+
+private:
+    std::atomic<bool> m_lastByte = false;
+    std::thread m_thread;
+};
+
+class ArrivalWhileWriting : public MonitorFolder, public ::testing::WithParamInterface<bool> {};
+
+TEST_P(ArrivalWhileWriting, IsAnnouncedOnceWhenTheLastByteIsThere)
+{
+    const QList<Traffic> traffic = sampleTraffic(dir.path());
+    monitor.QuietPeriod = std::chrono::milliseconds(300);
+    monitor.UseKernelNotification = GetParam();
+    QStringList arrivals;
+    QObject::connect(&monitor, &filemonitors::FileReceived, [&] { arrivals += monitor.Arrivals(); });
+    ASSERT_FALSE(monitor.StartMonitoring());
+    {
+        // Without the kernel's reports only the formats tell that a pause is no end.
+        SlowWriter writer(folder(), traffic, std::chrono::milliseconds(450));
+        while (!writer.lastByteWritten()) {
+            monitor.TimerScan_Timer();
+            const bool done = writer.lastByteWritten();
+            for (const Traffic& t : traffic) {
+                if (!done && QFile::exists(at(t.name))) {
+                    EXPECT_TRUE(monitor.IsStillArriving(t.name)) << t.name.toStdString();
+                }
+            }
+            if (!done) {
+                ASSERT_TRUE(arrivals.isEmpty()) << arrivals.join(", ").toStdString();
+            }
+            std::this_thread::sleep_for(std::chrono::milliseconds(100));
+        }
+    }
+    for (int i = 0; i < 8; ++i) {
+        monitor.TimerScan_Timer();
+        std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    }
+    arrivals.sort();
+    EXPECT_EQ(arrivals, (QStringList{"File - 120000.txt", "MAIL - 120000.txt", "PMBA - 120000.pmb"}));
+    for (const Traffic& t : traffic) {
+        EXPECT_FALSE(monitor.IsStillArriving(t.name)) << t.name.toStdString();
+        QFile f(at(t.name));
+        ASSERT_TRUE(f.open(QIODevice::ReadOnly));
+        EXPECT_EQ(f.readAll(), t.bytes) << t.name.toStdString();
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(Monitor, ArrivalWhileWriting, ::testing::Bool(),
+                         [](const auto& info) { return info.param ? "KernelReports" : "QuietPeriodAlone"; });
+
+TEST_F(MonitorFolder, FilesPresentAtTheStartAreCompleteOnceQuiet)
+{
+    QFile old(at("old.txt"));
+    ASSERT_TRUE(old.open(QIODevice::WriteOnly));
+    old.write("x");
+    old.close();
+    ASSERT_TRUE(old.open(QIODevice::ReadWrite));
+    old.setFileTime(QDateTime::currentDateTime().addSecs(-60), QFileDevice::FileModificationTime);
+    old.close();
+    touch(at("fresh.txt"));
+    monitor.QuietPeriod = std::chrono::milliseconds(2000);
+    ASSERT_FALSE(monitor.StartMonitoring());
+    EXPECT_FALSE(monitor.IsStillArriving("old.txt"));
+    EXPECT_TRUE(monitor.IsStillArriving("fresh.txt")) << "written within the quiet period";
+    EXPECT_FALSE(monitor.IsStillArriving("absent.txt"));
+    touch(at("between-ticks.txt"));
+    EXPECT_TRUE(monitor.IsStillArriving("between-ticks.txt")) << "not seen by a tick yet";
+
+    // A known file written again is checked again, without an announcement.
+    QSignalSpy spy(&monitor, &filemonitors::FileReceived);
+    ASSERT_TRUE(old.open(QIODevice::Append));
+    old.write("more");
+    old.close();
+    EXPECT_TRUE(monitor.IsStillArriving("old.txt"));
+    monitor.TimerScan_Timer();
+    EXPECT_TRUE(monitor.IsStillArriving("old.txt"));
+    EXPECT_TRUE(filemonitors::LooksStillArriving(at("old.txt"), std::chrono::milliseconds(2000)));
+    EXPECT_FALSE(filemonitors::LooksStillArriving(at("old.txt"), std::chrono::milliseconds(0)));
+    EXPECT_EQ(spy.count(), 0);
+}
+
+struct FormatCase {
+    const char* name;
+    const char* fileName;
+    QByteArray bytes;
+    bool complete;
+    const char* kind;
+};
+
+void PrintTo(const FormatCase& c, std::ostream* os)
+{
+    *os << c.name;
+}
+
+QByteArray pmbaSample()
+{
+    QTemporaryDir d;
+    return sampleTraffic(d.path())[1].bytes;
+}
+
+class IncomingFormat : public ::testing::TestWithParam<FormatCase> {};
+
+TEST_P(IncomingFormat, SaysWhetherBytesAreMissingAndWhatKindItIs)
+{
+    const FormatCase& c = GetParam();
+    QTemporaryDir d;
+    const QString path = d.filePath(c.fileName);
+    QFile f(path);
+    ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+    f.write(c.bytes);
+    f.close();
+    EXPECT_EQ(IncomingFile::FormatComplete(path), c.complete);
+    EXPECT_EQ(IncomingFile::Kind(path), c.kind);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Monitor, IncomingFormat,
+    ::testing::Values(
+        FormatCase{"CodedMailWithLineEnd", "MAIL - 1.txt", "84 79,83,72,66\r\n", true, "mail"},
+        FormatCase{"CodedMailCutInFrom", "MAIL - 1.txt", "84 79,83,72,6", false, "mail"},
+        FormatCase{"EmptyMail", "MAIL - 1.txt", "", false, "mail"},
+        FormatCase{"PlainTextMailWithoutLineEnd", "MAIL - 1.txt", "Hello there", true, "mail"},
+        FormatCase{"FileMailWithLineEnd", "File - 1.txt", "aGVsbG8=\r\n", true, "filemail"},
+        FormatCase{"FileMailCut", "File - 1.txt", "aGVsbG", false, "filemail"},
+        FormatCase{"MailWordInContent", "note.txt", "see the mail", true, "mail"},
+        FormatCase{"Unknown", "noise.bin", "nothing", true, "unknown"},
+        FormatCase{"EmptyUnknown", "empty", "", true, "unknown"},
+        FormatCase{"PmbaWhole", "x.pmb", pmbaSample(), true, "pmba"},
+        FormatCase{"PmbaShort", "x.pmb", pmbaSample().left(200), false, "pmba"},
+        FormatCase{"PmbaHeaderCut", "x.pmb", pmbaSample().left(14), false, "pmba"},
+        FormatCase{"PmbaBadLengthIsForTheDecoder", "x.pmb",
+                   QByteArray::fromHex("04000000504d424101000000ffffffff"), true, "pmba"}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+TEST(IncomingKind, SevenPlusPartByItsHeaderNotItsName)
+{
+    QTemporaryDir d;
+    QFile src(d.filePath("profile.bin"));
+    ASSERT_TRUE(src.open(QIODevice::WriteOnly));
+    src.write(QByteArray(5000, 'q'));
+    src.close();
+    QString message;
+    ASSERT_TRUE(Mod7plus::Encode7PlusFile(src.fileName(), message)) << message.toStdString();
+    const QString part = d.filePath("7PLUS_OUTPUT/PROFILE.P01");
+    ASSERT_TRUE(QFile::exists(part));
+    EXPECT_EQ(IncomingFile::Kind(part), "sevenplus-part");
+}
+
+// ---- The program-wide watch ------------------------------------------------------
+
+class WatchState : public ::testing::Test {
+protected:
+    QTemporaryDir dir;
+    ConfigStore store{dir.filePath("prog")};
+    ReceiveWatch watch{store};
+    QString rx() const { return dir.filePath("rx"); }
+    using Kind = ReceiveWatch::State::Kind;
+    void SetUp() override { watch.quietPeriod = std::chrono::milliseconds(0); }
+    void TearDown() override
+    {
+        watch.End();
+        fileoperation::ReleaseReceiveMonitor();
+    }
+};
+
+TEST_F(WatchState, FollowsTheSettingAndTheFolderEveryTick)
+{
+    EXPECT_EQ(watch.state().kind, Kind::Off);
+    EXPECT_EQ(watch.state().text(), "The receive folder is not watched yet");
+    // One tick of the watch's timer: the state check, then the monitor's scan.
+    const auto tick = [&] {
+        watch.Check();
+        fileoperation::ReceiveMonitor()->TimerScan_Timer();
+    };
+    QStringList arrived;
+    QObject::connect(&watch, &ReceiveWatch::Arrived,
+                     [&](const QString&, const QStringList& names) { arrived += names; });
+
+    watch.Begin();
+    EXPECT_EQ(watch.state().text(), "Not watching: receive.dat is missing");
+    EXPECT_TRUE(watch.timer()->isActive()) << "the checks go on without a folder";
+
+    ASSERT_TRUE(store.WriteStoreLine("receive.dat", "  ").ok());
+    watch.Check();
+    EXPECT_EQ(watch.state().text(), "Not watching: receive.dat names no folder");
+
+    ASSERT_TRUE(store.WriteStoreLine("receive.dat", rx()).ok());
+    watch.Check();
+    EXPECT_EQ(watch.state().text(), "Not watching: the receive folder does not exist: " + rx());
+
+    QDir().mkpath(rx());
+    touch(rx() + "/there-before");
+    tick();
+    EXPECT_EQ(watch.state().text(), "Watching the receive folder: " + rx());
+    touch(rx() + "/MAIL - 1.txt");
+    tick();
+    EXPECT_EQ(arrived, QStringList{"MAIL - 1.txt"});
+
+    // Removed and made again: what it then holds is known, later files arrive.
+    QDir(rx()).removeRecursively();
+    tick();
+    EXPECT_EQ(watch.state().kind, Kind::FolderMissing);
+    QDir().mkpath(rx());
+    touch(rx() + "/back-with-it");
+    tick();
+    EXPECT_EQ(watch.state().kind, Kind::Watching);
+    tick();
+    touch(rx() + "/after");
+    tick();
+    EXPECT_EQ(arrived, (QStringList{"MAIL - 1.txt", "after"}));
+
+    if (geteuid() != 0) {
+        QFile::setPermissions(rx(), QFile::WriteOwner);
+        watch.Check();
+        EXPECT_EQ(watch.state().text(), "Not watching: the receive folder cannot be read: " + rx());
+        QFile::setPermissions(rx(), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+    }
+
+    watch.End();
+    EXPECT_EQ(watch.state().kind, Kind::Off);
+    EXPECT_FALSE(watch.timer()->isActive());
+}
+
 // ---- StartReceiveMonitor -------------------------------------------------------
 
 class ReceiveMonitor : public ::testing::Test {
@@ -233,13 +545,13 @@ TEST_F(ReceiveMonitor, StartsOnTheStoredFolderAndEachStartReplacesTheLast)
     QDir().mkpath(rx);
     ASSERT_TRUE(store.WriteStoreLine("receive.dat", rx).ok());
 
-    fileoperation::StartResult r = fileoperation::StartReceiveMonitor(store, &timer);
+    fileoperation::StartResult r = fileoperation::StartReceiveMonitor(store, &timer, std::chrono::milliseconds(0));
     ASSERT_TRUE(r.started);
     EXPECT_FALSE(r.message);
     EXPECT_EQ(r.folder, rx);
     filemonitors* first = fileoperation::ReceiveMonitor();
 
-    r = fileoperation::StartReceiveMonitor(store, &timer);
+    r = fileoperation::StartReceiveMonitor(store, &timer, std::chrono::milliseconds(0));
     ASSERT_TRUE(r.started);
     EXPECT_NE(fileoperation::ReceiveMonitor(), first);
     EXPECT_EQ(fileoperation::ReceiveEvents()->Monitor(), fileoperation::ReceiveMonitor());

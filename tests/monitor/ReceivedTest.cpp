@@ -10,8 +10,13 @@
 #include <QListWidget>
 #include <QPlainTextEdit>
 #include <QProcess>
+#include <QTest>
 #include <QTimer>
 
+#include <atomic>
+#include <thread>
+
+#include <fcntl.h>
 #include <unistd.h>
 
 using namespace tolvan;
@@ -94,8 +99,8 @@ TEST_F(ReceivedScreen, LoadingStartsTheWatchAndListsTheFolder)
 
 TEST_F(ReceivedScreen, ArrivalIsSpokenOnceAndShownOnTheMainMenu)
 {
-    registry->Show("mainmenu");
     put("one", "x");
+    registry->Show("mainmenu");
     registry->Show("received");
     speaker.spoken.clear();
 
@@ -166,6 +171,81 @@ TEST_F(ReceivedScreen, ReadingAMailOpensTheInboxAndRemovesTheFile)
     EXPECT_EQ(boxText("inboxform", "Text1"), "HI");
     EXPECT_EQ(boxText("inboxform", "Text4"), "B");
     EXPECT_TRUE(listed().isEmpty());
+}
+
+TEST_F(ReceivedScreen, AMailStillBeingWrittenIsNeitherAnnouncedNorRead)
+{
+    context->receiveWatch.quietPeriod = std::chrono::milliseconds(300);
+    registry->Show("mainmenu");
+    registry->Show("received");
+    speaker.spoken.clear();
+    const QString name = "MAIL - 143507.txt";
+    const QByteArray mail = "84 79 58 32 65,83,72 73 32 84 72 69 82 69,70 82 79 77 32 66\r\n";
+
+    // The packet program writes the mail in three pieces, pausing longer than
+    // the quiet period and a tick, and holds the file open until the end.
+    std::atomic<bool> lastByte = false;
+    std::thread writer([&] {
+        const int fd = ::open(QFile::encodeName(at(name)).constData(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+        for (int piece = 0; piece < 3; ++piece) {
+            const qsizetype from = mail.size() * piece / 3;
+            [[maybe_unused]] const ssize_t n =
+                ::write(fd, mail.constData() + from, size_t(mail.size() * (piece + 1) / 3 - from));
+            if (piece < 2) {
+                std::this_thread::sleep_for(std::chrono::milliseconds(450));
+            }
+        }
+        lastByte = true;
+        ::close(fd);
+    });
+    bool triedToRead = false;
+    while (!lastByte) {
+        tick();
+        if (!lastByte && QFile::exists(at(name))) {
+            EXPECT_TRUE(speaker.spoken.isEmpty());
+            if (!triedToRead) {
+                static_cast<received*>(registry->loaded("received"))->refreshFileList();
+                select(name);
+                click("received", "Command2");
+                triedToRead = true;
+            }
+        }
+        QTest::qWait(100);
+    }
+    writer.join();
+    ASSERT_TRUE(triedToRead);
+    ASSERT_EQ(dialogs.boxes.size(), 1);
+    EXPECT_TRUE(dialogs.boxes[0].text.startsWith("The file \"MAIL - 143507.txt\" is still arriving."))
+        << dialogs.boxes[0].text.toStdString();
+    EXPECT_EQ(dialogs.boxes[0].icon, MsgIcon::Exclamation);
+    EXPECT_FALSE(registry->IsFormLoaded("inboxform"));
+    EXPECT_FALSE(QFile::exists("mail.dat"));
+
+    for (int i = 0; i < 6; ++i) {
+        tick();
+        QTest::qWait(100);
+    }
+    EXPECT_EQ(speaker.spoken, QStringList{received::kArrivalWarning});
+    select(name);
+    click("received", "Command2");
+    EXPECT_EQ(dialogs.boxes.size(), 1) << dialogs.texts().join(" | ").toStdString();
+    EXPECT_EQ(readFile("mail.dat"), mail + "\r\n");
+    EXPECT_FALSE(QFile::exists(at(name)));
+}
+
+TEST_F(ReceivedScreen, ExitLeavesTheWatchRunning)
+{
+    registry->Show("received");
+    click("received", "Cmdexit");
+    EXPECT_FALSE(registry->IsFormLoaded("received"));
+    EXPECT_TRUE(context->receiveWatch.isActive());
+    ASSERT_NE(fileoperation::ReceiveMonitor(), nullptr);
+    EXPECT_TRUE(fileoperation::ReceiveMonitor()->IsRunning());
+    speaker.spoken.clear();
+    put("new", "x");
+    tick();
+    EXPECT_EQ(speaker.spoken, QStringList{received::kArrivalWarning});
+    EXPECT_EQ(control<QLabel>("mainmenu", "Label1")->text(), "A Message Has Arrived ");
 }
 
 TEST_F(ReceivedScreen, RefusedAndBrokenFilesStayAndOpenNothing)

@@ -96,6 +96,7 @@ TEST_F(TwoStations, MailAndFilesArriveUnchanged)
     filemonitors monitor;
     monitor.FolderPath = b.root + "/receive";
     monitor.SetTimerControl(&tick);
+    monitor.QuietPeriod = std::chrono::milliseconds(0);
     ASSERT_FALSE(monitor.StartMonitoring().has_value());
     int arrivals = 0;
     QObject::connect(&monitor, &filemonitors::FileReceived, [&] { ++arrivals; });

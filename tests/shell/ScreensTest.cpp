@@ -1,11 +1,14 @@
 #include "ScreenFixture.h"
 
+#include "monitor/ReceiveWatch.h"
 #include "monitor/fileoperation.h"
 #include "shell/AutoSaveDisplay.h"
 #include "shell/Palette.h"
 #include "shell/mainmenu.h"
 
 #include <QCheckBox>
+#include <QLabel>
+#include <QLayout>
 #include <QLineEdit>
 #include <QListWidget>
 #include <QPlainTextEdit>
@@ -294,4 +297,89 @@ TEST_F(ShellScreens, UnloadStopsTimersAndReloadStartsAfresh)
     EXPECT_TRUE(timer.isNull());
     registry->Show("mainmenu");
     EXPECT_NE(control<QLineEdit>("mainmenu", "Txtdate")->text(), "changed");
+}
+
+// The watch runs from the first full main menu to EXIT, whichever way the
+// operator came and whichever screens opened and closed, and the menu says
+// in one line what it watches or why it cannot.
+TEST_F(ShellScreens, TheWatchStateLineFollowsEveryPathThroughTheMenu)
+{
+    const QString rx = tmp.path() + "/rx";
+    QDir().mkpath(rx);
+    writeStore("receive.dat", (rx + "\r\n").toUtf8());
+    ReceiveWatch& watch = context->receiveWatch;
+    const auto line = [this] { return control<QLabel>("mainmenu", "lblWatchState")->text(); };
+    const QString watching = "Watching the receive folder: " + rx;
+
+    enterMainMenu();
+    EXPECT_FALSE(watch.isActive()) << "the restricted menu does not watch yet";
+    EXPECT_EQ(line(), "The receive folder is not watched yet");
+
+    // ENTER, SETTINGS and back.
+    click("mainmenu", "SETTINGS");
+    click("frsettings", "Command1");
+    EXPECT_TRUE(watch.isActive());
+    EXPECT_EQ(line(), watching);
+
+    // Read Inbox and its Exit, the chooser and back.
+    click("mainmenu", "RECEIVE");
+    click("received", "Cmdexit");
+    click("mainmenu", "PACKETMAIL");
+    EXPECT_TRUE(watch.isActive());
+    click("frmdecide", "Cmdreturnmain");
+    EXPECT_EQ(line(), watching);
+
+    // The folder goes and comes back; the line follows at the next tick.
+    QDir(rx).removeRecursively();
+    watch.Check();
+    EXPECT_EQ(line(), "Not watching: the receive folder does not exist: " + rx);
+    QDir().mkpath(rx);
+    watch.Check();
+    EXPECT_EQ(line(), watching);
+    writeStore("receive.dat", "");
+    watch.Check();
+    EXPECT_EQ(line(), "Not watching: receive.dat names no folder");
+    writeStore("receive.dat", (rx + "\r\n").toUtf8());
+    watch.Check();
+
+    // EXIT ends it; RE-ENTER starts it again.
+    click("mainmenu", "exit");
+    EXPECT_FALSE(watch.isActive());
+    click("ENTER", "reenter");
+    EXPECT_TRUE(watch.isActive());
+    EXPECT_EQ(line(), watching);
+    click("mainmenu", "exit");
+
+    // The self-test path: the received screen starts it, and it stays.
+    click("ENTER", "Command3");
+    click("mainmenu", "testprogram");
+    EXPECT_TRUE(watch.isActive());
+    click("received", "Cmdexit");
+    EXPECT_TRUE(watch.isActive());
+    EXPECT_EQ(line(), watching);
+    fileoperation::ReleaseReceiveMonitor();
+}
+
+TEST_F(ShellScreens, TheBlinkingNoticeMovesNothing)
+{
+    registry->Show("mainmenu");
+    Screen* menu = registry->loaded("mainmenu");
+    auto* notice = control<QLabel>("mainmenu", "Label1");
+    const auto settle = [menu] {
+        menu->layout()->activate();
+        QCoreApplication::processEvents();
+    };
+    // As after "Read Inbox": the warning line hidden, the notice blinking;
+    // without the watch line nothing else takes up the room it leaves.
+    control<QLabel>("mainmenu", "Label2")->setVisible(false);
+    control<QLabel>("mainmenu", "lblWatchState")->setVisible(false);
+    for (const QString& text : {QString(), QString("A Message Has Arrived ")}) {
+        notice->setText(text);
+        notice->setVisible(true);
+        settle();
+        const QRect shown = control<QWidget>("mainmenu", "exit")->geometry();
+        notice->setVisible(false);
+        settle();
+        EXPECT_EQ(control<QWidget>("mainmenu", "exit")->geometry(), shown) << text.toStdString();
+    }
 }

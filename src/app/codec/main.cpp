@@ -14,6 +14,7 @@
 #define TOLVAN_CODEC_COMMAND_FILES(X) \
     X(registerSevenPlusCommands)      \
     X(registerMailCommands)           \
+    X(registerMonitorCommands)        \
     /* end of the command files */
 
 namespace tolvan::codec {

@@ -1,0 +1,116 @@
+// The receive watch without a screen: tolvan-codec watch FOLDER prints one
+// JSON line for each complete arrival, with the same folder monitor as the
+// program, until it is interrupted.
+
+#include "CommandTable.h"
+
+#include "monitor/IncomingFile.h"
+#include "monitor/filemonitors.h"
+
+#include <QCoreApplication>
+#include <QFileInfo>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QSocketNotifier>
+#include <QTimer>
+
+#include <csignal>
+#include <cstdio>
+
+#include <fcntl.h>
+#include <unistd.h>
+
+namespace tolvan::codec {
+
+namespace {
+
+int g_signalPipe[2] = {-1, -1};
+
+// SIGINT and SIGTERM only wake the event loop, which then ends cleanly.
+void onSignal(int)
+{
+    const char byte = 1;
+    [[maybe_unused]] const ssize_t n = ::write(g_signalPipe[1], &byte, 1);
+}
+
+QString jsonString(const QString& text)
+{
+    const QByteArray array = QJsonDocument(QJsonArray{text}).toJson(QJsonDocument::Compact);
+    return QString::fromUtf8(array.mid(1, array.size() - 2));
+}
+
+int watch(const QStringList& args, const Output& io)
+{
+    QString folder;
+    int quietMs = int(filemonitors::kQuietPeriod.count());
+    for (qsizetype i = 0; i < args.size(); ++i) {
+        if (args[i] == QLatin1String("--quiet-ms") && i + 1 < args.size()) {
+            bool ok = false;
+            quietMs = args[++i].toInt(&ok);
+            if (!ok || quietMs < 0) {
+                return ExitUsage;
+            }
+        } else if (folder.isEmpty() && !args[i].startsWith(QLatin1String("--")) && !args[i].isEmpty()) {
+            folder = args[i];
+        } else {
+            return ExitUsage;
+        }
+    }
+    if (folder.isEmpty()) {
+        return ExitUsage;
+    }
+    if (!QFileInfo(folder).isDir()) {
+        io.err(QStringLiteral("tolvan-codec: not a folder: %1\n").arg(folder));
+        return ExitFailed;
+    }
+
+    if (::pipe2(g_signalPipe, O_CLOEXEC | O_NONBLOCK) != 0) {
+        io.err(QStringLiteral("tolvan-codec: cannot set up the signal handling\n"));
+        return ExitFailed;
+    }
+    struct sigaction action = {};
+    action.sa_handler = onSignal;
+    sigemptyset(&action.sa_mask);
+    ::sigaction(SIGINT, &action, nullptr);
+    ::sigaction(SIGTERM, &action, nullptr);
+    QSocketNotifier interrupted(g_signalPipe[0], QSocketNotifier::Read);
+    QObject::connect(&interrupted, &QSocketNotifier::activated, [] { QCoreApplication::quit(); });
+
+    QTimer timer;
+    filemonitors monitor;
+    monitor.FolderPath = folder;
+    monitor.QuietPeriod = std::chrono::milliseconds(quietMs);
+    monitor.SetTimerControl(&timer);
+    const QString prefix = folder.endsWith(u'/') ? folder : folder + u'/';
+    QObject::connect(&monitor, &filemonitors::FileReceived, [&] {
+        for (const QString& name : monitor.Arrivals()) {
+            const QString path = prefix + name;
+            io.out(QStringLiteral("{\"name\": %1, \"size\": %2, \"kind\": \"%3\"}\n")
+                       .arg(jsonString(name))
+                       .arg(QFileInfo(path).size())
+                       .arg(IncomingFile::Kind(path)));
+            std::fflush(stdout);
+        }
+    });
+    monitor.StartMonitoring();
+    // Files already there are known; what arrives from now on is printed.
+    io.err(QStringLiteral("tolvan-codec: watching %1\n").arg(folder));
+    std::fflush(stderr);
+    const int status = QCoreApplication::exec();
+    monitor.StopMonitoring();
+    ::close(g_signalPipe[0]);
+    ::close(g_signalPipe[1]);
+    return status == 0 ? ExitOk : ExitFailed;
+}
+
+} // namespace
+
+void registerMonitorCommands(CommandTable& table)
+{
+    table.add({QStringLiteral("watch"), QStringLiteral("FOLDER [--quiet-ms N]"),
+               QStringLiteral("print {\"name\", \"size\", \"kind\"} as one JSON line for each complete arrival in "
+                              "FOLDER, until interrupted"),
+               watch});
+}
+
+} // namespace tolvan::codec

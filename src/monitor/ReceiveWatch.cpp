@@ -1,0 +1,164 @@
+#include "monitor/ReceiveWatch.h"
+
+#include "config/ConfigStore.h"
+#include "monitor/filemonitorevent.h"
+#include "monitor/filemonitors.h"
+#include "monitor/fileoperation.h"
+
+#include <QFile>
+#include <QFileInfo>
+
+#include <unistd.h>
+
+namespace tolvan {
+
+namespace {
+
+const QString kReceiveDat = QStringLiteral("receive.dat");
+
+} // namespace
+
+QString ReceiveWatch::State::text() const
+{
+    switch (kind) {
+    case Kind::Off:
+        break;
+    case Kind::Watching:
+        return QStringLiteral("Watching the receive folder: ") + folder;
+    case Kind::NoStoreFile:
+        return QStringLiteral("Not watching: receive.dat is missing");
+    case Kind::NoFolderNamed:
+        return QStringLiteral("Not watching: receive.dat names no folder");
+    case Kind::FolderMissing:
+        return QStringLiteral("Not watching: the receive folder does not exist: ") + folder;
+    case Kind::FolderUnreadable:
+        return QStringLiteral("Not watching: the receive folder cannot be read: ") + folder;
+    }
+    return QStringLiteral("The receive folder is not watched yet");
+}
+
+ReceiveWatch::ReceiveWatch(const ConfigStore& store, QObject* parent)
+    : QObject(parent)
+    , quietPeriod(filemonitors::kQuietPeriod)
+    , m_store(store)
+{
+    m_timer.setObjectName(QStringLiteral("ReceiveWatchTimer"));
+    m_timer.setInterval(filemonitors::kIntervalMs);
+    // Connected before any monitor binds the timer, so each tick checks the
+    // state first and the monitor then scans the folder that was checked.
+    connect(&m_timer, &QTimer::timeout, this, &ReceiveWatch::Check);
+}
+
+ReceiveWatch::~ReceiveWatch()
+{
+    if (m_active) {
+        fileoperation::ReleaseReceiveMonitor();
+    }
+}
+
+void ReceiveWatch::Begin()
+{
+    if (m_active) {
+        return;
+    }
+    m_active = true;
+    m_state = State{};
+    m_timer.start();
+    Check();
+}
+
+void ReceiveWatch::End()
+{
+    if (!m_active) {
+        return;
+    }
+    m_active = false;
+    m_timer.stop();
+    if (filemonitors* monitor = fileoperation::ReceiveMonitor()) {
+        monitor->StopMonitoring();
+    }
+    setState(State{});
+}
+
+ReceiveWatch::State ReceiveWatch::readState() const
+{
+    State s;
+    const StoreValue<QString> line =
+        m_store.StoreFileExists(kReceiveDat) ? m_store.ReadStoreLine(kReceiveDat) : StoreValue<QString>{};
+    if (!m_store.StoreFileExists(kReceiveDat) || (!line.ok() && line.error != StoreError::EndOfFile)) {
+        s.kind = State::Kind::NoStoreFile;
+        return s;
+    }
+    s.folder = line.ok() ? line.value.trimmed() : QString();
+    if (s.folder.isEmpty()) {
+        s.kind = State::Kind::NoFolderNamed;
+        return s;
+    }
+    const QFileInfo info(s.folder);
+    if (!info.isDir()) {
+        s.kind = State::Kind::FolderMissing;
+    } else if (::access(QFile::encodeName(s.folder).constData(), R_OK | X_OK) != 0) {
+        s.kind = State::Kind::FolderUnreadable;
+    } else {
+        s.kind = State::Kind::Watching;
+    }
+    return s;
+}
+
+void ReceiveWatch::Check()
+{
+    if (!m_active) {
+        return;
+    }
+    const State now = readState();
+    filemonitors* monitor = fileoperation::ReceiveMonitor();
+    // A changed state starts a fresh monitor: a folder that came back, or
+    // another folder set, is taken as it is now, its files known.
+    if (now != m_state || !monitor || (now.kind == State::Kind::Watching && !monitor->IsRunning())) {
+        restartMonitor();
+    }
+    setState(now);
+}
+
+void ReceiveWatch::restartMonitor()
+{
+    fileoperation::StartReceiveMonitor(m_store, &m_timer, quietPeriod);
+    if (!m_timer.isActive()) {
+        m_timer.start(); // a monitor without folder leaves it stopped; the checks go on
+    }
+    filemonitorevent* events = fileoperation::ReceiveEvents();
+    if (!events) {
+        return;
+    }
+    connect(events, &filemonitorevent::FileArrived, this, [this, events](const QString& folder) {
+        filemonitors* monitor = events->Monitor();
+        emit Arrived(folder, monitor ? monitor->Arrivals() : QStringList());
+    });
+}
+
+void ReceiveWatch::setState(const State& state)
+{
+    if (state == m_state) {
+        return;
+    }
+    m_state = state;
+    emit StateChanged(m_state);
+}
+
+bool ReceiveWatch::IsStillArriving(const QString& name) const
+{
+    const StoreValue<QString> line = m_store.ReadStoreLine(kReceiveDat);
+    const QString folder = line.ok() ? line.value.trimmed() : QString();
+    if (folder.isEmpty() || name.isEmpty()) {
+        return false;
+    }
+    filemonitors* monitor = fileoperation::ReceiveMonitor();
+    if (m_active && monitor && monitor->FolderPath == folder &&
+        monitor->State() == filemonitors::FolderState::Watching) {
+        return monitor->IsStillArriving(name);
+    }
+    const QString path = folder.endsWith(u'/') ? folder + name : folder + u'/' + name;
+    return filemonitors::LooksStillArriving(path, quietPeriod);
+}
+
+} // namespace tolvan

@@ -1,0 +1,69 @@
+#pragma once
+
+#include <QObject>
+#include <QString>
+#include <QStringList>
+#include <QTimer>
+
+#include <chrono>
+
+namespace tolvan {
+
+class ConfigStore;
+
+// The program-wide watch on the receive folder. It lives as long as the
+// program, not as long as a screen: Begin when the full main menu is first
+// shown (or the received screen loads), End when the main menu's EXIT goes
+// back to the entry screen. Every tick it reads "receive.dat" again and
+// checks the folder, so that it follows a changed setting and recovers by
+// itself when the folder comes back; the files there then count as known.
+// The monitor itself is the one StartReceiveMonitor builds, bound to this
+// object's timer.
+class ReceiveWatch : public QObject {
+    Q_OBJECT
+public:
+    struct State {
+        enum class Kind { Off, Watching, NoStoreFile, NoFolderNamed, FolderMissing, FolderUnreadable };
+        Kind kind = Kind::Off;
+        QString folder;
+        // One line for the main menu.
+        QString text() const;
+        bool operator==(const State&) const = default;
+    };
+
+    explicit ReceiveWatch(const ConfigStore& store, QObject* parent = nullptr);
+    ~ReceiveWatch() override;
+
+    void Begin();
+    void End();
+    bool isActive() const { return m_active; }
+    State state() const { return m_state; }
+
+    // Set before Begin; tests use a short one.
+    std::chrono::milliseconds quietPeriod;
+
+    // Whether the named file of the receive folder is still arriving. When the
+    // watch does not cover that folder, the file's own time and format decide.
+    bool IsStillArriving(const QString& name) const;
+
+    // One tick: the state check, then the monitor's scan (bound to the same timer).
+    void Check();
+    QTimer* timer() { return &m_timer; }
+
+signals:
+    // Once per tick in which files became complete arrivals.
+    void Arrived(const QString& folder, const QStringList& names);
+    void StateChanged(const ReceiveWatch::State& state);
+
+private:
+    State readState() const;
+    void restartMonitor();
+    void setState(const State& state);
+
+    const ConfigStore& m_store;
+    QTimer m_timer;
+    State m_state;
+    bool m_active = false;
+};
+
+} // namespace tolvan
