@@ -181,6 +181,51 @@ ParsedMail ParseCodedMail(const QString& wholeText)
     return mail;
 }
 
+bool IsPlainMailText(QStringView wholeText)
+{
+    if (wholeText.isEmpty()) {
+        return false;
+    }
+    bool anyCode = false;
+    qsizetype start = 0;
+    for (int part = 0; part < 4 && start <= wholeText.size(); ++part) {
+        qsizetype end = wholeText.indexOf(u',', start);
+        if (end < 0) {
+            end = wholeText.size();
+        }
+        // Line ends count as white space here, so two mails appended in one
+        // file (the second starting on the first one's last line) stay coded.
+        qsizetype i = start;
+        while (i < end) {
+            while (i < end && isWhite(wholeText[i])) {
+                ++i;
+            }
+            qsizetype j = i;
+            while (j < end && !isWhite(wholeText[j])) {
+                ++j;
+            }
+            if (j > i) {
+                if (readToken(wholeText.sliced(i, j - i)).kind == TokenKind::Skip) {
+                    return true; // a word that is no character code
+                }
+                anyCode = true;
+            }
+            i = j;
+        }
+        start = end + 1;
+    }
+    return !anyCode;
+}
+
+QString PlainMailBody(QStringView wholeText)
+{
+    qsizetype end = wholeText.size();
+    while (end > 0 && (wholeText[end - 1] == u'\r' || wholeText[end - 1] == u'\n')) {
+        --end;
+    }
+    return wholeText.first(end).toString();
+}
+
 QString SafeFileNamePart(QString text)
 {
     static const QString bad = QStringLiteral("/\\:*?\"<>|");

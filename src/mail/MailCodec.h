@@ -62,6 +62,17 @@ struct ParsedMail {
 // A whole coded mail file as the inbox reads it.
 ParsedMail ParseCodedMail(const QString& wholeText);
 
+// Whether a whole mail file is plain text rather than a coded mail line.
+// A coded mail's first four comma-separated parts hold nothing but character
+// codes between white space (a part may be empty), and there is at least one
+// code. Anything else, say "Hello John, 73, Bob", is plain text from software
+// that does not code its mails. An empty text is neither.
+bool IsPlainMailText(QStringView wholeText);
+
+// The plain text as the inbox shows it: the line ends after the text (the
+// hand-over's own among them) removed.
+QString PlainMailBody(QStringView wholeText);
+
 // A file-name part with every character that cannot stand in a file name here
 // or on a peer's system (/ \ : * ? " < > | and control characters) made "-".
 QString SafeFileNamePart(QString text);

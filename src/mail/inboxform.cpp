@@ -58,6 +58,9 @@ inboxform::inboxform(ScreenRegistry& registry)
     Text2 = make<QLineEdit>(QStringLiteral("Text2"), QStringLiteral("Subject:"));
     Text1 = make<QPlainTextEdit>(QStringLiteral("Text1"));
     setBoxText(Text1, QStringLiteral("Your Message:"));
+    lblNotCoded = make<QLabel>(QStringLiteral("lblNotCoded"), kNotCodedNotice);
+    lblNotCoded->setWordWrap(true);
+    lblNotCoded->setVisible(false);
     Command1 = make<QPushButton>(QStringLiteral("Command1"), QStringLiteral("&Send your reply after Editing"));
     cmdAutoSaveToggle =
         make<QPushButton>(QStringLiteral("cmdAutoSaveToggle"), QStringLiteral("Save &Incoming Message"));
@@ -70,6 +73,7 @@ inboxform::inboxform(ScreenRegistry& registry)
     layout->addWidget(Text3);
     layout->addWidget(Text4);
     layout->addWidget(Text2);
+    layout->addWidget(lblNotCoded);
     layout->addWidget(Text1, 1);
     auto* buttons = new QGridLayout;
     int column = 0;
@@ -154,6 +158,11 @@ void inboxform::ReadMailHandOver()
         ctx().dialogs->messageBox(plainBox(QStringLiteral("Error opening file: ") + read.error));
         return;
     }
+    if (MailCodec::IsPlainMailText(read.text)) {
+        showPlainMail(MailCodec::PlainMailBody(read.text));
+        return;
+    }
+    lblNotCoded->setVisible(false);
     const MailCodec::ParsedMail mail = MailCodec::ParseCodedMail(read.text);
     if (mail.status == MailCodec::ParsedMail::Status::BadFormat) {
         ctx().dialogs->messageBox(plainBox(mail.error));
@@ -178,8 +187,20 @@ void inboxform::ReadMailHandOver()
     }
 }
 
+void inboxform::showPlainMail(const QString& text)
+{
+    // Nothing of it is lost: the whole text is the message, which auto-save
+    // keeps, and the notice says why the other boxes are empty.
+    Text3->clear();
+    Text2->clear();
+    setBoxText(Text1, text);
+    Text4->clear();
+    lblNotCoded->setVisible(true);
+}
+
 void inboxform::resetBoxes()
 {
+    lblNotCoded->setVisible(false);
     Text3->setText(QStringLiteral("To: "));
     Text2->setText(QStringLiteral("Subject: "));
     setBoxText(Text1, QStringLiteral("Your Message: "));
@@ -201,6 +222,10 @@ void inboxform::emptyMailHandOver()
 void inboxform::Command1_Click()
 {
     const MailCodec::MailFields mail{Text3->text(), Text2->text(), boxText(Text1), Text4->text()};
+    if (!ctx().dialogs->confirmCodePageLoss({mail.to, mail.subject, mail.message, mail.from},
+                                            QStringLiteral("reply"))) {
+        return; // the boxes stay as they are, to be mended
+    }
     const MailPost::PostResult posted = MailPost::PostReplyMail(ctx().store, ctx().clock->now(), mail);
     if (!posted.ok) {
         // The boxes stay as they are, so the reply is not lost.

@@ -36,11 +36,17 @@ private slots:
 
 private:
     void resetBoxes();
+    void showPlainMail(const QString& text);
     void emptyMailHandOver();
     // Asks before the mails still waiting in the send folder are deleted.
     void clearOutgoingFolder();
 
+    // Shown over the message box while it holds a mail that came as plain text.
+    static inline const QString kNotCodedNotice = QStringLiteral(
+        "This mail was not coded: it came as plain text from another station's software and is shown as it arrived.");
+
     QLabel* Label1;
+    QLabel* lblNotCoded;
     QLineEdit* Text3;
     QLineEdit* Text4;
     QLineEdit* Text2;

@@ -126,6 +126,10 @@ void mailform::resetBoxes()
 void mailform::Command1_Click()
 {
     const MailCodec::MailFields mail{Text3->text(), Text2->text(), boxText(Text1), Text4->text()};
+    if (!ctx().dialogs->confirmCodePageLoss({mail.to, mail.subject, mail.message, mail.from},
+                                            QStringLiteral("mail"))) {
+        return; // the boxes stay as they are, to be mended
+    }
     const MailPost::PostResult posted =
         MailPost::PostComposedMail(ctx().store, ctx().clock->now(), ctx().locale, mail);
     if (!posted.ok) {

@@ -1,7 +1,10 @@
 #include "monitor/ReceiveRouting.h"
 
 #include "config/ConfigStore.h"
+#include "mail/MailCodec.h"
+#include "platform/AnsiCodec.h"
 #include "platform/AtomicFile.h"
+#include "pmba/FileMail.h"
 
 #include <QDir>
 #include <QFile>
@@ -31,6 +34,28 @@ Route receiveError(Route r, int number, const QString& description)
     r.messages << box(QStringLiteral("Error %1: %2").arg(number).arg(description), MsgIcon::Critical,
                       QStringLiteral("Receive Error"));
     return r;
+}
+
+// A file its reader cannot read stays where it is, and the operator is told
+// which file and why, so that it can be read by other means.
+Route unreadable(Route r, const QString& what, const QString& fault)
+{
+    r.outcome = Route::Outcome::Unreadable;
+    r.deleteIncoming = false;
+    r.messages << box(QStringLiteral("This %1 cannot be read:\n%2\n\n%3\n\nThe file stays in the receive folder.")
+                          .arg(what, r.incomingPath, fault),
+                      MsgIcon::Exclamation);
+    return r;
+}
+
+// Why a coded mail file cannot be read as the inbox reads it; empty when it can.
+QString codedMailFault(const QString& text)
+{
+    const MailCodec::ParsedMail mail = MailCodec::ParseCodedMail(text);
+    if (mail.status == MailCodec::ParsedMail::Status::BadFormat) {
+        return mail.error + QStringLiteral(" It holds character codes, but not the four fields of a coded mail.");
+    }
+    return mail.status == MailCodec::ParsedMail::Status::Ok ? QString() : mail.error;
 }
 
 bool isOrdinaryFile(const QString& path)
@@ -106,7 +131,8 @@ Route RouteIncoming(const ConfigStore& store, const QString& selectedName, const
             if (decoded.message) {
                 r.messages << *decoded.message;
             }
-            r.messages << box(QStringLiteral("PMBA decoding failed.\nThe original incoming file was preserved."),
+            r.messages << box(QStringLiteral("PMBA decoding failed.\nThe original incoming file was preserved.\n") +
+                                  r.incomingPath,
                               MsgIcon::Exclamation, ModPMBA::kTitle);
             return r;
         }
@@ -122,11 +148,11 @@ Route RouteIncoming(const ConfigStore& store, const QString& selectedName, const
 
     QFile incoming(r.incomingPath);
     if (!incoming.open(QIODevice::ReadOnly)) {
-        return receiveError(r, kIncomingUnreadable, incoming.errorString());
+        return receiveError(r, kIncomingUnreadable, incoming.errorString() + QStringLiteral(": ") + r.incomingPath);
     }
     const QByteArray content = incoming.readAll();
     if (incoming.error() != QFileDevice::NoError) {
-        return receiveError(r, kIncomingUnreadable, incoming.errorString());
+        return receiveError(r, kIncomingUnreadable, incoming.errorString() + QStringLiteral(": ") + r.incomingPath);
     }
     incoming.close();
     if (content.isEmpty()) {
@@ -136,19 +162,34 @@ Route RouteIncoming(const ConfigStore& store, const QString& selectedName, const
     QString handOver;
     QByteArray handOverBytes;
     switch (Classify(QFileInfo(r.incomingPath).fileName(), content)) {
-    case Kind::Mail:
+    case Kind::Mail: {
+        // Plain text goes to the inbox as it is; the inbox tells it from a
+        // coded mail by the same rule.
+        const QString text = Ansi::decode(content);
+        r.plainText = MailCodec::IsPlainMailText(text);
+        if (const QString fault = r.plainText ? QString() : codedMailFault(text); !fault.isEmpty()) {
+            return unreadable(r, QStringLiteral("mail"), fault);
+        }
         r.outcome = Route::Outcome::Mail;
         handOver = paths.mailDat;
         handOverBytes = content + "\r\n";
         break;
+    }
     case Kind::FileMail:
+        if (const FileMail::ReadResult read = FileMail::Parse(content); !read.ok) {
+            return unreadable(r, QStringLiteral("file mail"),
+                              read.message ? read.message->text : QStringLiteral("It is not a regular file mail."));
+        }
         r.outcome = Route::Outcome::FileMail;
         handOver = paths.attachmentHandOver;
         handOverBytes = content;
         break;
     case Kind::Unrecognized:
         r.outcome = Route::Outcome::Unrecognized;
-        r.messages << box(QStringLiteral("Unrecognized file type."), MsgIcon::Exclamation);
+        r.messages << box(QStringLiteral("Unrecognized file type.\n\n%1\n\nIt is neither a PMBA mail, a mail nor a "
+                                         "file mail, and stays in the receive folder.")
+                              .arg(r.incomingPath),
+                          MsgIcon::Exclamation);
         return r;
     }
     // The incoming file may go only once its content is whole in the hand-over file.

@@ -35,12 +35,16 @@ struct Route {
         Mail,         // mail.dat written; show the inbox
         FileMail,     // the attachment hand-over file written; show the receive attachment screen
         Unrecognized, // the incoming file stays
+        Unreadable,   // a mail or file mail its reader refused; the incoming file stays
         ReceiveError, // nothing deleted, no screen opened
     } outcome = Outcome::ReceiveError;
     QString incomingPath;
     ModPMBA::DecodedPmbaMail pmba; // for Outcome::Pmba
-    // True only once the incoming file's content is safe in its hand-over file.
+    // True only once the incoming file's content passed its reader's checks
+    // and is safe in its hand-over file.
     bool deleteIncoming = false;
+    // For Outcome::Mail: the mail is plain text, not a coded mail line.
+    bool plainText = false;
     QList<MessageBoxRequest> messages; // to show, in order
 };
 

@@ -261,6 +261,13 @@ void received::Command1_Click()
         ctx().dialogs->messageBox(plainBox(QStringLiteral(" no file picked to delete")));
         return;
     }
+    // Deleting cannot be undone and the file may be a mail nobody has read yet.
+    const QString question = QStringLiteral("Delete 1 file from the receive folder %1?\n\n%2\n\n"
+                                            "It cannot be brought back.")
+                                 .arg(m_folder, name);
+    if (!ctx().dialogs->askYesNo(question, QStringLiteral("Confirmation"), MsgAnswer::No)) {
+        return;
+    }
     const QString path = m_folder.endsWith(u'/') ? m_folder + name : m_folder + u'/' + name;
     QFile file(path);
     if (file.remove()) {

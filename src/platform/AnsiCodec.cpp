@@ -1,5 +1,8 @@
 #include "platform/AnsiCodec.h"
 
+#include <QSet>
+#include <QStringList>
+
 #include <array>
 
 namespace tolvan::Ansi {
@@ -60,6 +63,50 @@ QByteArray encode(QStringView text)
     }
     out.truncate(d - out.constData());
     return out;
+}
+
+QString lostCharacters(QStringView text)
+{
+    QString lost;
+    QSet<char32_t> seen;
+    for (qsizetype i = 0; i < text.size(); ++i) {
+        const QChar c = text[i];
+        if (c.unicode() < 0x80) {
+            continue;
+        }
+        char32_t cp = c.unicode();
+        qsizetype n = 1;
+        if (c.isHighSurrogate() && i + 1 < text.size() && text[i + 1].isLowSurrogate()) {
+            cp = QChar::surrogateToUcs4(c, text[i + 1]);
+            n = 2;
+        } else if (!c.isSurrogate() && codeOf(cp) != '?') {
+            continue;
+        }
+        if (!seen.contains(cp)) {
+            seen.insert(cp);
+            lost += text.sliced(i, n);
+        }
+        i += n - 1;
+    }
+    return lost;
+}
+
+QString describeCharacters(QStringView characters)
+{
+    QStringList items;
+    for (qsizetype i = 0; i < characters.size(); ++i) {
+        char32_t cp = characters[i].unicode();
+        qsizetype n = 1;
+        if (characters[i].isHighSurrogate() && i + 1 < characters.size() && characters[i + 1].isLowSurrogate()) {
+            cp = QChar::surrogateToUcs4(characters[i], characters[i + 1]);
+            n = 2;
+        }
+        // A lone surrogate cannot be shown; its code point still names it.
+        const QString shown = QChar::isSurrogate(cp) ? QString() : characters.sliced(i, n).toString() + u' ';
+        items << shown + QStringLiteral("(U+%1)").arg(uint(cp), 4, 16, QChar(u'0')).toUpper();
+        i += n - 1;
+    }
+    return items.join(QStringLiteral(", "));
 }
 
 QString decode(QByteArrayView bytes)

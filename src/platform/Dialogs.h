@@ -47,7 +47,14 @@ public:
     void information(const QString& text, const QString& title = {});
     // Yes/No question; true when the answer is Yes.
     bool askYesNo(const QString& text, const QString& title, MsgAnswer defaultButton = MsgAnswer::Yes);
+    // Before texts are posted: when the code page cannot hold some of their
+    // characters, names them and asks whether to post anyway (default No).
+    // True when nothing would be lost or the operator goes ahead. what names
+    // the thing posted ("mail", "reply", ...).
+    bool confirmCodePageLoss(const QStringList& texts, const QString& what);
 };
+
+inline const QString kCodePageLossTitle = QStringLiteral("Characters will be lost");
 
 // Title used when a box is shown without one of its own.
 inline const QString kDefaultBoxTitle = QStringLiteral("TOLVAN Packet Messaging");

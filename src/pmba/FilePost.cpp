@@ -110,6 +110,22 @@ PostResult PostPmbaMail(const ConfigStore& store, const QDateTime& now, bool pmb
     return r;
 }
 
+QStringList FieldsWithComma(const Fields& fields, const QString& fileName)
+{
+    QStringList withComma;
+    const std::pair<const QString*, const char*> checked[] = {{&fields.message, "Message"},
+                                                              {&fields.subject, "Subject"},
+                                                              {&fields.to, "To"},
+                                                              {&fields.from, "From"},
+                                                              {&fileName, "file name"}};
+    for (const auto& [text, label] : checked) {
+        if (text->contains(u',')) {
+            withComma << QString::fromLatin1(label);
+        }
+    }
+    return withComma;
+}
+
 PostResult PostRegularMail(const ConfigStore& store, const QDateTime& now, const QString& attachment,
                            const Fields& fields)
 {
@@ -123,18 +139,7 @@ PostResult PostRegularMail(const ConfigStore& store, const QDateTime& now, const
 
     // The receiver cuts the mail at every comma: one inside a field would move
     // the file's data into the wrong place and it would arrive damaged.
-    const QString fileName = attachment.mid(attachment.lastIndexOf(u'/') + 1);
-    QStringList withComma;
-    const std::pair<const QString*, const char*> checked[] = {{&fields.message, "Message"},
-                                                              {&fields.subject, "Subject"},
-                                                              {&fields.to, "To"},
-                                                              {&fields.from, "From"},
-                                                              {&fileName, "file name"}};
-    for (const auto& [text, label] : checked) {
-        if (text->contains(u',')) {
-            withComma << QString::fromLatin1(label);
-        }
-    }
+    const QStringList withComma = FieldsWithComma(fields, attachment.mid(attachment.lastIndexOf(u'/') + 1));
     if (!withComma.isEmpty()) {
         return refused(QStringLiteral("A regular file mail cannot carry a comma. There is one in: %1.\n"
                                       "The receiving station would split the mail there and write a damaged file.\n\n"

@@ -5,6 +5,7 @@
 #include <QDateTime>
 #include <QList>
 #include <QString>
+#include <QStringList>
 
 namespace tolvan {
 
@@ -49,6 +50,10 @@ struct PostResult {
 // "PMBA - <stamp>.pmb" into the send folder.
 PostResult PostPmbaMail(const ConfigStore& store, const QDateTime& now, bool pmbaMode, const QString& attachment,
                         const Fields& fields);
+
+// The parts of a regular file mail that hold a comma, by name ("Message",
+// "Subject", "To", "From", "file name"): the receiver would cut the mail there.
+QStringList FieldsWithComma(const Fields& fields, const QString& fileName);
 
 // "Post Regular to Outbox": the regular file mail written as
 // "File - <stamp>.txt" into the send folder. Refused when a field or the file

@@ -151,8 +151,16 @@ void sendfile::cmdPMBA_Click()
     setPmbaMode(true);
 }
 
+bool sendfile::confirmTextLoss(const QString& what)
+{
+    return ctx().dialogs->confirmCodePageLoss({Text3->text(), Text4->text(), Text2->text(), Text1->text()}, what);
+}
+
 void sendfile::cmdPMBASend_Click()
 {
+    if (!confirmTextLoss(QStringLiteral("PMBA mail"))) {
+        return;
+    }
     const FilePost::PostResult r =
         FilePost::PostPmbaMail(ctx().store, ctx().clock->now(), PMBASendMode, Text5->text(),
                                {Text3->text(), Text4->text(), Text2->text(), Text1->text()});
@@ -166,6 +174,9 @@ void sendfile::cmdPMBASend_Click()
 
 void sendfile::Command1_Click()
 {
+    if (!confirmTextLoss(QStringLiteral("file mail"))) {
+        return;
+    }
     const FilePost::PostResult r = FilePost::PostRegularMail(
         ctx().store, ctx().clock->now(), Text5->text(), {Text3->text(), Text4->text(), Text2->text(), Text1->text()});
     for (const MessageBoxRequest& box : r.boxes) {

@@ -34,6 +34,9 @@ private:
     void placeCarets();
     void setPmbaMode(bool on);
     void leaveAfterPost();
+    // Asks before the four text boxes are posted with characters the code
+    // page cannot hold; false when the operator cancels.
+    bool confirmTextLoss(const QString& what);
 
     QLabel* Label1;
     QLineEdit* Text3;

@@ -308,7 +308,10 @@ void PACKETWINLINK::Command7_Click()
     if (!plan.proceed) {
         return;
     }
-    for (const MessageBoxRequest& box : SendFolder::DeleteAllFiles(plan.folder).boxes) {
+    if (plan.question && ctx().dialogs->messageBox(*plan.question) != MsgAnswer::Yes) {
+        return; // nothing deleted, the list stays as it is
+    }
+    for (const MessageBoxRequest& box : SendFolder::DeleteAllFiles(plan.folder, plan.names).boxes) {
         ctx().dialogs->messageBox(box);
     }
     // A fresh screen re-reads the list and the button states.

@@ -84,16 +84,25 @@ DeleteAllPlan PlanDeleteAll(const ConfigStore& store)
     }
     plan.proceed = true;
     plan.folder = folder;
-    plan.boxes << box(QStringLiteral("Attempting to delete files in: ") + joined(folder, QStringLiteral("*.*")),
-                      MsgIcon::None);
+    plan.names = fileoperation::ListedFiles(folder);
+    if (!plan.names.isEmpty()) {
+        // The mails may not have been transmitted yet: deleting is the operator's call.
+        const qsizetype n = plan.names.size();
+        const QString text = QStringLiteral("Attempting to delete files in: %1\n\nDelete %2 in the send folder "
+                                            "%3?\nThey cannot be brought back.")
+                                 .arg(joined(folder, QStringLiteral("*.*")),
+                                      n == 1 ? QStringLiteral("the 1 file") : QStringLiteral("all %1 files").arg(n),
+                                      folder);
+        plan.question = MessageBoxRequest{text, QStringLiteral("Confirmation"), MsgIcon::Question, MsgButtons::YesNo,
+                                          MsgAnswer::No};
+    }
     return plan;
 }
 
-DeleteOutcome DeleteAllFiles(const QString& folder)
+DeleteOutcome DeleteAllFiles(const QString& folder, const QStringList& names)
 {
     DeleteOutcome o;
     o.refresh = true;
-    const QStringList names = fileoperation::ListedFiles(folder);
     if (names.isEmpty()) {
         o.boxes << box(QStringLiteral("Error deleting files: File not found: ") + joined(folder, QStringLiteral("*.*")),
                        MsgIcon::Critical);

@@ -4,6 +4,9 @@
 
 #include <QList>
 #include <QString>
+#include <QStringList>
+
+#include <optional>
 
 namespace tolvan {
 
@@ -30,19 +33,23 @@ struct DeleteOutcome {
 DeleteOutcome DeleteSelectedFile(const QString& folder, const QString& name);
 
 // What "delete all" will work on. With proceed false, boxes holds the refusal
-// and nothing is deleted; otherwise boxes holds the notice shown before the
-// deletion.
+// and nothing is deleted. Otherwise names are the files listed now, and when
+// there are any, question asks the operator first (Yes/No, default No): only
+// those files are deleted, never one that arrived while the question was open.
 struct DeleteAllPlan {
     bool proceed = false;
     QString folder;
+    QStringList names;
     QList<MessageBoxRequest> boxes;
+    std::optional<MessageBoxRequest> question;
 };
 
 // Settles the folder: it must be stored, be a full path and exist, so that an
 // empty or stale entry can never point the deletion somewhere else.
 DeleteAllPlan PlanDeleteAll(const ConfigStore& store);
-// Deletes the ordinary files directly in folder (no subfolder, no hidden file).
-DeleteOutcome DeleteAllFiles(const QString& folder);
+// Deletes the named ordinary files directly in folder (no subfolder, no
+// hidden file); no name at all is reported as an error.
+DeleteOutcome DeleteAllFiles(const QString& folder, const QStringList& names);
 
 } // namespace SendFolder
 } // namespace tolvan

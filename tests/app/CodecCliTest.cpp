@@ -262,3 +262,61 @@ TEST(CodecCli, WatchPrintsEachCompleteArrivalOnce)
                                   line("PMBA - 1.pmb", slow[1].second.size(), "pmba"),
                                   line("noise.bin", 14, "unknown")}));
 }
+
+// Text the code page lacks would reach the other station as "?": every
+// command that writes mail text refuses it, naming the characters, unless
+// --lossy is given.
+TEST(CodecCli, TextTheCodePageLacksNeedsLossy)
+{
+    QTemporaryDir dir;
+    writeFile(dir.filePath("att.bin"), "data");
+    const QString cyrillic = QString::fromUtf8("\u0414\u0430");
+    const struct {
+        QStringList args;
+        QString written; // the file the command writes, if any
+    } commands[] = {
+        {{"mail-encode", "--to", "A", "--subject", cyrillic, "--message", "m", "--from", "B"}, {}},
+        {{"pmba-create", "m.pmb", "att.bin", "--message", cyrillic}, "m.pmb"},
+        {{"filemail-write", "File - 1.txt", "att.bin", "--from", cyrillic}, "File - 1.txt"},
+    };
+    for (const auto& c : commands) {
+        SCOPED_TRACE(c.args.join(' ').toStdString());
+        CliRun r = codec(c.args, dir.path());
+        EXPECT_EQ(r.status, 1);
+        EXPECT_TRUE(r.err.contains(QString::fromUtf8("\u0414 (U+0414), \u0430 (U+0430)"))) << r.err.toStdString();
+        EXPECT_TRUE(r.err.contains("--lossy"));
+        EXPECT_TRUE(r.out.isEmpty());
+        if (!c.written.isEmpty()) {
+            EXPECT_FALSE(QFile::exists(dir.filePath(c.written)));
+        }
+
+        r = codec(QStringList(c.args) << "--lossy", dir.path());
+        EXPECT_EQ(r.status, 0) << r.err.toStdString();
+        if (c.written.isEmpty()) {
+            EXPECT_EQ(r.out, "65,63 63,77,66\n");
+        } else {
+            EXPECT_TRUE(QFile::exists(dir.filePath(c.written)));
+        }
+    }
+}
+
+TEST(CodecCli, FileMailWriteRefusesCommasInItsTexts)
+{
+    QTemporaryDir dir;
+    writeFile(dir.filePath("att.bin"), "data");
+    for (const char* option : {"--to", "--from", "--subject", "--message"}) {
+        const CliRun r = codec({"filemail-write", "File - 1.txt", "att.bin", option, "one, two"}, dir.path());
+        EXPECT_EQ(r.status, 1) << option;
+        EXPECT_TRUE(r.err.contains("cannot carry a comma")) << r.err.toStdString();
+        EXPECT_FALSE(QFile::exists(dir.filePath("File - 1.txt")));
+    }
+}
+
+TEST(CodecCli, MailDecodeShowsPlainTextWhole)
+{
+    QTemporaryDir dir;
+    writeFile(dir.filePath("MAIL - 1.txt"), "Hello John, 73, Bob\r\n");
+    const CliRun r = codec({"mail-decode", "MAIL - 1.txt"}, dir.path());
+    ASSERT_EQ(r.status, 0) << r.err.toStdString();
+    EXPECT_EQ(r.out, "{\"coded\":false,\"from\":\"\",\"message\":\"Hello John, 73, Bob\",\"subject\":\"\",\"to\":\"\"}\n");
+}

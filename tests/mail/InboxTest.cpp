@@ -49,6 +49,7 @@ struct OpeningCase {
     std::optional<QByteArray> mailDat; // none: no file
     QStringList boxes;
     QStringList messages;
+    bool notCoded = false; // the plain-text notice is shown
 };
 
 void PrintTo(const OpeningCase& c, std::ostream* os)
@@ -74,6 +75,7 @@ TEST_P(InboxOpening, ShowsWhatMailDatHolds)
         EXPECT_TRUE(shownTexts[i].startsWith(GetParam().messages[i])) << shownTexts[i].toStdString();
     }
     EXPECT_FALSE(shown("inboxform", "chkAutoSave"));
+    EXPECT_EQ(shown("inboxform", "lblNotCoded"), GetParam().notCoded);
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -83,6 +85,9 @@ INSTANTIATE_TEST_SUITE_P(
         OpeningCase{"CodedLine", "84 79 58 32 65,83,72 13 10 73,66\r\n\r\n", {"TO: A", "S", "H\nI", "B"}, {}},
         OpeningCase{"Empty", "", kInitial, {}}, OpeningCase{"Absent", std::nullopt, kInitial, {}},
         OpeningCase{"TwoParts", "65,66\r\n", kInitial, {"File content is not in the expected format."}},
+        // Text from software that does not code its mails is shown whole.
+        OpeningCase{"PlainText", "Hello John, 73, Bob\r\n\r\n", {"", "", "Hello John, 73, Bob", ""}, {}, true},
+        OpeningCase{"PlainInFourParts", "a,b,c,d\r\n", {"", "", "a,b,c,d", ""}, {}, true},
         // A code outside 0..255 stops at that field; the fields before it stay shown.
         OpeningCase{"BadCodeInSubject",
                     "65,83 999,72,66\r\n",
@@ -196,3 +201,47 @@ TEST_F(Inbox, WaitingOutgoingMailIsDeletedOnlyAfterAYes)
     registry->Show("inboxform");
     EXPECT_TRUE(dialogs.boxes.isEmpty());
 }
+
+namespace {
+
+struct LossCase {
+    const char* name;
+    std::optional<MsgAnswer> answer; // none: the default button
+    bool posted;
+};
+
+class InboxReplyLoss : public Inbox, public ::testing::WithParamInterface<LossCase> {};
+
+} // namespace
+
+// A reply with characters the code page lacks is posted only when the
+// operator goes ahead; cancelling keeps the boxes for mending.
+TEST_P(InboxReplyLoss, AsksBeforeCharactersAreLost)
+{
+    writeMailDat("65,83,72 73,66\r\n\r\n");
+    registry->Show("inboxform");
+    control<QPlainTextEdit>("inboxform", "Text1")->setPlainText(QString::fromUtf8("\u041F\u0440\u0438 \u263A"));
+    if (GetParam().answer) {
+        dialogs.answers.enqueue(*GetParam().answer);
+    }
+    click("inboxform", "Command1");
+    ASSERT_FALSE(dialogs.boxes.isEmpty());
+    const MessageBoxRequest& q = dialogs.boxes[0];
+    EXPECT_EQ(q.buttons, MsgButtons::YesNo);
+    EXPECT_EQ(q.defaultButton, MsgAnswer::No);
+    EXPECT_TRUE(q.text.contains(QString::fromUtf8("\u041F (U+041F), \u0440 (U+0440), \u0438 (U+0438), \u263A (U+263A)")))
+        << q.text.toStdString();
+    EXPECT_EQ(QFile::exists(send() + "/MAIL - 143507.txt"), GetParam().posted);
+    EXPECT_EQ(registry->IsFormLoaded("inboxform"), !GetParam().posted);
+    if (GetParam().posted) {
+        EXPECT_TRUE(readFile(send() + "/MAIL - 143507.txt").contains(",63 63 63 32 63,"));
+    } else {
+        EXPECT_EQ(text("Text1"), QString::fromUtf8("\u041F\u0440\u0438 \u263A"));
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(Reply, InboxReplyLoss,
+                         ::testing::Values(LossCase{"DefaultCancels", std::nullopt, false},
+                                           LossCase{"NoCancels", MsgAnswer::No, false},
+                                           LossCase{"YesPosts", MsgAnswer::Yes, true}),
+                         [](const auto& info) { return std::string(info.param.name); });

@@ -415,3 +415,55 @@ TEST_F(MailScreens, BrowserExitReturnsToTheMenu)
     EXPECT_TRUE(registry->loaded("mainmenu")->isVisible());
     EXPECT_FALSE(shown("mainmenu", "chksoundtoggle"));
 }
+
+namespace {
+
+class ComposeLoss : public MailScreens, public ::testing::WithParamInterface<std::optional<MsgAnswer>> {};
+
+} // namespace
+
+// Characters the code page lacks are named before the post; only Yes posts
+// them (as "?"), and cancelling keeps the boxes.
+TEST_P(ComposeLoss, AsksBeforeCharactersAreLost)
+{
+    const QString subject = QString::fromUtf8("Привет ") + QString::fromUcs4(U"\U0001F4FB") + " 73 \u00C5";
+    registry->Show("mailform");
+    line("mailform", "Text2")->setText(subject);
+    if (GetParam()) {
+        dialogs.answers.enqueue(*GetParam());
+    }
+    click("mailform", "Command1");
+
+    ASSERT_FALSE(dialogs.boxes.isEmpty());
+    const MessageBoxRequest& q = dialogs.boxes[0];
+    EXPECT_EQ(q.title, kCodePageLossTitle);
+    EXPECT_EQ(q.defaultButton, MsgAnswer::No);
+    // Each lost character once, by itself and by its code point; Å survives.
+    EXPECT_TRUE(q.text.contains("\u041F (U+041F), \u0440 (U+0440), \u0438 (U+0438), \u0432 (U+0432), "
+                                "\u0435 (U+0435), \u0442 (U+0442), " +
+                                QString::fromUcs4(U"\U0001F4FB") + " (U+1F4FB)\n"))
+        << q.text.toStdString();
+    EXPECT_FALSE(q.text.contains("U+00C5"));
+
+    const bool posted = GetParam() == MsgAnswer::Yes;
+    EXPECT_EQ(sendFiles().size(), posted ? 1 : 0);
+    EXPECT_EQ(registry->IsFormLoaded("mailform"), !posted);
+    if (posted) {
+        EXPECT_TRUE(readFile(send + "/" + composedName).contains(",63 63 63 63 63 63 32 63 32 55 51 32 197,"));
+    } else {
+        EXPECT_EQ(line("mailform", "Text2")->text(), subject);
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(Compose, ComposeLoss,
+                         ::testing::Values(std::nullopt, std::optional<MsgAnswer>(MsgAnswer::No),
+                                           std::optional<MsgAnswer>(MsgAnswer::Yes)));
+
+TEST_F(MailScreens, ComposeOfCodePageTextAsksNothing)
+{
+    registry->Show("mailform");
+    line("mailform", "Text2")->setText("\u00C5\u20AC\u2122 caf\u00E9");
+    click("mailform", "Command1");
+    EXPECT_TRUE(dialogs.boxes.isEmpty()) << dialogs.texts().join("|").toStdString();
+    EXPECT_EQ(sendFiles().size(), 1);
+}

@@ -51,6 +51,14 @@ QByteArray fileMailContainingMail()
     return content;
 }
 
+// A regular file mail whose Base64 text begins with "file" (bytes 7E 29 5E).
+QByteArray fileMailContainingFile()
+{
+    const QByteArray content = FileMail::Build({QStringLiteral("~)^"), "s", "t", "f", "x.bin", "abc"});
+    Q_ASSERT(content.startsWith("file"));
+    return content;
+}
+
 struct RouteCase {
     const char* name;
     QString fileName;
@@ -58,6 +66,7 @@ struct RouteCase {
     Outcome outcome;
     bool deleteIncoming;
     QStringList messages;
+    bool plainText = false;
 };
 
 void PrintTo(const RouteCase& c, std::ostream* os)
@@ -94,6 +103,7 @@ TEST_P(Routing, SendsEachKindToItsScreenAndDeletesOnlyAfterTheHandOver)
     const R::Route r = R::RouteIncoming(store, c.fileName, paths);
     EXPECT_EQ(r.outcome, c.outcome);
     EXPECT_EQ(r.deleteIncoming, c.deleteIncoming);
+    EXPECT_EQ(r.plainText, c.plainText);
     EXPECT_EQ(r.incomingPath, incoming);
     QStringList texts;
     for (const MessageBoxRequest& m : r.messages) {
@@ -102,6 +112,11 @@ TEST_P(Routing, SendsEachKindToItsScreenAndDeletesOnlyAfterTheHandOver)
     ASSERT_EQ(texts.size(), c.messages.size());
     for (qsizetype i = 0; i < texts.size(); ++i) {
         EXPECT_TRUE(texts[i].startsWith(c.messages[i])) << texts[i].toStdString();
+    }
+    if (!c.deleteIncoming && c.outcome != Outcome::Pmba) {
+        // Whatever stays is named, so the operator can find it.
+        ASSERT_FALSE(texts.isEmpty());
+        EXPECT_TRUE(texts.last().contains(incoming)) << texts.last().toStdString();
     }
     EXPECT_EQ(readAll(incoming), c.content) << "routing itself never deletes";
 
@@ -137,12 +152,48 @@ INSTANTIATE_TEST_SUITE_P(
     Incoming, Routing,
     ::testing::Values(
         RouteCase{"MailByName", "MAIL - 143507.txt", kCodedLine, Outcome::Mail, true, {}},
-        RouteCase{"MailByContent", "incoming.txt", "see the Mail here", Outcome::Mail, true, {}},
+        // Two mails posted in one second share a file and stay coded.
+        RouteCase{"TwoCodedLines", "MAIL - 1.txt", kCodedLine + kCodedLine, Outcome::Mail, true, {}},
+        // Mail in clear from other software goes whole to the inbox.
+        RouteCase{"PlainByContent", "incoming.txt", "see the Mail here", Outcome::Mail, true, {}, true},
+        RouteCase{"PlainWithNumbers", "MAIL - 2.txt", "Hello John, 73, Bob\r\n", Outcome::Mail, true, {}, true},
+        RouteCase{"PlainWithFourParts", "MAIL - 3.txt", "a,b,c,d", Outcome::Mail, true, {}, true},
+        RouteCase{"BothWordsInContentIsMail", "x.txt", "file and mail", Outcome::Mail, true, {}, true},
+        RouteCase{"BothWordsInNameIsMail", "mailfile.txt", "?", Outcome::Mail, true, {}, true},
+        // Codes without the four fields, or codes outside the code page, stay.
+        RouteCase{"CodedTooFewFields",
+                  "MAIL - 4.txt",
+                  "84 79,83\r\n",
+                  Outcome::Unreadable,
+                  false,
+                  {"This mail cannot be read:\n"}},
+        RouteCase{"CodeOutOfRange",
+                  "MAIL - 5.txt",
+                  "84,83 999,72,66\r\n",
+                  Outcome::Unreadable,
+                  false,
+                  {"This mail cannot be read:\n"}},
         RouteCase{
             "FileMailByName", "File - 14-35-07--12-05-26.txt", fileMailContainingMail(), Outcome::FileMail, true, {}},
-        RouteCase{"FileMailByContent", "x.txt", "a file", Outcome::FileMail, true, {}},
-        RouteCase{"BothWordsInContentIsMail", "x.txt", "file and mail", Outcome::Mail, true, {}},
-        RouteCase{"BothWordsInNameIsMail", "mailfile.txt", "?", Outcome::Mail, true, {}},
+        RouteCase{"FileMailByContent", "x.txt", fileMailContainingFile(), Outcome::FileMail, true, {}},
+        RouteCase{"FileMailNotBase64",
+                  "File - 1.txt",
+                  "a file in clear",
+                  Outcome::Unreadable,
+                  false,
+                  {"This file mail cannot be read:\n"}},
+        RouteCase{"FileMailTooFewFields",
+                  "File - 2.txt",
+                  QByteArray("m,s,t,f").toBase64(),
+                  Outcome::Unreadable,
+                  false,
+                  {"This file mail cannot be read:\n"}},
+        RouteCase{"FileMailBadData",
+                  "File - 3.txt",
+                  QByteArray("m,s,t,f,x.bin,*not base64*").toBase64(),
+                  Outcome::Unreadable,
+                  false,
+                  {"This file mail cannot be read:\n"}},
         RouteCase{"PmbaByContentNotName", "anything.bin", pmbaMail("a.bin"), Outcome::Pmba, false, {}},
         RouteCase{
             "BrokenPmbaStays",

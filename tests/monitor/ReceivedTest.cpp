@@ -258,7 +258,7 @@ TEST_F(ReceivedScreen, RefusedAndBrokenFilesStayAndOpenNothing)
     select("empty");
     click("received", "Command2");
     ASSERT_EQ(dialogs.boxes.size(), 2);
-    EXPECT_EQ(dialogs.boxes[0].text, "Unrecognized file type.");
+    EXPECT_TRUE(dialogs.boxes[0].text.startsWith("Unrecognized file type.\n\n" + at("noise.bin")));
     EXPECT_EQ(dialogs.boxes[1].title, "Receive Error");
     EXPECT_EQ(listed(), (QStringList{"empty", "noise.bin"}));
     EXPECT_FALSE(registry->IsFormLoaded("inboxform"));
@@ -286,7 +286,7 @@ TEST_F(ReceivedScreen, FileMailGoesToTheAttachmentScreen)
     EXPECT_EQ(readFile(programFolder() + "/PMBA-Binary-Received/carried.bin"), "DATA");
 }
 
-TEST_F(ReceivedScreen, DeleteRemovesTheSelectedFile)
+TEST_F(ReceivedScreen, DeleteAsksFirstAndOnlyYesDeletes)
 {
     put("a", "x");
     put("b", "x");
@@ -295,9 +295,78 @@ TEST_F(ReceivedScreen, DeleteRemovesTheSelectedFile)
     EXPECT_TRUE(dialogs.boxes.isEmpty()) << "no selection does nothing";
 
     select("a");
+    click("received", "Command1"); // the default answer
+    ASSERT_EQ(dialogs.boxes.size(), 1);
+    const MessageBoxRequest& q = dialogs.boxes[0];
+    EXPECT_EQ(q.buttons, MsgButtons::YesNo);
+    EXPECT_EQ(q.defaultButton, MsgAnswer::No);
+    EXPECT_EQ(q.icon, MsgIcon::Question);
+    EXPECT_TRUE(q.text.startsWith("Delete 1 file from the receive folder " + rx() + "?\n\na\n"))
+        << q.text.toStdString();
+    EXPECT_EQ(listed(), (QStringList{"a", "b"}));
+
+    dialogs.clear();
+    dialogs.answers << MsgAnswer::Yes;
     click("received", "Command1");
-    EXPECT_EQ(dialogs.texts(), QStringList{"file deleted successfully"});
+    EXPECT_EQ(dialogs.texts().value(1), "file deleted successfully");
     EXPECT_EQ(listed(), QStringList{"b"});
+}
+
+// Mail in clear from other software: shown whole, with a notice, and auto-save
+// keeps it; the incoming file goes only after that hand-over.
+TEST_F(ReceivedScreen, PlainTextMailIsShownWholeAndAutoSaved)
+{
+    const QString save = tmp.path() + "/save";
+    QDir().mkpath(save);
+    writeStore("save.dat", (save + "\r\n").toUtf8());
+    writeStore("autosave.dat", "1\r\n");
+    put("MAIL - 143507.txt", "Hello John,\r\nQSO at 14:30, 73\r\nBob\r\n");
+    registry->Show("received");
+    select("MAIL - 143507.txt");
+    click("received", "Command2");
+
+    EXPECT_TRUE(dialogs.boxes.isEmpty()) << dialogs.texts().join(" | ").toStdString();
+    EXPECT_FALSE(QFile::exists(at("MAIL - 143507.txt")));
+    EXPECT_EQ(boxText("inboxform", "Text3"), "");
+    EXPECT_EQ(boxText("inboxform", "Text2"), "");
+    EXPECT_EQ(boxText("inboxform", "Text1"), "Hello John,\nQSO at 14:30, 73\nBob");
+    EXPECT_EQ(boxText("inboxform", "Text4"), "");
+    EXPECT_TRUE(shown("inboxform", "lblNotCoded"));
+
+    click("inboxform", "Command2");
+    EXPECT_EQ(readFile(save + "/mail_26-12-05_1435.dat"), ",,Hello John,\r\nQSO at 14:30, 73\r\nBob,\r\n");
+}
+
+// A mail or file mail its reader refuses stays, and the box names it and the fault.
+TEST_F(ReceivedScreen, UndecodableMailsStayAndTheBoxNamesFileAndFault)
+{
+    const struct {
+        const char* name;
+        QByteArray content;
+        const char* fault;
+    } cases[] = {
+        {"MAIL - 1.txt", "84 79,83\r\n", "File content is not in the expected format."},
+        {"MAIL - 2.txt", "84,83 999,72,66\r\n", "The Subject field of the mail could not be decoded: "},
+        {"File - 1.txt", "plain words!", "Error: The file mail is not valid Base64 text!"},
+        {"File - 2.txt", QByteArray("m,s,t,f").toBase64(), "Error: Decoded data format is incorrect!"},
+    };
+    for (const auto& c : cases) {
+        put(c.name, c.content);
+    }
+    registry->Show("received");
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        dialogs.clear();
+        select(c.name);
+        click("received", "Command2");
+        ASSERT_EQ(dialogs.boxes.size(), 1);
+        EXPECT_TRUE(dialogs.boxes[0].text.contains(at(c.name))) << dialogs.boxes[0].text.toStdString();
+        EXPECT_TRUE(dialogs.boxes[0].text.contains(c.fault)) << dialogs.boxes[0].text.toStdString();
+        EXPECT_EQ(readFile(at(c.name)), c.content);
+    }
+    EXPECT_EQ(listed().size(), 4);
+    EXPECT_FALSE(registry->IsFormLoaded("inboxform"));
+    EXPECT_FALSE(registry->IsFormLoaded("receivefile"));
 }
 
 // Deleting can fail while another program holds the file; the operator may

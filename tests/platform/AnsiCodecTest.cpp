@@ -32,3 +32,22 @@ TEST(LocaleText, SeparatorIsTheFirstNonLetterOfTheFormat)
     EXPECT_EQ(LocaleText(QLocale(QLocale::German, QLocale::Germany)).dateSeparator(), ".");
     EXPECT_EQ(LocaleText(QLocale(QLocale::English, QLocale::UnitedStates)).dateSeparator(), "/");
 }
+
+TEST(AnsiCodec, NamesEachCharacterItWouldLoseOnce)
+{
+    const QString emoji = QString::fromUcs4(U"\U0001F600");
+    const struct {
+        QString text;
+        QString lost;
+    } cases[] = {
+        {"plain ASCII ?", ""},
+        {"\u00C5\u20AC\u2122\u0178\u00FF", ""},                // all in the code page
+        {"\u0414a\u0414\u03A9" + emoji + emoji, "\u0414\u03A9" + emoji},
+        {QString(QChar(0xD800)) + "x", QString(QChar(0xD800))}, // a lone surrogate
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(Ansi::lostCharacters(c.text), c.lost) << c.text.toStdString();
+    }
+    EXPECT_EQ(Ansi::describeCharacters(QStringLiteral("\u0414") + emoji + QChar(0xDC00)),
+              "\u0414 (U+0414), " + emoji + " (U+1F600), (U+DC00)");
+}

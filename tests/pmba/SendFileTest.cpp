@@ -324,3 +324,68 @@ TEST_F(SendFileScreen, ResetAfterAPostAndExit)
     EXPECT_FALSE(shown("mainmenu", "testprogram"));
     EXPECT_FALSE(shown("mainmenu", "chksoundtoggle"));
 }
+
+namespace {
+
+struct LossCase {
+    const char* name;
+    bool pmba;                       // "Post PMBA to Outbox", else "Post Regular to Outbox"
+    std::optional<MsgAnswer> answer; // none: the default button
+};
+
+class TextLoss : public SendFileScreen, public ::testing::WithParamInterface<LossCase> {};
+
+} // namespace
+
+// Text the code page lacks is named before either post; only Yes writes it
+// (as "?"), and cancelling leaves the screen as it was.
+TEST_P(TextLoss, AsksBeforeCharactersAreLost)
+{
+    const LossCase& c = GetParam();
+    if (c.pmba) {
+        choosePmba(attachment);
+    } else {
+        box("Text5")->setText(attachment);
+    }
+    setFields("TO: \u00C5sa", QString::fromUtf8("От"), "Subject:", "Message:");
+    dialogs.clear();
+    if (c.answer) {
+        dialogs.answers.enqueue(*c.answer);
+    }
+    click("sendfile", c.pmba ? "cmdPMBASend" : "Command1");
+
+    ASSERT_FALSE(dialogs.boxes.isEmpty());
+    EXPECT_EQ(dialogs.boxes[0].buttons, MsgButtons::YesNo);
+    EXPECT_EQ(dialogs.boxes[0].defaultButton, MsgAnswer::No);
+    EXPECT_TRUE(dialogs.boxes[0].text.contains(QString::fromUtf8("\u041E (U+041E), \u0442 (U+0442)\n")))
+        << dialogs.boxes[0].text.toStdString();
+    const bool posted = c.answer == MsgAnswer::Yes;
+    EXPECT_EQ(sent(), posted ? QStringList{c.pmba ? kPmbaName : kFileName} : QStringList{});
+    if (!posted) {
+        EXPECT_EQ(dialogs.boxes.size(), 1);
+        EXPECT_EQ(box("Text4")->text(), QString::fromUtf8("От"));
+        EXPECT_EQ(screen()->PMBASendMode, c.pmba);
+        return;
+    }
+    expectLeftForTheCenter();
+    if (c.pmba) {
+        QDir().mkpath(tmp.path() + "/out");
+        const ModPMBA::DecodeResult r = ModPMBA::PMBA_DecodeBinaryMail(send + "/" + kPmbaName, tmp.path() + "/out");
+        ASSERT_TRUE(r.ok);
+        EXPECT_EQ(r.mail.from, "??");
+        EXPECT_EQ(r.mail.to, "TO: \u00C5sa");
+    } else {
+        const FileMail::ReadResult r = FileMail::Read(send + "/" + kFileName);
+        ASSERT_TRUE(r.ok);
+        EXPECT_EQ(r.mail.from, "??");
+        EXPECT_EQ(r.mail.to, "TO: \u00C5sa");
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(SendFile, TextLoss,
+                         ::testing::Values(LossCase{"PmbaDefaultCancels", true, std::nullopt},
+                                           LossCase{"PmbaNoCancels", true, MsgAnswer::No},
+                                           LossCase{"PmbaYesPosts", true, MsgAnswer::Yes},
+                                           LossCase{"RegularDefaultCancels", false, std::nullopt},
+                                           LossCase{"RegularYesPosts", false, MsgAnswer::Yes}),
+                         [](const auto& info) { return std::string(info.param.name); });

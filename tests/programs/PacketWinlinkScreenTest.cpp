@@ -137,11 +137,25 @@ TEST_F(CommunicationCenter, DeletesTheSelectedFileThenAllAndReloads)
     EXPECT_EQ(dialogs.texts(), QStringList{"File deleted successfully."});
     EXPECT_EQ(screen()->listedFiles(), (QStringList{"MAIL1.txt", "MAIL3.txt"}));
 
+    // Delete All asks first, naming the folder and the count; No (the
+    // default) deletes nothing and keeps the screen.
     dialogs.clear();
     QPointer<Screen> before = screen();
     click("PACKETWINLINK", "Command7");
-    EXPECT_EQ(dialogs.texts(), (QStringList{"Attempting to delete files in: " + send + "/*.*",
-                                            "All files in the directory have been deleted."}));
+    ASSERT_EQ(dialogs.boxes.size(), 1);
+    const MessageBoxRequest q = dialogs.boxes[0];
+    EXPECT_EQ(q.text, "Attempting to delete files in: " + send + "/*.*\n\nDelete all 2 files in the send folder " +
+                          send + "?\nThey cannot be brought back.");
+    EXPECT_EQ(q.buttons, MsgButtons::YesNo);
+    EXPECT_EQ(q.defaultButton, MsgAnswer::No);
+    EXPECT_EQ(q.icon, MsgIcon::Question);
+    EXPECT_FALSE(before.isNull());
+    EXPECT_EQ(screen()->listedFiles(), (QStringList{"MAIL1.txt", "MAIL3.txt"}));
+
+    dialogs.clear();
+    dialogs.answers << MsgAnswer::Yes;
+    click("PACKETWINLINK", "Command7");
+    EXPECT_EQ(dialogs.texts().value(1), "All files in the directory have been deleted.");
     EXPECT_TRUE(before.isNull()); // a fresh screen
     ASSERT_NE(screen(), nullptr);
     EXPECT_TRUE(screen()->listedFiles().isEmpty());
@@ -150,7 +164,8 @@ TEST_F(CommunicationCenter, DeletesTheSelectedFileThenAllAndReloads)
     dialogs.clear();
     before = screen();
     click("PACKETWINLINK", "Command7");
-    EXPECT_TRUE(dialogs.texts().value(1).startsWith("Error deleting files: File not found"));
+    EXPECT_TRUE(dialogs.texts().value(0).startsWith("Error deleting files: File not found"))
+        << "nothing to ask about";
     EXPECT_TRUE(before.isNull());
 }
 

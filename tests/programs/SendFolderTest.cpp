@@ -56,16 +56,17 @@ TEST_F(SendFolderTest, DeleteAllRemovesOnlyTheOrdinaryFilesDirectlyInTheFolder)
     const SendFolder::DeleteAllPlan plan = SendFolder::PlanDeleteAll(store);
     ASSERT_TRUE(plan.proceed);
     EXPECT_EQ(plan.folder, send);
-    ASSERT_EQ(plan.boxes.size(), 1);
-    EXPECT_EQ(plan.boxes[0].text, "Attempting to delete files in: " + send + "/*.*");
-    EXPECT_EQ(plan.boxes[0].icon, MsgIcon::None);
-    EXPECT_EQ(plan.boxes[0].buttons, MsgButtons::Ok);
+    EXPECT_TRUE(plan.boxes.isEmpty());
+    ASSERT_TRUE(plan.question);
+    EXPECT_TRUE(plan.question->text.contains("Delete all 2 files in the send folder " + send + "?"));
+    // A mail that arrives while the question is open is not deleted unasked.
+    touch(send + "/MAIL2.txt");
 
-    const SendFolder::DeleteOutcome o = SendFolder::DeleteAllFiles(plan.folder);
+    const SendFolder::DeleteOutcome o = SendFolder::DeleteAllFiles(plan.folder, plan.names);
     ASSERT_EQ(o.boxes.size(), 1);
     EXPECT_EQ(o.boxes[0].text, "All files in the directory have been deleted.");
     EXPECT_EQ(o.boxes[0].icon, MsgIcon::Information);
-    EXPECT_EQ(files(send), (QStringList{".hidden", "sub"}));
+    EXPECT_EQ(files(send), (QStringList{".hidden", "MAIL2.txt", "sub"}));
     EXPECT_TRUE(QFile::exists(send + "/sub/kept.txt"));
 }
 
@@ -82,7 +83,7 @@ TEST_F(SendFolderTest, DeleteAllEmptiesTheListedFolderEvenWithACommaInItsName)
     const SendFolder::DeleteAllPlan plan = SendFolder::PlanDeleteAll(store);
     ASSERT_TRUE(plan.proceed);
     EXPECT_EQ(plan.folder, SendFolder::ListedFolder(store));
-    SendFolder::DeleteAllFiles(plan.folder);
+    SendFolder::DeleteAllFiles(plan.folder, plan.names);
     EXPECT_TRUE(files(comma).isEmpty());
     EXPECT_EQ(files(send), QStringList{"keep.txt"});
 }

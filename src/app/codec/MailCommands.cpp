@@ -6,7 +6,9 @@
 
 #include "mail/MailCodec.h"
 #include "mail/MailFiles.h"
+#include "platform/AnsiCodec.h"
 #include "pmba/FileMail.h"
+#include "pmba/FilePost.h"
 #include "pmba/ModPMBA.h"
 
 #include <QDir>
@@ -26,17 +28,22 @@ struct Args {
     QStringList positional;
     std::map<QString, QString> options;
     bool yes = false;
+    bool lossy = false; // text the code page cannot hold may be written as "?"
 };
 
-bool parseArgs(const QStringList& args, qsizetype positionals, const QStringList& valueOptions, bool allowYes,
+enum Switch { NoSwitch = 0, YesSwitch = 1, LossySwitch = 2 };
+
+bool parseArgs(const QStringList& args, qsizetype positionals, const QStringList& valueOptions, int switches,
                Args& out)
 {
     for (qsizetype i = 0; i < args.size(); ++i) {
         const QString& a = args[i];
         if (a.startsWith(QLatin1String("--"))) {
             const QString name = a.mid(2);
-            if (allowYes && name == QLatin1String("yes")) {
+            if ((switches & YesSwitch) && name == QLatin1String("yes")) {
                 out.yes = true;
+            } else if ((switches & LossySwitch) && name == QLatin1String("lossy")) {
+                out.lossy = true;
             } else if (valueOptions.contains(name) && i + 1 < args.size() && !out.options.count(name)) {
                 out.options[name] = args[++i];
             } else {
@@ -77,11 +84,32 @@ int fail(const Output& io, const std::optional<MessageBoxRequest>& message)
     return fail(io, message ? message->text : QStringLiteral("Failed."));
 }
 
+// Text the code page cannot hold would reach the other station as "?": a
+// script has to ask for that with --lossy. Empty when the text may be written.
+QString lossyRefusal(const Args& a, const QStringList& texts)
+{
+    const QString lost = Ansi::lostCharacters(texts.join(u'\n'));
+    if (a.lossy || lost.isEmpty()) {
+        return {};
+    }
+    return QStringLiteral("tolvan-codec: the text holds characters that the Windows-1252 code page cannot hold; "
+                          "each would be written as \"?\": %1\nGive --lossy to write them as \"?\".")
+        .arg(Ansi::describeCharacters(lost));
+}
+
+QStringList mailTexts(const Args& a)
+{
+    return {option(a, "to"), option(a, "from"), option(a, "subject"), option(a, "message")};
+}
+
 int pmbaCreate(const QStringList& args, const Output& io)
 {
     Args a;
-    if (!parseArgs(args, 2, kMailOptions, false, a)) {
+    if (!parseArgs(args, 2, kMailOptions, LossySwitch, a)) {
         return ExitUsage;
+    }
+    if (const QString refusal = lossyRefusal(a, mailTexts(a)); !refusal.isEmpty()) {
+        return fail(io, refusal);
     }
     const ModPMBA::CreateResult r =
         ModPMBA::PMBA_CreateBinaryMail(a.positional[1], a.positional[0], option(a, "to"), option(a, "from"),
@@ -95,7 +123,7 @@ int pmbaCreate(const QStringList& args, const Output& io)
 int pmbaDecode(const QStringList& args, const Output& io)
 {
     Args a;
-    if (!parseArgs(args, 2, {}, false, a)) {
+    if (!parseArgs(args, 2, {}, NoSwitch, a)) {
         return ExitUsage;
     }
     const ModPMBA::DecodeResult r =
@@ -113,8 +141,21 @@ int pmbaDecode(const QStringList& args, const Output& io)
 int fileMailWrite(const QStringList& args, const Output& io)
 {
     Args a;
-    if (!parseArgs(args, 2, kMailOptions, false, a)) {
+    if (!parseArgs(args, 2, kMailOptions, LossySwitch, a)) {
         return ExitUsage;
+    }
+    const QString& attachment = a.positional[1];
+    const QStringList withComma = FilePost::FieldsWithComma(
+        {option(a, "to"), option(a, "from"), option(a, "subject"), option(a, "message")},
+        attachment.mid(attachment.lastIndexOf(u'/') + 1));
+    if (!withComma.isEmpty()) {
+        // The receiver cuts the mail at every comma and would write a damaged file.
+        return fail(io, QStringLiteral("tolvan-codec: a regular file mail cannot carry a comma; there is one in: %1.\n"
+                                       "Remove it, or send the file with pmba-create, which carries any text.")
+                            .arg(withComma.join(QStringLiteral(", "))));
+    }
+    if (const QString refusal = lossyRefusal(a, mailTexts(a)); !refusal.isEmpty()) {
+        return fail(io, refusal);
     }
     const FileMail::WriteResult r = FileMail::Write(a.positional[1], a.positional[0], option(a, "to"),
                                                     option(a, "from"), option(a, "subject"), option(a, "message"));
@@ -127,7 +168,7 @@ int fileMailWrite(const QStringList& args, const Output& io)
 int fileMailRead(const QStringList& args, const Output& io)
 {
     Args a;
-    if (!parseArgs(args, 2, {}, true, a)) {
+    if (!parseArgs(args, 2, {}, YesSwitch, a)) {
         return ExitUsage;
     }
     const FileMail::ReadResult mail = FileMail::Read(a.positional[0]);
@@ -158,8 +199,11 @@ int fileMailRead(const QStringList& args, const Output& io)
 int mailEncode(const QStringList& args, const Output& io)
 {
     Args a;
-    if (!parseArgs(args, 0, kMailOptions, false, a)) {
+    if (!parseArgs(args, 0, kMailOptions, LossySwitch, a)) {
         return ExitUsage;
+    }
+    if (const QString refusal = lossyRefusal(a, mailTexts(a)); !refusal.isEmpty()) {
+        return fail(io, refusal);
     }
     const QString fields[] = {option(a, "to"), option(a, "subject"), option(a, "message"), option(a, "from")};
     for (const QString& f : fields) {
@@ -174,12 +218,20 @@ int mailEncode(const QStringList& args, const Output& io)
 int mailDecode(const QStringList& args, const Output& io)
 {
     Args a;
-    if (!parseArgs(args, 1, {}, false, a)) {
+    if (!parseArgs(args, 1, {}, NoSwitch, a)) {
         return ExitUsage;
     }
     const MailFiles::ReadResult file = MailFiles::ReadCodedMailFile(a.positional[0]);
     if (!file.ok) {
         return fail(io, file.error);
+    }
+    if (MailCodec::IsPlainMailText(file.text)) {
+        // Mail in clear from other software: the whole text is the message.
+        return printJson(io, {{QStringLiteral("to"), QString()},
+                              {QStringLiteral("subject"), QString()},
+                              {QStringLiteral("message"), MailCodec::PlainMailBody(file.text)},
+                              {QStringLiteral("from"), QString()},
+                              {QStringLiteral("coded"), false}});
     }
     const MailCodec::ParsedMail mail = MailCodec::ParseCodedMail(file.text);
     switch (mail.status) {
@@ -190,7 +242,8 @@ int mailDecode(const QStringList& args, const Output& io)
         return printJson(io, {{QStringLiteral("to"), mail.fields.to},
                               {QStringLiteral("subject"), mail.fields.subject},
                               {QStringLiteral("message"), mail.fields.message},
-                              {QStringLiteral("from"), mail.fields.from}});
+                              {QStringLiteral("from"), mail.fields.from},
+                              {QStringLiteral("coded"), true}});
     default:
         return fail(io, mail.error);
     }
@@ -201,27 +254,30 @@ int mailDecode(const QStringList& args, const Output& io)
 void registerMailCommands(CommandTable& table)
 {
     table.add(
-        {QStringLiteral("pmba-create"), QStringLiteral("OUT ATTACHMENT --to T --from F --subject S --message M"),
-         QStringLiteral("Write a PMBA mail carrying ATTACHMENT to OUT (which must not exist); prints {\"size\"}."),
+        {QStringLiteral("pmba-create"), QStringLiteral("OUT ATTACHMENT --to T --from F --subject S --message M [--lossy]"),
+         QStringLiteral("Write a PMBA mail carrying ATTACHMENT to OUT (which must not exist); prints {\"size\"}. "
+                        "--lossy writes characters the code page lacks as \"?\" instead of refusing them."),
          pmbaCreate});
     table.add({QStringLiteral("pmba-decode"), QStringLiteral("MAIL OUTFOLDER"),
                QStringLiteral("Check the PMBA mail MAIL and write its attachment into OUTFOLDER; prints the fields "
                               "and \"attachment_path\"."),
                pmbaDecode});
     table.add({QStringLiteral("filemail-write"),
-               QStringLiteral("OUT ATTACHMENT --to T --from F --subject S --message M"),
+               QStringLiteral("OUT ATTACHMENT --to T --from F --subject S --message M [--lossy]"),
                QStringLiteral("Write a regular file mail carrying ATTACHMENT to OUT (which must not exist); "
-                              "prints {\"size\"}."),
+                              "prints {\"size\"}. The texts may hold no comma; --lossy as for pmba-create."),
                fileMailWrite});
     table.add({QStringLiteral("filemail-read"), QStringLiteral("MAIL OUTFOLDER [--yes]"),
                QStringLiteral("Write the file carried by the regular file mail MAIL into OUTFOLDER; --yes replaces "
                               "an existing file. Prints the fields, \"filename\" and \"path\"."),
                fileMailRead});
-    table.add({QStringLiteral("mail-encode"), QStringLiteral("--to T --subject S --message M --from F"),
-               QStringLiteral("Print the coded mail line of the four fields."), mailEncode});
+    table.add({QStringLiteral("mail-encode"), QStringLiteral("--to T --subject S --message M --from F [--lossy]"),
+               QStringLiteral("Print the coded mail line of the four fields; --lossy as for pmba-create."),
+               mailEncode});
     table.add({QStringLiteral("mail-decode"), QStringLiteral("FILE"),
-               QStringLiteral("Decode the coded mail in FILE as the inbox does; prints the fields, or null for an "
-                              "empty file."),
+               QStringLiteral("Decode the coded mail in FILE as the inbox does; prints the fields and \"coded\" "
+                              "(false for a mail in plain text, shown whole as the message), or null for an empty "
+                              "file."),
                mailDecode});
 }
 
