@@ -4,11 +4,12 @@
 
 class QLabel;
 class QLineEdit;
-class QListWidget;
 class QPushButton;
 class QTimer;
 
 namespace tolvan {
+
+class PickList;
 
 // Lists the receive folder and lets the operator open ("Read Message") or
 // delete a file of it. Loading it starts the watch on the receive folder;
@@ -54,7 +55,7 @@ private:
     QString selectedName() const;
 
     QLabel* Label1;
-    QListWidget* File1;
+    PickList* File1;
     QPushButton* Command2;
     QPushButton* Command1;
     QPushButton* Cmdexit;
