@@ -9,7 +9,11 @@
 #include <QLineEdit>
 #include <QListWidget>
 #include <QPlainTextEdit>
+#include <QPushButton>
+#include <QTest>
 #include <QTimer>
+
+#include <stdexcept>
 
 using namespace tolvan;
 using tolvan::test::ScreenFixture;
@@ -294,4 +298,32 @@ TEST_F(ShellScreens, UnloadStopsTimersAndReloadStartsAfresh)
     EXPECT_TRUE(timer.isNull());
     registry->Show("mainmenu");
     EXPECT_NE(control<QLineEdit>("mainmenu", "Txtdate")->text(), "changed");
+}
+
+TEST_F(ShellScreens, AnErrorEscapingAHandlerIsShownAndTheProgramGoesOn)
+{
+    ASSERT_NE(Application::instance(), nullptr);
+    registry->Show("mainmenu");
+    auto* button = control<QPushButton>("mainmenu", "checktnc");
+    ASSERT_NE(button, nullptr);
+    const QMetaObject::Connection faulty =
+        QObject::connect(button, &QPushButton::clicked, button, [] { throw std::runtime_error("disk on fire"); });
+    dialogs.clear();
+    QTest::mouseClick(button, Qt::LeftButton);
+    ASSERT_FALSE(dialogs.boxes.isEmpty());
+    EXPECT_EQ(dialogs.boxes.last().text, "Unexpected error: disk on fire");
+    EXPECT_EQ(dialogs.boxes.last().icon, MsgIcon::Critical);
+    QObject::disconnect(faulty);
+
+    // A timer's handler reaches the event loop the same way.
+    dialogs.clear();
+    QTimer::singleShot(0, button, [] { throw std::logic_error("tick failed"); });
+    QCoreApplication::processEvents();
+    EXPECT_EQ(dialogs.texts(), QStringList{"Unexpected error: tick failed"});
+
+    // The program goes on: the same button does its own work again.
+    dialogs.clear();
+    QTest::mouseClick(button, Qt::LeftButton);
+    EXPECT_EQ(dialogs.texts(), QStringList{"WinTNC, EasyTerm, or TOLVAN Terminal window not found."});
+    EXPECT_TRUE(registry->loaded("mainmenu")->isVisible());
 }
