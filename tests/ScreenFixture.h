@@ -3,6 +3,7 @@
 // A program with fake platform services, a temporary program folder and a
 // temporary working folder, for driving screens headless.
 
+#include "platform/Application.h"
 #include "platform/fake/FakePlatform.h"
 #include "shell/AppContext.h"
 #include "shell/ScreenRegistry.h"
@@ -50,10 +51,16 @@ protected:
         registry = std::make_unique<ScreenRegistry>(*context);
         registerAllScreens(*registry);
         registry->setQuitHook([this] { ++quits; });
+        if (Application* app = Application::instance()) {
+            app->setDialogs(&dialogs);
+        }
     }
 
     void TearDown() override
     {
+        if (Application* app = Application::instance()) {
+            app->setDialogs(nullptr);
+        }
         registry.reset();
         flush();
         QDir::setCurrent(previousCurrent);

@@ -1,3 +1,5 @@
+#include "platform/Application.h"
+
 #include <QApplication>
 #include <gtest/gtest.h>
 
@@ -7,7 +9,9 @@ int main(int argc, char** argv)
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) {
         qputenv("QT_QPA_PLATFORM", "offscreen");
     }
-    QApplication app(argc, argv);
+    // The program's own application class, so an escaped exception is
+    // caught and shown as it is in the program.
+    tolvan::Application app(argc, argv);
     ::testing::InitGoogleTest(&argc, argv);
     return RUN_ALL_TESTS();
 }

@@ -1,3 +1,4 @@
+#include "platform/Application.h"
 #include "platform/EspeakSpeaker.h"
 #include "platform/LinuxProcesses.h"
 #include "platform/QtDialogs.h"
@@ -21,12 +22,13 @@ int main(int argc, char** argv)
     // they fail cleanly and remove their temporary files, instead of killing
     // the process half way through a file.
     std::signal(SIGXFSZ, SIG_IGN);
-    QApplication app(argc, argv);
+    tolvan::Application app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("tolvan-pm"));
     // Screens come and go; the program ends only through the entry screen's QUIT.
     QApplication::setQuitOnLastWindowClosed(false);
 
     tolvan::QtDialogs dialogs;
+    app.setDialogs(&dialogs);
     tolvan::EspeakSpeaker speaker;
     tolvan::X11Desktop desktop;
     tolvan::LinuxProcesses processes;

@@ -163,9 +163,8 @@ void DirListBox::keyPressEvent(QKeyEvent* event)
 }
 
 FileListBox::FileListBox(QWidget* parent)
-    : QListWidget(parent)
+    : PickList(parent)
 {
-    setSelectionMode(QAbstractItemView::SingleSelection);
     setPath(QDir::currentPath());
 }
 
@@ -188,8 +187,7 @@ void FileListBox::setPath(const QString& path)
 
 QString FileListBox::FileName() const
 {
-    const QList<QListWidgetItem*> chosen = selectedItems();
-    return chosen.isEmpty() ? QString() : chosen.first()->text();
+    return pickedText();
 }
 
 void FileListBox::setFileName(const QString& name)
@@ -208,7 +206,7 @@ void FileListBox::setFileName(const QString& name)
 void FileListBox::keyPressEvent(QKeyEvent* event)
 {
     emit keyDown(event->key());
-    QListWidget::keyPressEvent(event);
+    PickList::keyPressEvent(event);
 }
 
 } // namespace tolvan

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "shell/PickList.h"
+
 #include <QComboBox>
 #include <QListWidget>
 
@@ -67,8 +69,9 @@ private:
 };
 
 // The file list: the ordinary files of its folder. The selected file's name
-// is FileName, empty while none is selected.
-class FileListBox : public QListWidget {
+// is FileName, empty while none is picked (a click, or Space or Enter on the
+// highlighted entry).
+class FileListBox : public PickList {
     Q_OBJECT
     Q_PROPERTY(QString path READ path WRITE setPath NOTIFY pathChanged)
     Q_PROPERTY(QString FileName READ FileName WRITE setFileName)

@@ -4,13 +4,13 @@
 #include "mail/SavedMail.h"
 #include "shell/AppContext.h"
 #include "shell/ScreenRegistry.h"
+#include "shell/PickList.h"
 #include "shell/frmdecide.h"
 
 #include <QFileInfo>
 #include <QGridLayout>
 #include <QLabel>
 #include <QLineEdit>
-#include <QListWidget>
 #include <QPushButton>
 
 namespace tolvan {
@@ -20,11 +20,11 @@ saveform::saveform(ScreenRegistry& registry)
 {
     setWindowTitle(QStringLiteral("Saved Messages"));
     Label1 = make<QLabel>(QStringLiteral("Label1"), QStringLiteral("Received Files"));
-    File1 = make<QListWidget>(QStringLiteral("File1"));
+    File1 = make<PickList>(QStringLiteral("File1"));
     readmail = make<QPushButton>(QStringLiteral("readmail"), QStringLiteral("Read Received Saved File"));
     cmddelete = make<QPushButton>(QStringLiteral("cmddelete"), QStringLiteral("Delete Message"));
     Label2 = make<QLabel>(QStringLiteral("Label2"), QStringLiteral("Sent Files"));
-    File2 = make<QListWidget>(QStringLiteral("File2"));
+    File2 = make<PickList>(QStringLiteral("File2"));
     Command1 = make<QPushButton>(QStringLiteral("Command1"), QStringLiteral("Reads Saved Sent File"));
     Command2 = make<QPushButton>(QStringLiteral("Command2"), QStringLiteral("Delete Message"));
     exit = make<QPushButton>(QStringLiteral("exit"), QStringLiteral("Return to MainMenu"));
@@ -52,9 +52,10 @@ saveform::saveform(ScreenRegistry& registry)
     layout->setContentsMargins(20, 20, 20, 20);
     resize(900, 560);
 
-    // A click handler that also runs when the selection is moved by keys or code.
-    connect(File1, &QListWidget::currentRowChanged, this, &saveform::File1_Click);
-    connect(File2, &QListWidget::currentRowChanged, this, &saveform::File2_Click);
+    // Only the operator's own pick runs these: the delete buttons act on the
+    // list's selection, so an entry made current by the focus must not count.
+    connect(File1, &PickList::picked, this, &saveform::File1_Click);
+    connect(File2, &PickList::picked, this, &saveform::File2_Click);
     connect(readmail, &QPushButton::clicked, this, &saveform::readmail_Click);
     connect(cmddelete, &QPushButton::clicked, this, &saveform::cmddelete_Click);
     connect(Command1, &QPushButton::clicked, this, &saveform::Command1_Click);
@@ -62,7 +63,7 @@ saveform::saveform(ScreenRegistry& registry)
     connect(exit, &QPushButton::clicked, this, &saveform::exit_Click);
 }
 
-void saveform::fillList(QListWidget* list, const QString& folder, bool datOnly)
+void saveform::fillList(PickList* list, const QString& folder, bool datOnly)
 {
     const QSignalBlocker quiet(list); // a refresh is not a click
     list->clear();
@@ -97,7 +98,7 @@ void saveform::Form_Load()
 
 void saveform::File1_Click()
 {
-    QListWidgetItem* item = File1->currentItem();
+    QListWidgetItem* item = File1->pickedItem();
     if (!item) {
         return;
     }
@@ -111,7 +112,7 @@ void saveform::File1_Click()
 
 void saveform::File2_Click()
 {
-    QListWidgetItem* item = File2->currentItem();
+    QListWidgetItem* item = File2->pickedItem();
     if (!item || item->text().trimmed().isEmpty()) {
         return;
     }
@@ -160,9 +161,9 @@ void saveform::Command1_Click()
     reg.Show(inbox);
 }
 
-void saveform::deleteSelected(QListWidget* list, const QString& folder, QLineEdit* pathBox, bool datOnly)
+void saveform::deleteSelected(PickList* list, const QString& folder, QLineEdit* pathBox, bool datOnly)
 {
-    QListWidgetItem* item = list->currentItem();
+    QListWidgetItem* item = list->pickedItem();
     if (!item) {
         return;
     }

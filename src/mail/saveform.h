@@ -4,10 +4,11 @@
 
 class QLabel;
 class QLineEdit;
-class QListWidget;
 class QPushButton;
 
 namespace tolvan {
+
+class PickList;
 
 // The saved-mail browser: the received mails kept in the save folder and the
 // sent copies in SentMail, each to be opened or deleted.
@@ -27,15 +28,15 @@ private slots:
     void exit_Click();
 
 private:
-    void fillList(QListWidget* list, const QString& folder, bool datOnly);
-    void deleteSelected(QListWidget* list, const QString& folder, QLineEdit* pathBox, bool datOnly);
+    void fillList(PickList* list, const QString& folder, bool datOnly);
+    void deleteSelected(PickList* list, const QString& folder, QLineEdit* pathBox, bool datOnly);
 
     QLabel* Label1;
-    QListWidget* File1;
+    PickList* File1;
     QPushButton* readmail;
     QPushButton* cmddelete;
     QLabel* Label2;
-    QListWidget* File2;
+    PickList* File2;
     QPushButton* Command1;
     QPushButton* Command2;
     QPushButton* exit;

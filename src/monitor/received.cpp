@@ -9,6 +9,7 @@
 #include "pmba/receivefile.h"
 #include "shell/AppContext.h"
 #include "shell/Notify.h"
+#include "shell/PickList.h"
 #include "shell/ScreenRegistry.h"
 #include "shell/frmdecide.h"
 
@@ -17,7 +18,6 @@
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QLineEdit>
-#include <QListWidget>
 #include <QPushButton>
 #include <QTimer>
 #include <QVBoxLayout>
@@ -48,8 +48,8 @@ received::received(ScreenRegistry& registry)
     setWindowTitle(QStringLiteral("Received"));
     Label1 = make<QLabel>(QStringLiteral("Label1"), QStringLiteral("Click on file to Retrieve"));
     makeHeading(Label1, 6);
-    File1 = make<QListWidget>(QStringLiteral("File1"));
-    File1->setSelectionMode(QAbstractItemView::SingleSelection);
+    // The selection is the operator's pick only, never a row the focus made current.
+    File1 = make<PickList>(QStringLiteral("File1"));
     Command2 = make<QPushButton>(QStringLiteral("Command2"), QStringLiteral("Read Message"));
     Command1 = make<QPushButton>(QStringLiteral("Command1"), QStringLiteral("Delete messages"));
     Cmdexit = make<QPushButton>(QStringLiteral("Cmdexit"), QStringLiteral("Exit"));
@@ -139,8 +139,7 @@ void received::refreshFileList()
 
 QString received::selectedName() const
 {
-    const QListWidgetItem* item = File1->currentItem();
-    return item && item->isSelected() ? item->text() : QString();
+    return File1->pickedText();
 }
 
 void received::AnnounceArrival(ScreenRegistry& registry, const QString& folderPath)

@@ -4,11 +4,12 @@
 
 class QLabel;
 class QLineEdit;
-class QListWidget;
 class QPushButton;
 class QTimer;
 
 namespace tolvan {
+
+class PickList;
 
 // Lists the receive folder and lets the operator open ("Read Message") or
 // delete a file of it. Loading it starts the program-wide watch on the
@@ -59,7 +60,7 @@ private:
     bool readableNow();
 
     QLabel* Label1;
-    QListWidget* File1;
+    PickList* File1;
     QPushButton* Command2;
     QPushButton* Command1;
     QPushButton* Cmdexit;

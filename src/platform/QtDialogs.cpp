@@ -3,6 +3,7 @@
 #include <QApplication>
 #include <QDir>
 #include <QFileDialog>
+#include <QFileInfo>
 #include <QMessageBox>
 
 namespace tolvan {
@@ -30,15 +31,26 @@ MsgAnswer QtDialogs::messageBox(const MessageBoxRequest& r)
     return MsgAnswer::Ok;
 }
 
-QString QtDialogs::filterText(const QList<FileFilter>& filters)
+QString QtDialogs::filterLabel(const FileFilter& f)
 {
-    QStringList parts;
+    const QString description = f.description.trimmed();
+    if (description.endsWith(u')') && description.contains(u'(')) {
+        return f.description;
+    }
+    return QStringLiteral("%1 (%2)").arg(f.description, f.patterns);
+}
+
+QStringList QtDialogs::nameFilters(const QList<FileFilter>& filters)
+{
+    QStringList out;
     for (const FileFilter& f : filters) {
+        // Qt takes the last bracket group as the patterns and splits it at
+        // spaces; the label before it is what the dialog shows.
         QString patterns = f.patterns;
         patterns.replace(u';', u' ');
-        parts << QStringLiteral("%1 (%2)").arg(f.description, patterns);
+        out << QStringLiteral("%1 (%2)").arg(filterLabel(f), patterns.simplified());
     }
-    return parts.join(QStringLiteral(";;"));
+    return out;
 }
 
 static QString startPath(const FileDialogRequest& r)
@@ -47,24 +59,51 @@ static QString startPath(const FileDialogRequest& r)
     return r.proposedName.isEmpty() ? folder : QDir(folder).filePath(r.proposedName);
 }
 
-std::optional<QString> QtDialogs::openFileName(const FileDialogRequest& r)
+void QtDialogs::prepare(QFileDialog& dialog, const FileDialogRequest& r)
 {
-    QString name = QFileDialog::getOpenFileName(QApplication::activeWindow(), r.title, startPath(r),
-                                                filterText(r.filters));
-    if (name.isEmpty()) {
+    dialog.setWindowTitle(r.title);
+    // Set before the filters, which the dialog lists as they are given then.
+    dialog.setOption(QFileDialog::HideNameFilterDetails, true);
+    if (!r.filters.isEmpty()) {
+        dialog.setNameFilters(nameFilters(r.filters));
+    }
+    const QString start = startPath(r);
+    if (r.proposedName.isEmpty()) {
+        dialog.setDirectory(start);
+    } else {
+        dialog.setDirectory(QFileInfo(start).absolutePath());
+        dialog.selectFile(start);
+    }
+}
+
+static std::optional<QString> runDialog(QFileDialog& dialog)
+{
+    if (dialog.exec() != QDialog::Accepted) {
         return std::nullopt;
     }
-    return name;
+    const QStringList chosen = dialog.selectedFiles();
+    if (chosen.isEmpty() || chosen.first().isEmpty()) {
+        return std::nullopt;
+    }
+    return chosen.first();
+}
+
+std::optional<QString> QtDialogs::openFileName(const FileDialogRequest& r)
+{
+    QFileDialog dialog(QApplication::activeWindow());
+    dialog.setAcceptMode(QFileDialog::AcceptOpen);
+    dialog.setFileMode(QFileDialog::ExistingFile);
+    prepare(dialog, r);
+    return runDialog(dialog);
 }
 
 std::optional<QString> QtDialogs::saveFileName(const FileDialogRequest& r)
 {
-    QString name = QFileDialog::getSaveFileName(QApplication::activeWindow(), r.title, startPath(r),
-                                                filterText(r.filters));
-    if (name.isEmpty()) {
-        return std::nullopt;
-    }
-    return name;
+    QFileDialog dialog(QApplication::activeWindow());
+    dialog.setAcceptMode(QFileDialog::AcceptSave);
+    dialog.setFileMode(QFileDialog::AnyFile);
+    prepare(dialog, r);
+    return runDialog(dialog);
 }
 
 } // namespace tolvan

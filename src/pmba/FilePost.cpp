@@ -4,6 +4,7 @@
 #include "pmba/FileMail.h"
 #include "pmba/ModPMBA.h"
 
+#include <QFile>
 #include <QFileInfo>
 #include <QStringList>
 
@@ -39,7 +40,11 @@ SendFolder ReadSendFolder(const ConfigStore& store, const QString& title)
         return r;
     }
     const StoreValue<QString> line = store.ReadStoreLine(kSendFile);
-    if (!line.ok() && line.error != StoreError::EndOfFile) {
+    if (line.error == StoreError::EndOfFile) {
+        r.message = box(QStringLiteral("send.dat is empty:\n") + store.StorePath(kSendFile), MsgIcon::Critical, title);
+        return r;
+    }
+    if (!line.ok()) {
         r.message = box(QStringLiteral("Cannot read send.dat:\n") + line.message, MsgIcon::Critical, title);
         return r;
     }
@@ -78,10 +83,18 @@ PostResult PostPmbaMail(const ConfigStore& store, const QDateTime& now, bool pmb
         return refused(QStringLiteral("Please select an attachment."), MsgIcon::Exclamation, kTitle);
     }
     if (!QFileInfo(attachment).isFile()) {
-        return refused(QStringLiteral("Attachment file not found."), MsgIcon::Critical, kTitle);
+        return refused(kSendErrorPrefix + QStringLiteral("Attachment file not found."), MsgIcon::Critical, kTitle);
     }
-    const SendFolder send = ReadSendFolder(store, kTitle);
+    QFile readable(attachment);
+    if (!readable.open(QIODevice::ReadOnly)) {
+        return refused(kSendErrorPrefix + QStringLiteral("Cannot read the attachment:\n%1\n%2")
+                                              .arg(attachment, readable.errorString()),
+                       MsgIcon::Critical, kTitle);
+    }
+    readable.close();
+    SendFolder send = ReadSendFolder(store, kTitle);
     if (!send.ok) {
+        send.message.text.prepend(kSendErrorPrefix);
         return {false, {}, 0, {send.message}};
     }
     const QString path = send.folder + QStringLiteral("PMBA - ") + TimeDateStamp(now) + QStringLiteral(".pmb");

@@ -18,6 +18,9 @@ namespace FilePost {
 
 inline const QString kSendFile = QStringLiteral("send.dat");
 inline const QString kTitle = QStringLiteral("PMBA");
+// Put before what went wrong when a PMBA post fails on send.dat, the send
+// folder or the attachment file.
+inline const QString kSendErrorPrefix = QStringLiteral("PMBA SEND ERROR: ");
 
 struct SendFolder {
     bool ok = false;

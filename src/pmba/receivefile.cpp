@@ -142,8 +142,9 @@ void receivefile::ClearReceiveFields()
 
 bool receivefile::FileExists(const QString& FilePath)
 {
-    const QFileInfo info(FilePath);
-    return info.isFile() && !info.isHidden();
+    // A leading dot only hides a name from listings here; a file the decoder
+    // wrote under such a name is still the operator's to save.
+    return QFileInfo(FilePath).isFile();
 }
 
 void receivefile::LoadRegularFileMail(const QString& path)

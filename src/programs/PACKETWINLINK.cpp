@@ -6,6 +6,7 @@
 #include "shell/AppContext.h"
 #include "shell/PacketTerminal.h"
 #include "shell/Palette.h"
+#include "shell/PickList.h"
 #include "shell/ScreenRegistry.h"
 #include "shell/frmdecide.h"
 
@@ -80,8 +81,8 @@ PACKETWINLINK::PACKETWINLINK(ScreenRegistry& registry)
     Command18 = make<QPushButton>(QStringLiteral("Command18"),
                                   QStringLiteral("     Open NPR     Send Message via NPR System"));
     Command10 = make<QPushButton>(QStringLiteral("Command10"), QStringLiteral("&ALT/TAB"));
-    File1 = make<QListWidget>(QStringLiteral("File1"));
-    File1->setSelectionMode(QAbstractItemView::SingleSelection);
+    // Delete acts on the operator's pick only, never on a row the focus made current.
+    File1 = make<PickList>(QStringLiteral("File1"));
     Command6 = make<QPushButton>(QStringLiteral("Command6"), QStringLiteral("Delete a &File"));
     Command7 = make<QPushButton>(QStringLiteral("Command7"), QStringLiteral("&Delete All"));
     Command5 = make<QPushButton>(QStringLiteral("Command5"), QStringLiteral("Return to &Main Menu"));
@@ -288,8 +289,7 @@ void PACKETWINLINK::Command10_Click()
 
 void PACKETWINLINK::Command6_Click()
 {
-    const QList<QListWidgetItem*> selected = File1->selectedItems();
-    const QString name = selected.isEmpty() ? QString() : selected.first()->text();
+    const QString name = File1->pickedText();
     const SendFolder::DeleteOutcome o = SendFolder::DeleteSelectedFile(m_listFolder, name);
     for (const MessageBoxRequest& box : o.boxes) {
         ctx().dialogs->messageBox(box);

@@ -3,11 +3,12 @@
 #include "shell/Screen.h"
 
 class QLabel;
-class QListWidget;
 class QPushButton;
 class QTimer;
 
 namespace tolvan {
+
+class PickList;
 
 struct PacketProgram;
 struct ProgramOutcome;
@@ -80,7 +81,7 @@ private:
     QPushButton* Command18;
     QPushButton* Command13;
     QPushButton* Command10;
-    QListWidget* File1;
+    PickList* File1;
     QPushButton* Command6;
     QPushButton* Command7;
     QPushButton* Command5;

@@ -14,6 +14,8 @@
 #include <QProgressBar>
 #include <QPushButton>
 
+#include <new>
+
 namespace tolvan {
 
 using namespace Mod7plus;
@@ -151,32 +153,34 @@ frm7Plus::frm7Plus(ScreenRegistry& registry)
         const char* name;
         const char* caption;
         void (frm7Plus::*handler)();
+        const char* errorPrefix; // names the test in the box of an unexpected error
     };
     const Test tests[] = {
-        {"cmdTest7PlusCRC", "Test 7PLUS CRC", &frm7Plus::cmdTest7PlusCRC_Click},
-        {"cmdDecodeReceived7Plus", "Decode Received 7PLUS File", &frm7Plus::cmdDecodeReceived7Plus_Click},
-        {"cmdRead7PlusHeader", "Read 7PLUS Header", &frm7Plus::cmdRead7PlusHeader_Click},
-        {"cmdDecodeAll7Plus", "Decode Complete 7PLUS File", &frm7Plus::cmdDecodeAll7Plus_Click},
-        {"cmdCompare7PlusPart1", "Compare Decoded Part 1", &frm7Plus::cmdCompare7PlusPart1_Click},
-        {"cmdDecodePart1", "Decode Part 1", &frm7Plus::cmdDecodePart1_Click},
-        {"cmdCompare7PlusLine", "Compare First 62 Bytes", &frm7Plus::cmdCompare7PlusLine_Click},
-        {"cmdTest7PlusDecode", "Test 7PLUS Decode", &frm7Plus::cmdTest7PlusDecode_Click},
-        {"cmdCreateAll7Plus", "Create All 7PLUS Parts", &frm7Plus::cmdCreateAll7Plus_Click},
-        {"cmdCreate7PlusPart", "Create First 7PLUS Part", &frm7Plus::cmdCreate7PlusPart_Click},
-        {"cmdTest7PlusFooter", "Test 7PLUS Footer", &frm7Plus::cmdTest7PlusFooter_Click},
-        {"cmdTest7PlusHeader", "Test 7PLUS Header", &frm7Plus::cmdTest7PlusHeader_Click},
-        {"cmdTest7PlusPart", "Test 512-Line Part", &frm7Plus::cmdTest7PlusPart_Click},
-        {"cmdTest7PlusLines", "Test 10 7PLUS Lines", &frm7Plus::cmdTest7PlusLines_Click},
-        {"cmdTest7PlusEncoding", "Test 7PLUS Encoding", &frm7Plus::cmdTest7PlusEncoding_Click},
-        {"cmdTestPacking", "test packing", &frm7Plus::cmdTestPacking_Click},
-        {"cmdTestBinary", "test", &frm7Plus::cmdTestBinary_Click},
+        {"cmdTest7PlusCRC", "Test 7PLUS CRC", &frm7Plus::cmdTest7PlusCRC_Click, "7PLUS CRC test error "},
+        {"cmdDecodeReceived7Plus", "Decode Received 7PLUS File", &frm7Plus::cmdDecodeReceived7Plus_Click, "7PLUS error "},
+        {"cmdRead7PlusHeader", "Read 7PLUS Header", &frm7Plus::cmdRead7PlusHeader_Click, "7PLUS error "},
+        {"cmdDecodeAll7Plus", "Decode Complete 7PLUS File", &frm7Plus::cmdDecodeAll7Plus_Click, "7PLUS comparison error "},
+        {"cmdCompare7PlusPart1", "Compare Decoded Part 1", &frm7Plus::cmdCompare7PlusPart1_Click, "7PLUS comparison error "},
+        {"cmdDecodePart1", "Decode Part 1", &frm7Plus::cmdDecodePart1_Click, "7PLUS decode test error "},
+        {"cmdCompare7PlusLine", "Compare First 62 Bytes", &frm7Plus::cmdCompare7PlusLine_Click, "7PLUS comparison error "},
+        {"cmdTest7PlusDecode", "Test 7PLUS Decode", &frm7Plus::cmdTest7PlusDecode_Click, "7PLUS decode test error "},
+        {"cmdCreateAll7Plus", "Create All 7PLUS Parts", &frm7Plus::cmdCreateAll7Plus_Click, "7PLUS error "},
+        {"cmdCreate7PlusPart", "Create First 7PLUS Part", &frm7Plus::cmdCreate7PlusPart_Click, "7PLUS part test failed: error "},
+        {"cmdTest7PlusFooter", "Test 7PLUS Footer", &frm7Plus::cmdTest7PlusFooter_Click, "7PLUS error "},
+        {"cmdTest7PlusHeader", "Test 7PLUS Header", &frm7Plus::cmdTest7PlusHeader_Click, "7PLUS error "},
+        {"cmdTest7PlusPart", "Test 512-Line Part", &frm7Plus::cmdTest7PlusPart_Click, "7PLUS part test failed: error "},
+        {"cmdTest7PlusLines", "Test 10 7PLUS Lines", &frm7Plus::cmdTest7PlusLines_Click, "7PLUS error "},
+        {"cmdTest7PlusEncoding", "Test 7PLUS Encoding", &frm7Plus::cmdTest7PlusEncoding_Click, "7PLUS error "},
+        {"cmdTestPacking", "test packing", &frm7Plus::cmdTestPacking_Click, "7PLUS error "},
+        {"cmdTestBinary", "test", &frm7Plus::cmdTestBinary_Click, "7PLUS error "},
     };
     int i = 0;
     for (const Test& t : tests) {
         QPushButton* b = makeButton(QString::fromLatin1(t.name), QString::fromLatin1(t.caption),
                                     kShiftX + 300 + (i % 6) * 1500, 6000 + kWrapRoom + (i / 6) * 300, 1800, 495);
         b->setVisible(false);
-        connect(b, &QPushButton::clicked, this, t.handler);
+        const QString prefix = QString::fromLatin1(t.errorPrefix);
+        connect(b, &QPushButton::clicked, this, [this, handler = t.handler, prefix] { runSelfTest(handler, prefix); });
         ++i;
     }
 }
@@ -345,6 +349,27 @@ void frm7Plus::cmdClose7Plus_Click()
 }
 
 // ---- Self-tests ----
+
+void frm7Plus::runSelfTest(void (frm7Plus::*test)(), const QString& errorPrefix)
+{
+    int number = 51;
+    QString description;
+    try {
+        (this->*test)();
+        return;
+    } catch (const SevenPlusError& e) {
+        number = e.number();
+        description = e.description();
+    } catch (const std::bad_alloc&) {
+        number = 7;
+        description = QStringLiteral("Out of memory");
+    } catch (const std::exception& e) {
+        description = QString::fromLocal8Bit(e.what());
+    }
+    // A test that stopped half-way must not leave the commands locked.
+    m_busy = false;
+    box(errorPrefix + QStringLiteral("%1: %2").arg(number).arg(description), int(MsgIcon::Critical));
+}
 
 void frm7Plus::cmdTest7PlusCRC_Click()
 {

@@ -65,6 +65,9 @@ private:
     // before and after, progress and replace questions through the codec's
     // host, and the codec's report in the log. Exceptions reach the caller.
     void runCodec(const QString& word, const std::function<bool(QString& message, const Mod7plus::Host& host)>& job);
+    // Runs a self-test; an error it did not expect ends it with a critical box
+    // naming the test, the error number and the description.
+    void runSelfTest(void (frm7Plus::*test)(), const QString& errorPrefix);
     void box(const QString& text, int icon);
     bool askYesNo(const QString& title, const QString& text);
     QString fileBox() const;

@@ -236,9 +236,8 @@ void mainmenu::leaveForFreshScreen(const QString& name)
         return;
     }
     registry().Unload(QStringLiteral("mainmenu"));
-    // Loaded, unloaded and loaded again, so it starts fresh even if one was
-    // left loaded.
-    registry().Load(name);
+    // Unloaded first, so it starts fresh even if one was left loaded; its load
+    // step then runs once, and a box it shows is shown once.
     registry().Unload(name);
     registry().Show(name);
 }

@@ -201,6 +201,46 @@ TEST_F(DirScreen, DoubleClickOpensAFolderAndClickPicksAFile)
     EXPECT_EQ(stored("packet.dat"), radio() + "/wintnc.exe\r\n");
 }
 
+TEST_F(DirScreen, FocusAndArrowsInAFileListPickNoProgram)
+{
+    ASSERT_TRUE(screen->dirList(3)->setPath(radio()));
+    FileListBox* files = screen->fileList(3);
+    QFile other(radio() + "/zz.exe");
+    ASSERT_TRUE(other.open(QIODevice::WriteOnly));
+    other.close();
+    files->setPath(radio() + "/Logs");
+    files->setPath(radio());
+    ASSERT_EQ(files->count(), 2);
+    QFocusEvent tabbedIn(QEvent::FocusIn, Qt::TabFocusReason);
+    QCoreApplication::sendEvent(files, &tabbedIn);
+    EXPECT_EQ(files->currentRow(), 0); // the row Qt made current
+    QTest::keyClick(files, Qt::Key_Down);
+    EXPECT_EQ(files->FileName(), "");
+    click("DIRCHANGE", "Command3");
+    EXPECT_EQ(stored("packet.dat"), "blank\r\n");
+
+    // Space on the highlighted entry is the operator's pick. ENTER re-read
+    // the list, so the operator highlights again.
+    QCoreApplication::sendEvent(files, &tabbedIn);
+    QTest::keyClick(files, Qt::Key_Down);
+    QTest::keyClick(files, Qt::Key_Space);
+    EXPECT_EQ(files->FileName(), "zz.exe");
+    click("DIRCHANGE", "Command3");
+    EXPECT_EQ(stored("packet.dat"), radio() + "/zz.exe\r\n");
+}
+
+TEST_F(DirScreen, FocusOnAFolderListOpensNothing)
+{
+    DirListBox* dir = screen->dirList(6);
+    ASSERT_TRUE(dir->setPath(radio()));
+    QFile::remove(context->store.StorePath("splitter.dat"));
+    QFocusEvent tabbedIn(QEvent::FocusIn, Qt::TabFocusReason);
+    QCoreApplication::sendEvent(dir, &tabbedIn);
+    QTest::keyClick(dir, Qt::Key_Down);
+    EXPECT_EQ(dir->path(), radio());
+    EXPECT_FALSE(exists("splitter.dat")) << "nothing is stored before the operator opens a folder";
+}
+
 TEST_F(DirScreen, FileListLosesItsChoiceOnlyWhenItsFolderChanges)
 {
     FileListBox* files = screen->fileList(5);

@@ -7,6 +7,9 @@
 #include <QLineEdit>
 #include <QListWidget>
 #include <QPlainTextEdit>
+#include <QTest>
+
+#include <vector>
 
 using namespace tolvan;
 using tolvan::test::ScreenFixture;
@@ -32,6 +35,15 @@ protected:
     QLineEdit* line(const QString& screen, const QString& name) { return control<QLineEdit>(screen, name); }
     QPlainTextEdit* box(const QString& screen, const QString& name) { return control<QPlainTextEdit>(screen, name); }
     QListWidget* list(const QString& name) { return control<QListWidget>("saveform", name); }
+
+    // The operator clicks an entry of a browser list.
+    void pick(const QString& name, int row)
+    {
+        QListWidget* l = list(name);
+        ASSERT_NE(l->item(row), nullptr);
+        QTest::mouseClick(l->viewport(), Qt::LeftButton, {}, l->visualItemRect(l->item(row)).center());
+        flush();
+    }
 
     // The four boxes of a mail screen, in the order To, Subject, Message, From.
     QStringList boxes(const QString& screen)
@@ -243,7 +255,7 @@ TEST_F(MailScreens, BrowserWithoutSentMailListsTheSaveFolderOnly)
     EXPECT_EQ(dialogs.texts(), QStringList{"File 'temp' not found"});
 
     // Clicking an entry loads the reader afresh, which reads again.
-    list("File1")->setCurrentRow(0);
+    pick("File1", 0);
     EXPECT_EQ(dialogs.texts(), (QStringList{"File 'temp' not found", "File 'temp' not found"}));
     EXPECT_EQ(control<QLineEdit>("saveform", "Text1")->text(), save + "/mail_26-12-05_1435.dat");
 }
@@ -256,7 +268,7 @@ TEST_F(MailScreens, BrowserListsOnlyDatSentCopies)
     writeFile(programFolder() + "/SentMail/UPPER.DAT", "65,66,67,68\r\n");
     registry->Show("saveform");
     ASSERT_EQ(list("File2")->count(), 2);
-    list("File2")->setCurrentRow(0);
+    pick("File2", 0);
     EXPECT_EQ(control<QLineEdit>("saveform", "Text2")->text(),
               programFolder() + "/SentMail/MAIL - A--01-02-03--04-05-06.dat");
 }
@@ -273,7 +285,7 @@ TEST_P(ReaderTest, ShowsTheSavedLineAsSplitAtCommas)
 {
     writeFile(save + "/mail_26-12-05_1435.dat", GetParam().saved);
     registry->Show("saveform");
-    list("File1")->setCurrentRow(0);
+    pick("File1", 0);
     dialogs.clear();
     click("saveform", "readmail");
 
@@ -323,7 +335,7 @@ TEST_F(MailScreens, SentCopyNotPickedOrGoneIsRefused)
     EXPECT_EQ(dialogs.boxes[0].title, "Sent Mail");
     EXPECT_EQ(dialogs.boxes[0].icon, MsgIcon::Exclamation);
 
-    list("File2")->setCurrentRow(0);
+    pick("File2", 0);
     QFile::remove(copy);
     click("saveform", "Command1");
     EXPECT_EQ(dialogs.boxes.last().text, "Sent mail file not found:\n" + copy);
@@ -337,7 +349,7 @@ TEST_F(MailScreens, SentCopyGoesToTheInboxThroughTheHandOverFile)
     const QByteArray coded = MailCodec::FormatCodedMailLine("to: b", "subject: s", "hi", "from- a").toLatin1() + "\r\n";
     writeFile(programFolder() + "/SentMail/MAIL - from- a--14-35-07--12-05-26.dat", coded);
     registry->Show("saveform");
-    list("File2")->setCurrentRow(0);
+    pick("File2", 0);
     dialogs.clear();
     click("saveform", "Command1");
 
@@ -367,7 +379,7 @@ TEST_F(MailScreens, DeletingAnEntryRemovesItAndItsPath)
     click("saveform", "cmddelete");
     EXPECT_TRUE(dialogs.boxes.isEmpty());
 
-    list("File1")->setCurrentRow(0);
+    pick("File1", 0);
     dialogs.clear();
     click("saveform", "cmddelete");
     EXPECT_EQ(dialogs.texts(), QStringList{"file deleted successfully"});
@@ -376,11 +388,96 @@ TEST_F(MailScreens, DeletingAnEntryRemovesItAndItsPath)
     EXPECT_EQ(list("File1")->item(0)->text(), "mail_2.dat");
     EXPECT_TRUE(control<QLineEdit>("saveform", "Text1")->text().isEmpty());
 
-    list("File2")->setCurrentRow(0);
+    pick("File2", 0);
     click("saveform", "Command2");
     EXPECT_FALSE(QFile::exists(programFolder() + "/SentMail/s.dat"));
     EXPECT_EQ(list("File2")->count(), 0);
     EXPECT_TRUE(control<QLineEdit>("saveform", "Text2")->text().isEmpty());
+}
+
+// Qt makes a list's first row current when the list gets the focus (on
+// opening, or when the operator tabs in); that is no pick. Each case leaves
+// the browser in such a state and then presses Delete and Read.
+struct NoPickCase {
+    const char* name;
+    const char* list;                        // the list the focus or keys reach
+    std::vector<Qt::Key> keys;               // pressed in that list after the focus
+};
+
+class BrowserNoPickTest : public MailScreens, public ::testing::WithParamInterface<NoPickCase> {};
+
+TEST_P(BrowserNoPickTest, NothingIsDeletedOrOpened)
+{
+    QDir().mkpath(programFolder() + "/SentMail");
+    writeFile(save + "/mail_1.dat", "a,b,c,d\r\n");
+    writeFile(save + "/mail_2.dat", "a,b,c,d\r\n");
+    writeFile(programFolder() + "/SentMail/s.dat", "65,66,67,68\r\n");
+    registry->Show("saveform");
+    QListWidget* l = list(GetParam().list);
+    QFocusEvent tabbedIn(QEvent::FocusIn, Qt::TabFocusReason);
+    QCoreApplication::sendEvent(l, &tabbedIn);
+    EXPECT_EQ(l->currentRow(), 0); // the row Qt made current
+    for (Qt::Key key : GetParam().keys) {
+        QTest::keyClick(l, key);
+    }
+    EXPECT_TRUE(control<QLineEdit>("saveform", "Text1")->text().isEmpty());
+    EXPECT_TRUE(control<QLineEdit>("saveform", "Text2")->text().isEmpty());
+
+    dialogs.clear();
+    click("saveform", "cmddelete");
+    click("saveform", "Command2");
+    EXPECT_TRUE(dialogs.boxes.isEmpty()) << dialogs.texts().join("|").toStdString();
+    EXPECT_TRUE(QFile::exists(save + "/mail_1.dat"));
+    EXPECT_TRUE(QFile::exists(save + "/mail_2.dat"));
+    EXPECT_TRUE(QFile::exists(programFolder() + "/SentMail/s.dat"));
+
+    click("saveform", "readmail");
+    EXPECT_EQ(dialogs.texts(), QStringList{" No file picked Error has been committed"});
+    EXPECT_FALSE(QFile::exists(handOver("temp")));
+}
+
+INSTANTIATE_TEST_SUITE_P(MailScreens, BrowserNoPickTest,
+                         ::testing::Values(NoPickCase{"FocusOnReceived", "File1", {}},
+                                           NoPickCase{"FocusOnSent", "File2", {}},
+                                           NoPickCase{"ArrowsOnly", "File1", {Qt::Key_Down, Qt::Key_Up, Qt::Key_Down}},
+                                           NoPickCase{"TypedLetter", "File1", {Qt::Key_M}}),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+TEST_F(MailScreens, ArrowsThenSpaceOrEnterPickTheHighlightedEntry)
+{
+    QDir().mkpath(programFolder() + "/SentMail");
+    writeFile(save + "/mail_1.dat", "a,b,c,d\r\n");
+    writeFile(save + "/mail_2.dat", "a,b,c,d\r\n");
+    writeFile(programFolder() + "/SentMail/a.dat", "65,66,67,68\r\n");
+    writeFile(programFolder() + "/SentMail/b.dat", "65,66,67,68\r\n");
+    registry->Show("saveform");
+    QFocusEvent tabbedIn(QEvent::FocusIn, Qt::TabFocusReason);
+    QCoreApplication::sendEvent(list("File1"), &tabbedIn);
+    QTest::keyClick(list("File1"), Qt::Key_Down);
+    QTest::keyClick(list("File1"), Qt::Key_Space);
+    EXPECT_EQ(control<QLineEdit>("saveform", "Text1")->text(), save + "/mail_2.dat");
+
+    QCoreApplication::sendEvent(list("File2"), &tabbedIn);
+    QTest::keyClick(list("File2"), Qt::Key_Down);
+    QTest::keyClick(list("File2"), Qt::Key_Return);
+    EXPECT_EQ(control<QLineEdit>("saveform", "Text2")->text(), programFolder() + "/SentMail/b.dat");
+
+    dialogs.clear();
+    click("saveform", "Command2");
+    EXPECT_EQ(dialogs.texts(), QStringList{"file deleted successfully"});
+    EXPECT_TRUE(QFile::exists(programFolder() + "/SentMail/a.dat"));
+    EXPECT_FALSE(QFile::exists(programFolder() + "/SentMail/b.dat"));
+}
+
+TEST_F(MailScreens, MenuOpensTheBrowserOnceSoItsBoxesShowOnce)
+{
+    writeStore("save.dat", (tmp.path() + "/nowhere\r\n").toUtf8());
+    registry->Show("mainmenu");
+    dialogs.clear();
+    click("mainmenu", "RETRIEVE");
+    ASSERT_TRUE(registry->IsFormLoaded("saveform"));
+    EXPECT_EQ(dialogs.texts().filter(tmp.path() + "/nowhere").size(), 1) << dialogs.texts().join("|").toStdString();
+    EXPECT_EQ(dialogs.texts().filter("File 'temp' not found").size(), 1);
 }
 
 TEST_F(MailScreens, BrowserSaysWhenTheSaveFolderIsMissing)

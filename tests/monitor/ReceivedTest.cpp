@@ -369,6 +369,32 @@ TEST_F(ReceivedScreen, UndecodableMailsStayAndTheBoxNamesFileAndFault)
     EXPECT_FALSE(registry->IsFormLoaded("receivefile"));
 }
 
+TEST_F(ReceivedScreen, FocusAndArrowsPickNothingToReadOrDelete)
+{
+    put("MAIL - 1.txt", "84 79,83,72 73,66\r\n");
+    put("MAIL - 2.txt", "84 79,83,72 73,66\r\n");
+    registry->Show("received");
+    auto* list = control<QListWidget>("received", "File1");
+    QFocusEvent tabbedIn(QEvent::FocusIn, Qt::TabFocusReason);
+    QCoreApplication::sendEvent(list, &tabbedIn);
+    EXPECT_EQ(list->currentRow(), 0); // the row Qt made current
+    QTest::keyClick(list, Qt::Key_Down);
+
+    click("received", "Command2");
+    EXPECT_EQ(dialogs.texts(), QStringList{"No file selected."});
+    click("received", "Command1");
+    EXPECT_EQ(listed(), (QStringList{"MAIL - 1.txt", "MAIL - 2.txt"}));
+    EXPECT_FALSE(registry->IsFormLoaded("inboxform"));
+
+    // Enter on the highlighted entry picks it.
+    QTest::keyClick(list, Qt::Key_Return);
+    dialogs.clear();
+    click("received", "Command2");
+    EXPECT_TRUE(QFile::exists(at("MAIL - 1.txt")));
+    EXPECT_FALSE(QFile::exists(at("MAIL - 2.txt")));
+    EXPECT_TRUE(registry->IsFormLoaded("inboxform"));
+}
+
 // Deleting can fail while another program holds the file; the operator may
 // try again or give up. As root only an immutable folder refuses a delete.
 class KillFileTest : public ReceivedScreen {

@@ -146,6 +146,27 @@ TEST_F(ReceiveFileScreen, UnwritableDestinationKeepsTheIncomingMail)
     EXPECT_EQ(text("Text5"), programFolder() + "/PMBA-Binary-Received/a.bin");
 }
 
+TEST_F(ReceiveFileScreen, AttachmentWhoseNameStartsWithADotIsSaved)
+{
+    const QString pmb = rx() + "/in.pmb";
+    write(pmb, pmbaMail("a.bin", "payload"));
+    readMessage("in.pmb");
+    // The attachment as the decoder would have written it under a dot name.
+    const QString hidden = programFolder() + "/PMBA-Binary-Received/.a.bin";
+    ASSERT_TRUE(QFile::rename(programFolder() + "/PMBA-Binary-Received/a.bin", hidden));
+    screen()->PMBAAttachmentPath = hidden;
+    screen()->DisplayPMBAMail();
+    dialogs.clear();
+    const QString dest = tmp.path() + "/saved.bin";
+    dialogs.fileAnswers.enqueue(dest);
+    screen()->Text5_Click();
+
+    EXPECT_EQ(dialogs.texts(), QStringList{"File successfully saved to: " + dest});
+    EXPECT_EQ(dialogs.fileRequests.value(0).proposedName, ".a.bin");
+    EXPECT_EQ(readFile(dest), "payload");
+    EXPECT_FALSE(QFile::exists(pmb)) << "the incoming mail goes once its attachment is safe";
+}
+
 TEST_F(ReceiveFileScreen, SavingOverTheIncomingMailItselfKeepsWhatWasSaved)
 {
     const QString pmb = rx() + "/in.pmb";

@@ -4,7 +4,10 @@
 #include "pmba/FileMail.h"
 #include "pmba/ModPMBA.h"
 #include "pmba/sendfile.h"
+#include "platform/QtDialogs.h"
 
+#include <QComboBox>
+#include <QFileDialog>
 #include <QLineEdit>
 #include <QListWidget>
 #include <QPushButton>
@@ -233,15 +236,67 @@ TEST_P(PostFailureTest, RefusedWithItsMessageAndNothingWritten)
 
 INSTANTIATE_TEST_SUITE_P(
     SendFile, PostFailureTest,
-    ::testing::Values(PostFailure{"PmbaNoSendDat", nullptr, true, "Cannot find send.dat:\n%1"},
+    ::testing::Values(PostFailure{"PmbaNoSendDat", nullptr, true, "PMBA SEND ERROR: Cannot find send.dat:\n%1"},
                       PostFailure{"RegularNoSendDat", nullptr, false, "Cannot find send.dat:\n%1"},
-                      PostFailure{"PmbaEmptyFolder", "  \"\"  \r\n", true, "Mail Send folder path is empty."},
+                      PostFailure{"PmbaEmptySendDat", "", true, "PMBA SEND ERROR: send.dat is empty:\n%1"},
+                      PostFailure{"RegularEmptySendDat", "", false, "send.dat is empty:\n%1"},
+                      PostFailure{"PmbaEmptyFolder", "  \"\"  \r\n", true,
+                                  "PMBA SEND ERROR: Mail Send folder path is empty."},
                       PostFailure{"RegularEmptyFolder", "\r\n", false, "Mail Send folder path is empty."},
                       PostFailure{"PmbaMissingFolder", "%1/gone\r\n", true,
-                                  "Mail Send folder does not exist:\n%2/gone"},
+                                  "PMBA SEND ERROR: Mail Send folder does not exist:\n%2/gone"},
                       PostFailure{"RegularMissingFolder", "%1/gone\r\n", false,
                                   "Mail Send folder does not exist:\n%2/gone"}),
     [](const auto& info) { return std::string(info.param.name); });
+
+TEST_F(SendFileScreen, PmbaPostOfAFileThatIsGoneOrUnreadableSaysSo)
+{
+    choosePmba(attachment);
+    QFile::remove(attachment);
+    dialogs.clear();
+    click("sendfile", "cmdPMBASend");
+    EXPECT_EQ(dialogs.texts(), QStringList{"PMBA SEND ERROR: Attachment file not found."});
+
+    ASSERT_TRUE(writeAll(attachment, bytes));
+    QFile::setPermissions(attachment, QFileDevice::WriteOwner);
+    QFile probe(attachment);
+    if (probe.open(QIODevice::ReadOnly)) {
+        GTEST_SKIP() << "this user reads files whatever their permissions";
+    }
+    dialogs.clear();
+    click("sendfile", "cmdPMBASend");
+    ASSERT_EQ(dialogs.boxes.size(), 1);
+    EXPECT_TRUE(dialogs.boxes[0].text.startsWith("PMBA SEND ERROR: Cannot read the attachment:\n" + attachment));
+    EXPECT_EQ(dialogs.boxes[0].title, "PMBA");
+    EXPECT_TRUE(sent().isEmpty());
+}
+
+// What the operator sees in each chooser's file type list.
+TEST_F(SendFileScreen, ChooserFilterListsReadAsGiven)
+{
+    click("sendfile", "Addfile");
+    click("sendfile", "cmdPMBA");
+    ASSERT_EQ(dialogs.fileRequests.size(), 2);
+    const QList<QStringList> want = {{"Text Files (*.txt)", "All Files (*.*)"},
+                                     {"All Files (*.*)", "Pictures (*.jpg;*.jpeg;*.png;*.bmp;*.gif)"}};
+    for (int i = 0; i < 2; ++i) {
+        QFileDialog dialog;
+        dialog.setOption(QFileDialog::DontUseNativeDialog);
+        QtDialogs::prepare(dialog, dialogs.fileRequests[i]);
+        auto* types = dialog.findChild<QComboBox*>("fileTypeCombo");
+        ASSERT_NE(types, nullptr);
+        QStringList shown;
+        for (int k = 0; k < types->count(); ++k) {
+            shown << types->itemText(k);
+        }
+        EXPECT_EQ(shown, want[i]);
+    }
+    // Qt reads the patterns from the last bracket group, split at spaces.
+    EXPECT_EQ(QtDialogs::nameFilters(dialogs.fileRequests[1].filters)[1],
+              "Pictures (*.jpg;*.jpeg;*.png;*.bmp;*.gif) (*.jpg *.jpeg *.png *.bmp *.gif)");
+    // A description without its patterns gets them added, as the other screens pass them.
+    EXPECT_EQ(QtDialogs::filterLabel({"All Files", "*.*"}), "All Files (*.*)");
+}
 
 TEST_F(SendFileScreen, RegularPostOfAnUntouchedScreenReadsBackAtTheFarEnd)
 {

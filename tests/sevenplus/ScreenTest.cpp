@@ -14,6 +14,9 @@
 #include <QProgressBar>
 #include <QPushButton>
 
+#include <new>
+#include <stdexcept>
+
 using namespace tolvan;
 using namespace tolvan::sevenplus_test;
 
@@ -336,4 +339,71 @@ TEST(SevenPlusScreenBusy, ASecondRunCannotStartWhileOneIsRunning)
     EXPECT_EQ(screen->findChild<QLabel*>("lbl7PlusStatus")->text(), "ENCODING COMPLETE");
     registry.Unload("frm7Plus");
     QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+}
+
+// A fault inside a self-test ends it with a critical box that names the test,
+// the error number and the description; the screen stays usable.
+struct SelfTestFault {
+    const char* button;
+    int kind; // 0: a codec error, 1: out of memory, 2: any other error
+    const char* box;
+};
+
+class SevenPlusSelfTestFault : public SevenPlusScreen, public ::testing::WithParamInterface<SelfTestFault> {};
+
+TEST_P(SevenPlusSelfTestFault, IsShownInABoxNamingTheTest)
+{
+    const int kind = GetParam().kind;
+    dialogs.beforeFileAnswer = [kind] {
+        if (kind == 0) {
+            throw Mod7plus::SevenPlusError(53, "File not found");
+        }
+        if (kind == 1) {
+            throw std::bad_alloc();
+        }
+        throw std::runtime_error("device lost");
+    };
+    click(GetParam().button);
+    ASSERT_EQ(dialogs.boxes.size(), 1);
+    EXPECT_EQ(dialogs.boxes[0].text, GetParam().box);
+    EXPECT_EQ(dialogs.boxes[0].title, "7PLUS");
+    EXPECT_EQ(dialogs.boxes[0].icon, MsgIcon::Critical);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Tests, SevenPlusSelfTestFault,
+    ::testing::Values(SelfTestFault{"cmdTest7PlusCRC", 0, "7PLUS CRC test error 53: File not found"},
+                      SelfTestFault{"cmdDecodeReceived7Plus", 1, "7PLUS error 7: Out of memory"},
+                      SelfTestFault{"cmdRead7PlusHeader", 2, "7PLUS error 51: device lost"},
+                      SelfTestFault{"cmdDecodeAll7Plus", 0, "7PLUS comparison error 53: File not found"},
+                      SelfTestFault{"cmdCompare7PlusPart1", 2, "7PLUS comparison error 51: device lost"}),
+    [](const auto& info) { return std::string(info.param.button); });
+
+// Answers a replace question by failing, as a broken display would.
+class FailingQuestionDialogs : public FakeDialogs {
+public:
+    bool fail = true;
+    MsgAnswer messageBox(const MessageBoxRequest& request) override
+    {
+        if (fail && request.buttons == MsgButtons::YesNo) {
+            fail = false;
+            throw std::runtime_error("no display for the question");
+        }
+        return FakeDialogs::messageBox(request);
+    }
+};
+
+TEST_F(SevenPlusScreen, SelfTestStoppedByAFaultLeavesTheCommandsFree)
+{
+    FailingQuestionDialogs failing;
+    context->dialogs = &failing;
+    encodedSet();
+    setFile(dir.path() + "/pic.jpg");
+    click("cmdCreateAll7Plus"); // the set exists, so the encoder asks first
+    ASSERT_EQ(failing.boxes.size(), 1);
+    EXPECT_EQ(failing.boxes[0].text, "7PLUS error 51: no display for the question");
+
+    click("cmdCreateAll7Plus");
+    EXPECT_GE(failing.boxes.size(), 3) << "the second run asked again and reported, so it ran";
+    context->dialogs = &dialogs;
 }

@@ -13,6 +13,8 @@
 #include <QSet>
 #include <QStringList>
 
+#include <functional>
+
 namespace tolvan {
 
 class FakeDialogs : public Dialogs {
@@ -21,6 +23,8 @@ public:
     QList<FileDialogRequest> fileRequests;
     QQueue<MsgAnswer> answers;                     // for Yes/No boxes; empty means the default button
     QQueue<std::optional<QString>> fileAnswers;    // empty means cancel
+    // Runs before a file dialog answers; a test lets it throw to stand for a fault.
+    std::function<void()> beforeFileAnswer;
 
     MsgAnswer messageBox(const MessageBoxRequest& request) override
     {
@@ -33,11 +37,17 @@ public:
     std::optional<QString> openFileName(const FileDialogRequest& request) override
     {
         fileRequests.append(request);
+        if (beforeFileAnswer) {
+            beforeFileAnswer();
+        }
         return fileAnswers.isEmpty() ? std::nullopt : fileAnswers.dequeue();
     }
     std::optional<QString> saveFileName(const FileDialogRequest& request) override
     {
         fileRequests.append(request);
+        if (beforeFileAnswer) {
+            beforeFileAnswer();
+        }
         return fileAnswers.isEmpty() ? std::nullopt : fileAnswers.dequeue();
     }
 
