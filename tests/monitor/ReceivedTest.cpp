@@ -348,7 +348,7 @@ TEST_F(ReceivedScreen, UndecodableMailsStayAndTheBoxNamesFileAndFault)
         {"MAIL - 1.txt", "84 79,83\r\n", "File content is not in the expected format."},
         {"MAIL - 2.txt", "84,83 999,72,66\r\n", "The Subject field of the mail could not be decoded: "},
         {"File - 1.txt", "plain words!", "Error: The file mail is not valid Base64 text!"},
-        {"File - 2.txt", QByteArray("m,s,t,f").toBase64(), "Error: Decoded data format is incorrect!"},
+        {"File - 2.txt", QByteArray("m,s,t,f").toBase64() + "\r\n", "Error: Decoded data format is incorrect!"},
     };
     for (const auto& c : cases) {
         put(c.name, c.content);
