@@ -233,25 +233,25 @@ void BM_FileMailPeakMemory(benchmark::State& state)
     const std::string read =
         codec + " filemail-read " + quoted(mail) + " " + quoted(w.dir.filePath(QStringLiteral("out"))) +
         " --yes > /dev/null";
-    bench::Usage idle;
-    bench::Usage wr;
-    bench::Usage rd;
+    double idle = 0;
+    double wr = 0;
+    double rd = 0;
     for (auto _ : state) {
         QFile::remove(mail);
-        idle = runShell(codec + " --help > /dev/null");
-        wr = runShell(write);
-        rd = runShell(read);
-        if (!wr.ok || !rd.ok) {
+        idle = bench::peakMegabytesOf(codec + " --help > /dev/null");
+        wr = bench::peakMegabytesOf(write);
+        rd = bench::peakMegabytesOf(read);
+        if (idle == 0 || wr == 0 || rd == 0) {
             state.SkipWithError("file mail failed");
             break;
         }
     }
     const double file = kAttachmentSize / 1e6;
-    state.counters["idle_MB"] = idle.peakMegabytes;
-    state.counters["write_MB"] = wr.peakMegabytes - idle.peakMegabytes;
-    state.counters["write_x_file"] = (wr.peakMegabytes - idle.peakMegabytes) / file;
-    state.counters["read_MB"] = rd.peakMegabytes - idle.peakMegabytes;
-    state.counters["read_x_file"] = (rd.peakMegabytes - idle.peakMegabytes) / file;
+    state.counters["idle_MB"] = idle;
+    state.counters["write_MB"] = wr - idle;
+    state.counters["write_x_file"] = (wr - idle) / file;
+    state.counters["read_MB"] = rd - idle;
+    state.counters["read_x_file"] = (rd - idle) / file;
 }
 BENCHMARK(BM_FileMailPeakMemory)->Unit(benchmark::kMillisecond)->Iterations(1);
 

@@ -169,23 +169,23 @@ void BM_PeakMemory(benchmark::State& state)
     const std::string encode = codec + " 7plus-encode '" + big.path.toStdString() + "' --yes > /dev/null";
     const std::string decode =
         codec + " 7plus-decode '" + big.dir.path().toStdString() + "/7PLUS_OUTPUT/BIG.P01' --yes > /dev/null";
-    tolvan::bench::Usage idle;
-    tolvan::bench::Usage enc;
-    tolvan::bench::Usage dec;
+    double idle = 0;
+    double enc = 0;
+    double dec = 0;
     for (auto _ : state) {
-        idle = runShell(codec + " --help > /dev/null");
-        enc = runShell(encode);
-        dec = runShell(decode);
-        if (!enc.ok || !dec.ok) {
+        idle = tolvan::bench::peakMegabytesOf(codec + " --help > /dev/null");
+        enc = tolvan::bench::peakMegabytesOf(encode);
+        dec = tolvan::bench::peakMegabytesOf(decode);
+        if (idle == 0 || enc == 0 || dec == 0) {
             state.SkipWithError("encode or decode failed");
             break;
         }
     }
-    state.counters["idle_MB"] = idle.peakMegabytes;
-    state.counters["encode_peak_MB"] = enc.peakMegabytes;
-    state.counters["encode_extra_MB"] = enc.peakMegabytes - idle.peakMegabytes;
-    state.counters["decode_peak_MB"] = dec.peakMegabytes;
-    state.counters["decode_extra_MB"] = dec.peakMegabytes - idle.peakMegabytes;
+    state.counters["idle_MB"] = idle;
+    state.counters["encode_peak_MB"] = enc;
+    state.counters["encode_extra_MB"] = enc - idle;
+    state.counters["decode_peak_MB"] = dec;
+    state.counters["decode_extra_MB"] = dec - idle;
 }
 BENCHMARK(BM_PeakMemory)->Unit(benchmark::kMillisecond)->Iterations(1);
 
