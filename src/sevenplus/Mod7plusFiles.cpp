@@ -1,10 +1,12 @@
 #include "sevenplus/Mod7plusFiles.h"
 
 #include <QDir>
+#include <QFile>
 #include <QFileInfo>
-#include <QTemporaryFile>
+#include <QRandomGenerator>
 
-#include <sys/stat.h>
+#include <fcntl.h>
+#include <unistd.h>
 
 #include <cerrno>
 #include <cstdio>
@@ -101,32 +103,46 @@ QString ensureSubFolder(const QString& folderWithSlash, const QString& name)
 
 void writeWhole(const QString& path, const QByteArray& bytes)
 {
-    // The bytes go to a temporary file in the same folder, which a rename then
-    // puts in place whole; a failure on the way leaves only the temporary
-    // file, and that is removed. No sync to disk per part: a set of 255 parts
-    // would otherwise wait on the disk 255 times.
-    QTemporaryFile out(path + QStringLiteral(".XXXXXX"));
-    if (!out.open()) {
-        throwFileError(out);
+    // The bytes go to a new hidden file in the same folder, made with
+    // O_EXCL so it can be no file or link that was there before, in one
+    // write; a rename then puts it in place whole, and a failure on the way
+    // removes it. The new file gets the permissions any new file of this
+    // user gets, so the packet program can read it. No sync to disk per part:
+    // a set of 255 parts would otherwise wait on the disk 255 times.
+    const QByteArray target = QFile::encodeName(path);
+    const qsizetype slash = target.lastIndexOf('/');
+    const QByteArray folder = target.left(slash + 1);
+    const QByteArray name = target.mid(slash + 1);
+    QByteArray temp;
+    int fd = -1;
+    for (int attempt = 0; attempt < 16 && fd < 0; ++attempt) {
+        temp = folder + '.' + name + '.' + QByteArray::number(QRandomGenerator::global()->generate(), 16) + ".tmp";
+        fd = ::open(temp.constData(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0666);
+        if (fd < 0 && errno != EEXIST) {
+            break;
+        }
     }
-    if (out.write(bytes) != bytes.size() || !out.flush()) {
-        throwFileError(out);
+    if (fd < 0) {
+        const int err = errno;
+        throwError(err == EACCES || err == EPERM ? 70 : 75,
+                   QStringLiteral("Unable to write %1: %2").arg(path, QString::fromLocal8Bit(std::strerror(err))));
     }
-    // A flush can take a write cut short by a full disk for success; the
-    // size on disk tells.
-    if (QFileInfo(out.fileName()).size() != bytes.size()) {
-        throwError(61, QStringLiteral("Disk full: only part of %1 could be written").arg(path));
+    const ssize_t written = ::write(fd, bytes.constData(), size_t(bytes.size()));
+    const int writeErr = errno;
+    const int closed = ::close(fd);
+    const int closeErr = errno;
+    if (written != bytes.size() || closed != 0) {
+        ::unlink(temp.constData());
+        if (written >= 0 && written < bytes.size()) {
+            throwError(61, QStringLiteral("Disk full: only part of %1 could be written").arg(path));
+        }
+        throwError(57, QString::fromLocal8Bit(std::strerror(written < 0 ? writeErr : closeErr)));
     }
-    // A temporary file is private to its owner; the part gets the permissions
-    // any new file of this user would get, so the packet program can read it.
-    const mode_t mask = ::umask(0);
-    ::umask(mask);
-    ::fchmod(out.handle(), 0666 & ~mask);
-    out.close();
-    if (::rename(QFile::encodeName(out.fileName()).constData(), QFile::encodeName(path).constData()) != 0) {
-        throwError(75, QStringLiteral("Unable to write %1: %2").arg(path, QString::fromLocal8Bit(std::strerror(errno))));
+    if (::rename(temp.constData(), target.constData()) != 0) {
+        const int err = errno;
+        ::unlink(temp.constData());
+        throwError(75, QStringLiteral("Unable to write %1: %2").arg(path, QString::fromLocal8Bit(std::strerror(err))));
     }
-    out.setAutoRemove(false);
 }
 
 } // namespace detail
