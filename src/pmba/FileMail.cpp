@@ -471,7 +471,9 @@ ReadResult Parse(QByteArrayView content)
         content.size(),
         [&](char* buffer, qsizetype max) {
             const qsizetype n = std::min(max, content.size() - at);
-            std::memcpy(buffer, content.data() + at, size_t(n));
+            if (n > 0) {
+                std::memcpy(buffer, content.data() + at, size_t(n));
+            }
             at += n;
             return n;
         },
