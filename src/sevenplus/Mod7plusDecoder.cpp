@@ -10,8 +10,14 @@
 #include <QFile>
 #include <QFileInfo>
 
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <limits>
 #include <optional>
+#include <utility>
+#include <vector>
 
 namespace tolvan::Mod7plus {
 
@@ -66,6 +72,71 @@ bool readHex(const QString& field, int& out)
     return true;
 }
 
+// One received part, open from its check to its decoding: one open and one
+// size look-up for the check, one more look-up before it is read whole.
+class PartFile {
+public:
+    explicit PartFile(const QString& path)
+        // Non-blocking, so a pipe under a part's name cannot hang the open;
+        // it then fails the regular-file test.
+        : m_fd(::open(QFile::encodeName(path).constData(), O_RDONLY | O_CLOEXEC | O_NONBLOCK))
+    {
+    }
+    PartFile(PartFile&& other) noexcept
+        : m_fd(std::exchange(other.m_fd, -1))
+    {
+    }
+    PartFile(const PartFile&) = delete;
+    PartFile& operator=(const PartFile&) = delete;
+    PartFile& operator=(PartFile&&) = delete;
+    ~PartFile() { close(); }
+
+    void close()
+    {
+        if (m_fd >= 0) {
+            ::close(m_fd);
+            m_fd = -1;
+        }
+    }
+
+    // The size of the open file, -1 when it cannot be had.
+    qint64 size() const
+    {
+        struct stat st {};
+        return m_fd >= 0 && ::fstat(m_fd, &st) == 0 && S_ISREG(st.st_mode) ? qint64(st.st_size) : -1;
+    }
+
+    // As Read7PlusHeader: a file of at least one block whose first block is
+    // a sound header.
+    bool readHeader(Header& header) const
+    {
+        std::array<std::uint8_t, kBlockSize> block{};
+        return size() >= kBlockSize && ::pread(m_fd, block.data(), kBlockSize, 0) == kBlockSize
+               && Parse7PlusHeader(block, header);
+    }
+
+    // The whole file, which must be exactly `length` bytes long.
+    bool readAll(QByteArray& data, qint64 length) const
+    {
+        if (size() != length) {
+            return false;
+        }
+        data.resize(length);
+        qint64 done = 0;
+        while (done < length) {
+            const ssize_t got = ::pread(m_fd, data.data() + done, size_t(length - done), done);
+            if (got <= 0) {
+                return false;
+            }
+            done += got;
+        }
+        return true;
+    }
+
+private:
+    int m_fd;
+};
+
 qint64 linesOfPart(const Header& h, int p)
 {
     const qint64 remaining = qint64(h.size) - qint64(p - 1) * h.blockLines * kLineBytes;
@@ -107,13 +178,7 @@ bool Parse7PlusHeader(std::span<const std::uint8_t> block, Header& header)
 
 bool Read7PlusHeader(const QString& path, Header& header)
 {
-    QFile f(path);
-    if (!f.open(QIODevice::ReadOnly) || f.size() < kBlockSize) {
-        return false;
-    }
-    const QByteArray block = f.read(kBlockSize);
-    f.close();
-    return block.size() == kBlockSize && Parse7PlusHeader(bytesOf(block), header);
+    return PartFile(path).readHeader(header);
 }
 
 bool IsSafe7PlusFileName(const QString& name)
@@ -205,9 +270,11 @@ bool DecodeReceived7Plus(const QString& part1Path, QString& message, const Host&
         }
 
         // Every part is checked before a byte is written, so a missing or
-        // truncated part costs no decoding work and touches nothing.
+        // truncated part costs no decoding work and touches nothing. Each
+        // part is opened once: the check keeps it open for the decoding.
         const QStringList present = filesIn(folder);
-        QStringList parts;
+        std::vector<PartFile> parts;
+        parts.reserve(size_t(T));
         for (int p = 1; p <= T; ++p) {
             const QString wanted = base + QStringLiteral(".P") + Hex2(p);
             const QString hit = matchNoCase(present, wanted);
@@ -215,9 +282,9 @@ bool DecodeReceived7Plus(const QString& part1Path, QString& message, const Host&
                 message = QStringLiteral("Missing 7PLUS part:") + kCrLf + folder + wanted;
                 return false;
             }
-            const QString path = folder + hit;
+            PartFile& part = parts.emplace_back(folder + hit);
             Header h;
-            if (!Read7PlusHeader(path, h)) {
+            if (!part.readHeader(h)) {
                 message = QStringLiteral("Invalid header in part %1").arg(p);
                 return false;
             }
@@ -230,11 +297,10 @@ bool DecodeReceived7Plus(const QString& part1Path, QString& message, const Host&
                 message = QStringLiteral("Encoded length mismatch in part %1").arg(p);
                 return false;
             }
-            if (QFileInfo(path).size() != (n + 2) * kStoredLine) {
+            if (part.size() != (n + 2) * kStoredLine) {
                 message = QStringLiteral("Unexpected file length in part %1").arg(p);
                 return false;
             }
-            parts << path;
         }
 
         // From here on every failure removes the work file. A replaced output
@@ -249,6 +315,7 @@ bool DecodeReceived7Plus(const QString& part1Path, QString& message, const Host&
             throwWriteError(*work);
         }
         qint64 written = 0;
+        QByteArray data;
         QByteArray out;
         LineBytes decoded{};
         auto fail = [&](const QString& text) {
@@ -257,17 +324,12 @@ bool DecodeReceived7Plus(const QString& part1Path, QString& message, const Host&
             return false;
         };
         for (int p = 1; p <= T; ++p) {
-            QFile part(parts[p - 1]);
-            if (!part.open(QIODevice::ReadOnly)) {
-                throwFileError(part);
-            }
-            const QByteArray data = part.readAll();
-            part.close();
             const qint64 n = std::min<qint64>(B, (qint64(S) - written + kLineBytes - 1) / kLineBytes);
             // The part may have changed since it was checked.
-            if (data.size() != (n + 2) * kStoredLine) {
+            if (!parts[p - 1].readAll(data, (n + 2) * kStoredLine)) {
                 return fail(QStringLiteral("Unexpected file length in part %1").arg(p));
             }
+            parts[p - 1].close();
             const auto bytes = bytesOf(data);
             out.resize(0);
             for (int k = 0; k < n; ++k) {

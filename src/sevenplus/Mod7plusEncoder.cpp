@@ -180,21 +180,17 @@ bool Encode7PlusFile(const QString& sourcePath, QString& message, const Host& ho
 {
     message.clear();
     try {
-        // A file too large to send is refused without loading it into memory;
-        // the messages come in the same order as for any other file.
-        QByteArray data;
+        // The source is read one part at a time, so memory stays the same
+        // whatever its size; it is only opened here, with the checks of a
+        // whole-file read.
         const QFileInfo info(sourcePath);
-        if (info.isFile() && info.size() > kMaxFileSize) {
-            QFile probe(sourcePath);
-            if (sourcePath.trimmed().isEmpty() || !probe.open(QIODevice::ReadOnly)) {
-                message = QStringLiteral("Unable to read source file.");
-                return false;
-            }
-        } else if (!ReadBinaryFile(sourcePath, data)) {
+        QFile source(sourcePath);
+        if (sourcePath.trimmed().isEmpty() || !info.exists() || info.size() <= 0
+            || !source.open(QIODevice::ReadOnly | QIODevice::Unbuffered)) {
             message = QStringLiteral("Unable to read source file.");
             return false;
         }
-        const qint64 size = data.isEmpty() ? info.size() : data.size();
+        const qint64 size = info.size();
         const QString stamp = Get7PlusTimestamp(sourcePath);
         if (stamp.isEmpty()) {
             message = QStringLiteral("Unable to read source file timestamp.");
@@ -264,7 +260,7 @@ bool Encode7PlusFile(const QString& sourcePath, QString& message, const Host& ho
             }
         }
 
-        const auto bytes = bytesOf(data);
+        QByteArray input(kPartBytes, Qt::Uninitialized);
         PartsOfThisRun written;
         QByteArray part;
         Block header{};
@@ -287,12 +283,19 @@ bool Encode7PlusFile(const QString& sourcePath, QString& message, const Host& ho
                 message = QStringLiteral("Footer failed at part %1").arg(p);
                 return false;
             }
+            // This part's bytes; a source that shrank meanwhile cannot give them.
+            const qint64 want = std::min<qint64>(kPartBytes, size - offset);
+            if (source.read(input.data(), want) != want) {
+                throwError(57, QStringLiteral("Unable to read %1: it changed while it was encoded").arg(sourcePath));
+            }
+            const std::span<const std::uint8_t> bytes(reinterpret_cast<const std::uint8_t*>(input.constData()),
+                                                      size_t(want));
             // The whole part is built in memory and written in one go.
             part.resize(0);
             part.reserve(qsizetype(n + 2) * kStoredLine);
             appendStored(part, header);
             for (int k = 0; k < n; ++k) {
-                if (!Pack7PlusLine(bytes, offset + qint64(k) * kLineBytes, values)) {
+                if (!Pack7PlusLine(bytes, qint64(k) * kLineBytes, values)) {
                     message = QStringLiteral("Packing failed at part %1, line %2").arg(p).arg(k);
                     return false;
                 }

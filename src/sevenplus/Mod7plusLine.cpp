@@ -307,21 +307,26 @@ bool Decode7PlusLine(std::span<const std::uint8_t> chars, LineBytes& bytes)
     if (bad < 0) {
         return false;
     }
-    // Eight 31-bit values make 248 bits, read back as 31 bytes, most significant first.
+    // Eight 31-bit values make 248 bits, read back as 31 bytes, most
+    // significant first: seven 32-bit words, each value shifted up by one bit
+    // more than the last with the top bits of the next below it, then the
+    // low 24 bits of the eighth value.
     for (int h = 0; h < 2; ++h) {
         std::uint8_t* out = bytes.data() + 31 * h;
-        std::uint64_t acc = 0;
-        int bits = 0;
-        int pos = 0;
-        for (int i = 0; i < 8; ++i) {
-            acc = (acc << 31) | v[8 * h + i];
-            bits += 31;
-            while (bits >= 8) {
-                bits -= 8;
-                out[pos++] = std::uint8_t(acc >> bits);
-            }
-            acc &= (std::uint64_t(1) << bits) - 1;
+        const std::uint32_t* u = v.data() + 8 * h;
+        const std::uint32_t words[7] = {
+            (u[0] << 1) | (u[1] >> 30), (u[1] << 2) | (u[2] >> 29), (u[2] << 3) | (u[3] >> 28),
+            (u[3] << 4) | (u[4] >> 27), (u[4] << 5) | (u[5] >> 26), (u[5] << 6) | (u[6] >> 25),
+            (u[6] << 7) | (u[7] >> 24)};
+        for (int i = 0; i < 7; ++i) {
+            out[4 * i] = std::uint8_t(words[i] >> 24);
+            out[4 * i + 1] = std::uint8_t(words[i] >> 16);
+            out[4 * i + 2] = std::uint8_t(words[i] >> 8);
+            out[4 * i + 3] = std::uint8_t(words[i]);
         }
+        out[28] = std::uint8_t(u[7] >> 16);
+        out[29] = std::uint8_t(u[7] >> 8);
+        out[30] = std::uint8_t(u[7]);
     }
     return true;
 }

@@ -27,6 +27,7 @@ const QString kCrLf = QStringLiteral("\r\n");
 const QColor kBlue(0, 0, 255);
 const QColor kGreen(0, 255, 0);
 const QColor kRed(255, 0, 0);
+constexpr int kProgressInterval = 50; // ms between progress updates while a codec runs
 
 // Design positions are in twips; 15 twips make a pixel. The controls sit in
 // the right half of the design, so the whole layout is moved left.
@@ -91,6 +92,9 @@ frm7Plus::frm7Plus(ScreenRegistry& registry)
 {
     setWindowTitle(QStringLiteral("7PLUS Encoder / Decoder"));
     setFixedSize(540, 505);
+    m_progressTimer.setSingleShot(true);
+    m_progressTimer.setInterval(kProgressInterval);
+    connect(&m_progressTimer, &QTimer::timeout, this, &frm7Plus::flushProgress);
 
     QFont big = font();
     big.setPointSize(12);
@@ -209,9 +213,36 @@ void frm7Plus::Form_Load()
 
 void frm7Plus::Update7PlusProgress(int percent)
 {
-    prg7Plus->setValue(std::clamp(percent, 0, 100));
+    const int value = std::clamp(percent, 0, 100);
+    // A part takes less time to code than a repaint and an event pass take,
+    // so the bar follows at most every 50 ms, which still keeps the screen
+    // responsive; the end of a run, or a new run, shows at once.
+    if (!m_progressClock.isValid() || m_progressClock.hasExpired(kProgressInterval) || value == 100
+        || value < prg7Plus->value()) {
+        showProgress(value);
+        return;
+    }
+    m_pendingProgress = value;
+    if (!m_progressTimer.isActive()) {
+        m_progressTimer.start();
+    }
+}
+
+void frm7Plus::showProgress(int percent)
+{
+    m_pendingProgress = -1;
+    m_progressTimer.stop();
+    prg7Plus->setValue(percent);
     prg7Plus->repaint();
+    m_progressClock.start();
     QCoreApplication::processEvents();
+}
+
+void frm7Plus::flushProgress()
+{
+    if (m_pendingProgress >= 0) {
+        showProgress(m_pendingProgress);
+    }
 }
 
 void frm7Plus::setStatus(const QString& text, const QColor& colour)
@@ -285,6 +316,7 @@ void frm7Plus::runCodec(const QString& word, const std::function<bool(QString&, 
     const Host host{[this](const QString& t, const QString& q) { return askYesNo(t, q); },
                     [this](int p) { Update7PlusProgress(p); }};
     const bool ok = job(message, host);
+    flushProgress();
     setLog(message);
     setStatus(word + (ok ? QStringLiteral(" COMPLETE") : QStringLiteral(" FAILED")), ok ? kGreen : kRed);
 }

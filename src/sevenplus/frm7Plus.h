@@ -4,6 +4,8 @@
 #include "shell/Screen.h"
 
 #include <QColor>
+#include <QElapsedTimer>
+#include <QTimer>
 
 #include <functional>
 
@@ -26,7 +28,10 @@ public:
     void Form_Load() override;
 
 public slots:
-    // Clamps to 0..100, shows it and lets the screen repaint once.
+    // Clamps to 0..100 and shows it, repainting the bar and letting the
+    // screen handle its events; within 50 ms of the last update the value
+    // waits for the next one (or for a timer), unless it ends a run or
+    // starts one over.
     void Update7PlusProgress(int percent);
 
 protected:
@@ -84,6 +89,13 @@ private:
     // Set while a codec operation runs, so a click that arrives during a
     // repaint cannot start a second one over the same files.
     bool m_busy = false;
+
+    void showProgress(int percent);
+    // Shows a value that is still waiting, if any.
+    void flushProgress();
+    QElapsedTimer m_progressClock; // since the bar was last painted
+    QTimer m_progressTimer;        // shows a waiting value once the 50 ms are up
+    int m_pendingProgress = -1;
 };
 
 } // namespace tolvan

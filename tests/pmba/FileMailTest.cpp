@@ -49,6 +49,51 @@ TEST(FileMailBase64, AcceptsLineBreaksAnywhereAndRefusesForeignCharacters)
     EXPECT_EQ(F::Base64Decode(u"gA=="), QStringLiteral("\u20AC"));
 }
 
+// The decoder must accept exactly what Qt's strict decoder accepted once
+// white space was dropped, with the same bytes: every short text over
+// characters that matter to padding and grouping.
+TEST(FileMailBase64, DecodesExactlyAsQtsStrictDecoder)
+{
+    const auto reference = [](QByteArray text) -> std::optional<QByteArray> {
+        for (const char space : {' ', '\t', '\r', '\n', '\f', '\v'}) {
+            text.replace(space, "");
+        }
+        auto r = QByteArray::fromBase64Encoding(text, QByteArray::AbortOnBase64DecodingErrors);
+        return r ? std::optional<QByteArray>(r.decoded) : std::nullopt;
+    };
+    const char pool[] = {'A', '/', 'z', '=', ' ', '\n', '*', '\x80'};
+    QList<QByteArray> texts;
+    for (int len = 0; len <= 5; ++len) {
+        int combos = 1;
+        for (int i = 0; i < len; ++i) {
+            combos *= int(sizeof pool);
+        }
+        for (int n = 0; n < combos; ++n) {
+            QByteArray t;
+            for (int i = 0, k = n; i < len; ++i, k /= int(sizeof pool)) {
+                t += pool[k % int(sizeof pool)];
+            }
+            texts << t;
+        }
+    }
+    texts << "QUJDRA==" << "QUJDREU=" << "QUJDREVG" << "QUJDREVGRw" << "QUJD\r\nREVG\r\nRw==\r\n" << "AAAAAA=="
+          << "AAAAAAA=" << "AAAAA===" << "AAAAAA= =" << "AA\t==\f\v";
+    for (const QByteArray& t : texts) {
+        const auto expected = reference(t);
+        EXPECT_EQ(F::Base64DecodeBytes(QByteArrayView(t)), expected) << t.toHex().toStdString();
+        EXPECT_EQ(F::Base64DecodeBytes(QString::fromLatin1(t)), expected) << t.toHex().toStdString();
+    }
+}
+
+TEST(FileMailBase64, EncodesAsQtForEveryTailLength)
+{
+    QByteArray data;
+    for (int i = 0; i < 300; ++i) {
+        data += char(i * 37 + 11);
+        EXPECT_EQ(F::Base64Encode(data), QString::fromLatin1(data.toBase64()));
+    }
+}
+
 TEST(FileMailFormat, IsBase64OfTheCommaJoinedInnerTextWithCrLf)
 {
     const F::Mail mail{"Your Message: hi", "Subject: x", "To: A", "From: B", "f.bin", QByteArray("\0\1", 2)};
@@ -61,6 +106,26 @@ TEST(FileMailFormat, IsBase64OfTheCommaJoinedInnerTextWithCrLf)
     EXPECT_EQ(r.mail.from, mail.from);
     EXPECT_EQ(r.mail.fileName, mail.fileName);
     EXPECT_EQ(r.mail.data, mail.data);
+}
+
+// Mails of several megabytes are coded piece by piece: groups split across
+// pieces and line breaks at any place must not change a byte.
+TEST(FileMailFormat, LargeMailsKeepTheFormatAcrossPieces)
+{
+    QByteArray data(2500001, Qt::Uninitialized);
+    for (qsizetype i = 0; i < data.size(); ++i) {
+        data[i] = char((i * 7919) >> 3);
+    }
+    const F::Mail mail{"Mé", "S", "T", "F", "big.bin", data};
+    const QByteArray built = F::Build(mail);
+    ASSERT_EQ(built, outer(QStringLiteral("Mé,S,T,F,big.bin,") + QString::fromLatin1(data.toBase64())));
+    for (const QByteArray& content : {built, breakLines(built.chopped(2), 77, "\r\n")}) {
+        const F::ReadResult r = F::Parse(content);
+        ASSERT_TRUE(r.ok);
+        EXPECT_EQ(r.mail.message, mail.message);
+        EXPECT_EQ(r.mail.fileName, mail.fileName);
+        EXPECT_TRUE(r.mail.data == data);
+    }
 }
 
 struct ParseCase {
@@ -113,7 +178,12 @@ INSTANTIATE_TEST_SUITE_P(
                   "Error: The file name in this mail is not valid: \"..\\x\"\n"
                   "(it holds the character \"\\\" (U+005C), which no file name may hold)"},
         ParseCase{"NameEmpty", outer("m,s,t,f,,YQ=="), false,
-                  "Error: The file name in this mail is not valid: \"\"\n(it is empty)"}),
+                  "Error: The file name in this mail is not valid: \"\"\n(it is empty)"},
+        // The outer text is checked to its end before any field.
+        ParseCase{"BadDataAndBadOuterEnd", outer("m,s,t,f,n.txt,Y*Q==") + "QQ=A", false,
+                  "Error: The file mail is not valid Base64 text!"},
+        ParseCase{"DataPaddingInTheMiddle", outer("m,s,t,f,n.txt,YQ==YQ=="), false,
+                  "Error: The attached file is not valid Base64 data!"}),
     [](const auto& info) { return std::string(info.param.name); });
 
 class FileMailFolders : public ::testing::Test {

@@ -2,6 +2,8 @@
 
 #include <QFileInfo>
 
+#include <sys/stat.h>
+
 using namespace tolvan;
 using namespace tolvan::Mod7plus;
 using namespace tolvan::sevenplus_test;
@@ -98,6 +100,19 @@ TEST_F(SevenPlusDecoder, PartNamesAreFoundWithoutRegardToCase)
     QString msg;
     ASSERT_TRUE(DecodeReceived7Plus(folder + "pic.p01", msg)) << msg.toStdString();
     EXPECT_EQ(readFile(received()), original);
+}
+
+// Parts are opened without waiting, so a pipe under a part's name cannot
+// hang the decoder: it is refused as no part.
+TEST_F(SevenPlusDecoder, PipeInPlaceOfAPartIsRefusedWithoutHanging)
+{
+    encode(2 * kPartBytes + 10);
+    ASSERT_TRUE(QFile::remove(part(2)));
+    ASSERT_EQ(::mkfifo(QFile::encodeName(part(2)).constData(), 0600), 0);
+    QString msg;
+    EXPECT_FALSE(decode(msg));
+    EXPECT_EQ(msg, "Invalid header in part 2");
+    EXPECT_FALSE(QFileInfo::exists(workFile()));
 }
 
 struct DamageCase {

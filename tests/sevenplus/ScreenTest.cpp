@@ -8,6 +8,7 @@
 
 #include <QCloseEvent>
 #include <QCoreApplication>
+#include <QElapsedTimer>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPlainTextEdit>
@@ -120,6 +121,39 @@ TEST_P(SevenPlusProgress, IsClampedToItsRange)
 INSTANTIATE_TEST_SUITE_P(Values, SevenPlusProgress,
                          ::testing::Values(ProgressCase{150, 100}, ProgressCase{-5, 0}, ProgressCase{42, 42},
                                            ProgressCase{100, 100}, ProgressCase{0, 0}));
+
+// A run of 255 parts must not paint the bar 255 times, yet the end shows at
+// once, a new run restarts it at once, and a value held back shows soon.
+TEST_F(SevenPlusScreen, ProgressPaintsAtMostEvery50msWithoutLosingAValue)
+{
+    struct PaintCounter : QObject {
+        int paints = 0;
+        bool eventFilter(QObject*, QEvent* e) override
+        {
+            paints += e->type() == QEvent::Paint ? 1 : 0;
+            return false;
+        }
+    } counter;
+    screen->show();
+    QCoreApplication::processEvents();
+    get<QProgressBar>("prg7Plus")->installEventFilter(&counter);
+    for (int p = 1; p <= 255; ++p) {
+        screen->Update7PlusProgress(p * 100 / 255);
+    }
+    EXPECT_EQ(progress(), 100);
+    EXPECT_GT(counter.paints, 0);
+    EXPECT_LT(counter.paints, 20);
+
+    screen->Update7PlusProgress(3);
+    EXPECT_EQ(progress(), 3);
+    screen->Update7PlusProgress(7);
+    QElapsedTimer waited;
+    waited.start();
+    while (progress() != 7 && waited.elapsed() < 5000) {
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
+    }
+    EXPECT_EQ(progress(), 7);
+}
 
 TEST_F(SevenPlusScreen, EncodeRefusesEmptyOrMissingFileWithoutChangingStatus)
 {
