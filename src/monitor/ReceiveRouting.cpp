@@ -1,6 +1,7 @@
 #include "monitor/ReceiveRouting.h"
 
 #include "config/ConfigStore.h"
+#include "mail/MailPost.h"
 #include "platform/AtomicFile.h"
 
 #include <QDir>
@@ -68,7 +69,7 @@ Kind Classify(const QString& fileName, QByteArrayView content)
 Paths DefaultPaths(const ConfigStore& store)
 {
     const QString program = store.programFolder();
-    return {QDir::current().filePath(QStringLiteral("mail.dat")), program + QStringLiteral("temp"),
+    return {MailPost::HandOverPath(MailPost::kMailHandOver), program + QStringLiteral("temp"),
             joinFolder(program, QStringLiteral("PMBA-Binary-Received"))};
 }
 
