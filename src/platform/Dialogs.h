@@ -50,6 +50,6 @@ public:
 };
 
 // Title used when a box is shown without one of its own.
-inline const QString kDefaultBoxTitle = QStringLiteral("TOLVAN Packet Messaging");
+inline const QString kDefaultBoxTitle = QStringLiteral("TOLVAN");
 
 } // namespace tolvan
