@@ -54,8 +54,7 @@ ENTER::ENTER(ScreenRegistry& registry)
     lblStation = make<QLabel>(QStringLiteral("lblStation"));
     lblStation->setAlignment(Qt::AlignCenter);
     lblFirstRun = make<QLabel>(QStringLiteral("lblFirstRun"),
-                               QStringLiteral("First start: press SETUP to choose the mail folders, then ENTER and the "
-                                              "mandatory test."));
+                               QStringLiteral("First start: press SETUP to set up the mail folders."));
     lblFirstRun->setAlignment(Qt::AlignCenter);
     lblFirstRun->setWordWrap(true);
     QFont notice = lblFirstRun->font();

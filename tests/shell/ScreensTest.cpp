@@ -337,15 +337,23 @@ TEST_F(ShellScreens, ScreensOpenCentredAndMoveByTheirBackground)
     ASSERT_TRUE(enter->windowFlags().testFlag(Qt::FramelessWindowHint));
     const QPoint before = enter->pos();
     const QPoint grab(5, 5);
-    QMouseEvent press(QEvent::MouseButtonPress, grab, enter->mapToGlobal(grab), Qt::LeftButton, Qt::LeftButton,
-                      Qt::NoModifier);
-    QMouseEvent move(QEvent::MouseMove, grab + QPoint(40, 30), enter->mapToGlobal(grab) + QPoint(40, 30),
-                     Qt::NoButton, Qt::LeftButton, Qt::NoModifier);
-    QMouseEvent release(QEvent::MouseButtonRelease, grab + QPoint(40, 30), enter->mapToGlobal(grab) + QPoint(40, 30),
-                        Qt::LeftButton, Qt::NoButton, Qt::NoModifier);
-    QCoreApplication::sendEvent(enter, &press);
-    QCoreApplication::sendEvent(enter, &move);
-    QCoreApplication::sendEvent(enter, &release);
+    const QPoint to = grab + QPoint(40, 30);
+    // Each event is made just before it is sent: events of one pointer share
+    // their point, so a later one would move an earlier one's position.
+    {
+        QMouseEvent press(QEvent::MouseButtonPress, grab, enter->mapToGlobal(grab), Qt::LeftButton, Qt::LeftButton,
+                          Qt::NoModifier);
+        QCoreApplication::sendEvent(enter, &press);
+    }
+    const QPoint globalTo = enter->mapToGlobal(to);
+    {
+        QMouseEvent move(QEvent::MouseMove, to, globalTo, Qt::NoButton, Qt::LeftButton, Qt::NoModifier);
+        QCoreApplication::sendEvent(enter, &move);
+    }
+    {
+        QMouseEvent release(QEvent::MouseButtonRelease, to, globalTo, Qt::LeftButton, Qt::NoButton, Qt::NoModifier);
+        QCoreApplication::sendEvent(enter, &release);
+    }
     EXPECT_EQ(enter->pos(), before + QPoint(40, 30));
 }
 
