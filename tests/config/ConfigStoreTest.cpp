@@ -1,6 +1,7 @@
 #include "config/ConfigStore.h"
 #include "config/StationFolder.h"
 
+#include <QCoreApplication>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -291,4 +292,11 @@ TEST_F(ConfigStoreTest, StationFolderIsCreatedOrRefused)
     const StationFolder::Prepared refused = StationFolder::Prepare(tmp.path() + "/plainfile/station");
     EXPECT_FALSE(refused.ok);
     EXPECT_TRUE(refused.error.contains("plainfile/station")) << refused.error.toStdString();
+}
+
+TEST(StationFolderDefault, AStoreWithoutAFolderUsesTheStationChoice)
+{
+    // The test binary lies in a writable build folder: a portable copy.
+    const ConfigStore store;
+    EXPECT_EQ(store.programFolder(), StationFolder::WithSeparator(QCoreApplication::applicationDirPath()));
 }
