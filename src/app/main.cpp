@@ -1,3 +1,6 @@
+#include "app/StartOptions.h"
+#include "config/StationFolder.h"
+#include "mail/MailPost.h"
 #include "platform/Application.h"
 #include "platform/EspeakSpeaker.h"
 #include "platform/LinuxProcesses.h"
@@ -8,11 +11,39 @@
 #include "shell/Screens.h"
 
 #include <QApplication>
+#include <QIcon>
 
 #include <csignal>
+#include <cstdio>
+
+namespace {
+
+void print(FILE* to, const QString& text)
+{
+    const QByteArray bytes = text.toLocal8Bit();
+    std::fwrite(bytes.constData(), 1, size_t(bytes.size()), to);
+}
+
+} // namespace
 
 int main(int argc, char** argv)
 {
+    // The command line is read before Qt starts, so --help and --version
+    // work without a display.
+    QStringList args;
+    for (int i = 1; i < argc; ++i) {
+        args << QString::fromLocal8Bit(argv[i]);
+    }
+    const tolvan::StartOptions options = tolvan::ParseStartOptions(args);
+    switch (options.action) {
+    case tolvan::StartOptions::Action::Help: print(stdout, tolvan::StartHelpText()); return tolvan::StartOk;
+    case tolvan::StartOptions::Action::Version: print(stdout, tolvan::StartVersionText()); return tolvan::StartOk;
+    case tolvan::StartOptions::Action::Error:
+        print(stderr, QStringLiteral("tolvan-pm: %1\nTry 'tolvan-pm --help'.\n").arg(options.error));
+        return tolvan::StartUsage;
+    case tolvan::StartOptions::Action::Run: break;
+    }
+
     // Window search, raising and key synthesis work through X11, so under a
     // Wayland session the program runs as an X client.
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM") && !qEnvironmentVariableIsEmpty("DISPLAY")) {
@@ -24,8 +55,19 @@ int main(int argc, char** argv)
     std::signal(SIGXFSZ, SIG_IGN);
     tolvan::Application app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("tolvan-pm"));
+    QApplication::setDesktopFileName(QStringLiteral("tolvan-pm"));
+    QApplication::setWindowIcon(QIcon::fromTheme(QStringLiteral("tolvan-pm"), QIcon(QStringLiteral(":/128/tolvan-pm.png"))));
     // Screens come and go; the program ends only through the entry screen's QUIT.
     QApplication::setQuitOnLastWindowClosed(false);
+
+    const QString station = tolvan::StationFolder::Choose(options.station, QCoreApplication::applicationDirPath(),
+                                                          tolvan::StationFolder::DefaultDataFolder());
+    const tolvan::StationFolder::Prepared prepared = tolvan::StationFolder::Prepare(station);
+    if (!prepared.ok) {
+        print(stderr, QStringLiteral("tolvan-pm: %1\n").arg(prepared.error));
+        return tolvan::StartStationUnusable;
+    }
+    tolvan::MailPost::SetHandOverFolder(station);
 
     tolvan::QtDialogs dialogs;
     app.setDialogs(&dialogs);
@@ -33,7 +75,7 @@ int main(int argc, char** argv)
     tolvan::X11Desktop desktop;
     tolvan::LinuxProcesses processes;
     tolvan::Clock clock;
-    tolvan::AppContext context{tolvan::ConfigStore(), &dialogs, &speaker, &desktop, &processes, &clock,
+    tolvan::AppContext context{tolvan::ConfigStore(station), &dialogs, &speaker, &desktop, &processes, &clock,
                                tolvan::LocaleText()};
 
     tolvan::ScreenRegistry registry(context);

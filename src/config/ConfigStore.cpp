@@ -1,5 +1,6 @@
 #include "config/ConfigStore.h"
 
+#include "config/StationFolder.h"
 #include "platform/AnsiCodec.h"
 #include "platform/SafeFile.h"
 
@@ -27,7 +28,9 @@ QString describeMissing(const QString& path)
 } // namespace
 
 ConfigStore::ConfigStore(QString programFolder)
-    : m_programFolder(programFolder.isEmpty() ? executableFolder() : std::move(programFolder))
+    : m_programFolder(programFolder.isEmpty()
+                          ? StationFolder::Choose({}, executableFolder(), StationFolder::DefaultDataFolder())
+                          : std::move(programFolder))
 {
 }
 

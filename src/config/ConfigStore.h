@@ -26,13 +26,17 @@ struct StoreStatus {
 // Each file holds one value on one line. Names are matched without regard to
 // letter case; a new file gets the canonical spelling the caller passes.
 //
-// Two path rules: most files sit beside the program folder, their path being
-// the folder's path text followed directly by the name (prefix rule); the
-// sound and auto-save switches sit inside the program folder.
+// Two path rules: most files take the folder's path text followed directly by
+// the name (prefix rule), the sound and auto-save switches sit inside the
+// folder. The program passes its station folder with a trailing "/", so both
+// kinds land inside it; a folder given without one keeps prefix-rule files
+// beside it, in the parent.
 class ConfigStore {
 public:
     enum class Rule { Prefix, Inside };
 
+    // Without a folder, the station folder this copy of the program would
+    // choose when started without --station.
     explicit ConfigStore(QString programFolder = {});
 
     // The folder that holds the running executable.

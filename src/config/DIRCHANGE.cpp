@@ -3,10 +3,12 @@
 #include "config/DIRCHANGESections.h"
 #include "config/FolderListBoxes.h"
 #include "config/FolderLists.h"
+#include "config/StandardFolders.h"
 #include "shell/AppContext.h"
 #include "shell/MainMenuForms.h"
 #include "shell/ScreenRegistry.h"
 
+#include <QDir>
 #include <QFrame>
 #include <QHBoxLayout>
 #include <QLabel>
@@ -54,6 +56,9 @@ DIRCHANGE::DIRCHANGE(ScreenRegistry& registry)
     Command5 = keyboardButton(make<QPushButton>(QStringLiteral("Command5"), QStringLiteral("E&XIT")));
     Command8 = keyboardButton(make<QPushButton>(QStringLiteral("Command8"),
                                                 QStringLiteral("Click here to save all  Newly Created Directories")));
+    cmdStandardFolders =
+        keyboardButton(make<QPushButton>(QStringLiteral("cmdStandardFolders"), QStringLiteral("&Use standard folders")));
+    cmdStandardFolders->setToolTip(QStringLiteral("Receive, Send, Save and Attachments in a TOLVAN folder in your home"));
 
     // Twelve sections do not fit a 1366x768 screen side by side, so they sit
     // on three pages of four: the folders, then the programs in two halves.
@@ -83,7 +88,7 @@ DIRCHANGE::DIRCHANGE(ScreenRegistry& registry)
     }
 
     auto* buttons = new QHBoxLayout;
-    for (QPushButton* b : {Command1, Command8, Command5}) {
+    for (QPushButton* b : {Command1, cmdStandardFolders, Command8, Command5}) {
         b->setMinimumHeight(34);
         buttons->addWidget(b);
     }
@@ -99,6 +104,7 @@ DIRCHANGE::DIRCHANGE(ScreenRegistry& registry)
     connect(Command1, &QPushButton::clicked, this, &DIRCHANGE::Command1_Click);
     connect(Command5, &QPushButton::clicked, this, &DIRCHANGE::Command5_Click);
     connect(Command8, &QPushButton::clicked, this, &DIRCHANGE::Command8_Click);
+    connect(cmdStandardFolders, &QPushButton::clicked, this, &DIRCHANGE::cmdStandardFolders_Click);
 }
 
 QWidget* DIRCHANGE::buildSection(const DirSetup::Section& s)
@@ -621,6 +627,24 @@ void DIRCHANGE::Command8_Click()
     reg.Load(self);
     reg.Unload(self);
     reg.Show(self);
+}
+
+void DIRCHANGE::cmdStandardFolders_Click()
+{
+    const QList<StandardFolders::Entry> plan = StandardFolders::Plan(QDir::homePath());
+    if (!ctx().dialogs->askYesNo(StandardFolders::Describe(plan), QStringLiteral("Standard folders"))) {
+        return;
+    }
+    const StandardFolders::Result r = StandardFolders::Apply(ctx().store, plan);
+    if (!r.ok) {
+        ctx().dialogs->exclamation(r.error, QStringLiteral("Standard folders"));
+        return;
+    }
+    ctx().dialogs->information(QStringLiteral("The standard folders are set up. Choose the packet programs on the other "
+                                              "pages, or press Enter Program."),
+                               QStringLiteral("Standard folders"));
+    // A fresh screen lists the folders just created.
+    Command8_Click();
 }
 
 } // namespace tolvan

@@ -116,6 +116,8 @@ private slots:
     void Command1_Click();
     void Command5_Click();
     void Command8_Click();
+    // Creates and stores the standard mail folders in the home folder.
+    void cmdStandardFolders_Click();
 
 private:
     struct Controls {
@@ -148,6 +150,7 @@ private:
     QPushButton* Command1;
     QPushButton* Command5;
     QPushButton* Command8;
+    QPushButton* cmdStandardFolders;
 };
 
 } // namespace tolvan

@@ -123,9 +123,23 @@ QString SentMailFolder(const ConfigStore& store)
     return (program.endsWith(u'/') ? program : program + u'/') + kSentFolderName;
 }
 
+namespace {
+QString& handOverFolder()
+{
+    static QString folder;
+    return folder;
+}
+} // namespace
+
+void SetHandOverFolder(const QString& folder)
+{
+    handOverFolder() = folder;
+}
+
 QString HandOverPath(const QString& name)
 {
-    return QDir::current().filePath(name);
+    const QString& folder = handOverFolder();
+    return folder.isEmpty() ? QDir::current().filePath(name) : QDir(folder).filePath(name);
 }
 
 FileResult EmptyHandOver(const QString& name)

@@ -19,14 +19,18 @@ namespace MailPost {
 inline const QString kSendFile = QStringLiteral("send.dat");
 inline const QString kSaveFile = QStringLiteral("save.dat");
 inline const QString kSentFolderName = QStringLiteral("SentMail");
-// Hand-over files in the working folder: the inbox reads the first, the
+// Hand-over files in the station folder: the inbox reads the first, the
 // reader the second.
 inline const QString kMailHandOver = QStringLiteral("mail.dat");
 inline const QString kReaderHandOver = QStringLiteral("temp");
 
 // The folder of the sent copies inside the program folder.
 QString SentMailFolder(const ConfigStore& store);
-// A hand-over file's path in the current working folder.
+// Where the hand-over files live: the station folder, set once at start so
+// that whatever folder the program was started from, one station's screens
+// pass mails through one place. Until it is set, the working folder.
+void SetHandOverFolder(const QString& folder);
+// A hand-over file's path.
 QString HandOverPath(const QString& name);
 
 struct FileResult {

@@ -3,6 +3,7 @@
 #include "config/ConfigStore.h"
 #include "mail/MailCodec.h"
 #include "platform/AnsiCodec.h"
+#include "mail/MailPost.h"
 #include "platform/AtomicFile.h"
 #include "pmba/FileMail.h"
 
@@ -93,7 +94,7 @@ Kind Classify(const QString& fileName, QByteArrayView content)
 Paths DefaultPaths(const ConfigStore& store)
 {
     const QString program = store.programFolder();
-    return {QDir::current().filePath(QStringLiteral("mail.dat")), program + QStringLiteral("temp"),
+    return {MailPost::HandOverPath(MailPost::kMailHandOver), program + QStringLiteral("temp"),
             joinFolder(program, QStringLiteral("PMBA-Binary-Received"))};
 }
 

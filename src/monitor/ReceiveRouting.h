@@ -49,11 +49,11 @@ struct Route {
 };
 
 struct Paths {
-    QString mailDat;            // the inbox's hand-over file, "mail.dat" in the working folder
+    QString mailDat;            // the inbox's hand-over file, "mail.dat" among the hand-over files
     QString attachmentHandOver; // the program folder's path text followed by "temp"
     QString attachmentFolder;   // "PMBA-Binary-Received" inside the program folder
 };
-// The hand-over paths for this store and the current working folder.
+// The hand-over paths for this store.
 Paths DefaultPaths(const ConfigStore& store);
 
 // Routes the file selectedName of the receive folder named in "receive.dat".

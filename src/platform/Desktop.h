@@ -23,7 +23,8 @@ public:
     virtual DesktopResult raiseWindow(const QString& exactTitle, WindowShow how) = 0;
     virtual DesktopResult pressKey(DesktopKey key) = 0;
     virtual DesktopResult toggleMute() = 0;
-    virtual DesktopResult openFileManager() = 0;
+    // Opens the folder in the desktop's file manager.
+    virtual DesktopResult openFileManager(const QString& folder) = 0;
 };
 
 QString describe(DesktopResult result);

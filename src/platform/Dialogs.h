@@ -57,6 +57,6 @@ public:
 inline const QString kCodePageLossTitle = QStringLiteral("Characters will be lost");
 
 // Title used when a box is shown without one of its own.
-inline const QString kDefaultBoxTitle = QStringLiteral("TOLVAN Packet Messaging");
+inline const QString kDefaultBoxTitle = QStringLiteral("TOLVAN");
 
 } // namespace tolvan

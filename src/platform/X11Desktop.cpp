@@ -306,6 +306,12 @@ DesktopResult X11Desktop::pressKey(DesktopKey key)
     bool sent = false;
     switch (key) {
     case DesktopKey::Super:
+        // Only a desktop (a window manager with its panel) does anything with
+        // a bare Super press; on a bare X server it would land in whatever
+        // window has the focus.
+        if (!x.hasEwmhManager()) {
+            return DesktopResult::NotAvailable;
+        }
         sent = x.fakeKey(XK_Super_L, true) && x.fakeKey(XK_Super_L, false);
         break;
     case DesktopKey::AltTab:
@@ -323,7 +329,7 @@ DesktopResult X11Desktop::toggleMute()
     return toggleDefaultOutputMute(kMuteTimeoutMs);
 }
 
-DesktopResult X11Desktop::openFileManager()
+DesktopResult X11Desktop::openFileManager(const QString& folder)
 {
     if (!XConnection()) {
         return DesktopResult::NotAvailable;
@@ -332,8 +338,8 @@ DesktopResult X11Desktop::openFileManager()
     if (opener.isEmpty()) {
         return DesktopResult::NotAvailable;
     }
-    const QString home = QDir::homePath();
-    return QProcess::startDetached(opener, {home}, home) ? DesktopResult::Done : DesktopResult::Failed;
+    const QString target = folder.isEmpty() ? QDir::homePath() : folder;
+    return QProcess::startDetached(opener, {target}, target) ? DesktopResult::Done : DesktopResult::Failed;
 }
 
 } // namespace tolvan

@@ -13,7 +13,7 @@ public:
     DesktopResult raiseWindow(const QString& exactTitle, WindowShow how) override;
     DesktopResult pressKey(DesktopKey key) override;
     DesktopResult toggleMute() override;
-    DesktopResult openFileManager() override;
+    DesktopResult openFileManager(const QString& folder) override;
 };
 
 } // namespace tolvan

@@ -1,5 +1,6 @@
 #include "shell/ENTER.h"
 
+#include "config/StationFolder.h"
 #include "shell/AppContext.h"
 #include "shell/MainMenuForms.h"
 #include "shell/Notify.h"
@@ -50,6 +51,15 @@ ENTER::ENTER(ScreenRegistry& registry)
     Command2 = make<QPushButton>(QStringLiteral("Command2"), QStringLiteral("&QUIT"));
     Command3 = make<QPushButton>(QStringLiteral("Command3"), QStringLiteral("&ENTER"));
     reenter = make<QPushButton>(QStringLiteral("reenter"), QStringLiteral("&RE-ENTER"));
+    lblStation = make<QLabel>(QStringLiteral("lblStation"));
+    lblStation->setAlignment(Qt::AlignCenter);
+    lblFirstRun = make<QLabel>(QStringLiteral("lblFirstRun"),
+                               QStringLiteral("First start: press SETUP to set up the mail folders."));
+    lblFirstRun->setAlignment(Qt::AlignCenter);
+    lblFirstRun->setWordWrap(true);
+    QFont notice = lblFirstRun->font();
+    notice.setBold(true);
+    lblFirstRun->setFont(notice);
 
     auto* buttons = new QGridLayout;
     buttons->addWidget(Command1, 0, 0);
@@ -62,9 +72,11 @@ ENTER::ENTER(ScreenRegistry& registry)
     auto* layout = new QVBoxLayout(this);
     layout->addWidget(Label1);
     layout->addWidget(Image1);
+    layout->addWidget(lblStation);
+    layout->addWidget(lblFirstRun);
     layout->addLayout(buttons);
     layout->setContentsMargins(24, 24, 24, 24);
-    resize(520, 380);
+    resize(520, 420);
 
     connect(Command1, &QPushButton::clicked, this, &ENTER::Command1_Click);
     connect(Command2, &QPushButton::clicked, this, &ENTER::Command2_Click);
@@ -75,6 +87,17 @@ ENTER::ENTER(ScreenRegistry& registry)
 void ENTER::Form_Load()
 {
     removeTitleBar();
+    // Two stations side by side are told apart by their folders' names.
+    const QString folder = ctx().store.programFolder();
+    const QString name = StationFolder::DisplayName(folder);
+    lblStation->setText(QStringLiteral("Station folder: %1").arg(name));
+    lblStation->setToolTip(folder);
+    setWindowTitle(QStringLiteral("TOLVAN PACKET MESSAGING PROGRAM - %1").arg(name));
+    // Only whether the files exist is looked at: nothing is read at start.
+    const ConfigStore& store = ctx().store;
+    lblFirstRun->setVisible(!store.StoreFileExists(QStringLiteral("receive.dat")) &&
+                            !store.StoreFileExists(QStringLiteral("send.dat")) &&
+                            !store.StoreFileExists(QStringLiteral("save.dat")));
     reenter->setVisible(false);
     registry().Unload(QStringLiteral("inboxform"));
     registry().Unload(QStringLiteral("mainmenu"));

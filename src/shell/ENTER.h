@@ -28,6 +28,8 @@ private:
     QPushButton* Command2;
     QPushButton* Command3;
     QPushButton* reenter;
+    QLabel* lblStation;  // which station folder this copy works in
+    QLabel* lblFirstRun; // shown until the mail folders are set up
 };
 
 } // namespace tolvan

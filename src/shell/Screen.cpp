@@ -3,7 +3,12 @@
 #include "shell/AppContext.h"
 #include "shell/ScreenRegistry.h"
 
+#include <QApplication>
 #include <QCloseEvent>
+#include <QCursor>
+#include <QMouseEvent>
+#include <QScreen>
+#include <QWindow>
 
 namespace tolvan {
 
@@ -50,6 +55,76 @@ void Screen::closeEvent(QCloseEvent* event)
     // Screens are left through their own buttons; a window-manager close would
     // otherwise strand the operator with no visible screen.
     event->ignore();
+}
+
+QPoint Screen::centredOn(const QRect& area, const QSize& size)
+{
+    // A window larger than the area keeps its top-left corner on it.
+    const int x = area.left() + std::max(0, (area.width() - size.width()) / 2);
+    const int y = area.top() + std::max(0, (area.height() - size.height()) / 2);
+    return {x, y};
+}
+
+void Screen::showEvent(QShowEvent* event)
+{
+    QWidget::showEvent(event);
+    if (m_placed || event->spontaneous()) {
+        return;
+    }
+    m_placed = true;
+    // The monitor of the window the operator was just using, else the one
+    // under the pointer, else the primary one.
+    QScreen* target = nullptr;
+    if (QWidget* active = QApplication::activeWindow(); active && active != this && active->isVisible()) {
+        target = active->screen();
+    }
+    if (!target) {
+        target = QGuiApplication::screenAt(QCursor::pos());
+    }
+    if (!target) {
+        target = QGuiApplication::primaryScreen();
+    }
+    if (target) {
+        move(centredOn(target->availableGeometry(), frameGeometry().size()));
+    }
+}
+
+void Screen::mousePressEvent(QMouseEvent* event)
+{
+    if (event->button() != Qt::LeftButton || !windowFlags().testFlag(Qt::FramelessWindowHint)) {
+        QWidget::mousePressEvent(event);
+        return;
+    }
+    // The window manager moves the window where it can; otherwise the screen
+    // follows the pointer itself.
+    QWindow* handle = windowHandle();
+    if (handle && handle->startSystemMove()) {
+        event->accept();
+        return;
+    }
+    m_dragging = true;
+    m_dragOffset = event->globalPosition().toPoint() - frameGeometry().topLeft();
+    event->accept();
+}
+
+void Screen::mouseMoveEvent(QMouseEvent* event)
+{
+    if (m_dragging && (event->buttons() & Qt::LeftButton)) {
+        move(event->globalPosition().toPoint() - m_dragOffset);
+        event->accept();
+        return;
+    }
+    QWidget::mouseMoveEvent(event);
+}
+
+void Screen::mouseReleaseEvent(QMouseEvent* event)
+{
+    if (m_dragging && event->button() == Qt::LeftButton) {
+        m_dragging = false;
+        event->accept();
+        return;
+    }
+    QWidget::mouseReleaseEvent(event);
 }
 
 } // namespace tolvan

@@ -56,9 +56,23 @@ protected:
     void removeTitleBar();
     void closeEvent(QCloseEvent* event) override;
 
+    // Every screen opens centred on the monitor the operator works on; a
+    // screen without title bar moves when its background is dragged.
+    void showEvent(QShowEvent* event) override;
+    void mousePressEvent(QMouseEvent* event) override;
+    void mouseMoveEvent(QMouseEvent* event) override;
+    void mouseReleaseEvent(QMouseEvent* event) override;
+
+public:
+    // The top-left corner that centres a window of this size on the area.
+    static QPoint centredOn(const QRect& area, const QSize& size);
+
 private:
     ScreenRegistry& m_registry;
     QString m_name;
+    bool m_placed = false;
+    bool m_dragging = false;
+    QPoint m_dragOffset; // from the window's corner to the pointer
 };
 
 } // namespace tolvan

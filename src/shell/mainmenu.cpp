@@ -71,8 +71,8 @@ mainmenu::mainmenu(ScreenRegistry& registry)
         make<QPushButton>(QStringLiteral("testprogram"), QStringLiteral("Mandatory &Test Prior to Running Program"));
     exit = make<QPushButton>(QStringLiteral("exit"), QStringLiteral("E&XIT"));
     checktnc = make<QPushButton>(QStringLiteral("checktnc"), QStringLiteral("Check Running Packet Program"));
-    cmdopenstartmenu = make<QPushButton>(QStringLiteral("cmdopenstartmenu"), QStringLiteral(" Windows Start Menu"));
-    Explorer = make<QPushButton>(QStringLiteral("Explorer"), QStringLiteral("Windows File Explorer"));
+    cmdopenstartmenu = make<QPushButton>(QStringLiteral("cmdopenstartmenu"), QStringLiteral("Start Menu"));
+    Explorer = make<QPushButton>(QStringLiteral("Explorer"), QStringLiteral("File Manager"));
     chksoundtoggle = make<QCheckBox>(QStringLiteral("chksoundtoggle"), QStringLiteral("sound toggle"));
     cmdsoundtoggle =
         make<QPushButton>(QStringLiteral("cmdsoundtoggle"), QStringLiteral("        Sound On        Sound Off"));
@@ -293,17 +293,24 @@ void mainmenu::checktnc_Click()
 
 void mainmenu::cmdopenstartmenu_Click()
 {
+    // The desktop's application menu opens on a bare Super press.
     const DesktopResult r = ctx().desktop->pressKey(DesktopKey::Super);
-    if (r != DesktopResult::Done) {
+    if (r == DesktopResult::NotAvailable) {
+        ctx().dialogs->exclamation(QStringLiteral("Unable to open Start Menu: there is no desktop to open it on. "
+                                                  "Open your desktop's application menu with the Super key."));
+    } else if (r != DesktopResult::Done) {
         ctx().dialogs->exclamation(QStringLiteral("Unable to open Start Menu: ") + describe(r));
     }
 }
 
 void mainmenu::Explorer_Click()
 {
-    const DesktopResult r = ctx().desktop->openFileManager();
+    // The station folder: where this station's settings, sent copies and
+    // received attachments are.
+    const QString folder = ctx().store.programFolder();
+    const DesktopResult r = ctx().desktop->openFileManager(folder);
     if (r != DesktopResult::Done) {
-        ctx().dialogs->exclamation(QStringLiteral("Unable to open the file manager: ") + describe(r));
+        ctx().dialogs->exclamation(QStringLiteral("Unable to open the file manager on %1: ").arg(folder) + describe(r));
     }
 }
 

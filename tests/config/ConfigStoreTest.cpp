@@ -1,7 +1,10 @@
 #include "config/ConfigStore.h"
+#include "config/StationFolder.h"
 
+#include <QCoreApplication>
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QTemporaryDir>
 #include <csignal>
 #include <sys/resource.h>
@@ -172,4 +175,128 @@ TEST_F(ConfigStoreTest, FailedWriteKeepsTheOldValue)
     EXPECT_EQ(readBytes(store.StorePath("send.dat")), QByteArray("/srv/old\r\n"));
     // No temporary file is left beside it.
     EXPECT_EQ(QDir(tmp.path()).entryList(QDir::Files).size(), 1);
+}
+
+// ---- the station folder ---------------------------------------------------
+
+namespace {
+
+struct ChoiceCase {
+    const char* name;
+    bool givenFolder;    // --station given
+    bool exeWritable;    // the executable's folder may be written
+    bool exeInSystem;    // the executable lies under /usr
+    const char* expected; // "given", "exe" or "data"
+};
+
+class StationChoice : public ::testing::TestWithParam<ChoiceCase> {};
+
+} // namespace
+
+TEST_P(StationChoice, PicksTheFolderAndEndsItWithASeparator)
+{
+    const ChoiceCase& c = GetParam();
+    QTemporaryDir tmp;
+    const QString exe = tmp.path() + "/unpacked";
+    ASSERT_TRUE(QDir().mkpath(exe));
+    if (!c.exeWritable) {
+        QFile::setPermissions(exe, QFile::ReadOwner | QFile::ExeOwner);
+    }
+    const QString exeFolder = c.exeInSystem ? QStringLiteral("/usr/bin") : exe;
+    const QString data = tmp.path() + "/data/tolvan-pm";
+    const QString chosen =
+        StationFolder::Choose(c.givenFolder ? tmp.path() + "/stations/../stations/K1ABC" : QString(), exeFolder, data);
+    const QString expected = QString::fromLatin1(c.expected) == "given" ? tmp.path() + "/stations/K1ABC/"
+                             : QString::fromLatin1(c.expected) == "exe" ? exe + "/"
+                                                                         : data + "/";
+    // root may write anywhere, so the read-only case only holds for others.
+    if (!c.exeWritable && QFileInfo(exe).isWritable()) {
+        GTEST_SKIP() << "running as root";
+    }
+    EXPECT_EQ(chosen, expected);
+    QFile::setPermissions(exe, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+}
+
+INSTANTIATE_TEST_SUITE_P(Store, StationChoice,
+                         ::testing::Values(ChoiceCase{"GivenFolderWins", true, true, false, "given"},
+                                           ChoiceCase{"PortableCopy", false, true, false, "exe"},
+                                           ChoiceCase{"InstalledCopy", false, true, true, "data"},
+                                           ChoiceCase{"ReadOnlyCopy", false, false, false, "data"}),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+TEST(StationFolderNames, SystemFoldersAndTheDataHome)
+{
+    for (const char* system : {"/usr/bin", "/usr/local/bin", "/opt/tolvan/bin", "/bin", "/"}) {
+        EXPECT_TRUE(StationFolder::IsSystemFolder(system)) << system;
+    }
+    for (const char* own : {"/home/op/tolvan/build", "/tmp/x", "/usrlocal"}) {
+        EXPECT_FALSE(StationFolder::IsSystemFolder(own)) << own;
+    }
+    const QByteArray old = qgetenv("XDG_DATA_HOME");
+    qputenv("XDG_DATA_HOME", "/srv/data/");
+    EXPECT_EQ(StationFolder::DefaultDataFolder(), "/srv/data/tolvan-pm");
+    qputenv("XDG_DATA_HOME", "relative/ignored");
+    EXPECT_EQ(StationFolder::DefaultDataFolder(), QDir::homePath() + "/.local/share/tolvan-pm");
+    qputenv("XDG_DATA_HOME", old);
+    EXPECT_EQ(StationFolder::DisplayName("/home/op/stations/K1ABC/"), "K1ABC");
+}
+
+TEST_F(ConfigStoreTest, StationFolderKeepsPrefixRuleFilesInside)
+{
+    // The station folder's path text ends with "/", as a root's does, so no
+    // file lands beside it.
+    ConfigStore store(StationFolder::WithSeparator(programFolder()));
+    for (const QString& name : StationFolder::PrefixRuleNames()) {
+        EXPECT_EQ(store.StorePath(name), programFolder() + "/" + name);
+        EXPECT_EQ(ConfigStore::ruleOf(name), ConfigStore::Rule::Prefix) << name.toStdString();
+    }
+    EXPECT_EQ(store.StorePath("autosave.dat"), programFolder() + "/autosave.dat");
+    ASSERT_TRUE(store.WriteStoreLine("send.dat", "/srv/out").ok());
+    EXPECT_EQ(QDir(tmp.path()).entryList(QDir::Files), QStringList());
+}
+
+TEST_F(ConfigStoreTest, OldFilesBesideTheFolderMoveInOnce)
+{
+    writeBytes(tmp.path() + "/PMsend.dat", "/srv/old-out\r\n");
+    writeBytes(tmp.path() + "/PMRECEIVE.DAT", "/srv/old-in\r\n");
+    writeBytes(tmp.path() + "/PMsave.dat", "/srv/old-save\r\n");
+    writeBytes(programFolder() + "/save.dat", "/srv/new-save\r\n"); // already inside: kept
+    writeBytes(tmp.path() + "/PMautosave.dat", "1\r\n");           // never a prefix-rule file
+    writeBytes(tmp.path() + "/OTHERsend.dat", "/srv/other\r\n");    // another folder's
+
+    const StationFolder::Prepared first = StationFolder::Prepare(programFolder() + "/");
+    ASSERT_TRUE(first.ok) << first.error.toStdString();
+    EXPECT_EQ(first.moved, QStringList({"RECEIVE.DAT", "send.dat"}));
+
+    ConfigStore store(StationFolder::WithSeparator(programFolder()));
+    EXPECT_EQ(store.ReadStoreLine("send.dat").value, "/srv/old-out");
+    EXPECT_EQ(store.ReadStoreLine("receive.dat").value, "/srv/old-in");
+    EXPECT_EQ(store.ReadStoreLine("save.dat").value, "/srv/new-save");
+    EXPECT_EQ(QDir(tmp.path()).entryList(QDir::Files),
+              QStringList({"OTHERsend.dat", "PMautosave.dat", "PMsave.dat"}));
+
+    // A later start finds nothing more to move, even when an old file reappears.
+    writeBytes(tmp.path() + "/PMsend.dat", "/srv/stale\r\n");
+    const StationFolder::Prepared second = StationFolder::Prepare(programFolder());
+    EXPECT_TRUE(second.moved.isEmpty());
+    EXPECT_EQ(store.ReadStoreLine("send.dat").value, "/srv/old-out");
+}
+
+TEST_F(ConfigStoreTest, StationFolderIsCreatedOrRefused)
+{
+    const StationFolder::Prepared made = StationFolder::Prepare(tmp.path() + "/new/station/");
+    EXPECT_TRUE(made.ok);
+    EXPECT_TRUE(QFileInfo(tmp.path() + "/new/station").isDir());
+
+    writeBytes(tmp.path() + "/plainfile", "x");
+    const StationFolder::Prepared refused = StationFolder::Prepare(tmp.path() + "/plainfile/station");
+    EXPECT_FALSE(refused.ok);
+    EXPECT_TRUE(refused.error.contains("plainfile/station")) << refused.error.toStdString();
+}
+
+TEST(StationFolderDefault, AStoreWithoutAFolderUsesTheStationChoice)
+{
+    // The test binary lies in a writable build folder: a portable copy.
+    const ConfigStore store;
+    EXPECT_EQ(store.programFolder(), StationFolder::WithSeparator(QCoreApplication::applicationDirPath()));
 }

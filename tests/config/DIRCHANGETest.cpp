@@ -398,3 +398,50 @@ TEST_F(DirScreen, EntryScreenSetupOpensIt)
     click("ENTER", "Command1");
     EXPECT_EQ(registry->loadedNames(), QStringList{"DIRCHANGE"});
 }
+
+TEST_F(DirScreen, StandardFoldersAreShownFirstThenMadeAndStored)
+{
+    const QByteArray oldHome = qgetenv("HOME");
+    const QString home = tmp.path() + "/home";
+    ASSERT_TRUE(QDir().mkpath(home + "/TOLVAN/Save"));
+    QFile kept(home + "/TOLVAN/Save/mail_old.dat");
+    ASSERT_TRUE(kept.open(QIODevice::WriteOnly) && kept.write("x") == 1);
+    kept.close();
+    qputenv("HOME", home.toUtf8());
+
+    // No: nothing is made or stored.
+    dialogs.answers.enqueue(MsgAnswer::No);
+    click("DIRCHANGE", "cmdStandardFolders");
+    ASSERT_EQ(dialogs.boxes.size(), 1);
+    EXPECT_EQ(dialogs.boxes[0].buttons, MsgButtons::YesNo);
+    for (const char* folder : {"Receive", "Send", "Save", "Attachments"}) {
+        EXPECT_TRUE(dialogs.boxes[0].text.contains(home + "/TOLVAN/" + folder)) << folder;
+    }
+    EXPECT_FALSE(QFileInfo::exists(home + "/TOLVAN/Receive"));
+    EXPECT_FALSE(exists("receive.dat"));
+
+    dialogs.answers.enqueue(MsgAnswer::Yes);
+    click("DIRCHANGE", "cmdStandardFolders");
+    const std::pair<const char*, const char*> stores[] = {
+        {"receive.dat", "Receive"}, {"send.dat", "Send"}, {"save.dat", "Save"}, {"received.dat", "Attachments"}};
+    for (const auto& [file, folder] : stores) {
+        EXPECT_EQ(stored(file), home + "/TOLVAN/" + folder + "\r\n") << file;
+        EXPECT_TRUE(QFileInfo(home + "/TOLVAN/" + folder).isDir()) << folder;
+    }
+    EXPECT_TRUE(QFile::exists(home + "/TOLVAN/Save/mail_old.dat")); // an existing folder keeps its mail
+    EXPECT_EQ(dialogs.boxes.last().icon, MsgIcon::Information);
+    EXPECT_TRUE(registry->loaded("DIRCHANGE")->isVisible());
+
+    // A folder that cannot be made stops it before anything is stored.
+    QFile::remove(context->store.StorePath("send.dat"));
+    QDir(home + "/TOLVAN/Send").removeRecursively();
+    QFile blocker(home + "/TOLVAN/Send");
+    ASSERT_TRUE(blocker.open(QIODevice::WriteOnly));
+    blocker.close();
+    dialogs.answers.enqueue(MsgAnswer::Yes);
+    click("DIRCHANGE", "cmdStandardFolders");
+    EXPECT_EQ(dialogs.boxes.last().icon, MsgIcon::Exclamation);
+    EXPECT_TRUE(dialogs.boxes.last().text.contains(home + "/TOLVAN/Send"));
+    EXPECT_FALSE(exists("send.dat"));
+    qputenv("HOME", oldHome);
+}

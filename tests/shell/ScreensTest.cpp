@@ -9,6 +9,8 @@
 #include <QCheckBox>
 #include <QLabel>
 #include <QLayout>
+#include <QMouseEvent>
+#include <QScreen>
 #include <QLineEdit>
 #include <QListWidget>
 #include <QPlainTextEdit>
@@ -252,13 +254,17 @@ TEST_F(ShellScreens, DesktopTools)
     EXPECT_EQ(desktop.keys, QList<DesktopKey>{DesktopKey::Super});
     click("mainmenu", "Explorer");
     EXPECT_EQ(desktop.fileManagerStarts, 1);
+    // The file manager opens on the station folder.
+    EXPECT_EQ(desktop.fileManagerFolder, context->store.programFolder());
+    EXPECT_EQ(control<QAbstractButton>("mainmenu", "cmdopenstartmenu")->text(), "Start Menu");
+    EXPECT_EQ(control<QAbstractButton>("mainmenu", "Explorer")->text(), "File Manager");
 
     desktop.available = false;
     dialogs.clear();
     click("mainmenu", "cmdopenstartmenu");
     click("mainmenu", "checktnc");
     ASSERT_EQ(dialogs.boxes.size(), 2);
-    EXPECT_TRUE(dialogs.boxes[0].text.startsWith("Unable to open Start Menu: "));
+    EXPECT_TRUE(dialogs.boxes[0].text.startsWith("Unable to open Start Menu: there is no desktop"));
     EXPECT_TRUE(dialogs.boxes[1].text.contains("not available"));
 }
 
@@ -429,4 +435,76 @@ TEST_F(ShellScreens, AnErrorEscapingAButtonHandlerIsShownAndTheProgramGoesOn)
     dialogs.clear();
     QTest::mouseClick(button, Qt::LeftButton);
     EXPECT_EQ(dialogs.texts(), QStringList{"WinTNC, EasyTerm, or TOLVAN Terminal window not found."});
+}
+
+TEST(ScreenPlacement, CentresOnTheAreaOrKeepsTheCornerOnIt)
+{
+    struct Case {
+        QRect area;
+        QSize size;
+        QPoint corner;
+    };
+    const Case cases[] = {
+        {{0, 0, 1920, 1080}, {520, 420}, {700, 330}},
+        {{1920, 0, 1280, 1024}, {520, 420}, {2300, 302}}, // a second monitor to the right
+        {{0, 24, 1366, 744}, {1340, 720}, {13, 36}},      // a panel at the top
+        {{0, 0, 800, 600}, {1340, 720}, {0, 0}},          // larger than the monitor
+    };
+    for (const Case& c : cases) {
+        EXPECT_EQ(Screen::centredOn(c.area, c.size), c.corner) << c.area.x() << "," << c.size.width();
+    }
+}
+
+TEST_F(ShellScreens, ScreensOpenCentredAndMoveByTheirBackground)
+{
+    for (const char* name : {"ENTER", "DIRCHANGE", "mainmenu"}) {
+        Screen* s = registry->Show(name);
+        ASSERT_NE(s, nullptr);
+        const QRect area = s->screen()->availableGeometry();
+        EXPECT_EQ(s->pos(), Screen::centredOn(area, s->frameGeometry().size())) << name;
+        registry->Unload(name);
+        flush();
+    }
+
+    // Dragging the background of a screen without title bar moves it.
+    Screen* enter = registry->Show("ENTER");
+    ASSERT_TRUE(enter->windowFlags().testFlag(Qt::FramelessWindowHint));
+    const QPoint before = enter->pos();
+    const QPoint grab(5, 5);
+    const QPoint to = grab + QPoint(40, 30);
+    // Each event is made just before it is sent: events of one pointer share
+    // their point, so a later one would move an earlier one's position.
+    {
+        QMouseEvent press(QEvent::MouseButtonPress, grab, enter->mapToGlobal(grab), Qt::LeftButton, Qt::LeftButton,
+                          Qt::NoModifier);
+        QCoreApplication::sendEvent(enter, &press);
+    }
+    const QPoint globalTo = enter->mapToGlobal(to);
+    {
+        QMouseEvent move(QEvent::MouseMove, to, globalTo, Qt::NoButton, Qt::LeftButton, Qt::NoModifier);
+        QCoreApplication::sendEvent(enter, &move);
+    }
+    {
+        QMouseEvent release(QEvent::MouseButtonRelease, to, globalTo, Qt::LeftButton, Qt::NoButton, Qt::NoModifier);
+        QCoreApplication::sendEvent(enter, &release);
+    }
+    EXPECT_EQ(enter->pos(), before + QPoint(40, 30));
+}
+
+TEST_F(ShellScreens, EntryScreenNamesTheStationAndTheFirstStep)
+{
+    registry->Show("ENTER");
+    auto* station = control<QLabel>("ENTER", "lblStation");
+    ASSERT_NE(station, nullptr);
+    EXPECT_EQ(station->text(), "Station folder: prog");
+    EXPECT_TRUE(registry->loaded("ENTER")->windowTitle().endsWith(" - prog"));
+    // No folder set up yet: the first step is SETUP.
+    EXPECT_TRUE(shown("ENTER", "lblFirstRun"));
+    EXPECT_TRUE(control<QLabel>("ENTER", "lblFirstRun")->text().contains("SETUP"));
+
+    writeStore("send.dat", "/srv/out\r\n");
+    registry->Unload("ENTER");
+    flush();
+    registry->Show("ENTER");
+    EXPECT_FALSE(shown("ENTER", "lblFirstRun"));
 }

@@ -1,5 +1,9 @@
 #include "CommandTable.h"
 
+#ifndef TOLVAN_VERSION
+#define TOLVAN_VERSION "unknown"
+#endif
+
 namespace tolvan::codec {
 
 const Command* CommandTable::find(const QString& name) const
@@ -14,7 +18,10 @@ const Command* CommandTable::find(const QString& name) const
 
 QString CommandTable::usage() const
 {
-    QString text = QStringLiteral("Usage: tolvan-codec COMMAND [ARGUMENTS]\n\nCommands:\n");
+    QString text = QStringLiteral("Usage: tolvan-codec COMMAND [ARGUMENTS]\n"
+                                  "       tolvan-codec --help | --version\n\n"
+                                  "Exit status: 0 done, 1 the command failed, 2 wrong command line.\n\n"
+                                  "Commands:\n");
     for (const Command& c : m_commands) {
         text += QStringLiteral("  %1 %2\n      %3\n").arg(c.name, c.synopsis, c.summary);
     }
@@ -29,6 +36,10 @@ int CommandTable::dispatch(const QStringList& args, const Output& io) const
     }
     if (args.front() == QLatin1String("--help") || args.front() == QLatin1String("-h")) {
         io.out(usage());
+        return ExitOk;
+    }
+    if (args.front() == QLatin1String("--version")) {
+        io.out(QStringLiteral("tolvan-codec " TOLVAN_VERSION "\n"));
         return ExitOk;
     }
     const Command* c = find(args.front());

@@ -84,6 +84,7 @@ public:
     QList<DesktopKey> keys;
     int muteToggles = 0;
     int fileManagerStarts = 0;
+    QString fileManagerFolder; // the folder the file manager was last asked to open
 
     DesktopResult findWindow(const QString& title) override
     {
@@ -116,12 +117,13 @@ public:
         ++muteToggles;
         return DesktopResult::Done;
     }
-    DesktopResult openFileManager() override
+    DesktopResult openFileManager(const QString& folder) override
     {
         if (!available) {
             return DesktopResult::NotAvailable;
         }
         ++fileManagerStarts;
+        fileManagerFolder = folder;
         return DesktopResult::Done;
     }
 };

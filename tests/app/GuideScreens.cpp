@@ -1,0 +1,142 @@
+// Takes the operator guide's screenshots in real windows. Run through
+// scripts/guide-screenshots.sh, which starts a private X display; in a plain
+// test run (no TOLVAN_GUIDE_SHOTS) it is skipped.
+
+#include "ScreenFixture.h"
+
+#include "config/StandardFolders.h"
+#include "mail/MailCodec.h"
+#include "mail/MailPost.h"
+
+#include <QLineEdit>
+#include <QPlainTextEdit>
+#include <QTest>
+
+using namespace tolvan;
+
+namespace {
+
+class GuideScreens : public test::ScreenFixture {
+protected:
+    QString out;
+    QString home;
+
+    void SetUp() override
+    {
+        out = qEnvironmentVariable("TOLVAN_GUIDE_SHOTS");
+        if (out.isEmpty() || qEnvironmentVariableIsEmpty("DISPLAY")) {
+            GTEST_SKIP() << "run scripts/guide-screenshots.sh to take the guide's screenshots";
+        }
+        ScreenFixture::SetUp();
+        // The station folder as the program uses it: its path ends with "/".
+        const QString station = tmp.path() + "/K1ABC/";
+        QDir().mkpath(station);
+        context.reset(new AppContext{ConfigStore(station), &dialogs, &speaker, &desktop, &processes, &clock,
+                                     context->locale});
+        registry = std::make_unique<ScreenRegistry>(*context);
+        registerAllScreens(*registry);
+        MailPost::SetHandOverFolder(station);
+        home = tmp.path() + "/home";
+        QDir().mkpath(home);
+        clock.time = QDateTime(QDate(2026, 12, 6), QTime(14, 30, 5));
+        writeStore("soundsettings.dat", "0\r\n");
+    }
+
+    void TearDown() override
+    {
+        MailPost::SetHandOverFolder({});
+        if (!out.isEmpty() && context) {
+            ScreenFixture::TearDown();
+        }
+    }
+
+    // Shows the screen, lets the window manager place it, saves its picture.
+    void shoot(const QString& screen, const QString& file, const std::function<void(Screen*)>& fill = {})
+    {
+        Screen* s = registry->Show(screen);
+        ASSERT_NE(s, nullptr) << screen.toStdString();
+        if (fill) {
+            fill(s);
+        }
+        ASSERT_TRUE(QTest::qWaitForWindowExposed(s));
+        QTest::qWait(400);
+        EXPECT_TRUE(s->grab().save(QDir(out).filePath(file))) << file.toStdString();
+    }
+    template <class T>
+    T* field(Screen* s, const char* name)
+    {
+        return s->findChild<T*>(QString::fromLatin1(name));
+    }
+    void setupStation()
+    {
+        StandardFolders::Apply(context->store, StandardFolders::Plan(home));
+        context->store.WriteStoreLine("direwolfpacket.dat", "/usr/bin/direwolf");
+        context->store.WriteStoreLine("VARA.dat", home + "/.wine/drive_c/VARA/VARA.exe");
+        context->store.WriteStoreLine("soundmodempacket.dat", "blank");
+        context->store.WriteStoreLine("packet.dat", "blank");
+    }
+};
+
+} // namespace
+
+TEST_F(GuideScreens, EveryScreenOfTheGuide)
+{
+    shoot("ENTER", "guide-enter-first.png");
+    registry->Unload("ENTER");
+    shoot("DIRCHANGE", "guide-setup.png");
+    registry->Unload("DIRCHANGE");
+    setupStation();
+
+    shoot("ENTER", "guide-enter.png");
+    click("ENTER", "Command3");
+    shoot("mainmenu", "guide-mainmenu-first.png");
+    registry->Unload("mainmenu");
+    flush();
+
+    shoot("frsettings", "guide-settings.png");
+    registry->Unload("frsettings");
+    for (const char* hidden : {"chksoundtoggle", "testprogram"}) {
+        registry->setControlVisible("mainmenu", hidden, false);
+    }
+    shoot("mainmenu", "guide-mainmenu.png");
+    registry->Unload("mainmenu");
+    flush();
+
+    shoot("frmdecide", "guide-chooser.png");
+    registry->Unload("frmdecide");
+    shoot("mailform", "guide-compose.png", [this](Screen* s) {
+        field<QLineEdit>(s, "Text3")->setText("W2XYZ");
+        field<QLineEdit>(s, "Text4")->setText("K1ABC");
+        field<QLineEdit>(s, "Text2")->setText("Field day");
+        field<QPlainTextEdit>(s, "Text1")->setPlainText("Meet at the club station at 0900.\nBring the 2 m antenna.");
+    });
+    registry->Unload("mailform");
+    registry->Unload("PACKETWINLINK");
+    flush();
+
+    // A mail waiting in the receive folder.
+    const QString line =
+        MailCodec::FormatCodedMailLine("K1ABC", "Field day", "See you there. 73", "W2XYZ") + QStringLiteral("\r\n");
+    QFile incoming(home + "/TOLVAN/Receive/MAIL - 143005.txt");
+    ASSERT_TRUE(incoming.open(QIODevice::WriteOnly));
+    incoming.write(line.toLatin1());
+    incoming.close();
+    shoot("received", "guide-received.png");
+    registry->Unload("received");
+    flush();
+
+    MailPost::WriteHandOver(MailPost::kMailHandOver, line.trimmed());
+    shoot("inboxform", "guide-inbox.png");
+    registry->Unload("inboxform");
+    flush();
+
+    shoot("saveform", "guide-saved.png");
+    registry->Unload("saveform");
+    shoot("sendfile", "guide-sendfile.png");
+    registry->Unload("sendfile");
+    shoot("frm7Plus", "guide-7plus.png");
+    registry->Unload("frm7Plus");
+    shoot("PACKETWINLINK", "guide-center.png");
+    registry->Unload("PACKETWINLINK");
+    flush();
+}
