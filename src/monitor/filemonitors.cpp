@@ -217,10 +217,14 @@ void filemonitors::readKernelEvents()
             }
             const std::string_view name(ev->name);
             if (ev->mask & IN_CREATE) {
-                // A writer creating the file holds it open; a second link to an
-                // existing file arrives whole.
+                // A writer creating the file holds it open, and its file starts
+                // empty. A file that appears with content was linked in whole
+                // (a second link, or an unnamed temporary file given its name):
+                // no close will be reported for it, so the quiet period decides.
+                // Should its writer go on, the writes mark it open again.
                 struct stat st;
-                if (::lstat(pathOf(name).constData(), &st) == 0 && S_ISREG(st.st_mode) && st.st_nlink <= 1) {
+                if (::lstat(pathOf(name).constData(), &st) == 0 && S_ISREG(st.st_mode) && st.st_nlink <= 1
+                    && st.st_size == 0) {
                     m_writing.emplace(name);
                 }
                 markChanged(name);

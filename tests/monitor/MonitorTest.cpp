@@ -344,6 +344,32 @@ TEST_P(ArrivalWhileWriting, IsAnnouncedOnceWhenTheLastByteIsThere)
 INSTANTIATE_TEST_SUITE_P(Monitor, ArrivalWhileWriting, ::testing::Bool(),
                          [](const auto& info) { return info.param ? "KernelReports" : "QuietPeriodAlone"; });
 
+// A copy made through an unnamed temporary file gets its name by a link, and
+// no close is ever reported under that name: the quiet period decides.
+TEST_F(MonitorFolder, AFileLinkedInWholeArrivesOnceQuiet)
+{
+    monitor.QuietPeriod = std::chrono::milliseconds(200);
+    QStringList arrivals;
+    QObject::connect(&monitor, &filemonitors::FileReceived, [&] { arrivals += monitor.Arrivals(); });
+    ASSERT_FALSE(monitor.StartMonitoring());
+    const int fd = ::open(QFile::encodeName(folder()).constData(), O_TMPFILE | O_WRONLY, 0644);
+    if (fd < 0) {
+        GTEST_SKIP() << "the file system has no unnamed temporary files";
+    }
+    ASSERT_EQ(::write(fd, "whole\r\n", 7), 7);
+    const QByteArray proc = "/proc/self/fd/" + QByteArray::number(fd);
+    ASSERT_EQ(::linkat(AT_FDCWD, proc.constData(), AT_FDCWD, QFile::encodeName(at("copy.bin")).constData(),
+                       AT_SYMLINK_FOLLOW),
+              0);
+    ::close(fd);
+    for (int i = 0; i < 6 && arrivals.isEmpty(); ++i) {
+        monitor.TimerScan_Timer();
+        std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    }
+    EXPECT_EQ(arrivals, QStringList{"copy.bin"});
+    EXPECT_FALSE(monitor.IsStillArriving("copy.bin"));
+}
+
 TEST_F(MonitorFolder, FilesPresentAtTheStartAreCompleteOnceQuiet)
 {
     QFile old(at("old.txt"));
