@@ -170,7 +170,7 @@ QStringList Collector::Lines() const
         lines << set.text();
     }
     for (const QString& name : m_damaged) {
-        lines << QStringLiteral("%1 \u2014 damaged 7PLUS part, its header fails its check").arg(name);
+        lines << QStringLiteral("%1 \u2014 damaged 7PLUS part (bad header)").arg(name);
     }
     return lines;
 }

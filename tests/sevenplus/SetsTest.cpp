@@ -48,7 +48,7 @@ TEST(SevenPlusSetCollector, FollowsSetsPartByPart)
     };
     const QString big4 = "PHOTO.JPG \u2014 %1 of 4 parts, %2";
     const QString small2 = "PHOTO.JPG \u2014 %1 of 2 parts, %2";
-    const QString damaged = "PHOTO.P03 \u2014 damaged 7PLUS part, its header fails its check";
+    const QString damaged = "PHOTO.P03 \u2014 damaged 7PLUS part (bad header)";
     const QList<Step> steps = {
         {big + "/PHOTO.P04", "PHOTO.P04", false, {big4.arg(1).arg("waiting for 1, 2 and 3")}, {}},
         {small + "/PHOTO.P02", "photo2.p02", false,
