@@ -7,6 +7,8 @@
 
 #include <algorithm>
 
+#include <sys/stat.h>
+
 namespace tolvan::SevenPlusSets {
 
 namespace {
@@ -86,15 +88,33 @@ QList<Set> Collector::Refresh(const QString& folder, const std::function<bool(co
         m_cache.clear();
         m_complete.clear();
     }
-    const QDir dir(folder);
-    const QFileInfoList files = folder.isEmpty() ? QFileInfoList()
-                                                 : dir.entryInfoList(QDir::Files | QDir::Hidden | QDir::System,
-                                                                     QDir::Name);
+    // The folder's own time changes whenever a name comes or goes, so a tick
+    // in which it did not, and nothing was left waiting, costs one stat
+    // however many files the folder holds.
+    struct stat st;
+    const qint64 folderTime = ::stat(QFile::encodeName(folder).constData(), &st) == 0
+                                  ? qint64(st.st_mtim.tv_sec) * 1000000000 + st.st_mtim.tv_nsec
+                                  : -1;
+    const bool full = !m_primed || folderTime != m_folderTime || folder.isEmpty();
+    if (!full && m_waitingNames.isEmpty()) {
+        return {};
+    }
+    m_folderTime = folderTime;
+    // Only the names left waiting are looked at again while no name came or went.
+    QStringList names = m_waitingNames;
+    if (full) {
+        names = folder.isEmpty() ? QStringList()
+                                 : QDir(folder).entryList(QDir::Files | QDir::Hidden | QDir::System, QDir::Name);
+    }
+    m_waitingNames.clear();
     QHash<QString, Entry> seen;
-    QMap<QString, Set> byKey;
-    m_damaged.clear();
-    for (const QFileInfo& info : files) {
-        const QString name = info.fileName();
+    const QString prefix = folder.endsWith(u'/') ? folder : folder + u'/';
+    for (const QString& name : std::as_const(names)) {
+        const QFileInfo info(prefix + name);
+        if (!info.isFile()) {
+            m_cache.remove(name);
+            continue;
+        }
         const qint64 size = info.size();
         const qint64 mtime = info.lastModified().toMSecsSinceEpoch();
         Entry entry;
@@ -105,6 +125,8 @@ QList<Set> Collector::Refresh(const QString& folder, const std::function<bool(co
             // A file still being written is read once it is whole, so that a
             // header cut short never counts as damage.
             if (stillArriving && stillArriving(name)) {
+                m_waitingNames << name;
+                m_cache.remove(name);
                 continue;
             }
             entry.size = size;
@@ -117,6 +139,20 @@ QList<Set> Collector::Refresh(const QString& folder, const std::function<bool(co
             }
         }
         seen.insert(name, entry);
+    }
+    if (full) {
+        m_cache = std::move(seen);
+    } else {
+        m_cache.insert(seen);
+    }
+
+    // The sets, from the cache in name order.
+    QStringList known = m_cache.keys();
+    known.sort();
+    QMap<QString, Set> byKey;
+    m_damaged.clear();
+    for (const QString& name : std::as_const(known)) {
+        const Entry& entry = m_cache[name];
         if (entry.kind == Entry::Kind::Damaged) {
             m_damaged << name;
         } else if (entry.kind == Entry::Kind::Part) {
@@ -132,7 +168,6 @@ QList<Set> Collector::Refresh(const QString& folder, const std::function<bool(co
             }
         }
     }
-    m_cache = std::move(seen);
     m_sets = byKey.values();
 
     QList<Set> completed;

@@ -70,6 +70,8 @@ private:
 
     QString m_folder;
     bool m_primed = false;
+    QStringList m_waitingNames; // files left out as still arriving
+    qint64 m_folderTime = -1; // the folder's modification time at the last full look
     QHash<QString, Entry> m_cache;
     QList<Set> m_sets;
     QStringList m_damaged;
