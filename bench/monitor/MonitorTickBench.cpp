@@ -4,6 +4,7 @@
 // some file systems for a minute or two; let the machine settle first.
 
 #include "monitor/filemonitors.h"
+#include "sevenplus/SevenPlusSets.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -85,6 +86,30 @@ void BM_TickOneNewFile(benchmark::State& state)
     state.counters["events"] = events;
 }
 BENCHMARK(BM_TickOneNewFile)->Arg(1000)->Arg(10000)->Arg(100000)->Unit(benchmark::kMillisecond);
+
+// The 7PLUS set collector's look at the folder, which the watch adds to every
+// tick: with no name come or gone it must cost next to nothing; a full look
+// (a file still arriving keeps it looking) stats every file once.
+void BM_SetRefresh(benchmark::State& state)
+{
+    const int count = static_cast<int>(state.range(0));
+    const bool waiting = state.range(1) != 0;
+    const QString folder = folderOf(count);
+    tolvan::SevenPlusSets::Collector sets;
+    const QString arriving = QStringLiteral("MAIL - From- K1ABC--000000.dat");
+    const auto stillArriving = [&](const QString& name) { return waiting && name == arriving; };
+    sets.Refresh(folder, stillArriving);
+    for (auto _ : state) {
+        sets.Refresh(folder, stillArriving);
+    }
+    state.counters["files"] = count;
+}
+BENCHMARK(BM_SetRefresh)
+    ->Args({1000, 0})
+    ->Args({100000, 0})
+    ->Args({1000, 1})
+    ->Args({10000, 1})
+    ->Unit(benchmark::kMillisecond);
 
 } // namespace
 

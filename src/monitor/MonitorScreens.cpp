@@ -17,7 +17,9 @@ void registerMonitorScreens(ScreenRegistry& registry)
     registry.add(QStringLiteral("receivefile"), [](ScreenRegistry& r) { return new receivefile(r); });
     // Arrivals are announced whichever screen is open.
     QObject::connect(&registry.context().receiveWatch, &ReceiveWatch::Arrived, &registry,
-                     [&registry](const QString& folder) { received::AnnounceArrival(registry, folder); });
+                     [&registry](const QString& folder, const QStringList& names) {
+                         received::AnnounceArrival(registry, folder, names);
+                     });
 }
 
 } // namespace tolvan

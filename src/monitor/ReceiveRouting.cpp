@@ -70,6 +70,45 @@ QString joinFolder(const QString& folder, const QString& name)
     return folder.endsWith(u'/') ? folder + name : folder + u'/' + name;
 }
 
+// The 7PLUS outcomes, or Outcome::ReceiveError when the file is no part.
+Route routeSevenPlus(Route r, const QString& folder, const QString& name)
+{
+    const MsgIcon info = MsgIcon::Information;
+    const QString title = QStringLiteral("7PLUS");
+    SevenPlusSets::Collector collector;
+    collector.Refresh(folder);
+    if (collector.damaged().contains(name)) {
+        r.outcome = Route::Outcome::SevenPlusDamaged;
+        r.messages << box(QStringLiteral("%1 looks like a 7PLUS part, but its header fails its check.\n\nThe file "
+                                         "stays in the receive folder. Ask the sender to send this part again.\n\n%2")
+                              .arg(name, r.incomingPath),
+                          MsgIcon::Exclamation, title);
+        return r;
+    }
+    const SevenPlusSets::Set* set = collector.SetOf(name);
+    if (!set) {
+        return r;
+    }
+    r.sevenPlusSet = *set;
+    if (set->complete()) {
+        r.outcome = Route::Outcome::SevenPlusSet;
+        r.sevenPlusPart1 = joinFolder(folder, set->part1());
+        return r;
+    }
+    r.outcome = Route::Outcome::SevenPlusIncomplete;
+    const QList<int> missing = set->missing();
+    r.messages << box(QStringLiteral("%1 is a 7PLUS file of %2 parts; %3 of them are in the receive folder.\n\n"
+                                     "Waiting for part%4 %5.\n\nThe parts stay in the receive folder; the file is "
+                                     "decoded once every part has arrived.\n\n%6")
+                          .arg(set->name)
+                          .arg(set->totalParts)
+                          .arg(set->parts.size())
+                          .arg(missing.size() == 1 ? QString() : QStringLiteral("s"))
+                          .arg(SevenPlusSets::JoinNumbers(missing), r.incomingPath),
+                      info, title);
+    return r;
+}
+
 } // namespace
 
 Kind Classify(const QString& fileName, QByteArrayView content)
@@ -141,6 +180,13 @@ Route RouteIncoming(const ConfigStore& store, const QString& selectedName, const
         r.outcome = Route::Outcome::Pmba;
         r.pmba = decoded.mail;
         return r;
+    }
+
+    // Recognised by content, whatever the name: a part is no mail even when
+    // its file name or header text holds the word.
+    if (Route sevenPlus = routeSevenPlus(r, folder.value.trimmed(), selectedName);
+        sevenPlus.outcome != Route::Outcome::ReceiveError) {
+        return sevenPlus;
     }
 
     // Stale hand-overs must not be shown for this file.

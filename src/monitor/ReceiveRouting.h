@@ -2,6 +2,7 @@
 
 #include "platform/Dialogs.h"
 #include "pmba/ModPMBA.h"
+#include "sevenplus/SevenPlusSets.h"
 
 #include <QByteArray>
 #include <QList>
@@ -37,6 +38,12 @@ struct Route {
         Unrecognized, // the incoming file stays
         Unreadable,   // a mail or file mail its reader refused; the incoming file stays
         ReceiveError, // nothing deleted, no screen opened
+        // 7PLUS parts are never deleted by reading them and never reach the
+        // mail readers. A whole set is decoded by the screen; otherwise the
+        // messages say what is missing or damaged.
+        SevenPlusSet,        // all parts there; decode from sevenPlusPart1
+        SevenPlusIncomplete, // the parts stay; the messages name the missing ones
+        SevenPlusDamaged,    // a part whose header fails its check; it stays
     } outcome = Outcome::ReceiveError;
     QString incomingPath;
     ModPMBA::DecodedPmbaMail pmba; // for Outcome::Pmba
@@ -46,6 +53,10 @@ struct Route {
     // For Outcome::Mail: the mail is plain text, not a coded mail line.
     bool plainText = false;
     QList<MessageBoxRequest> messages; // to show, in order
+    // For the 7PLUS outcomes: the set the file belongs to, and the full path
+    // of its part 1 when the set is whole.
+    SevenPlusSets::Set sevenPlusSet;
+    QString sevenPlusPart1;
 };
 
 struct Paths {

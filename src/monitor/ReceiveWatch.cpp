@@ -74,6 +74,7 @@ void ReceiveWatch::End()
     }
     m_active = false;
     m_timer.stop();
+    m_sets = SevenPlusSets::Collector();
     if (filemonitors* monitor = fileoperation::ReceiveMonitor()) {
         monitor->StopMonitoring();
     }
@@ -118,6 +119,18 @@ void ReceiveWatch::Check()
         restartMonitor();
     }
     setState(now);
+    // Completions are reported with the arrival that brings the last part;
+    // this look only follows parts that went or changed.
+    refreshSets();
+}
+
+QList<SevenPlusSets::Set> ReceiveWatch::refreshSets()
+{
+    const QString folder = m_state.kind == State::Kind::Watching ? m_state.folder : QString();
+    QList<SevenPlusSets::Set> done =
+        m_sets.Refresh(folder, [this](const QString& name) { return IsStillArriving(name); });
+    emit SetsRefreshed();
+    return done;
 }
 
 void ReceiveWatch::restartMonitor()
@@ -132,7 +145,9 @@ void ReceiveWatch::restartMonitor()
     }
     connect(events, &filemonitorevent::FileArrived, this, [this, events](const QString& folder) {
         filemonitors* monitor = events->Monitor();
+        m_completed = refreshSets();
         emit Arrived(folder, monitor ? monitor->Arrivals() : QStringList());
+        m_completed.clear();
     });
 }
 

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "sevenplus/SevenPlusSets.h"
+
 #include <QObject>
 #include <QString>
 #include <QStringList>
@@ -50,20 +52,32 @@ public:
     void Check();
     QTimer* timer() { return &m_timer; }
 
+    // The 7PLUS sets of the watched folder as of the last tick.
+    const SevenPlusSets::Collector& sevenPlusSets() const { return m_sets; }
+    // The sets whose last part is among the arrivals being announced; valid
+    // inside the receivers of Arrived.
+    const QList<SevenPlusSets::Set>& CompletedSets() const { return m_completed; }
+
 signals:
     // Once per tick in which files became complete arrivals.
     void Arrived(const QString& folder, const QStringList& names);
     void StateChanged(const ReceiveWatch::State& state);
+    // After every tick's look at the 7PLUS sets.
+    void SetsRefreshed();
 
 private:
     State readState() const;
     void restartMonitor();
     void setState(const State& state);
+    // Reads the parts that came or went; returns the sets that became complete.
+    QList<SevenPlusSets::Set> refreshSets();
 
     const ConfigStore& m_store;
     QTimer m_timer;
     State m_state;
     bool m_active = false;
+    SevenPlusSets::Collector m_sets;
+    QList<SevenPlusSets::Set> m_completed;
 };
 
 } // namespace tolvan

@@ -6,6 +6,7 @@
 #include "monitor/filemonitorevent.h"
 #include "monitor/filemonitors.h"
 #include "monitor/fileoperation.h"
+#include "sevenplus/frm7Plus.h"
 #include "pmba/receivefile.h"
 #include "shell/AppContext.h"
 #include "shell/Notify.h"
@@ -15,9 +16,13 @@
 
 #include <QCoreApplication>
 #include <QFile>
+#include <QFileInfo>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QLineEdit>
+#include <QListWidget>
+#include <QPlainTextEdit>
+#include <QRegularExpression>
 #include <QPushButton>
 #include <QTimer>
 #include <QVBoxLayout>
@@ -60,10 +65,21 @@ received::received(ScreenRegistry& registry)
     Timer2->setObjectName(QStringLiteral("Timer2"));
     Timer2->setInterval(500);
     Text1 = make<QLineEdit>(QStringLiteral("Text1"));
+    // Beside the files: what the 7PLUS parts among them add up to.
+    lbl7PlusSets = make<QLabel>(QStringLiteral("lbl7PlusSets"), QStringLiteral("7PLUS files"));
+    lst7PlusSets = make<QListWidget>(QStringLiteral("lst7PlusSets"));
+    cmdAskMissing = make<QPushButton>(QStringLiteral("cmdAskMissing"), QStringLiteral("Ask for missing parts"));
 
     auto* layout = new QVBoxLayout(this);
     layout->addWidget(Label1);
-    layout->addWidget(File1, 1);
+    auto* lists = new QHBoxLayout;
+    lists->addWidget(File1, 3);
+    auto* sets = new QVBoxLayout;
+    sets->addWidget(lbl7PlusSets);
+    sets->addWidget(lst7PlusSets, 1);
+    sets->addWidget(cmdAskMissing);
+    lists->addLayout(sets, 2);
+    layout->addLayout(lists, 1);
     auto* buttons = new QHBoxLayout;
     for (QPushButton* b : {Command2, Command1, Cmdexit}) {
         b->setMinimumHeight(38);
@@ -72,13 +88,15 @@ received::received(ScreenRegistry& registry)
     layout->addLayout(buttons);
     layout->addWidget(Text1);
     layout->setContentsMargins(20, 20, 20, 20);
-    resize(560, 480);
+    resize(860, 480);
 
     connect(Command2, &QPushButton::clicked, this, &received::Command2_Click);
     connect(Command1, &QPushButton::clicked, this, &received::Command1_Click);
     connect(Cmdexit, &QPushButton::clicked, this, &received::Cmdexit_Click);
     connect(Timer1, &QTimer::timeout, this, &received::Timer1_Timer);
     connect(Timer2, &QTimer::timeout, this, &received::Timer2_Timer);
+    connect(cmdAskMissing, &QPushButton::clicked, this, &received::cmdAskMissing_Click);
+    connect(&ctx().receiveWatch, &ReceiveWatch::SetsRefreshed, this, &received::refreshSevenPlusSets);
 }
 
 void received::Form_Load()
@@ -116,6 +134,32 @@ void received::Form_Activate()
         return;
     }
     setFileListFolder(monitor->FolderPath);
+    refreshSevenPlusSets();
+}
+
+void received::refreshSevenPlusSets()
+{
+    const SevenPlusSets::Collector& sets = ctx().receiveWatch.sevenPlusSets();
+    const QString picked = lst7PlusSets->currentItem() ? lst7PlusSets->currentItem()->data(Qt::UserRole).toString()
+                                                       : QString();
+    const QStringList lines = sets.Lines();
+    QStringList shown;
+    for (int i = 0; i < lst7PlusSets->count(); ++i) {
+        shown << lst7PlusSets->item(i)->text();
+    }
+    if (shown == lines) {
+        return; // nothing changed: the selection stays as the operator left it
+    }
+    lst7PlusSets->clear();
+    for (qsizetype i = 0; i < lines.size(); ++i) {
+        auto* item = new QListWidgetItem(lines[i], lst7PlusSets);
+        // A set's row carries its key; a damaged file's row its file name.
+        item->setData(Qt::UserRole, i < sets.sets().size() ? sets.sets()[i].key()
+                                                           : sets.damaged()[i - sets.sets().size()]);
+        if (!picked.isEmpty() && item->data(Qt::UserRole).toString() == picked) {
+            lst7PlusSets->setCurrentItem(item);
+        }
+    }
 }
 
 void received::setFileListFolder(const QString& folder)
@@ -142,16 +186,34 @@ QString received::selectedName() const
     return File1->pickedText();
 }
 
-void received::AnnounceArrival(ScreenRegistry& registry, const QString& folderPath)
+void received::AnnounceArrival(ScreenRegistry& registry, const QString& folderPath, const QStringList& arrivals)
 {
     AppContext& ctx = registry.context();
-    Notify::AnnounceIfEnabled(ctx.store, *ctx.speaker, kArrivalWarning);
+    // A 7PLUS set whose last part came is announced as the file it carries;
+    // its parts need no warning, they were checked before they counted.
+    const QList<SevenPlusSets::Set>& complete = ctx.receiveWatch.CompletedSets();
+    bool otherArrivals = complete.isEmpty();
+    for (const QString& name : arrivals) {
+        otherArrivals = otherArrivals || !ctx.receiveWatch.sevenPlusSets().SetOf(name);
+    }
+    QStringList names;
+    for (const SevenPlusSets::Set& set : complete) {
+        names << set.name;
+    }
+    if (!complete.isEmpty()) {
+        Notify::AnnounceIfEnabled(ctx.store, *ctx.speaker,
+                                  QStringLiteral("7PLUS file %1 has arrived complete").arg(names.join(QStringLiteral(" and "))));
+    }
+    if (otherArrivals) {
+        Notify::AnnounceIfEnabled(ctx.store, *ctx.speaker, kArrivalWarning);
+    }
     if (QLabel* notice = menuLabel(registry, QStringLiteral("Label1"))) {
-        notice->setText(kArrivalNotice);
+        notice->setText(complete.isEmpty() ? kArrivalNotice
+                                           : kSevenPlusNotice + names.join(QStringLiteral(", ")) + u' ');
         notice->setVisible(true);
     }
     if (QLabel* check = menuLabel(registry, QStringLiteral("Label2"))) {
-        check->setText(kArrivalCheck);
+        check->setText(otherArrivals ? kArrivalCheck : kSevenPlusCheck);
         check->setVisible(true);
     }
     auto* screen = qobject_cast<received*>(registry.loaded(QStringLiteral("received")));
@@ -230,9 +292,108 @@ void received::Command2_Click()
         receivefile::SetNextHandOver({});
         reg.Show(QStringLiteral("receivefile"));
         break;
+    case ReceiveRouting::Route::Outcome::SevenPlusSet:
+        decodeSevenPlus(r.sevenPlusPart1, r.sevenPlusSet);
+        break;
     default:
         break;
     }
+}
+
+void received::decodeSevenPlus(const QString& part1Path, const SevenPlusSets::Set& set)
+{
+    ScreenRegistry& reg = registry();
+    auto* screen = reg.form<frm7Plus>(QStringLiteral("frm7Plus"));
+    if (!screen) {
+        return;
+    }
+    reg.Show(QStringLiteral("frm7Plus"));
+    QString report;
+    const bool decoded = screen->DecodeReceivedSet(part1Path, &report);
+    m_damagedLines.remove(set.key());
+    if (!decoded) {
+        // A damaged line names its part; that part is the one to ask for again.
+        static const QRegularExpression damagedPart(QStringLiteral("7PLUS CRC FAILED\\s+Part: (\\d+)"));
+        if (const QRegularExpressionMatch m = damagedPart.match(report); m.hasMatch()) {
+            m_damagedLines[set.key()] << m.captured(1).toInt();
+        }
+        return;
+    }
+    QStringList parts;
+    for (const QString& name : set.parts) {
+        parts << name;
+    }
+    const QString question = QStringLiteral("%1 was decoded into 7PLUS_RECEIVED in the receive folder.\n\n"
+                                            "Remove its %2 parts from the receive folder?\n\n%3")
+                                 .arg(set.name)
+                                 .arg(parts.size())
+                                 .arg(parts.join(QStringLiteral(", ")));
+    if (!ctx().dialogs->askYesNo(question, QStringLiteral("7PLUS"), MsgAnswer::No)) {
+        return;
+    }
+    const QString folder = QFileInfo(part1Path).absolutePath();
+    QStringList kept;
+    for (const QString& name : std::as_const(parts)) {
+        QFile file(folder + u'/' + name);
+        if (!file.remove()) {
+            kept << name + QStringLiteral(": ") + file.errorString();
+        }
+    }
+    if (!kept.isEmpty()) {
+        ctx().dialogs->messageBox({QStringLiteral("These parts could not be removed:\n") + kept.join(u'\n'),
+                                   QStringLiteral("7PLUS"), MsgIcon::Exclamation, MsgButtons::Ok, MsgAnswer::Ok});
+    }
+    refreshFileList();
+}
+
+void received::cmdAskMissing_Click()
+{
+    const SevenPlusSets::Collector& sets = ctx().receiveWatch.sevenPlusSets();
+    QString key = lst7PlusSets->currentItem() ? lst7PlusSets->currentItem()->data(Qt::UserRole).toString() : QString();
+    if (key.isEmpty()) {
+        if (const SevenPlusSets::Set* set = sets.SetOf(selectedName())) {
+            key = set->key();
+        }
+    }
+    const SevenPlusSets::Set* set = nullptr;
+    for (const SevenPlusSets::Set& s : sets.sets()) {
+        if (s.key() == key) {
+            set = &s;
+        }
+    }
+    if (!set) {
+        ctx().dialogs->messageBox({QStringLiteral("Select a 7PLUS file in the list of 7PLUS files first."),
+                                   QStringLiteral("7PLUS"), MsgIcon::Exclamation, MsgButtons::Ok, MsgAnswer::Ok});
+        return;
+    }
+    const QList<int> wanted = set->missing() + m_damagedLines.value(set->key());
+    if (wanted.isEmpty()) {
+        ctx().dialogs->messageBox({QStringLiteral("Every part of %1 has arrived; there is nothing to ask for.")
+                                       .arg(set->name),
+                                   QStringLiteral("7PLUS"), MsgIcon::Information, MsgButtons::Ok, MsgAnswer::Ok});
+        return;
+    }
+    // Damaged files of the same set carry its parts' base name.
+    const QString base = QFileInfo(set->parts.first()).completeBaseName();
+    QStringList damaged;
+    for (const QString& name : sets.damaged()) {
+        if (QFileInfo(name).completeBaseName().compare(base, Qt::CaseInsensitive) == 0) {
+            damaged << name;
+        }
+    }
+    const SevenPlusSets::Request request = SevenPlusSets::AskForParts(*set, wanted, damaged);
+    ScreenRegistry& reg = registry();
+    Screen* compose = reg.form<Screen>(QStringLiteral("mailform"));
+    if (!compose) {
+        return;
+    }
+    if (auto* subject = compose->control<QLineEdit>(QStringLiteral("Text2"))) {
+        subject->setText(request.subject);
+    }
+    if (auto* message = compose->control<QPlainTextEdit>(QStringLiteral("Text1"))) {
+        message->setPlainText(request.message);
+    }
+    reg.Show(QStringLiteral("mailform"));
 }
 
 bool received::readableNow()

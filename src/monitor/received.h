@@ -1,9 +1,14 @@
 #pragma once
 
+#include "sevenplus/SevenPlusSets.h"
 #include "shell/Screen.h"
+
+#include <QHash>
+#include <QList>
 
 class QLabel;
 class QLineEdit;
+class QListWidget;
 class QPushButton;
 class QTimer;
 
@@ -26,7 +31,11 @@ public:
 
     // The arrival notice, run inside the watch's tick whether this screen is
     // loaded or not: speech, the main menu's labels, this screen's list.
-    static void AnnounceArrival(ScreenRegistry& registry, const QString& folderPath);
+    static inline const QString kSevenPlusNotice = QStringLiteral("A 7PLUS File Has Arrived: ");
+    static inline const QString kSevenPlusCheck =
+        QStringLiteral(" All its parts are in the receive folder: Read Message decodes it");
+    static void AnnounceArrival(ScreenRegistry& registry, const QString& folderPath,
+                                const QStringList& arrivals = {});
 
     explicit received(ScreenRegistry& registry);
     void Form_Load() override;
@@ -39,6 +48,9 @@ public:
     // or give up, which leaves the file. True when the file is gone.
     bool KillFile(const QString& FilePath);
 
+    // The 7PLUS sets beside the file list, as the watch saw them at its last tick.
+    void refreshSevenPlusSets();
+
 public slots:
     // Reads the folder again, keeping the selection where the name remains.
     void refreshFileList();
@@ -50,6 +62,7 @@ private slots:
     void Command2_Click();
     void Command1_Click();
     void Cmdexit_Click();
+    void cmdAskMissing_Click();
 
 protected:
     void showEvent(QShowEvent* event) override;
@@ -58,6 +71,8 @@ private:
     QString selectedName() const;
     // False, after saying so, while the selected file is still arriving.
     bool readableNow();
+    // Decodes a whole set on the 7PLUS screen and offers to remove its parts.
+    void decodeSevenPlus(const QString& part1Path, const SevenPlusSets::Set& set);
 
     QLabel* Label1;
     PickList* File1;
@@ -67,8 +82,13 @@ private:
     QTimer* Timer1;
     QTimer* Timer2;
     QLineEdit* Text1;
+    QLabel* lbl7PlusSets;
+    QListWidget* lst7PlusSets;
+    QPushButton* cmdAskMissing;
 
     QString m_folder;
+    // Parts whose lines failed their check when their set was decoded, by set.
+    QHash<QString, QList<int>> m_damagedLines;
 };
 
 } // namespace tolvan

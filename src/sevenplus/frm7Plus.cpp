@@ -354,12 +354,25 @@ void frm7Plus::cmdDecode7Plus_Click()
     if (!chosen || chosen->trimmed().isEmpty()) {
         return;
     }
-    const QString path = *chosen;
+    DecodeReceivedSet(*chosen);
+}
+
+bool frm7Plus::DecodeReceivedSet(const QString& path, QString* report)
+{
+    if (m_busy) {
+        return false;
+    }
     m_busy = true;
+    bool decoded = false;
     setLog(QStringLiteral("Decoding received 7PLUS file:") + kCrLf + path);
     try {
-        runCodec(QStringLiteral("DECODING"),
-                 [&](QString& message, const Host& host) { return DecodeReceived7Plus(path, message, host); });
+        runCodec(QStringLiteral("DECODING"), [&](QString& message, const Host& host) {
+            decoded = DecodeReceived7Plus(path, message, host);
+            if (report) {
+                *report = message;
+            }
+            return decoded;
+        });
     } catch (const SevenPlusError& e) {
         setStatus(QStringLiteral("7PLUS decoding error"));
         box(QStringLiteral("7PLUS DECODE ERROR %1: %2").arg(e.number()).arg(e.description()), int(MsgIcon::Critical));
@@ -368,6 +381,7 @@ void frm7Plus::cmdDecode7Plus_Click()
         box(QStringLiteral("7PLUS DECODE ERROR 51: %1").arg(QString::fromLocal8Bit(e.what())), int(MsgIcon::Critical));
     }
     m_busy = false;
+    return decoded;
 }
 
 void frm7Plus::cmdClose7Plus_Click()

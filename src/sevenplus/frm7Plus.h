@@ -34,6 +34,12 @@ public slots:
     // starts one over.
     void Update7PlusProgress(int percent);
 
+public:
+    // The decode command after its file dialog: decodes the set whose part 1
+    // is given, with this screen's status, progress and log. True when the
+    // file was rebuilt; report receives the codec's message.
+    bool DecodeReceivedSet(const QString& part1Path, QString* report = nullptr);
+
 protected:
     // A window-manager close leaves the screen like its Close button.
     void closeEvent(QCloseEvent* event) override;

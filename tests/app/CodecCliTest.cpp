@@ -241,10 +241,21 @@ TEST(CodecCli, WatchPrintsEachCompleteArrivalOnce)
     QString message;
     ASSERT_TRUE(tolvan::Mod7plus::Encode7PlusFile(dir.filePath("att.bin"), message));
     QFile::rename(dir.filePath("7PLUS_OUTPUT/ATT.P01"), rx + "/ATT.P01");
-    for (int i = 0; i < 100 && out.count('\n') < 5; ++i) {
-        p.waitForReadyRead(100);
-        out += p.readAllStandardOutput();
-    }
+    // A set of two parts is reported once, when its second part has come.
+    writeFile(dir.filePath("big.bin"), randomBytes(40000));
+    ASSERT_TRUE(tolvan::Mod7plus::Encode7PlusFile(dir.filePath("big.bin"), message));
+    const auto waitForLines = [&](int n) {
+        for (int i = 0; i < 100 && out.count('\n') < n; ++i) {
+            p.waitForReadyRead(100);
+            out += p.readAllStandardOutput();
+        }
+    };
+    waitForLines(6);
+    QFile::rename(dir.filePath("7PLUS_OUTPUT/BIG.P02"), rx + "/big.p02");
+    waitForLines(7);
+    EXPECT_FALSE(out.contains("BIG.BIN"));
+    QFile::rename(dir.filePath("7PLUS_OUTPUT/BIG.P01"), rx + "/big.p01");
+    waitForLines(9);
     p.terminate();
     ASSERT_TRUE(p.waitForFinished(10000));
     out += p.readAllStandardOutput();
@@ -256,10 +267,18 @@ TEST(CodecCli, WatchPrintsEachCompleteArrivalOnce)
     const auto line = [](const QString& name, qint64 size, const char* kind) {
         return QStringLiteral("{\"name\": \"%1\", \"size\": %2, \"kind\": \"%3\"}").arg(name).arg(size).arg(kind);
     };
-    EXPECT_EQ(lines, (QStringList{line("ATT.P01", QFileInfo(rx + "/ATT.P01").size(), "sevenplus-part"),
+    const auto set = [](const char* name, int parts) {
+        return QStringLiteral("{\"kind\": \"sevenplus-set\", \"name\": \"%1\", \"parts\": %2, \"complete\": true}")
+            .arg(name)
+            .arg(parts);
+    };
+    EXPECT_EQ(lines, (QStringList{set("ATT.BIN", 1), set("BIG.BIN", 2),
+                                  line("ATT.P01", QFileInfo(rx + "/ATT.P01").size(), "sevenplus-part"),
                                   line("File - 1.txt", slow[2].second.size(), "filemail"),
                                   line("MAIL - 1.txt", slow[0].second.size(), "mail"),
                                   line("PMBA - 1.pmb", slow[1].second.size(), "pmba"),
+                                  line("big.p01", QFileInfo(rx + "/big.p01").size(), "sevenplus-part"),
+                                  line("big.p02", QFileInfo(rx + "/big.p02").size(), "sevenplus-part"),
                                   line("noise.bin", 14, "unknown")}));
 }
 

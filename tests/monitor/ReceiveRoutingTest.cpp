@@ -4,6 +4,7 @@
 #include "platform/fake/FakePlatform.h"
 #include "pmba/FileMail.h"
 #include "pmba/ModPMBA.h"
+#include "sevenplus/Mod7plus.h"
 
 #include <QDir>
 #include <QFile>
@@ -57,6 +58,16 @@ QByteArray fileMailContainingFile()
     const QByteArray content = FileMail::Build({QStringLiteral("~)^"), "s", "t", "f", "x.bin", "abc"});
     Q_ASSERT(content.startsWith("file"));
     return content;
+}
+
+// Part p of a 7PLUS set of `size` bytes named DATA.BIN.
+QByteArray sevenPlusPart(qint64 size, int p)
+{
+    QTemporaryDir dir;
+    writeAll(dir.filePath("data.bin"), QByteArray(size, 'm'));
+    QString message;
+    Mod7plus::Encode7PlusFile(dir.filePath("data.bin"), message);
+    return readAll(dir.filePath("7PLUS_OUTPUT/DATA.P0%1").arg(p));
 }
 
 struct RouteCase {
@@ -113,7 +124,7 @@ TEST_P(Routing, SendsEachKindToItsScreenAndDeletesOnlyAfterTheHandOver)
     for (qsizetype i = 0; i < texts.size(); ++i) {
         EXPECT_TRUE(texts[i].startsWith(c.messages[i])) << texts[i].toStdString();
     }
-    if (!c.deleteIncoming && c.outcome != Outcome::Pmba) {
+    if (!c.deleteIncoming && c.outcome != Outcome::Pmba && c.outcome != Outcome::SevenPlusSet) {
         // Whatever stays is named, so the operator can find it.
         ASSERT_FALSE(texts.isEmpty());
         EXPECT_TRUE(texts.last().contains(incoming)) << texts.last().toStdString();
@@ -135,7 +146,10 @@ TEST_P(Routing, SendsEachKindToItsScreenAndDeletesOnlyAfterTheHandOver)
         EXPECT_EQ(readAll(r.pmba.attachmentPath), "abc");
         [[fallthrough]];
     case Outcome::PmbaFailed:
-        EXPECT_EQ(mailDat, "stale") << "a PMBA mail leaves the text hand-overs alone";
+    case Outcome::SevenPlusSet:
+    case Outcome::SevenPlusIncomplete:
+    case Outcome::SevenPlusDamaged:
+        EXPECT_EQ(mailDat, "stale") << "a PMBA mail or a 7PLUS part leaves the text hand-overs alone";
         EXPECT_EQ(handOver, "stale");
         break;
     case Outcome::ReceiveError:
@@ -209,7 +223,21 @@ INSTANTIATE_TEST_SUITE_P(
                   false,
                   {"Unrecognized file type."}},
         RouteCase{"EmptyFile", "MAIL - 1.txt", {}, Outcome::ReceiveError, false, {"Error 3: The file is empty: "}},
-        RouteCase{"Unrecognised", "notes.txt", "hello", Outcome::Unrecognized, false, {"Unrecognized file type."}}),
+        RouteCase{"Unrecognised", "notes.txt", "hello", Outcome::Unrecognized, false, {"Unrecognized file type."}},
+        // 7PLUS parts are known by their header, never by the words in their name.
+        RouteCase{"SevenPlusWholeSet", "MAIL.P01", sevenPlusPart(100, 1), Outcome::SevenPlusSet, false, {}},
+        RouteCase{"SevenPlusPartOfTwo",
+                  "file.p02",
+                  sevenPlusPart(40000, 2),
+                  Outcome::SevenPlusIncomplete,
+                  false,
+                  {"DATA.BIN is a 7PLUS file of 2 parts; 1 of them are in the receive folder.\n\nWaiting for part 1."}},
+        RouteCase{"SevenPlusDamagedHeader",
+                  "mail.p03",
+                  sevenPlusPart(100, 1).replace(" go_7+. 001", " go_7+. 002"),
+                  Outcome::SevenPlusDamaged,
+                  false,
+                  {"mail.p03 looks like a 7PLUS part, but its header fails its check."}}),
     [](const auto& info) { return std::string(info.param.name); });
 
 TEST_F(Routing, NoSelectionAndMissingFileReadNothing)

@@ -3,6 +3,7 @@
 #include "monitor/filemonitors.h"
 #include "monitor/fileoperation.h"
 #include "monitor/received.h"
+#include "sevenplus/Mod7plus.h"
 #include "pmba/FileMail.h"
 
 #include <QLabel>
@@ -437,4 +438,130 @@ TEST_F(KillFileTest, TryingAgainSucceedsOnceTheFileIsFree)
     EXPECT_TRUE(screen->KillFile(locked() + "/MAIL.txt"));
     EXPECT_EQ(dialogs.boxes.size(), 1);
     EXPECT_FALSE(QFile::exists(locked() + "/MAIL.txt"));
+}
+
+// 7PLUS parts in the receive folder: a 100 kB photo in four parts arrives out
+// of order, part 2 last. The screen lists the set after each arrival, "Read
+// Message" on an incomplete set names what is missing and keeps the parts,
+// "Ask for missing parts" fills in the compose screen, the last part is
+// announced once as a complete file, and reading any part decodes the set;
+// the operator's answer decides whether the parts go.
+class ReceivedSevenPlus : public ReceivedScreen, public ::testing::WithParamInterface<bool> {
+protected:
+    QByteArray original;
+    QString parts;
+
+    void encodePhoto(qint64 size)
+    {
+        const QString src = tmp.path() + "/a";
+        QDir().mkpath(src);
+        original.resize(size);
+        for (qsizetype i = 0; i < size; ++i) {
+            original[i] = char((i * 7919) >> 3);
+        }
+        QFile f(src + "/photo.jpg");
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+        f.write(original);
+        f.close();
+        QString msg;
+        ASSERT_TRUE(Mod7plus::Encode7PlusFile(src + "/photo.jpg", msg)) << msg.toStdString();
+        parts = src + "/7PLUS_OUTPUT/";
+    }
+    void arrive(const QString& name, const QString& as = {})
+    {
+        QFile f(parts + name);
+        ASSERT_TRUE(f.open(QIODevice::ReadOnly));
+        put(as.isEmpty() ? name : as, f.readAll());
+        tick();
+    }
+    QStringList setLines()
+    {
+        QStringList lines;
+        auto* list = control<QListWidget>("received", "lst7PlusSets");
+        for (int i = 0; list && i < list->count(); ++i) {
+            lines << list->item(i)->text();
+        }
+        return lines;
+    }
+};
+
+TEST_P(ReceivedSevenPlus, PartsAreCollectedAnnouncedAndDecoded)
+{
+    const bool removeParts = GetParam();
+    encodePhoto(100000);
+    registry->Show("mainmenu");
+    registry->Show("received");
+    speaker.spoken.clear();
+
+    const QString line = QString::fromUtf8("PHOTO.JPG \u2014 %1 of 4 parts, %2");
+    arrive("PHOTO.P03");
+    EXPECT_EQ(setLines(), QStringList{line.arg(1).arg("waiting for 1, 2 and 4")});
+    arrive("PHOTO.P01", "photo.p01"); // the packet program chose lower case
+    arrive("PHOTO.P04");
+    EXPECT_EQ(setLines(), QStringList{line.arg(3).arg("waiting for 2")});
+    EXPECT_EQ(speaker.spoken, QStringList(3, received::kArrivalWarning)) << "each part is an arrival";
+
+    // Reading a part of an incomplete set keeps it and names the missing part.
+    dialogs.boxes.clear();
+    select("PHOTO.P03");
+    click("received", "Command2");
+    ASSERT_EQ(dialogs.boxes.size(), 1);
+    EXPECT_TRUE(dialogs.boxes[0].text.contains("Waiting for part 2.")) << dialogs.boxes[0].text.toStdString();
+    EXPECT_TRUE(QFile::exists(at("PHOTO.P03")));
+    EXPECT_FALSE(registry->IsFormLoaded("inboxform"));
+
+    click("received", "cmdAskMissing"); // no set picked: the selected file's set
+    ASSERT_TRUE(registry->IsFormLoaded("mailform"));
+    EXPECT_EQ(boxText("mailform", "Text2"), "7PLUS PHOTO.JPG: please send again part 2");
+    EXPECT_EQ(boxText("mailform", "Text1"),
+              "Please send again these 7PLUS parts of PHOTO.JPG (100000 bytes, 4 parts):\nphoto.P02");
+    registry->Unload("mailform");
+
+    speaker.spoken.clear();
+    arrive("PHOTO.P02");
+    EXPECT_EQ(setLines(), QStringList{line.arg(4).arg("complete")});
+    EXPECT_EQ(speaker.spoken, QStringList{"7PLUS file PHOTO.JPG has arrived complete"});
+    EXPECT_EQ(control<QLabel>("mainmenu", "Label1")->text(), "A 7PLUS File Has Arrived: PHOTO.JPG ");
+    tick();
+    EXPECT_EQ(speaker.spoken.size(), 1) << "announced once";
+
+    dialogs.boxes.clear();
+    dialogs.answers.enqueue(removeParts ? MsgAnswer::Yes : MsgAnswer::No);
+    select("PHOTO.P04");
+    click("received", "Command2");
+    ASSERT_TRUE(registry->IsFormLoaded("frm7Plus")) << dialogs.texts().join(" | ").toStdString();
+    EXPECT_TRUE(registry->loaded("frm7Plus")->isVisible());
+    EXPECT_EQ(control<QLabel>("frm7Plus", "lbl7PlusStatus")->text(), "DECODING COMPLETE");
+    QFile out(at("7PLUS_RECEIVED/PHOTO.JPG"));
+    ASSERT_TRUE(out.open(QIODevice::ReadOnly));
+    EXPECT_TRUE(out.readAll() == original) << "decoded byte for byte";
+    ASSERT_EQ(dialogs.boxes.size(), 1);
+    EXPECT_EQ(dialogs.boxes[0].buttons, MsgButtons::YesNo);
+    EXPECT_EQ(dialogs.boxes[0].defaultButton, MsgAnswer::No);
+    const QStringList left = removeParts ? QStringList{}
+                                         : QStringList{"PHOTO.P02", "PHOTO.P03", "PHOTO.P04", "photo.p01"};
+    EXPECT_EQ(listed(), left);
+}
+
+INSTANTIATE_TEST_SUITE_P(RemoveParts, ReceivedSevenPlus, ::testing::Bool());
+
+// A set whose decoding finds a damaged line asks for that part again.
+TEST_F(ReceivedSevenPlus, DamagedLineIsAskedForAgain)
+{
+    encodePhoto(70000); // three parts
+    registry->Show("received");
+    QByteArray p2 = [&] {
+        QFile f(parts + "PHOTO.P02");
+        return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+    }();
+    p2[71 + 5] = char(p2[71 + 5] == 'A' ? 'B' : 'A');
+    put("PHOTO.P02", p2);
+    arrive("PHOTO.P01");
+    arrive("PHOTO.P03");
+    select("PHOTO.P01");
+    click("received", "Command2");
+    ASSERT_TRUE(registry->IsFormLoaded("frm7Plus")) << dialogs.texts().join(" | ").toStdString();
+    EXPECT_EQ(control<QLabel>("frm7Plus", "lbl7PlusStatus")->text(), "DECODING FAILED");
+    click("received", "cmdAskMissing");
+    EXPECT_EQ(boxText("mailform", "Text2"), "7PLUS PHOTO.JPG: please send again part 2");
 }

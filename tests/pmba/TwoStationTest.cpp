@@ -18,6 +18,7 @@
 #include <QAbstractButton>
 #include <QCoreApplication>
 #include <QLineEdit>
+#include <QListWidget>
 #include <QPlainTextEdit>
 #include <QTemporaryDir>
 #include <QTimer>
@@ -180,4 +181,64 @@ TEST_F(TwoStations, MailAndFilesArriveUnchanged)
     const FileMail::SaveResult saved = FileMail::SaveCarriedFile(carried.mail, b.root + "/save", false);
     ASSERT_TRUE(saved.ok());
     EXPECT_EQ(test::readAll(saved.path), log);
+}
+
+// A file too big for one mail: station A encodes 100 kB on its 7PLUS screen;
+// the four parts reach station B one by one, out of order. B's received
+// screen shows the set growing, and reading a part of the whole set rebuilds
+// the file byte for byte beside the parts.
+TEST_F(TwoStations, SevenPlusSetArrivesPartByPartAndDecodes)
+{
+    Station a(tmp.path() + "/A");
+    Station b(tmp.path() + "/B");
+    QByteArray photo;
+    for (int i = 0; i < 100000; ++i) {
+        photo.append(static_cast<char>((i * 31 + i / 97) & 0xFF));
+    }
+    ASSERT_TRUE(test::writeAll(a.root + "/photo.jpg", photo));
+
+    a.enter();
+    a.registry->Show("frm7Plus");
+    a.control<QLineEdit>("frm7Plus", "txt7PlusFile")->setText(a.root + "/photo.jpg");
+    a.click("frm7Plus", "cmdEncode7Plus");
+    const QString out = a.root + "/7PLUS_OUTPUT/";
+    ASSERT_EQ(QDir(out).entryList(QDir::Files), (QStringList{"PHOTO.P01", "PHOTO.P02", "PHOTO.P03", "PHOTO.P04"}));
+
+    b.enter();
+    b.context->receiveWatch.quietPeriod = std::chrono::milliseconds(0);
+    b.registry->Show("received");
+    const auto lines = [&] {
+        QStringList shown;
+        auto* list = b.control<QListWidget>("received", "lst7PlusSets");
+        for (int i = 0; list && i < list->count(); ++i) {
+            shown << list->item(i)->text();
+        }
+        return shown;
+    };
+    const QString line = QString::fromUtf8("PHOTO.JPG \u2014 %1 of 4 parts, %2");
+    const struct {
+        const char* part;
+        QString shown;
+    } steps[] = {
+        {"PHOTO.P02", line.arg(1).arg("waiting for 1, 3 and 4")},
+        {"PHOTO.P04", line.arg(2).arg("waiting for 1 and 3")},
+        {"PHOTO.P01", line.arg(3).arg("waiting for 3")},
+        {"PHOTO.P03", line.arg(4).arg("complete")},
+    };
+    for (const auto& step : steps) {
+        ASSERT_TRUE(QFile::rename(out + step.part, b.root + "/receive/" + step.part));
+        fileoperation::ReceiveMonitor()->TimerScan_Timer();
+        EXPECT_EQ(lines(), QStringList{step.shown}) << step.part;
+    }
+    EXPECT_EQ(b.speaker.spoken.last(), "7PLUS file PHOTO.JPG has arrived complete");
+
+    auto* files = b.control<QListWidget>("received", "File1");
+    files->setCurrentItem(files->findItems("PHOTO.P03", Qt::MatchExactly).first());
+    b.dialogs.answers.enqueue(MsgAnswer::Yes); // remove the parts
+    b.click("received", "Command2");
+    QFile decoded(b.root + "/receive/7PLUS_RECEIVED/PHOTO.JPG");
+    ASSERT_TRUE(decoded.open(QIODevice::ReadOnly));
+    EXPECT_TRUE(decoded.readAll() == photo);
+    EXPECT_EQ(fileoperation::ListedFiles(b.root + "/receive"), QStringList());
+    fileoperation::ReleaseReceiveMonitor();
 }

@@ -6,6 +6,7 @@
 
 #include "monitor/IncomingFile.h"
 #include "monitor/filemonitors.h"
+#include "sevenplus/SevenPlusSets.h"
 
 #include <QCoreApplication>
 #include <QFileInfo>
@@ -82,6 +83,10 @@ int watch(const QStringList& args, const Output& io)
     monitor.QuietPeriod = std::chrono::milliseconds(quietMs);
     monitor.SetTimerControl(&timer);
     const QString prefix = folder.endsWith(u'/') ? folder : folder + u'/';
+    // The same collector as the received screen: a set is reported once,
+    // with the arrival of its last part.
+    SevenPlusSets::Collector sets;
+    const auto stillArriving = [&monitor](const QString& name) { return monitor.IsStillArriving(name); };
     QObject::connect(&monitor, &filemonitors::FileReceived, [&] {
         for (const QString& name : monitor.Arrivals()) {
             const QString path = prefix + name;
@@ -91,8 +96,15 @@ int watch(const QStringList& args, const Output& io)
                        .arg(IncomingFile::Kind(path)));
             std::fflush(stdout);
         }
+        for (const SevenPlusSets::Set& set : sets.Refresh(folder, stillArriving)) {
+            io.out(QStringLiteral("{\"kind\": \"sevenplus-set\", \"name\": %1, \"parts\": %2, \"complete\": true}\n")
+                       .arg(jsonString(set.name))
+                       .arg(set.totalParts));
+            std::fflush(stdout);
+        }
     });
     monitor.StartMonitoring();
+    sets.Refresh(folder, stillArriving);
     // Files already there are known; what arrives from now on is printed.
     io.err(QStringLiteral("tolvan-codec: watching %1\n").arg(folder));
     std::fflush(stderr);
@@ -109,7 +121,8 @@ void registerMonitorCommands(CommandTable& table)
 {
     table.add({QStringLiteral("watch"), QStringLiteral("FOLDER [--quiet-ms N]"),
                QStringLiteral("print {\"name\", \"size\", \"kind\"} as one JSON line for each complete arrival in "
-                              "FOLDER, until interrupted"),
+                              "FOLDER, and {\"kind\": \"sevenplus-set\", ...} once a 7PLUS set is whole, until "
+                              "interrupted"),
                watch});
 }
 

@@ -1,0 +1,134 @@
+#include "SevenPlusTestUtil.h"
+
+#include "sevenplus/SevenPlusSets.h"
+
+#include <QFileInfo>
+
+using namespace tolvan;
+using namespace tolvan::Mod7plus;
+using namespace tolvan::sevenplus_test;
+
+namespace {
+
+// Encodes `size` random bytes as PHOTO.JPG in its own folder and returns the
+// folder holding the parts (PHOTO.P01 ...).
+QString encodePhoto(const QTemporaryDir& dir, const QString& sub, qint64 size, quint32 seed)
+{
+    const QString folder = dir.path() + '/' + sub;
+    QDir().mkpath(folder);
+    writeFile(folder + "/photo.jpg", randomBytes(size, seed));
+    QString msg;
+    EXPECT_TRUE(Encode7PlusFile(folder + "/photo.jpg", msg)) << msg.toStdString();
+    return folder + "/7PLUS_OUTPUT";
+}
+
+} // namespace
+
+// Parts arrive one by one in a scrambled order: four parts of a 100 kB photo
+// (part 2 never comes, part 3 arrives with a broken header), and two parts of
+// another, smaller PHOTO.JPG renamed in lower case by the packet program.
+// After every arrival the collector's view is checked, and a set is reported
+// complete exactly once.
+TEST(SevenPlusSetCollector, FollowsSetsPartByPart)
+{
+    QTemporaryDir dir;
+    const QString big = encodePhoto(dir, "a", 100000, 1);  // 4 parts
+    const QString small = encodePhoto(dir, "b", 40000, 2); // 2 parts
+    const QString rx = dir.path() + "/rx";
+    QDir().mkpath(rx);
+    QDir().mkpath(rx + "/7PLUS_RECEIVED"); // folders are no parts
+    writeFile(rx + "/MAIL - 1.txt", "72,73\r\n");
+
+    struct Step {
+        QString from;
+        QString as;
+        bool damage;
+        QStringList lines;
+        QStringList completed;
+    };
+    const QString big4 = "PHOTO.JPG \u2014 %1 of 4 parts, %2";
+    const QString small2 = "PHOTO.JPG \u2014 %1 of 2 parts, %2";
+    const QString damaged = "PHOTO.P03 \u2014 damaged 7PLUS part (bad header)";
+    const QList<Step> steps = {
+        {big + "/PHOTO.P04", "PHOTO.P04", false, {big4.arg(1).arg("waiting for 1, 2 and 3")}, {}},
+        {small + "/PHOTO.P02", "photo2.p02", false,
+         {big4.arg(1).arg("waiting for 1, 2 and 3"), small2.arg(1).arg("waiting for 1")}, {}},
+        {big + "/PHOTO.P01", "PHOTO.P01", false,
+         {big4.arg(2).arg("waiting for 2 and 3"), small2.arg(1).arg("waiting for 1")}, {}},
+        {big + "/PHOTO.P03", "PHOTO.P03", true,
+         {big4.arg(2).arg("waiting for 2 and 3"), small2.arg(1).arg("waiting for 1"), damaged}, {}},
+        {small + "/PHOTO.P01", "photo2.p01", false,
+         {big4.arg(2).arg("waiting for 2 and 3"), small2.arg(2).arg("complete"), damaged}, {"PHOTO.JPG 40000"}},
+    };
+
+    SevenPlusSets::Collector collector;
+    EXPECT_TRUE(collector.Refresh(rx).isEmpty());
+    for (const Step& step : steps) {
+        SCOPED_TRACE(step.as.toStdString());
+        QByteArray bytes = readFile(step.from);
+        if (step.damage) {
+            bytes[10] = char(bytes[10] ^ 0x01); // breaks the header's check characters
+        }
+        writeFile(rx + '/' + step.as, bytes);
+        const QList<SevenPlusSets::Set> done = collector.Refresh(rx);
+        QStringList doneNames;
+        for (const auto& s : done) {
+            doneNames << s.name + ' ' + QString::number(s.size);
+        }
+        EXPECT_EQ(doneNames, step.completed);
+        QStringList lines = collector.Lines();
+        EXPECT_EQ(lines, step.lines);
+        // Another tick with nothing new reports nothing and reads no header.
+        const int reads = collector.headerReads();
+        EXPECT_TRUE(collector.Refresh(rx).isEmpty());
+        EXPECT_EQ(collector.headerReads(), reads);
+    }
+
+    const SevenPlusSets::Set* set = collector.SetOf("photo2.p01");
+    ASSERT_NE(set, nullptr);
+    EXPECT_EQ(set->part1(), "photo2.p01");
+    EXPECT_EQ(collector.damaged(), QStringList{"PHOTO.P03"});
+    EXPECT_EQ(collector.SetOf("PHOTO.P03"), nullptr);
+    EXPECT_EQ(collector.SetOf("MAIL - 1.txt"), nullptr);
+}
+
+TEST(SevenPlusSetCollector, AFileStillArrivingIsLeftOutUntilWhole)
+{
+    QTemporaryDir dir;
+    const QString parts = encodePhoto(dir, "a", 1000, 3);
+    const QByteArray part = readFile(parts + "/PHOTO.P01");
+    writeFile(dir.path() + "/PHOTO.P01", part.left(40)); // cut inside the header
+    SevenPlusSets::Collector collector;
+    collector.Refresh(dir.path(), [](const QString&) { return true; });
+    EXPECT_TRUE(collector.Lines().isEmpty());
+    writeFile(dir.path() + "/PHOTO.P01", part);
+    const auto done = collector.Refresh(dir.path(), [](const QString&) { return false; });
+    ASSERT_EQ(done.size(), 1);
+    EXPECT_EQ(collector.Lines(), QStringList{"PHOTO.JPG \u2014 1 of 1 parts, complete"});
+}
+
+struct RequestCase {
+    QList<int> parts;
+    QStringList damaged;
+    QString subject;
+    QString message;
+};
+
+class SevenPlusPartRequest : public ::testing::TestWithParam<RequestCase> {};
+
+TEST_P(SevenPlusPartRequest, NamesThePartsToSendAgain)
+{
+    SevenPlusSets::Set set{"PHOTO.JPG", 100000, 4, {{1, "photo.p01"}, {4, "photo.p04"}}};
+    const SevenPlusSets::Request r = SevenPlusSets::AskForParts(set, GetParam().parts, GetParam().damaged);
+    EXPECT_EQ(r.subject, GetParam().subject);
+    EXPECT_EQ(r.message, GetParam().message);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Cases, SevenPlusPartRequest,
+    ::testing::Values(
+        RequestCase{{3}, {}, "7PLUS PHOTO.JPG: please send again part 3",
+                    "Please send again these 7PLUS parts of PHOTO.JPG (100000 bytes, 4 parts):\nphoto.P03"},
+        RequestCase{{3, 2, 3}, {"photo.p03"}, "7PLUS PHOTO.JPG: please send again parts 2 and 3",
+                    "Please send again these 7PLUS parts of PHOTO.JPG (100000 bytes, 4 parts):\nphoto.P02\nphoto.P03\n"
+                    "\nThese arrived damaged: photo.p03"}));
