@@ -1,5 +1,6 @@
 #include "pmba/sendfile.h"
 
+#include "mail/AddressCompleter.h"
 #include "pmba/FileMail.h"
 #include "pmba/FilePost.h"
 #include "pmba/SendEstimateView.h"
@@ -27,6 +28,7 @@ sendfile::sendfile(ScreenRegistry& registry)
     Label1->setAlignment(Qt::AlignCenter);
     Text3 = make<QLineEdit>(QStringLiteral("Text3"), QStringLiteral("TO:"));
     Text4 = make<QLineEdit>(QStringLiteral("Text4"), QStringLiteral("From:"));
+    AttachAddressCompleter(ctx().store, Text3, Text4);
     Text2 = make<QLineEdit>(QStringLiteral("Text2"), QStringLiteral("Subject:"));
     Text1 = make<QLineEdit>(QStringLiteral("Text1"), QStringLiteral("Message:"));
     Label2 = make<QLabel>(QStringLiteral("Label2"), QStringLiteral("Attached File"));
