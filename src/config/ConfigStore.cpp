@@ -42,7 +42,7 @@ QString ConfigStore::executableFolder()
 ConfigStore::Rule ConfigStore::ruleOf(const QString& name)
 {
     static const QStringList inside = {QStringLiteral("soundstate.dat"), QStringLiteral("soundsettings.dat"),
-                                       QStringLiteral("autosave.dat")};
+                                       QStringLiteral("autosave.dat"), QStringLiteral("baud.dat")};
     for (const QString& n : inside) {
         if (name.compare(n, Qt::CaseInsensitive) == 0) {
             return Rule::Inside;

@@ -1,5 +1,6 @@
 #include "mail/inboxform.h"
 
+#include "mail/AddressCompleter.h"
 #include "mail/MailCodec.h"
 #include "mail/MailPost.h"
 #include "mail/MailFiles.h"
@@ -55,6 +56,7 @@ inboxform::inboxform(ScreenRegistry& registry)
     Label1->setAlignment(Qt::AlignCenter);
     Text3 = make<QLineEdit>(QStringLiteral("Text3"), QStringLiteral("TO:"));
     Text4 = make<QLineEdit>(QStringLiteral("Text4"), QStringLiteral("From:"));
+    AttachAddressCompleter(ctx().store, Text3, Text4);
     Text2 = make<QLineEdit>(QStringLiteral("Text2"), QStringLiteral("Subject:"));
     Text1 = make<QPlainTextEdit>(QStringLiteral("Text1"));
     setBoxText(Text1, QStringLiteral("Your Message:"));

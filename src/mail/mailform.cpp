@@ -1,5 +1,6 @@
 #include "mail/mailform.h"
 
+#include "mail/AddressCompleter.h"
 #include "mail/MailCodec.h"
 #include "mail/MailPost.h"
 #include "monitor/fileoperation.h"
@@ -28,6 +29,7 @@ mailform::mailform(ScreenRegistry& registry)
     Label1->setAlignment(Qt::AlignCenter);
     Text3 = make<QLineEdit>(QStringLiteral("Text3"), QStringLiteral("TO-"));
     Text4 = make<QLineEdit>(QStringLiteral("Text4"), QStringLiteral("From-"));
+    AttachAddressCompleter(ctx().store, Text3, Text4);
     Text2 = make<QLineEdit>(QStringLiteral("Text2"), QStringLiteral("Subject-"));
     Label2 = make<QLabel>(QStringLiteral("Label2"), QStringLiteral("Your Message"));
     Text1 = make<QPlainTextEdit>(QStringLiteral("Text1"));

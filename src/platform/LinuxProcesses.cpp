@@ -151,6 +151,25 @@ bool LinuxProcesses::isRunning(const QString& executableName)
     return false;
 }
 
+QList<ProcessNames> LinuxProcesses::processList()
+{
+    QList<ProcessNames> list;
+    const std::unique_ptr<DIR, int (*)(DIR*)> proc(::opendir("/proc"), &::closedir);
+    if (!proc) {
+        return list;
+    }
+    while (const dirent* entry = ::readdir(proc.get())) {
+        if (!std::isdigit(static_cast<unsigned char>(entry->d_name[0]))) {
+            continue;
+        }
+        const QByteArray dir = QByteArray("/proc/") + entry->d_name;
+        if (!isZombie(dir)) {
+            list << namesOf(dir);
+        }
+    }
+    return list;
+}
+
 StartResult LinuxProcesses::start(const QString& programPath)
 {
     const QFileInfo file(programPath);

@@ -9,6 +9,7 @@ namespace tolvan {
 class LinuxProcesses : public ProcessService {
 public:
     bool isRunning(const QString& executableName) override;
+    QList<ProcessNames> processList() override;
     StartResult start(const QString& programPath) override;
     StartResult open(const QString& fileName, const QString& workingFolder) override;
 };

@@ -1,5 +1,8 @@
 #pragma once
 
+#include "platform/ProcessMatch.h"
+
+#include <QList>
 #include <QString>
 #include <optional>
 
@@ -19,6 +22,9 @@ public:
     // a program run under a Windows compatibility layer is found by the file name
     // at the end of its Windows-style path).
     virtual bool isRunning(const QString& executableName) = 0;
+    // The names of every running process, from one scan of the process list,
+    // for checking many programs at once (see processMatches).
+    virtual QList<ProcessNames> processList() = 0;
     // Start the program at this full path with its folder as working folder.
     virtual StartResult start(const QString& programPath) = 0;
     // Open a file with the desktop's handler for it, in the given working folder.

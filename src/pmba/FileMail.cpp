@@ -482,10 +482,16 @@ ReadResult Parse(QByteArrayView content)
         [] { return QString(); });
 }
 
-WriteResult Write(const QString& attachmentPath, const QString& outputPath, const QString& to, const QString& from,
-                  const QString& subject, const QString& message)
+namespace {
+
+// The checks made before anything is written, shared by the writer and the
+// size estimate so that both refuse with the same words. With data given the
+// file is read into it; without, only its size is taken.
+std::optional<WriteResult> prepare(const QString& attachmentPath, const QString& to, const QString& from,
+                                   const QString& subject, const QString& message, Mail& mail, QByteArray& head,
+                                   bool readData)
 {
-    Mail mail{message, subject, to, from, attachmentPath.mid(attachmentPath.lastIndexOf(u'/') + 1), {}};
+    mail = Mail{message, subject, to, from, attachmentPath.mid(attachmentPath.lastIndexOf(u'/') + 1), {}};
     // A comma would shift the fields at the receiver and a bad name is refused
     // there, so the carried file would never arrive.
     QString why = ReceivedName::SendProblem(mail.fileName);
@@ -507,18 +513,49 @@ WriteResult Write(const QString& attachmentPath, const QString& outputPath, cons
     if (!QFileInfo(attachmentPath).isFile() || !source.open(QIODevice::ReadOnly)) {
         return writeFailure(QStringLiteral("Error: File is empty or unreadable!"));
     }
-    mail.data = source.readAll();
-    if (source.error() != QFileDevice::NoError || mail.data.isEmpty()) {
+    qint64 dataSize = source.size();
+    if (readData) {
+        mail.data = source.readAll();
+        dataSize = source.error() == QFileDevice::NoError ? mail.data.size() : 0;
+    }
+    if (dataSize <= 0) {
         return writeFailure(QStringLiteral("Error: File is empty or unreadable!"));
     }
     source.close();
 
     // Readers refuse anything longer, so it would never be read.
-    const QByteArray head = headOf(mail);
-    if (builtSize(head.size(), mail.data.size()) > kMaxFileMailBytes) {
+    head = headOf(mail);
+    if (builtSize(head.size(), dataSize) > kMaxFileMailBytes) {
         return writeFailure(QStringLiteral("Error: The file mail would be longer than %1 bytes; shorten the texts.")
                                 .arg(kMaxFileMailBytes),
                             MsgIcon::Exclamation);
+    }
+    return std::nullopt;
+}
+
+} // namespace
+
+WriteResult Size(const QString& attachmentPath, const QString& to, const QString& from, const QString& subject,
+                 const QString& message)
+{
+    Mail mail;
+    QByteArray head;
+    if (std::optional<WriteResult> refused = prepare(attachmentPath, to, from, subject, message, mail, head, false)) {
+        return *refused;
+    }
+    WriteResult r;
+    r.ok = true;
+    r.size = builtSize(head.size(), QFileInfo(attachmentPath).size());
+    return r;
+}
+
+WriteResult Write(const QString& attachmentPath, const QString& outputPath, const QString& to, const QString& from,
+                  const QString& subject, const QString& message)
+{
+    Mail mail;
+    QByteArray head;
+    if (std::optional<WriteResult> refused = prepare(attachmentPath, to, from, subject, message, mail, head, true)) {
+        return *refused;
     }
     // The mail goes to disk piece by piece as it is encoded. A second post in
     // the same second must not add a second mail to the first one's file: the

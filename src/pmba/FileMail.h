@@ -69,6 +69,10 @@ ReadResult Parse(QByteArrayView content);
 // must not exist yet; the file appears under that name only when complete.
 WriteResult Write(const QString& attachmentPath, const QString& outputPath, const QString& to, const QString& from,
                   const QString& subject, const QString& message);
+// The size of the mail Write would write for the same file and texts, with
+// the same refusals; nothing is written and the file is not read.
+WriteResult Size(const QString& attachmentPath, const QString& to, const QString& from, const QString& subject,
+                 const QString& message);
 // Reads and parses the file mail at path.
 ReadResult Read(const QString& path);
 

@@ -130,8 +130,13 @@ bool IsPMBAFile(const QString& path)
     return head.size() == 8 && qFromLittleEndian<qint32>(head.constData()) == 4 && head.mid(4) == "PMBA";
 }
 
-CreateResult PMBA_CreateBinaryMail(const QString& attachmentPath, const QString& outputPath, const QString& to,
-                                   const QString& from, const QString& subject, const QString& message)
+namespace {
+
+// The checks made before the attachment is read, and the header up to the
+// attachment's size field. Shared by the writer and the size estimate, so
+// both refuse the same attachments and texts with the same words.
+std::optional<CreateResult> prepareHeader(const QString& attachmentPath, const QString& to, const QString& from,
+                                          const QString& subject, const QString& message, QByteArray& header)
 {
     const QFileInfo attachment(attachmentPath);
     // Hidden files count as absent, as in the attachment chooser.
@@ -154,20 +159,43 @@ CreateResult PMBA_CreateBinaryMail(const QString& attachmentPath, const QString&
                              MsgIcon::Exclamation);
     }
 
-    QByteArray header;
-    {
-        QBuffer buffer(&header);
-        buffer.open(QIODevice::WriteOnly);
-        PMBA_WriteText(buffer, QStringLiteral("PMBA"));
-        writeInt32(buffer, kVersion);
-        for (const QString* text : {&to, &from, &subject, &message, &fileName}) {
-            // A longer field would be refused by every reader.
-            if (Ansi::encode(*text).size() > kMaxTextField) {
-                return createFailure(QStringLiteral("PMBA: A text field is longer than 1,048,576 bytes."),
-                                     MsgIcon::Exclamation);
-            }
-            PMBA_WriteText(buffer, *text);
+    QBuffer buffer(&header);
+    buffer.open(QIODevice::WriteOnly);
+    PMBA_WriteText(buffer, QStringLiteral("PMBA"));
+    writeInt32(buffer, kVersion);
+    for (const QString* text : {&to, &from, &subject, &message, &fileName}) {
+        // A longer field would be refused by every reader.
+        if (Ansi::encode(*text).size() > kMaxTextField) {
+            return createFailure(QStringLiteral("PMBA: A text field is longer than 1,048,576 bytes."),
+                                 MsgIcon::Exclamation);
         }
+        PMBA_WriteText(buffer, *text);
+    }
+    return std::nullopt;
+}
+
+} // namespace
+
+CreateResult PMBA_MailSize(const QString& attachmentPath, const QString& to, const QString& from,
+                           const QString& subject, const QString& message)
+{
+    QByteArray header;
+    if (std::optional<CreateResult> refused = prepareHeader(attachmentPath, to, from, subject, message, header)) {
+        return *refused;
+    }
+    CreateResult r;
+    r.ok = true;
+    // Header, the size field, the attachment, the checksum.
+    r.size = header.size() + 4 + QFileInfo(attachmentPath).size() + 4;
+    return r;
+}
+
+CreateResult PMBA_CreateBinaryMail(const QString& attachmentPath, const QString& outputPath, const QString& to,
+                                   const QString& from, const QString& subject, const QString& message)
+{
+    QByteArray header;
+    if (std::optional<CreateResult> refused = prepareHeader(attachmentPath, to, from, subject, message, header)) {
+        return *refused;
     }
 
     QFile source(attachmentPath);

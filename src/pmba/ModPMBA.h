@@ -80,6 +80,12 @@ struct TextField {
 CreateResult PMBA_CreateBinaryMail(const QString& attachmentPath, const QString& outputPath, const QString& to,
                                    const QString& from, const QString& subject, const QString& message);
 
+// The size in bytes of the mail PMBA_CreateBinaryMail would write for the
+// same attachment and texts, with the same refusals; nothing is written and
+// the attachment is not read.
+CreateResult PMBA_MailSize(const QString& attachmentPath, const QString& to, const QString& from,
+                           const QString& subject, const QString& message);
+
 // Checks the mail at mailPath and writes its attachment into outputFolder,
 // replacing an earlier attachment of the same name. The mail file is never
 // changed; on failure no attachment is left behind.

@@ -1,7 +1,9 @@
 #include "pmba/sendfile.h"
 
+#include "mail/AddressCompleter.h"
 #include "pmba/FileMail.h"
 #include "pmba/FilePost.h"
+#include "pmba/SendEstimateView.h"
 #include "shell/AppContext.h"
 #include "shell/ScreenRegistry.h"
 #include "shell/frmdecide.h"
@@ -26,6 +28,7 @@ sendfile::sendfile(ScreenRegistry& registry)
     Label1->setAlignment(Qt::AlignCenter);
     Text3 = make<QLineEdit>(QStringLiteral("Text3"), QStringLiteral("TO:"));
     Text4 = make<QLineEdit>(QStringLiteral("Text4"), QStringLiteral("From:"));
+    AttachAddressCompleter(ctx().store, Text3, Text4);
     Text2 = make<QLineEdit>(QStringLiteral("Text2"), QStringLiteral("Subject:"));
     Text1 = make<QLineEdit>(QStringLiteral("Text1"), QStringLiteral("Message:"));
     Label2 = make<QLabel>(QStringLiteral("Label2"), QStringLiteral("Attached File"));
@@ -36,6 +39,7 @@ sendfile::sendfile(ScreenRegistry& registry)
     cmdPMBASend = make<QPushButton>(QStringLiteral("cmdPMBASend"), QStringLiteral("Post PMBA to Outbox"));
     Command2 = make<QPushButton>(QStringLiteral("Command2"), QStringLiteral("EXIT"));
     RichTextBox1 = make<QTextEdit>(QStringLiteral("RichTextBox1"));
+    lblEstimate = SendEstimateView::MakeLabel(this, QStringLiteral("lblEstimate"));
 
     auto* fields = new QGridLayout;
     fields->addWidget(Text3, 0, 0);
@@ -44,6 +48,7 @@ sendfile::sendfile(ScreenRegistry& registry)
     fields->addWidget(Text1, 2, 0, 1, 2);
     fields->addWidget(Label2, 3, 0, 1, 2);
     fields->addWidget(Text5, 4, 0, 1, 2);
+    fields->addWidget(lblEstimate, 5, 0, 1, 2);
     auto* choose = new QHBoxLayout;
     auto* post = new QHBoxLayout;
     for (QPushButton* b : {Addfile, cmdPMBA}) {
@@ -69,6 +74,16 @@ sendfile::sendfile(ScreenRegistry& registry)
     connect(Command1, &QPushButton::clicked, this, &sendfile::Command1_Click);
     connect(cmdPMBASend, &QPushButton::clicked, this, &sendfile::cmdPMBASend_Click);
     connect(Command2, &QPushButton::clicked, this, &sendfile::Command2_Click);
+    // The sizes follow the file and the texts, which are part of each form.
+    for (QLineEdit* box : {Text5, Text3, Text4, Text2, Text1}) {
+        connect(box, &QLineEdit::textChanged, this, &sendfile::showEstimate);
+    }
+}
+
+void sendfile::showEstimate()
+{
+    SendEstimateView::Show(lblEstimate, ctx().store, Text5->text(),
+                           {Text3->text(), Text4->text(), Text2->text(), Text1->text()});
 }
 
 QString sendfile::Base64Encode(const QByteArray& Data)

@@ -51,6 +51,9 @@ private:
     QPushButton* cmdPMBASend;
     QPushButton* Command2;
     QTextEdit* RichTextBox1;
+    // Sizes and air time of the chosen file in each way it can be sent.
+    QLabel* lblEstimate;
+    void showEstimate();
 };
 
 } // namespace tolvan

@@ -1,6 +1,7 @@
 #include "programs/PACKETWINLINK.h"
 
 #include "programs/PacketProgram.h"
+#include "programs/ProgramStatus.h"
 #include "programs/SendFolder.h"
 #include "monitor/fileoperation.h"
 #include "shell/AppContext.h"
@@ -88,6 +89,9 @@ PACKETWINLINK::PACKETWINLINK(ScreenRegistry& registry)
     Command5 = make<QPushButton>(QStringLiteral("Command5"), QStringLiteral("Return to &Main Menu"));
     Timer1 = new QTimer(this);
     Timer1->setObjectName(QStringLiteral("Timer1"));
+    TimerStatus = new QTimer(this);
+    TimerStatus->setObjectName(QStringLiteral("TimerStatus"));
+    TimerStatus->setInterval(2000);
 
     const QList<QPair<QPushButton*, QPushButton*>> programRows = {
         {Command1, Command3},       {Command4, Command8},   {Command2, Command9},   {Command11, Command12},
@@ -106,13 +110,19 @@ PACKETWINLINK::PACKETWINLINK(ScreenRegistry& registry)
     // Programs on the left, one row each; the terminal, the task switcher and
     // the outgoing list on the right.
     auto* programs = new QGridLayout;
-    programs->addWidget(Label4, 0, 0, 1, 2);
+    programs->addWidget(Label4, 0, 0, 1, 3);
     int row = 1;
     for (const auto& [start, reset] : programRows) {
         start->setMinimumHeight(34);
         reset->setMinimumHeight(34);
         programs->addWidget(start, row, 0);
         programs->addWidget(reset, row, 1);
+        auto* status = make<QLabel>(QStringLiteral("lblStatus") + start->objectName(), QString());
+        // Dark text on the screen's light face; the mark and the word carry the state.
+        status->setStyleSheet(QStringLiteral("QLabel { color: #000000; }"));
+        status->setMinimumWidth(status->fontMetrics().horizontalAdvance(ProgramStatusText(false)) + 8);
+        programs->addWidget(status, row, 2);
+        m_statusLabels << status;
         ++row;
     }
     programs->setRowStretch(row, 1);
@@ -172,6 +182,32 @@ PACKETWINLINK::PACKETWINLINK(ScreenRegistry& registry)
     connect(Command6, &QPushButton::clicked, this, &PACKETWINLINK::Command6_Click);
     connect(Command7, &QPushButton::clicked, this, &PACKETWINLINK::Command7_Click);
     connect(Command5, &QPushButton::clicked, this, &PACKETWINLINK::Command5_Click);
+    connect(TimerStatus, &QTimer::timeout, this, &PACKETWINLINK::TimerStatus_Timer);
+}
+
+void PACKETWINLINK::showEvent(QShowEvent* event)
+{
+    Screen::showEvent(event);
+    TimerStatus_Timer();
+    TimerStatus->start();
+}
+
+void PACKETWINLINK::hideEvent(QHideEvent* event)
+{
+    TimerStatus->stop();
+    Screen::hideEvent(event);
+}
+
+void PACKETWINLINK::TimerStatus_Timer()
+{
+    for (const ProgramStatus& status : ScanProgramStatus(ctx().store, *ctx().processes)) {
+        QLabel* label = findChild<QLabel*>(QStringLiteral("lblStatus") + status.startButton);
+        if (!label) {
+            continue;
+        }
+        label->setText(ProgramStatusText(status.running));
+        label->setVisible(!control<QPushButton>(status.startButton)->isHidden());
+    }
 }
 
 void PACKETWINLINK::Form_Load()

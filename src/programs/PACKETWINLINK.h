@@ -51,6 +51,13 @@ private slots:
     void Command6_Click();
     void Command7_Click();
     void Command5_Click();
+    // Marks each program running or stopped, from one scan of the process list.
+    void TimerStatus_Timer();
+
+protected:
+    // The marks are kept fresh only while the screen is shown.
+    void showEvent(QShowEvent* event) override;
+    void hideEvent(QHideEvent* event) override;
 
 private:
     void startProgram(const QString& startButton);
@@ -86,6 +93,8 @@ private:
     QPushButton* Command7;
     QPushButton* Command5;
     QTimer* Timer1;
+    QTimer* TimerStatus;
+    QList<QLabel*> m_statusLabels; // beside the start buttons, objectName "lblStatus" + button name
 
     QString m_listFolder;
 };

@@ -89,6 +89,14 @@ bool Build7PlusHeader(int size, int partNumber, int totalParts, int blockLines, 
 bool Build7PlusFooter(const QString& baseName, int partNumber, int totalParts, Block& block, const QString& stamp);
 bool Encode7PlusFile(const QString& sourcePath, QString& message, const Host& host = {});
 
+// The part count and total bytes of the set Encode7PlusFile would write for
+// the file, with the same refusals; nothing is written.
+struct SetSize {
+    int parts = 0;
+    qint64 bytes = 0;
+};
+bool Plan7PlusSet(const QString& sourcePath, SetSize& set, QString& message);
+
 // ---- Decoder ----
 
 struct Header {

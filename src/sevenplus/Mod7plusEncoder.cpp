@@ -176,6 +176,98 @@ bool Build7PlusFooter(const QString& baseName, int partNumber, int totalParts, B
     return Seal7PlusBlock(block);
 }
 
+namespace {
+
+// What the encoder knows about a source before it writes anything.
+struct Source {
+    qint64 size = 0;
+    qint64 total = 0;
+    QString stamp;
+    QString folder;
+    QString fileName;
+    QString base;
+};
+
+// The checks made before anything is written, shared by the encoder and the
+// size estimate so that both refuse with the same words. The source is left
+// open in file.
+bool prepareSource(const QString& sourcePath, QFile& source, Source& src, QString& message)
+{
+    const QFileInfo info(sourcePath);
+    source.setFileName(sourcePath);
+    if (sourcePath.trimmed().isEmpty() || !info.exists() || info.size() <= 0
+        || !source.open(QIODevice::ReadOnly | QIODevice::Unbuffered)) {
+        message = QStringLiteral("Unable to read source file.");
+        return false;
+    }
+    src.size = info.size();
+    src.stamp = Get7PlusTimestamp(sourcePath);
+    if (src.stamp.isEmpty()) {
+        message = QStringLiteral("Unable to read source file timestamp.");
+        return false;
+    }
+    if (src.size < 1) {
+        message = QStringLiteral("Source file is empty.");
+        return false;
+    }
+    src.total = (src.size + kPartBytes - 1) / kPartBytes;
+    if (src.total > kMaxParts) {
+        message = QStringLiteral("File requires more than 255 parts.");
+        return false;
+    }
+    const qsizetype slash = sourcePath.lastIndexOf(QLatin1Char('/'));
+    if (slash < 0) {
+        message = QStringLiteral("Please select a file using its full path.");
+        return false;
+    }
+    src.folder = sourcePath.left(slash + 1);
+    src.fileName = sourcePath.mid(slash + 1);
+    const qsizetype dot = src.fileName.lastIndexOf(QLatin1Char('.'));
+    src.base = replaceBadChars(upperCut(dot >= 0 ? src.fileName.left(dot) : src.fileName, 8));
+    // A name the receiver would refuse, or one that would arrive with "?"
+    // in place of a character, is refused here, before anything is written.
+    if (const QString lost = ReceivedName::FirstCharacterOutsideCodePage(shortNameAsGiven(src.fileName));
+        !lost.isEmpty()) {
+        message = QStringLiteral("7PLUS cannot send the file name \"%1\": it holds the character %2, which the "
+                                 "code page cannot carry.")
+                      .arg(src.fileName, lost);
+        return false;
+    }
+    if (const QString shortName = Make7PlusShortName(src.fileName); !shortName.isEmpty()) {
+        if (const QString why = ReceivedName::SendProblem(shortName); !why.isEmpty()) {
+            message = QStringLiteral("7PLUS cannot send the file name \"%1\": %2.").arg(shortName, why);
+            return false;
+        }
+    }
+    return true;
+}
+
+// Data lines of part p (1-based) of a file of the given size.
+int linesOfPart(qint64 size, int p)
+{
+    const qint64 offset = qint64(p - 1) * kPartBytes;
+    return int(std::min<qint64>(kBlockLines, (size - offset + kLineBytes - 1) / kLineBytes));
+}
+
+} // namespace
+
+bool Plan7PlusSet(const QString& sourcePath, SetSize& set, QString& message)
+{
+    message.clear();
+    set = {};
+    QFile source;
+    Source src;
+    if (!prepareSource(sourcePath, source, src, message)) {
+        return false;
+    }
+    set.parts = int(src.total);
+    for (int p = 1; p <= set.parts; ++p) {
+        // Header, data lines and footer, each a stored line.
+        set.bytes += qint64(linesOfPart(src.size, p) + 2) * kStoredLine;
+    }
+    return true;
+}
+
 bool Encode7PlusFile(const QString& sourcePath, QString& message, const Host& host)
 {
     message.clear();
@@ -183,52 +275,17 @@ bool Encode7PlusFile(const QString& sourcePath, QString& message, const Host& ho
         // The source is read one part at a time, so memory stays the same
         // whatever its size; it is only opened here, with the checks of a
         // whole-file read.
-        const QFileInfo info(sourcePath);
-        QFile source(sourcePath);
-        if (sourcePath.trimmed().isEmpty() || !info.exists() || info.size() <= 0
-            || !source.open(QIODevice::ReadOnly | QIODevice::Unbuffered)) {
-            message = QStringLiteral("Unable to read source file.");
+        QFile source;
+        Source src;
+        if (!prepareSource(sourcePath, source, src, message)) {
             return false;
         }
-        const qint64 size = info.size();
-        const QString stamp = Get7PlusTimestamp(sourcePath);
-        if (stamp.isEmpty()) {
-            message = QStringLiteral("Unable to read source file timestamp.");
-            return false;
-        }
-        if (size < 1) {
-            message = QStringLiteral("Source file is empty.");
-            return false;
-        }
-        const qint64 total = (size + kPartBytes - 1) / kPartBytes;
-        if (total > kMaxParts) {
-            message = QStringLiteral("File requires more than 255 parts.");
-            return false;
-        }
-        const qsizetype slash = sourcePath.lastIndexOf(QLatin1Char('/'));
-        if (slash < 0) {
-            message = QStringLiteral("Please select a file using its full path.");
-            return false;
-        }
-        const QString folder = sourcePath.left(slash + 1);
-        const QString fileName = sourcePath.mid(slash + 1);
-        const qsizetype dot = fileName.lastIndexOf(QLatin1Char('.'));
-        const QString base = replaceBadChars(upperCut(dot >= 0 ? fileName.left(dot) : fileName, 8));
-        // A name the receiver would refuse, or one that would arrive with "?"
-        // in place of a character, is refused here, before anything is written.
-        if (const QString lost = ReceivedName::FirstCharacterOutsideCodePage(shortNameAsGiven(fileName));
-            !lost.isEmpty()) {
-            message = QStringLiteral("7PLUS cannot send the file name \"%1\": it holds the character %2, which the "
-                                     "code page cannot carry.")
-                          .arg(fileName, lost);
-            return false;
-        }
-        if (const QString shortName = Make7PlusShortName(fileName); !shortName.isEmpty()) {
-            if (const QString why = ReceivedName::SendProblem(shortName); !why.isEmpty()) {
-                message = QStringLiteral("7PLUS cannot send the file name \"%1\": %2.").arg(shortName, why);
-                return false;
-            }
-        }
+        const qint64 size = src.size;
+        const qint64 total = src.total;
+        const QString& stamp = src.stamp;
+        const QString& folder = src.folder;
+        const QString& fileName = src.fileName;
+        const QString& base = src.base;
 
         const QString outFolder = ensureSubFolder(folder, QStringLiteral("7PLUS_OUTPUT"));
 
@@ -270,7 +327,7 @@ bool Encode7PlusFile(const QString& sourcePath, QString& message, const Host& ho
         Block line{};
         for (int p = 1; p <= total; ++p) {
             const qint64 offset = qint64(p - 1) * kPartBytes;
-            const int n = int(std::min<qint64>(kBlockLines, (size - offset + kLineBytes - 1) / kLineBytes));
+            const int n = linesOfPart(size, p);
             if (!Build7PlusHeader(int(size), p, int(total), kBlockLines, header, fileName)) {
                 message = QStringLiteral("Header failed at part %1").arg(p);
                 return false;

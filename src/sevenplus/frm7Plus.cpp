@@ -1,5 +1,7 @@
 #include "sevenplus/frm7Plus.h"
 
+#include "pmba/SendEstimateView.h"
+
 #include "sevenplus/Mod7plus.h"
 #include "shell/AppContext.h"
 #include "shell/ScreenRegistry.h"
@@ -111,6 +113,16 @@ frm7Plus::frm7Plus(ScreenRegistry& registry)
 
     txt7PlusFile = make<QLineEdit>(QStringLiteral("txt7PlusFile"));
     txt7PlusFile->setGeometry(twips(6600, 1080, 7035, 555));
+    lblEstimate = SendEstimateView::MakeLabel(this, QStringLiteral("lblEstimate"));
+    // Three lines in the room between the file box and the buttons.
+    QFont small = lblEstimate->font();
+    small.setPointSizeF(small.pointSizeF() * 0.85);
+    lblEstimate->setFont(small);
+    lblEstimate->setStyleSheet(lblEstimate->styleSheet().replace(QStringLiteral("padding: 3px"),
+                                                                 QStringLiteral("padding: 0px 3px")));
+    lblEstimate->setGeometry(twips(6600, 1650, 7035, 675));
+    connect(txt7PlusFile, &QLineEdit::textChanged, this,
+            [this](const QString& path) { SendEstimateView::Show(lblEstimate, ctx().store, path, {}); });
 
     cmdBrowse7Plus = makeButton(QStringLiteral("cmdBrowse7Plus"), QStringLiteral("Browse File to Send"), 6540, 2340,
                                 2295, 990);

@@ -92,6 +92,8 @@ private:
     QProgressBar* prg7Plus;
     QPlainTextEdit* txt7PlusLog;
     QPushButton* cmdClose7Plus;
+    // Sizes and air time of the chosen file in each way it can be sent.
+    QLabel* lblEstimate;
     // Set while a codec operation runs, so a click that arrives during a
     // repaint cannot start a second one over the same files.
     bool m_busy = false;

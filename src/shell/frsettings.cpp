@@ -1,9 +1,11 @@
 #include "shell/frsettings.h"
 
+#include "pmba/SendEstimateView.h"
 #include "shell/AppContext.h"
 #include "shell/ScreenRegistry.h"
 #include "shell/frmdecide.h"
 
+#include <QComboBox>
 #include <QGridLayout>
 #include <QLabel>
 #include <QLineEdit>
@@ -58,6 +60,11 @@ frsettings::frsettings(ScreenRegistry& registry)
         grid->addWidget(box, row, 1);
         ++row;
     }
+    lblBaud = make<QLabel>(QStringLiteral("lblBaud"), QStringLiteral("Link speed (baud)"));
+    cboBaud = SendEstimateView::MakeLinkSpeedBox(this, ctx().store, QStringLiteral("cboBaud"));
+    lblBaud->setBuddy(cboBaud);
+    grid->addWidget(lblBaud, row, 0);
+    grid->addWidget(cboBaud, row, 1, Qt::AlignLeft);
     grid->setColumnStretch(1, 1);
     auto* buttons = new QHBoxLayout;
     for (QPushButton* b : {Command1, Command2}) {

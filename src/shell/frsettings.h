@@ -2,6 +2,7 @@
 
 #include "shell/Screen.h"
 
+class QComboBox;
 class QLabel;
 class QLineEdit;
 class QPushButton;
@@ -49,6 +50,9 @@ private:
     QLineEdit* Text13;
     QPushButton* Command1;
     QPushButton* Command2;
+    // The station's link speed, for the air time of files; stored on change.
+    QLabel* lblBaud;
+    QComboBox* cboBaud;
 
     // A failed read is reported when the screen appears, so a screen that is
     // loaded only to be reloaded fresh does not report it twice.

@@ -1,4 +1,5 @@
 #include "config/ConfigStore.h"
+#include "mail/KnownAddresses.h"
 #include "mail/MailPost.h"
 #include "platform/LocaleText.h"
 
@@ -162,4 +163,41 @@ TEST(MailPostOutbox, QuestionDefaultsToNoAndNamesTheFiles)
     EXPECT_EQ(q.icon, MsgIcon::Question);
     EXPECT_TRUE(q.text.contains("a.dat\nb.dat"));
     EXPECT_TRUE(q.text.contains("2 file(s)"));
+}
+
+// The To and From boxes complete from the addresses in the sent copies and
+// the saved mails, newest first, each once, spelled as written.
+TEST_F(MailPostTest, KnownAddressesNewestFirstWithoutDuplicates)
+{
+    const QString sent = MailPost::SentMailFolder(*store);
+    const QString saved = tmp.path() + "/saved";
+    QDir().mkpath(sent);
+    QDir().mkpath(saved);
+    ASSERT_TRUE(store->WriteStoreLine("save.dat", saved).ok());
+    struct File {
+        QString path;
+        QByteArray text;
+        int minutesAgo;
+    };
+    const File files[] = {
+        {sent + "/MAIL old", MailCodec::FormatCodedMailLine("k1abc", "S", "M", "DL2XYZ").toLatin1(), 30},
+        {saved + "/mail_1.dat", "To: G4ABC@GB7XYZ,Subject,Body,From: dl2xyz\r\n", 20},
+        {sent + "/MAIL new", MailCodec::FormatCodedMailLine("TO-", "S", "M", "From- PA3XYZ").toLatin1(), 10},
+        {saved + "/mail_2.dat", "", 5}, // empty: nothing to learn
+    };
+    const QDateTime now = QDateTime::currentDateTime();
+    for (const File& f : files) {
+        QFile out(f.path);
+        ASSERT_TRUE(out.open(QIODevice::WriteOnly));
+        out.write(f.text);
+        out.close();
+        ASSERT_TRUE(out.open(QIODevice::ReadWrite));
+        out.setFileTime(now.addSecs(-60 * f.minutesAgo), QFileDevice::FileModificationTime);
+    }
+    // The coded copies hold their fields upper-cased; the saved text as typed.
+    EXPECT_EQ(KnownAddresses::Collect(*store), (QStringList{"FROM- PA3XYZ", "To: G4ABC@GB7XYZ", "From: dl2xyz",
+                                                            "K1ABC", "DL2XYZ"}));
+    EXPECT_EQ(KnownAddresses::Collect(*store, 2), (QStringList{"FROM- PA3XYZ", "To: G4ABC@GB7XYZ"}));
+    // Nothing of its own is written.
+    EXPECT_EQ(everything(program), QStringList{"SentMail"});
 }

@@ -117,3 +117,46 @@ TEST_F(CodecCli, CodedMailLineEncodesAndDecodesAsTheInboxDoes)
 }
 
 } // namespace
+
+// The estimate prints what the writers would write, and their refusals in
+// their own words, without writing anything itself.
+TEST_F(CodecCli, EstimateMatchesTheWritersAndWritesNothing)
+{
+    ASSERT_TRUE(writeAll(path("photo.jpg"), QByteArray(31745, 'x')));
+    struct Run {
+        QStringList texts;
+        bool lossy;
+    };
+    for (const Run& c : {Run{{"--to", "K1ABC", "--from", "DL2XYZ"}, false},
+                         Run{{"--to", "K1ABC", "--message", "a, b"}, false},
+                         Run{{"--to", "\u042F", "--from", "x"}, false}, Run{{"--to", "\u042F", "--from", "x"}, true}}) {
+        QDir(dir.path()).removeRecursively();
+        QDir().mkpath(dir.path());
+        ASSERT_TRUE(writeAll(path("photo.jpg"), QByteArray(31745, 'x')));
+        const QStringList extra = c.texts + (c.lossy ? QStringList{"--lossy"} : QStringList{});
+        const CliRun e = run(QStringList{"estimate", "photo.jpg", "--baud", "9600"} + extra);
+        ASSERT_EQ(e.status, 0) << e.err.toStdString();
+        EXPECT_EQ(entries(dir.path()), QStringList{"photo.jpg"});
+        const QJsonObject o = e.json();
+        const std::pair<const char*, QStringList> writers[] = {
+            {"pmba", {"pmba-create", "m.pmb", "photo.jpg"}},
+            {"filemail", {"filemail-write", "f.txt", "photo.jpg"}},
+            {"sevenplus", {"7plus-encode", "photo.jpg"}}};
+        for (const auto& [key, args] : writers) {
+            const QJsonObject form = o.value(key).toObject();
+            const CliRun w = run(args + (QString(key) == "sevenplus" ? QStringList{} : extra));
+            if (w.status != 0) {
+                EXPECT_EQ(form.value("refused").toString(), w.err) << key;
+                continue;
+            }
+            const qint64 written = QString(key) == "sevenplus"
+                                       ? readAll(path("7PLUS_OUTPUT/PHOTO.P01")).size()
+                                             + readAll(path("7PLUS_OUTPUT/PHOTO.P02")).size()
+                                       : readAll(path(args[1])).size();
+            EXPECT_EQ(form.value("bytes").toInteger(), written) << key;
+            EXPECT_GT(form.value("seconds").toDouble(), 0) << key;
+        }
+        EXPECT_EQ(o.value("sevenplus").toObject().value("parts").toInt(), 2);
+    }
+    EXPECT_EQ(run({"estimate", "photo.jpg", "--baud", "fast"}).status, 2);
+}

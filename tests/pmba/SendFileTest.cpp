@@ -3,11 +3,13 @@
 #include "PmbaTestUtil.h"
 #include "pmba/FileMail.h"
 #include "pmba/ModPMBA.h"
+#include "pmba/SendEstimate.h"
 #include "pmba/sendfile.h"
 #include "platform/QtDialogs.h"
 
 #include <QComboBox>
 #include <QFileDialog>
+#include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
 #include <QPushButton>
@@ -444,3 +446,33 @@ INSTANTIATE_TEST_SUITE_P(SendFile, TextLoss,
                                            LossCase{"RegularDefaultCancels", false, std::nullopt},
                                            LossCase{"RegularYesPosts", false, MsgAnswer::Yes}),
                          [](const auto& info) { return std::string(info.param.name); });
+
+// As soon as a file is chosen the screen shows what each form would send,
+// and follows the texts, which are part of the PMBA mail and the file mail.
+TEST_F(SendFileScreen, ChosenFileShowsSizesAndAirTimeAtTheStoredSpeed)
+{
+    auto* estimate = control<QLabel>("sendfile", "lblEstimate");
+    EXPECT_FALSE(estimate->isVisible());
+    ASSERT_TRUE(SendEstimate::WriteBaud(context->store, 300).ok());
+    choosePmba(attachment);
+    ASSERT_TRUE(estimate->isVisible());
+    QStringList lines = estimate->text().split('\n');
+    ASSERT_EQ(lines.size(), 3);
+    const auto pmbaSize = [&] {
+        return ModPMBA::PMBA_MailSize(attachment, box("Text3")->text(), box("Text4")->text(), box("Text2")->text(),
+                                      box("Text1")->text())
+            .size;
+    };
+    EXPECT_TRUE(lines[0].startsWith(QString("PMBA mail: %1 bytes").arg(pmbaSize()))) << lines[0].toStdString();
+    EXPECT_TRUE(lines[0].endsWith("smallest"));
+    EXPECT_TRUE(lines[2].contains("in 1 part, about")) << lines[2].toStdString();
+    EXPECT_TRUE(lines[2].contains("at 300 baud"));
+
+    box("Text1")->setText("Message: a, b and a longer text");
+    lines = estimate->text().split('\n');
+    EXPECT_TRUE(lines[0].startsWith(QString("PMBA mail: %1 bytes").arg(pmbaSize())));
+    EXPECT_EQ(lines[1], "Regular file mail: not possible (A regular file mail cannot carry a comma. There is one in: "
+                        "Message.)");
+    box("Text5")->clear();
+    EXPECT_FALSE(estimate->isVisible());
+}

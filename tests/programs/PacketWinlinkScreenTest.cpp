@@ -2,7 +2,9 @@
 
 #include "programs/PACKETWINLINK.h"
 
+#include <QLabel>
 #include <QListWidget>
+#include <QTimer>
 #include <QPointer>
 #include <QPushButton>
 #include <QTest>
@@ -198,4 +200,50 @@ TEST_F(CommunicationCenter, AccessKeysWorkAndTheSharedKeyOnlyMovesTheFocus)
     QTest::keyClick(s, Qt::Key_M, Qt::AltModifier);
     EXPECT_TRUE(QTest::qWaitFor([&] { return !registry->IsFormLoaded("PACKETWINLINK"); }));
     EXPECT_TRUE(registry->IsFormLoaded("mainmenu"));
+}
+
+// Beside each start button a mark and a word say whether the program runs,
+// from one scan of the process list per refresh.
+TEST_F(CommunicationCenter, StatusMarksFollowTheProcessListAndTheStoredPath)
+{
+    writeStore("packet.dat", "/opt/wintnc/WinTNC.exe\r\n");
+    writeStore("direwolfpacket.dat", "/usr/bin/direwolf\r\n");
+    // Direwolf runs from another folder; it is found by its file name.
+    processes.processes.append({"/usr/local/bin/direwolf", "direwolf", "direwolf"});
+    registry->Show("PACKETWINLINK");
+    const auto status = [&](const char* button) {
+        return control<QLabel>("PACKETWINLINK", QString("lblStatus") + button)->text();
+    };
+    EXPECT_EQ(status("Command1"), "\u25CB stopped");
+    EXPECT_EQ(status("Command11"), "\u25CF running");
+    EXPECT_EQ(status("Command14"), "\u25CB stopped"); // no path set
+
+    struct Step {
+        const char* what;
+        std::function<void()> change;
+        const char* wintnc;
+        const char* direwolf;
+    };
+    const Step steps[] = {
+        {"started", [&] { processes.processes.append({"", "C:\\radio\\WINTNC.EXE", "wine"}); }, "\u25CF running",
+         "\u25CF running"},
+        {"stopped", [&] { processes.processes.removeFirst(); }, "\u25CF running", "\u25CB stopped"},
+        {"renamed path", [&] { writeStore("packet.dat", "/opt/wintnc/wintnc2.exe\r\n"); }, "\u25CB stopped",
+         "\u25CB stopped"},
+    };
+    for (const Step& s : steps) {
+        s.change();
+        const int scans = processes.listScans;
+        QMetaObject::invokeMethod(screen(), "TimerStatus_Timer");
+        EXPECT_EQ(processes.listScans, scans + 1) << s.what;
+        EXPECT_EQ(status("Command1"), s.wintnc) << s.what;
+        EXPECT_EQ(status("Command11"), s.direwolf) << s.what;
+    }
+    auto* timer = screen()->findChild<QTimer*>("TimerStatus");
+    EXPECT_TRUE(timer->isActive());
+    EXPECT_EQ(timer->interval(), 2000);
+    screen()->hide();
+    EXPECT_FALSE(timer->isActive());
+    // The hidden row's mark stays hidden with its button.
+    EXPECT_FALSE(control<QLabel>("PACKETWINLINK", "lblStatusCommand16")->isVisible());
 }

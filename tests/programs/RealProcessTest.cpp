@@ -6,6 +6,7 @@
 #include "platform/PlatformTestSupport.h"
 #include "platform/fake/FakePlatform.h"
 #include "programs/PacketProgram.h"
+#include "programs/ProgramStatus.h"
 
 #include <QDir>
 #include <QTemporaryDir>
@@ -90,4 +91,15 @@ TEST_F(RealProcess, AWindowsProgramWithoutWineFailsToLaunch)
     ASSERT_EQ(o.boxes.size(), 1);
     EXPECT_EQ(o.boxes[0].text, "Failed to launch VARA.exe. Check the drive or path.");
     EXPECT_EQ(o.startEnabled, false);
+}
+
+TEST_F(RealProcess, AStartedChildShowsRunningInTheStatusScan)
+{
+    const PacketProgram& wintnc = *PacketProgramOfButton(QStringLiteral("Command1"));
+    const QString name = QStringLiteral("TlvStatus%1.sh").arg(::getpid());
+    ASSERT_TRUE(store.WriteStoreLine(wintnc.pathFile, script(name)).ok());
+    const auto wintncRunning = [&] { return ScanProgramStatus(store, processes).value(0).running; };
+    EXPECT_FALSE(wintncRunning());
+    ASSERT_EQ(StartPacketProgram(wintnc, store, processes, speaker).kind, ProgramOutcome::Kind::Started);
+    EXPECT_TRUE(waitUntil(wintncRunning));
 }

@@ -1,5 +1,9 @@
 #include "ScreenFixture.h"
 
+#include "pmba/SendEstimate.h"
+
+#include <QComboBox>
+#include <QFileInfo>
 #include <QLabel>
 #include <QLineEdit>
 
@@ -150,4 +154,25 @@ TEST_F(Settings, DirectorySetupOnlyAfterConfirmation)
     EXPECT_EQ(registry->loadedNames(), QStringList{"DIRCHANGE"});
     EXPECT_TRUE(registry->loaded("DIRCHANGE")->isVisible());
     EXPECT_TRUE(shown("DIRCHANGE", "Command1"));
+}
+
+// The link speed is chosen from the list or typed; a typed word that is no
+// speed goes back to the stored one.
+TEST_F(Settings, LinkSpeedIsStoredWhenChosenOrTyped)
+{
+    storeAll();
+    openFromMainMenu();
+    auto* baud = control<QComboBox>("frsettings", "cboBaud");
+    EXPECT_EQ(baud->currentText(), "1200");
+    baud->setCurrentIndex(baud->findText("9600"));
+    emit baud->activated(baud->currentIndex());
+    EXPECT_EQ(SendEstimate::ReadBaud(context->store), 9600);
+    EXPECT_TRUE(QFileInfo::exists(context->store.programFolder() + "/baud.dat"));
+    for (const auto& [typed, stored] : {std::pair{"38400", 38400}, std::pair{"fast", 38400}, std::pair{"-1", 38400}}) {
+        baud->lineEdit()->setText(typed);
+        emit baud->lineEdit()->editingFinished();
+        EXPECT_EQ(SendEstimate::ReadBaud(context->store), stored) << typed;
+        EXPECT_EQ(baud->currentText(), QString::number(stored)) << typed;
+    }
+    EXPECT_TRUE(dialogs.boxes.isEmpty());
 }

@@ -10,12 +10,14 @@
 #include "pmba/FileMail.h"
 #include "pmba/FilePost.h"
 #include "pmba/ModPMBA.h"
+#include "pmba/SendEstimate.h"
 
 #include <QDir>
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QJsonValue>
 
+#include <cmath>
 #include <map>
 
 namespace tolvan::codec {
@@ -102,6 +104,21 @@ QStringList mailTexts(const Args& a)
     return {option(a, "to"), option(a, "from"), option(a, "subject"), option(a, "message")};
 }
 
+// The receiver cuts a regular file mail at every comma and would write a
+// damaged file. Empty when the texts and the file name hold none.
+QString commaRefusal(const Args& a, const QString& attachment)
+{
+    const QStringList withComma = FilePost::FieldsWithComma(
+        {option(a, "to"), option(a, "from"), option(a, "subject"), option(a, "message")},
+        attachment.mid(attachment.lastIndexOf(u'/') + 1));
+    if (withComma.isEmpty()) {
+        return {};
+    }
+    return QStringLiteral("tolvan-codec: a regular file mail cannot carry a comma; there is one in: %1.\n"
+                          "Remove it, or send the file with pmba-create, which carries any text.")
+        .arg(withComma.join(QStringLiteral(", ")));
+}
+
 int pmbaCreate(const QStringList& args, const Output& io)
 {
     Args a;
@@ -144,15 +161,8 @@ int fileMailWrite(const QStringList& args, const Output& io)
     if (!parseArgs(args, 2, kMailOptions, LossySwitch, a)) {
         return ExitUsage;
     }
-    const QString& attachment = a.positional[1];
-    const QStringList withComma = FilePost::FieldsWithComma(
-        {option(a, "to"), option(a, "from"), option(a, "subject"), option(a, "message")},
-        attachment.mid(attachment.lastIndexOf(u'/') + 1));
-    if (!withComma.isEmpty()) {
-        // The receiver cuts the mail at every comma and would write a damaged file.
-        return fail(io, QStringLiteral("tolvan-codec: a regular file mail cannot carry a comma; there is one in: %1.\n"
-                                       "Remove it, or send the file with pmba-create, which carries any text.")
-                            .arg(withComma.join(QStringLiteral(", "))));
+    if (const QString refusal = commaRefusal(a, a.positional[1]); !refusal.isEmpty()) {
+        return fail(io, refusal);
     }
     if (const QString refusal = lossyRefusal(a, mailTexts(a)); !refusal.isEmpty()) {
         return fail(io, refusal);
@@ -215,6 +225,56 @@ int mailEncode(const QStringList& args, const Output& io)
     return ExitOk;
 }
 
+// Sizes and air time of FILE sent each way, without writing anything.
+int estimate(const QStringList& args, const Output& io)
+{
+    Args a;
+    if (!parseArgs(args, 1, kMailOptions + QStringList{QStringLiteral("baud")}, LossySwitch, a)) {
+        return ExitUsage;
+    }
+    int baud = SendEstimate::kDefaultBaud;
+    if (a.options.count(QStringLiteral("baud"))) {
+        baud = SendEstimate::ParseBaud(option(a, "baud"));
+        if (baud <= 0) {
+            return ExitUsage;
+        }
+    }
+    const QString path = QFileInfo(a.positional[0]).absoluteFilePath();
+    const SendEstimate::Estimate e = SendEstimate::EstimateFile(
+        path, {option(a, "to"), option(a, "from"), option(a, "subject"), option(a, "message")});
+    // The mail writers of this program refuse such texts without --lossy.
+    const QString textRefusal = lossyRefusal(a, mailTexts(a));
+    // The writers' own order: the comma check before the code page.
+    const QString fileMailRefusal = commaRefusal(a, path);
+    const auto form = [&](const SendEstimate::Form& f, const QString& firstRefusal, bool carriesTexts,
+                          bool withParts) {
+        QJsonObject o;
+        if (!firstRefusal.isEmpty()) {
+            o.insert(QStringLiteral("refused"), terminalText(firstRefusal));
+        } else if (carriesTexts && !textRefusal.isEmpty() && f.ok) {
+            o.insert(QStringLiteral("refused"), terminalText(textRefusal));
+        } else if (!f.ok) {
+            o.insert(QStringLiteral("refused"), terminalText(f.refusal));
+        } else {
+            if (withParts) {
+                o.insert(QStringLiteral("parts"), f.parts);
+            }
+            o.insert(QStringLiteral("bytes"), double(f.bytes));
+            o.insert(QStringLiteral("seconds"), std::round(SendEstimate::AirSeconds(f.bytes, baud) * 10) / 10);
+        }
+        return o;
+    };
+    const QJsonObject pmba = form(e.pmba, {}, true, false);
+    const QJsonObject fileMail = form(e.fileMail, fileMailRefusal, true, false);
+    const QJsonObject sevenPlus = form(e.sevenPlus, {}, false, true);
+    printJson(io, {{QStringLiteral("pmba"), pmba},
+                   {QStringLiteral("filemail"), fileMail},
+                   {QStringLiteral("sevenplus"), sevenPlus}});
+    const bool any = !pmba.contains(QStringLiteral("refused")) || !fileMail.contains(QStringLiteral("refused"))
+                     || !sevenPlus.contains(QStringLiteral("refused"));
+    return any ? ExitOk : ExitFailed;
+}
+
 int mailDecode(const QStringList& args, const Output& io)
 {
     Args a;
@@ -271,6 +331,12 @@ void registerMailCommands(CommandTable& table)
                QStringLiteral("Write the file carried by the regular file mail MAIL into OUTFOLDER; --yes replaces "
                               "an existing file. Prints the fields, \"filename\" and \"path\"."),
                fileMailRead});
+    table.add({QStringLiteral("estimate"),
+               QStringLiteral("FILE [--baud N] [--to T --from F --subject S --message M] [--lossy]"),
+               QStringLiteral("Print the bytes and air time of FILE sent as a PMBA mail, a regular file mail and a "
+                              "7PLUS set (with its parts), without writing anything; a form that would be refused "
+                              "gives {\"refused\"} with the writer's words. --baud is the link speed (1200)."),
+               estimate});
     table.add({QStringLiteral("mail-encode"), QStringLiteral("--to T --subject S --message M --from F [--lossy]"),
                QStringLiteral("Print the coded mail line of the four fields; --lossy as for pmba-create."),
                mailEncode});

@@ -136,7 +136,19 @@ public:
     bool startSucceeds = true;
     QString startError = QStringLiteral("The system cannot find the file specified.");
 
+    QList<ProcessNames> processes;        // the process list beside the names in running
+    int listScans = 0;                    // calls of processList()
+
     bool isRunning(const QString& name) override { return running.contains(name.toLower()); }
+    QList<ProcessNames> processList() override
+    {
+        ++listScans;
+        QList<ProcessNames> list = processes;
+        for (const QString& name : running) {
+            list.append({QStringLiteral("/opt/radio/") + name, name, name.left(kCommLength)});
+        }
+        return list;
+    }
     StartResult start(const QString& path) override
     {
         started << path;

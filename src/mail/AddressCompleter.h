@@ -1,0 +1,13 @@
+#pragma once
+
+class QLineEdit;
+
+namespace tolvan {
+
+class ConfigStore;
+
+// Lets the To and From boxes complete from the addresses already used
+// (KnownAddresses), read once when the screen is built.
+void AttachAddressCompleter(const ConfigStore& store, QLineEdit* to, QLineEdit* from);
+
+} // namespace tolvan

@@ -1,0 +1,120 @@
+#include "pmba/SendEstimate.h"
+
+#include "pmba/FileMail.h"
+#include "pmba/FilePost.h"
+#include "pmba/ModPMBA.h"
+#include "sevenplus/Mod7plus.h"
+
+#include <QLocale>
+
+#include <cmath>
+
+namespace tolvan::SendEstimate {
+
+namespace {
+
+QString refusalText(const std::optional<MessageBoxRequest>& box)
+{
+    return box ? box->text : QStringLiteral("Refused.");
+}
+
+} // namespace
+
+Estimate EstimateFile(const QString& path, const Texts& texts)
+{
+    Estimate e;
+    const ModPMBA::CreateResult pmba = ModPMBA::PMBA_MailSize(path, texts.to, texts.from, texts.subject, texts.message);
+    e.pmba = {pmba.ok, pmba.size, 0, pmba.ok ? QString() : refusalText(pmba.message)};
+
+    const QStringList withComma = FilePost::FieldsWithComma({texts.to, texts.from, texts.subject, texts.message},
+                                                            path.mid(path.lastIndexOf(u'/') + 1));
+    if (!withComma.isEmpty()) {
+        e.fileMail.refusal = QStringLiteral("A regular file mail cannot carry a comma. There is one in: %1.")
+                                 .arg(withComma.join(QStringLiteral(", ")));
+    } else {
+        const FileMail::WriteResult mail = FileMail::Size(path, texts.to, texts.from, texts.subject, texts.message);
+        e.fileMail = {mail.ok, mail.size, 0, mail.ok ? QString() : refusalText(mail.message)};
+    }
+
+    Mod7plus::SetSize set;
+    QString message;
+    if (Mod7plus::Plan7PlusSet(path, set, message)) {
+        e.sevenPlus = {true, set.bytes, set.parts, {}};
+    } else {
+        e.sevenPlus.refusal = message;
+    }
+    return e;
+}
+
+double AirSeconds(qint64 bytes, int baud)
+{
+    if (baud <= 0) {
+        return 0;
+    }
+    return double(bytes) * 8.0 * kProtocolOverhead / double(baud);
+}
+
+int ParseBaud(const QString& text)
+{
+    bool ok = false;
+    const int baud = text.trimmed().toInt(&ok);
+    return ok && baud > 0 ? baud : 0;
+}
+
+int ReadBaud(const ConfigStore& store)
+{
+    const StoreValue<QString> line = store.ReadStoreLine(kBaudFile);
+    const int baud = line.ok() ? ParseBaud(line.value) : 0;
+    return baud > 0 ? baud : kDefaultBaud;
+}
+
+StoreStatus WriteBaud(ConfigStore& store, int baud)
+{
+    return store.WriteStoreLine(kBaudFile, QString::number(baud));
+}
+
+QString FormatDuration(double seconds)
+{
+    const qint64 s = qint64(std::ceil(seconds));
+    if (s >= 3600) {
+        const qint64 minutes = (s + 59) / 60;
+        return QStringLiteral("%1 h %2 min").arg(minutes / 60).arg(minutes % 60, 2, 10, QLatin1Char('0'));
+    }
+    if (s >= 60) {
+        return QStringLiteral("%1 min %2 s").arg(s / 60).arg(s % 60, 2, 10, QLatin1Char('0'));
+    }
+    return QStringLiteral("%1 s").arg(s);
+}
+
+QStringList DescribeLines(const Estimate& estimate, int baud)
+{
+    const std::pair<const Form*, QString> forms[] = {{&estimate.pmba, QStringLiteral("PMBA mail")},
+                                                     {&estimate.fileMail, QStringLiteral("Regular file mail")},
+                                                     {&estimate.sevenPlus, QStringLiteral("7PLUS set")}};
+    const Form* smallest = nullptr;
+    for (const auto& [form, name] : forms) {
+        if (form->ok && (!smallest || form->bytes < smallest->bytes)) {
+            smallest = form;
+        }
+    }
+    const QLocale c = QLocale::c();
+    QStringList lines;
+    for (const auto& [form, name] : forms) {
+        if (!form->ok) {
+            lines << QStringLiteral("%1: not possible (%2)").arg(name, form->refusal.section(u'\n', 0, 0));
+            continue;
+        }
+        QString line = QStringLiteral("%1: %2 bytes").arg(name, c.toString(form->bytes));
+        if (form->parts > 0) {
+            line += QStringLiteral(" in %1 part%2").arg(form->parts).arg(form->parts == 1 ? "" : "s");
+        }
+        line += QStringLiteral(", about %1 at %2 baud").arg(FormatDuration(AirSeconds(form->bytes, baud))).arg(baud);
+        if (form == smallest) {
+            line += QStringLiteral("  \u2190 smallest");
+        }
+        lines << line;
+    }
+    return lines;
+}
+
+} // namespace tolvan::SendEstimate
