@@ -24,9 +24,11 @@ namespace {
 
 const QString kTitle = QStringLiteral("7PLUS");
 const QString kCrLf = QStringLiteral("\r\n");
+// Dark enough to read on the status word's grey.
 const QColor kBlue(0, 0, 255);
-const QColor kGreen(0, 255, 0);
-const QColor kRed(255, 0, 0);
+const QColor kGreen(0, 100, 0);
+const QColor kRed(180, 0, 0);
+const QColor kNeutral(64, 64, 64);
 constexpr int kProgressInterval = 50; // ms between progress updates while a codec runs
 
 // Design positions are in twips; 15 twips make a pixel. The controls sit in
@@ -101,7 +103,8 @@ frm7Plus::frm7Plus(ScreenRegistry& registry)
     big.setBold(true);
 
     lbl7PlusStatus = make<QLabel>(QStringLiteral("lbl7PlusStatus"), QStringLiteral("Ready"));
-    lbl7PlusStatus->setGeometry(twips(9060, 540, 1995, 315));
+    // As wide as the file box, so the longest status word is shown whole.
+    lbl7PlusStatus->setGeometry(twips(6600, 480, 7035, 480));
     lbl7PlusStatus->setAlignment(Qt::AlignCenter);
     lbl7PlusStatus->setFont(big);
     lbl7PlusStatus->setAutoFillBackground(true);
@@ -313,11 +316,21 @@ void frm7Plus::runCodec(const QString& word, const std::function<bool(QString&, 
     QCoreApplication::processEvents();
     Update7PlusProgress(0);
     QString message;
-    const Host host{[this](const QString& t, const QString& q) { return askYesNo(t, q); },
+    bool declined = false;
+    const Host host{[this, &declined](const QString& t, const QString& q) {
+                        const bool yes = askYesNo(t, q);
+                        declined = declined || !yes;
+                        return yes;
+                    },
                     [this](int p) { Update7PlusProgress(p); }};
     const bool ok = job(message, host);
     flushProgress();
     setLog(message);
+    if (!ok && declined) {
+        // The operator kept an existing file: nothing failed.
+        setStatus(QStringLiteral("CANCELLED"), kNeutral);
+        return;
+    }
     setStatus(word + (ok ? QStringLiteral(" COMPLETE") : QStringLiteral(" FAILED")), ok ? kGreen : kRed);
 }
 
