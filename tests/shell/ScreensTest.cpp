@@ -72,14 +72,27 @@ TEST_F(ShellScreens, EnterLeadsToTheRestrictedMenuAndQuitEndsEverything)
     EXPECT_TRUE(registry->loadedNames().isEmpty());
 }
 
-TEST_F(ShellScreens, SoundSwitchOffSilencesEntryAndExit)
+// Neither the sound switch set off nor a missing sound output may keep QUIT
+// waiting on the speaker: nothing is spoken and the program ends at once.
+class SilentQuit : public ShellScreens, public ::testing::WithParamInterface<bool> {};
+
+TEST_P(SilentQuit, EndsWithoutTryingToSpeak)
 {
-    writeStore("soundsettings.dat", "0\r\n");
+    const bool switchedOff = GetParam();
+    if (switchedOff) {
+        writeStore("soundsettings.dat", "0\r\n");
+    }
+    speaker.soundOutput = switchedOff;
     enterMainMenu();
+    speaker.spoken.clear();
     registry->Show("ENTER");
     click("ENTER", "Command2");
     EXPECT_TRUE(speaker.spoken.isEmpty());
+    EXPECT_EQ(quits, 1);
 }
+
+INSTANTIATE_TEST_SUITE_P(ShellScreens, SilentQuit, ::testing::Values(true, false),
+                         [](const auto& info) { return info.param ? "SoundSwitchOff" : "NoSoundOutput"; });
 
 TEST_F(ShellScreens, SoundResetFlow)
 {
