@@ -2,6 +2,7 @@
 
 #include "sevenplus/Mod7plus.h"
 #include "shell/AppContext.h"
+#include "shell/Palette.h"
 #include "shell/ScreenRegistry.h"
 
 #include <QCloseEvent>
@@ -130,11 +131,14 @@ frm7Plus::frm7Plus(ScreenRegistry& registry)
         // on two lines while the button keeps the caption as its text.
         button->setStyleSheet(
             QStringLiteral("QPushButton { background-color: %1; color: transparent; }").arg(colour.name()));
+        button->setProperty("backColor", colour);
         auto* face = new QLabel(button->text(), button);
         face->setWordWrap(true);
         face->setAlignment(Qt::AlignCenter);
         face->setFont(big);
-        face->setStyleSheet(QStringLiteral("color: black; background: transparent;"));
+        face->setStyleSheet(QStringLiteral("QLabel { color: %1; background: transparent; } QLabel:disabled { color: %2; }")
+                                .arg(Palette::readableText(colour, true).name(),
+                                     Palette::readableText(colour, false).name()));
         face->setAttribute(Qt::WA_TransparentForMouseEvents);
         face->setGeometry(button->rect().adjusted(4, 2, -4, -2));
     }
@@ -148,7 +152,7 @@ frm7Plus::frm7Plus(ScreenRegistry& registry)
     txt7PlusLog->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
     
     cmdClose7Plus = makeButton(QStringLiteral("cmdClose7Plus"), QStringLiteral("Close"), 8880, 6360 + kWrapRoom, 1995, 555);
-    cmdClose7Plus->setStyleSheet(QStringLiteral("QPushButton { background-color: #ff0000; }"));
+    setBackColor(cmdClose7Plus, QColor(255, 0, 0));
 
     connect(cmdBrowse7Plus, &QPushButton::clicked, this, &frm7Plus::cmdBrowse7Plus_Click);
     connect(cmdEncode7Plus, &QPushButton::clicked, this, &frm7Plus::cmdEncode7Plus_Click);

@@ -1,6 +1,7 @@
 #include "shell/Screen.h"
 
 #include "shell/AppContext.h"
+#include "shell/Palette.h"
 #include "shell/ScreenRegistry.h"
 
 #include <QApplication>
@@ -19,6 +20,8 @@ Screen::Screen(ScreenRegistry& registry, const QString& name)
 {
     setObjectName(name);
     setAttribute(Qt::WA_DeleteOnClose, false);
+    // The style's disabled grey is barely readable; every control inherits this.
+    Palette::makeDisabledTextReadable(this);
 }
 
 AppContext& Screen::ctx() const
