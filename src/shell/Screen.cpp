@@ -88,7 +88,14 @@ void Screen::showEvent(QShowEvent* event)
         target = QGuiApplication::primaryScreen();
     }
     if (target) {
-        move(centredOn(target->availableGeometry(), frameGeometry().size()));
+        // A window made for a wide monitor shrinks to a small one, as far as its layout allows.
+        const QRect area = target->availableGeometry();
+        const QSize frame = frameGeometry().size() - size();
+        const QSize room = area.size() - frame;
+        if (width() > room.width() || height() > room.height()) {
+            resize(size().boundedTo(room).expandedTo(minimumSizeHint()));
+        }
+        move(centredOn(area, frameGeometry().size()));
     }
 }
 
