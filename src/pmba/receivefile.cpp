@@ -76,8 +76,8 @@ receivefile::receivefile(ScreenRegistry& registry)
         {"To", Text3}, {"Subject", Text2}, {"From", Text4}, {"Message", Text1}, {nullptr, Text5}};
     int row = 0;
     for (const auto& [caption, box] : rows) {
-        QLabel* label = caption ? make<QLabel>(QStringLiteral("lbl") + QLatin1String(caption), QLatin1String(caption))
-                                : Label2;
+        QLabel* label =
+            caption ? make<QLabel>(QStringLiteral("lbl") + QLatin1String(caption), QLatin1String(caption)) : Label2;
         label->setBuddy(box);
         fields->addWidget(label, row, 0, box == Text1 ? Qt::AlignTop : Qt::Alignment());
         fields->addWidget(box, row, 1);

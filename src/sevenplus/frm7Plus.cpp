@@ -136,9 +136,9 @@ frm7Plus::frm7Plus(ScreenRegistry& registry)
         face->setWordWrap(true);
         face->setAlignment(Qt::AlignCenter);
         face->setFont(big);
-        face->setStyleSheet(QStringLiteral("QLabel { color: %1; background: transparent; } QLabel:disabled { color: %2; }")
-                                .arg(Palette::readableText(colour, true).name(),
-                                     Palette::readableText(colour, false).name()));
+        face->setStyleSheet(
+            QStringLiteral("QLabel { color: %1; background: transparent; } QLabel:disabled { color: %2; }")
+                .arg(Palette::readableText(colour, true).name(), Palette::readableText(colour, false).name()));
         face->setAttribute(Qt::WA_TransparentForMouseEvents);
         face->setGeometry(button->rect().adjusted(4, 2, -4, -2));
     }

@@ -103,7 +103,7 @@ void Palette::makeDisabledTextReadable(QWidget* screen)
 {
     QPalette pal = screen->palette();
     for (QPalette::ColorRole text : {QPalette::WindowText, QPalette::ButtonText, QPalette::Text}) {
-        const QPalette::ColorRole back = text == QPalette::WindowText ? QPalette::Window
+        const QPalette::ColorRole back = text == QPalette::WindowText   ? QPalette::Window
                                          : text == QPalette::ButtonText ? QPalette::Button
                                                                         : QPalette::Base;
         pal.setColor(QPalette::Disabled, text, readableText(pal.color(QPalette::Disabled, back), false));

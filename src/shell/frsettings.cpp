@@ -108,8 +108,8 @@ void frsettings::Form_Load()
         if (!v.ok()) {
             m_readFailed = true;
         }
-        const bool unset = !v.ok() || v.value.trimmed().isEmpty() ||
-                           v.value.compare(QLatin1String("blank"), Qt::CaseInsensitive) == 0;
+        const bool unset =
+            !v.ok() || v.value.trimmed().isEmpty() || v.value.compare(QLatin1String("blank"), Qt::CaseInsensitive) == 0;
         f.box->setText(unset ? QStringLiteral("(not set)") : v.value);
     }
 }

@@ -8,9 +8,9 @@
 #include "mail/MailCodec.h"
 #include "mail/MailPost.h"
 
-#include <QLineEdit>
 #include <QGuiApplication>
 #include <QImage>
+#include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QScreen>
 #include <QTest>
@@ -166,7 +166,8 @@ TEST_F(GuideScreens, EveryScreenOnTheDisplay)
     incoming.write(line.toLatin1());
     incoming.close();
     MailPost::WriteHandOver(MailPost::kMailHandOver, line.trimmed());
-    MailPost::WriteHandOver(MailPost::kReaderHandOver, QStringLiteral("TO: K1ABC,SUBJECT: Field day,See you, 73,FROM: W2XYZ"));
+    MailPost::WriteHandOver(MailPost::kReaderHandOver,
+                            QStringLiteral("TO: K1ABC,SUBJECT: Field day,See you, 73,FROM: W2XYZ"));
 
     QScreen* display = QGuiApplication::primaryScreen();
     const QRect area = display->availableGeometry();

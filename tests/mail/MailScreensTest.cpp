@@ -341,8 +341,9 @@ INSTANTIATE_TEST_SUITE_P(
     MailScreens, ReaderTest,
     ::testing::Values(
         ReaderCase{"FourFields", "TO: A,SUBJECT: B,HELLO,FROM: C\r\n", {"TO: A", "SUBJECT: B", "HELLO", "FROM: C"}},
-        // A comma inside the message moves its rest into the From box.
-        ReaderCase{"CommaInMessage", "TO: A,SUBJECT: B,HI, THERE,FROM: C\r\n",
+        // A comma inside the message stays in the message; From is the last field.
+        ReaderCase{"CommaInMessage",
+                   "TO: A,SUBJECT: B,HI, THERE,FROM: C\r\n",
                    {"TO: A", "SUBJECT: B", "HI, THERE", "FROM: C"}},
         ReaderCase{"MultiLineMessage", "T,S,LINE 1\r\nLINE 2,F\r\n", {"T", "S", "LINE 1\nLINE 2", "F"}},
         // Missing parts leave the designer texts.

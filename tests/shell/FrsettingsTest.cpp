@@ -69,8 +69,7 @@ TEST_F(Settings, EveryStoredLocationIsShown)
     openFromMainMenu();
     EXPECT_FALSE(registry->IsFormLoaded("mainmenu"));
     for (const Field& f : kFields) {
-        const QString expected =
-            QString::fromLatin1(f.file) == "VARA.dat" ? "(not set)" : "/radio/" + QString(f.file);
+        const QString expected = QString::fromLatin1(f.file) == "VARA.dat" ? "(not set)" : "/radio/" + QString(f.file);
         EXPECT_EQ(field(f.box), expected) << f.box;
     }
     EXPECT_TRUE(dialogs.boxes.isEmpty());

@@ -571,8 +571,8 @@ QString textOf(const QWidget* w)
     return {};
 }
 
-const char* const kScreens[] = {"ENTER",    "frmdecide", "mainmenu", "frsettings", "DIRCHANGE",
-                                "mailform", "inboxform", "saveform", "readform",   "received",
+const char* const kScreens[] = {"ENTER",    "frmdecide",   "mainmenu", "frsettings",   "DIRCHANGE",
+                                "mailform", "inboxform",   "saveform", "readform",     "received",
                                 "sendfile", "receivefile", "frm7Plus", "PACKETWINLINK"};
 
 class EveryScreen : public ShellScreens, public ::testing::WithParamInterface<const char*> {
@@ -650,8 +650,8 @@ TEST_P(EveryScreen, EveryTextFitsItsControl)
         if (!w->isVisibleTo(s) || text.trimmed().isEmpty() || qobject_cast<QLineEdit*>(w)) {
             continue;
         }
-        const std::string where = std::string(GetParam()) + "/" + w->objectName().toStdString() + " \"" +
-                                  text.toStdString() + "\"";
+        const std::string where =
+            std::string(GetParam()) + "/" + w->objectName().toStdString() + " \"" + text.toStdString() + "\"";
         const QFontMetrics fm = w->fontMetrics();
         if (auto* l = qobject_cast<QLabel*>(w)) {
             if (l->wordWrap()) {
@@ -666,8 +666,8 @@ TEST_P(EveryScreen, EveryTextFitsItsControl)
                 continue; // a wrapping label on top shows the caption
             }
             // A push button's text needs a few pixels of frame; a check box its indicator too.
-            const int need = qobject_cast<QPushButton*>(w) ? fm.size(Qt::TextShowMnemonic, text).width() + 6
-                                                            : b->sizeHint().width();
+            const int need =
+                qobject_cast<QPushButton*>(w) ? fm.size(Qt::TextShowMnemonic, text).width() + 6 : b->sizeHint().width();
             EXPECT_LE(need, b->width()) << where;
         }
     }
