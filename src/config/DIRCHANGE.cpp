@@ -340,6 +340,16 @@ void DIRCHANGE::createFolder(int number)
         return;
     }
     c.nameBox->clear();
+    // Show the folder in this section's list at once and highlight it, so it
+    // can be opened without reloading the whole screen.
+    if (!c.dir->path().isEmpty()) {
+        c.dir->setPath(c.dir->path());
+        const int row = c.dir->rowOf(FolderLists::cleanFolder(r.path));
+        if (row >= 0) {
+            c.dir->setCurrentRow(row);
+            c.dir->scrollToItem(c.dir->item(row));
+        }
+    }
 }
 
 // Family members.

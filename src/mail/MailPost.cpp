@@ -236,6 +236,22 @@ PostResult PostReplyMail(const ConfigStore& store, const QDateTime& now, const M
     return r;
 }
 
+bool IsUnwrittenMail(const MailCodec::MailFields& mail)
+{
+    // A box counts as unwritten when, apart from blanks and the ":" or "-"
+    // that closes a prompt, it holds nothing but its own prompt word.
+    auto unwritten = [](QString text, QLatin1String prompt) {
+        text = text.trimmed();
+        while (text.endsWith(u':') || text.endsWith(u'-')) {
+            text.chop(1);
+            text = text.trimmed();
+        }
+        return text.isEmpty() || text.compare(prompt, Qt::CaseInsensitive) == 0;
+    };
+    return unwritten(mail.to, QLatin1String("To")) && unwritten(mail.subject, QLatin1String("Subject")) &&
+           unwritten(mail.message, QLatin1String("Your Message")) && unwritten(mail.from, QLatin1String("From"));
+}
+
 MessageBoxRequest OutboxQuestion(const QString& folder, const QStringList& names)
 {
     constexpr int kShown = 10;

@@ -62,6 +62,10 @@ PostResult PostComposedMail(const ConfigStore& store, const QDateTime& now, cons
 // as a composed mail but without a sent copy.
 PostResult PostReplyMail(const ConfigStore& store, const QDateTime& now, const MailCodec::MailFields& mail);
 
+// True when none of the four boxes holds more than its own prompt ("To: ",
+// "TO-", "From- ", "Subject: ", "Your Message: " and the like) or blanks.
+bool IsUnwrittenMail(const MailCodec::MailFields& mail);
+
 // The question asked before mail still waiting in the send folder is deleted.
 MessageBoxRequest OutboxQuestion(const QString& folder, const QStringList& names);
 

@@ -108,11 +108,13 @@ ReaderFields SplitForReader(const QString& wholeText)
     if (parts.size() > 1) {
         f.subject = parts[1];
     }
-    if (parts.size() > 2) {
+    // The message may itself hold commas: the From is always the last part,
+    // and everything between the Subject and it is the message.
+    if (parts.size() == 3) {
         f.message = parts[2];
-    }
-    if (parts.size() > 3) {
-        f.from = parts[3];
+    } else if (parts.size() > 3) {
+        f.message = parts.mid(2, parts.size() - 3).join(u',');
+        f.from = parts.last();
     }
     return f;
 }

@@ -128,6 +128,12 @@ void mailform::resetBoxes()
 void mailform::Command1_Click()
 {
     const MailCodec::MailFields mail{Text3->text(), Text2->text(), boxText(Text1), Text4->text()};
+    if (MailPost::IsUnwrittenMail(mail) &&
+        !ctx().dialogs->askYesNo(QStringLiteral("Nothing has been written in To, Subject, Message or From.\n\n"
+                                                "Post this empty mail anyway?"),
+                                 QStringLiteral("Post to Outbox"), MsgAnswer::No)) {
+        return; // nothing posted; the boxes stay as they are
+    }
     if (!ctx().dialogs->confirmCodePageLoss({mail.to, mail.subject, mail.message, mail.from},
                                             QStringLiteral("mail"))) {
         return; // the boxes stay as they are, to be mended

@@ -85,8 +85,8 @@ void saveform::Form_Load()
         fillList(File2, m_sentFolder, true);
     }
 
-    // Loads the reader hidden, which reads its hand-over file.
-    registry().setControlVisible(QStringLiteral("readform"), QStringLiteral("Command2"), true);
+    // The reader is loaded only when a mail is opened: loaded earlier it would
+    // complain about a hand-over file that is not meant to exist yet.
     removeTitleBar();
 
     if (!save.error.isEmpty()) {
@@ -103,11 +103,6 @@ void saveform::File1_Click()
         return;
     }
     Text1->setText(SavedMail::ReceivedEntryPath(m_receivedFolder, item->text()));
-    ScreenRegistry& reg = registry();
-    const QString reader = QStringLiteral("readform");
-    reg.Load(reader);
-    reg.Unload(reader);
-    reg.Load(reader);
 }
 
 void saveform::File2_Click()

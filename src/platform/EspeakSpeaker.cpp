@@ -2,6 +2,9 @@
 
 #include "platform/EspeakSamples.h"
 
+#include <QDir>
+#include <QFileInfo>
+
 #include <alsa/asoundlib.h>
 #include <espeak-ng/speak_lib.h>
 
@@ -65,8 +68,30 @@ int collectSamples(short* wav, int count, espeak_EVENT* events)
 
 } // namespace
 
+bool EspeakSpeaker::available()
+{
+    // PulseAudio (or PipeWire's pulse server) named in the environment.
+    const QByteArray server = qgetenv("PULSE_SERVER");
+    if (!server.isEmpty()) {
+        // Only a local socket can be checked without connecting; anything else is tried.
+        return !server.startsWith("unix:") || QFileInfo::exists(QString::fromLocal8Bit(server.mid(5)));
+    }
+    const QString runtime = qEnvironmentVariable("XDG_RUNTIME_DIR");
+    if (!runtime.isEmpty() && QFileInfo::exists(runtime + QStringLiteral("/pulse/native"))) {
+        return true;
+    }
+    if (QFileInfo::exists(QStringLiteral("/var/run/pulse/native"))) {
+        return true;
+    }
+    // A sound card's playback device for plain ALSA.
+    return !QDir(QStringLiteral("/dev/snd"), QStringLiteral("pcmC*p"), QDir::NoSort, QDir::System).isEmpty();
+}
+
 bool EspeakSpeaker::speak(const QString& text)
 {
+    if (!available()) {
+        return false; // no output: do not wait for the engine to find that out
+    }
     Engine& e = engine();
     const std::lock_guard guard(e.lock);
     if (!e.readyFor(AUDIO_OUTPUT_SYNCH_PLAYBACK)) {

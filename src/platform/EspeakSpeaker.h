@@ -9,6 +9,8 @@ namespace tolvan {
 class EspeakSpeaker : public Speaker {
 public:
     bool speak(const QString& text) override;
+    // A sound server socket or an ALSA playback device exists.
+    bool available() override;
 };
 
 } // namespace tolvan

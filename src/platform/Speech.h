@@ -10,6 +10,9 @@ class Speaker {
 public:
     virtual ~Speaker() = default;
     virtual bool speak(const QString& text) = 0;
+    // Whether a sound output is there to speak on; cheap, so callers ask first
+    // and skip speaking (and the engine's set-up) when it is not.
+    virtual bool available() { return true; }
 };
 
 } // namespace tolvan

@@ -70,15 +70,22 @@ receivefile::receivefile(ScreenRegistry& registry)
 
     auto* layout = new QVBoxLayout(this);
     layout->addWidget(Label1);
-    for (QLineEdit* e : {Text3, Text2, Text4}) {
-        layout->addWidget(e);
+    // Each box is labelled: once a mail fills them, their prompts are gone.
+    auto* fields = new QGridLayout;
+    const QList<QPair<const char*, QWidget*>> rows = {
+        {"To", Text3}, {"Subject", Text2}, {"From", Text4}, {"Message", Text1}, {nullptr, Text5}};
+    int row = 0;
+    for (const auto& [caption, box] : rows) {
+        QLabel* label =
+            caption ? make<QLabel>(QStringLiteral("lbl") + QLatin1String(caption), QLatin1String(caption)) : Label2;
+        label->setBuddy(box);
+        fields->addWidget(label, row, 0, box == Text1 ? Qt::AlignTop : Qt::Alignment());
+        fields->addWidget(box, row, 1);
+        ++row;
     }
-    layout->addWidget(Text1, 1);
-    auto* pathRow = new QGridLayout;
-    pathRow->addWidget(Label2, 0, 0);
-    pathRow->addWidget(Text5, 0, 1);
-    pathRow->setColumnStretch(1, 1);
-    layout->addLayout(pathRow);
+    fields->setColumnStretch(1, 1);
+    fields->setRowStretch(3, 1);
+    layout->addLayout(fields, 1);
     Command2->setMinimumHeight(38);
     layout->addWidget(Command2);
     layout->setContentsMargins(20, 20, 20, 20);
@@ -202,6 +209,11 @@ void receivefile::Text5_Click()
     request.title = QStringLiteral("Save Attachment As");
     request.filters = {{QStringLiteral("All Files"), QStringLiteral("*.*")}};
     request.proposedName = name;
+    // Start where the operator keeps attached files, when that folder is set.
+    if (const StoreValue<QString> folder = ctx().store.ReadStoreField(QStringLiteral("received.dat"));
+        folder.ok() && !folder.value.trimmed().isEmpty() && QFileInfo(folder.value).isDir()) {
+        request.initialFolder = folder.value;
+    }
     const std::optional<QString> destination = dialogs.saveFileName(request);
     if (!destination || destination->isEmpty()) {
         dialogs.exclamation(QStringLiteral("No destination selected."));

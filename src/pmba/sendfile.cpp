@@ -22,7 +22,7 @@ namespace tolvan {
 sendfile::sendfile(ScreenRegistry& registry)
     : Screen(registry, QStringLiteral("sendfile"))
 {
-    setWindowTitle(QStringLiteral("Form1"));
+    setWindowTitle(QStringLiteral("Send File"));
     Label1 = make<QLabel>(QStringLiteral("Label1"), QStringLiteral("Packet Mail Form"));
     makeHeading(Label1, 8);
     Label1->setAlignment(Qt::AlignCenter);

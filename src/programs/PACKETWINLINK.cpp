@@ -54,7 +54,7 @@ PACKETWINLINK::PACKETWINLINK(ScreenRegistry& registry)
                           QStringLiteral("Use Alt/Tab button to look at other programs that are running Use Arrow "
                                          "keys to move to your program ."));
     Label5 = make<QLabel>(QStringLiteral("Label5"),
-                          QStringLiteral("       Use the ALT Key on Keyboad to make your selection.        Do not "
+                          QStringLiteral("       Use the ALT Key on Keyboard to make your selection.        Do not "
                                          "use Enter Key "));
     for (QLabel* l : {Label3, Label5}) {
         l->setWordWrap(true);

@@ -173,10 +173,13 @@ ProgramOutcome StartPacketProgram(const PacketProgram& program, ConfigStore& sto
                                   Speaker& speaker)
 {
     const StoreValue<QString> stored = store.ReadStoreField(program.pathFile);
-    if (!stored.ok()) {
+    // No path file (or an empty one) means no program was ever chosen: say so,
+    // as for "blank", rather than naming an internal file.
+    const bool neverChosen = stored.error == StoreError::FileNotFound || stored.error == StoreError::EndOfFile;
+    if (!stored.ok() && !neverChosen) {
         return error(stored.message);
     }
-    const QString path = stored.value;
+    const QString path = stored.ok() ? stored.value : QString();
     if (const QString why = unusablePath(program, path); !why.isEmpty()) {
         return error(why);
     }

@@ -4,6 +4,7 @@
 
 #include "sevenplus/Mod7plus.h"
 #include "shell/AppContext.h"
+#include "shell/Palette.h"
 #include "shell/ScreenRegistry.h"
 
 #include <QCloseEvent>
@@ -26,9 +27,11 @@ namespace {
 
 const QString kTitle = QStringLiteral("7PLUS");
 const QString kCrLf = QStringLiteral("\r\n");
+// Dark enough to read on the status word's grey.
 const QColor kBlue(0, 0, 255);
-const QColor kGreen(0, 255, 0);
-const QColor kRed(255, 0, 0);
+const QColor kGreen(0, 100, 0);
+const QColor kRed(180, 0, 0);
+const QColor kNeutral(64, 64, 64);
 constexpr int kProgressInterval = 50; // ms between progress updates while a codec runs
 
 // Design positions are in twips; 15 twips make a pixel. The controls sit in
@@ -103,7 +106,8 @@ frm7Plus::frm7Plus(ScreenRegistry& registry)
     big.setBold(true);
 
     lbl7PlusStatus = make<QLabel>(QStringLiteral("lbl7PlusStatus"), QStringLiteral("Ready"));
-    lbl7PlusStatus->setGeometry(twips(9060, 540, 1995, 315));
+    // As wide as the file box, so the longest status word is shown whole.
+    lbl7PlusStatus->setGeometry(twips(6600, 480, 7035, 480));
     lbl7PlusStatus->setAlignment(Qt::AlignCenter);
     lbl7PlusStatus->setFont(big);
     lbl7PlusStatus->setAutoFillBackground(true);
@@ -139,11 +143,14 @@ frm7Plus::frm7Plus(ScreenRegistry& registry)
         // on two lines while the button keeps the caption as its text.
         button->setStyleSheet(
             QStringLiteral("QPushButton { background-color: %1; color: transparent; }").arg(colour.name()));
+        button->setProperty("backColor", colour);
         auto* face = new QLabel(button->text(), button);
         face->setWordWrap(true);
         face->setAlignment(Qt::AlignCenter);
         face->setFont(big);
-        face->setStyleSheet(QStringLiteral("color: black; background: transparent;"));
+        face->setStyleSheet(
+            QStringLiteral("QLabel { color: %1; background: transparent; } QLabel:disabled { color: %2; }")
+                .arg(Palette::readableText(colour, true).name(), Palette::readableText(colour, false).name()));
         face->setAttribute(Qt::WA_TransparentForMouseEvents);
         face->setGeometry(button->rect().adjusted(4, 2, -4, -2));
     }
@@ -157,7 +164,7 @@ frm7Plus::frm7Plus(ScreenRegistry& registry)
     txt7PlusLog->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
     
     cmdClose7Plus = makeButton(QStringLiteral("cmdClose7Plus"), QStringLiteral("Close"), 8880, 6360 + kWrapRoom, 1995, 555);
-    cmdClose7Plus->setStyleSheet(QStringLiteral("QPushButton { background-color: #ff0000; }"));
+    setBackColor(cmdClose7Plus, QColor(255, 0, 0));
 
     connect(cmdBrowse7Plus, &QPushButton::clicked, this, &frm7Plus::cmdBrowse7Plus_Click);
     connect(cmdEncode7Plus, &QPushButton::clicked, this, &frm7Plus::cmdEncode7Plus_Click);
@@ -325,11 +332,21 @@ void frm7Plus::runCodec(const QString& word, const std::function<bool(QString&, 
     QCoreApplication::processEvents();
     Update7PlusProgress(0);
     QString message;
-    const Host host{[this](const QString& t, const QString& q) { return askYesNo(t, q); },
+    bool declined = false;
+    const Host host{[this, &declined](const QString& t, const QString& q) {
+                        const bool yes = askYesNo(t, q);
+                        declined = declined || !yes;
+                        return yes;
+                    },
                     [this](int p) { Update7PlusProgress(p); }};
     const bool ok = job(message, host);
     flushProgress();
     setLog(message);
+    if (!ok && declined) {
+        // The operator kept an existing file: nothing failed.
+        setStatus(QStringLiteral("CANCELLED"), kNeutral);
+        return;
+    }
     setStatus(word + (ok ? QStringLiteral(" COMPLETE") : QStringLiteral(" FAILED")), ok ? kGreen : kRed);
 }
 

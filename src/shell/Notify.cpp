@@ -30,8 +30,11 @@ void SaveSoundSetting(ConfigStore& store, bool enabled)
 
 void SpeakText(Speaker& speaker, const QString& text)
 {
-    // A missing engine or sound device is no reason to stop the operator.
-    speaker.speak(text);
+    // A missing engine or sound device is no reason to stop the operator, nor
+    // to keep them waiting: with no sound output nothing is tried.
+    if (speaker.available()) {
+        speaker.speak(text);
+    }
 }
 
 void AnnounceIfEnabled(const ConfigStore& store, Speaker& speaker, const QString& text)

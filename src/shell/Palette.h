@@ -18,6 +18,18 @@ void InitColorPalette();
 QColor entry(int index);
 bool initialised();
 
+// WCAG contrast ratio of two colours, 1 (none) to 21 (black on white).
+double contrastRatio(const QColor& a, const QColor& b);
+// The text colour for a background, for an enabled or a disabled control:
+// black or white, whichever reads better; disabled text is a grey as far
+// from it as still keeps a contrast ratio of at least 4.6.
+QColor readableText(const QColor& background, bool enabled);
+// Style sheet rules giving a control this background and readable text in
+// both states.
+QString readableStyle(const QColor& background);
+// Readable disabled text for a screen's own palette.
+void makeDisabledTextReadable(QWidget* screen);
+
 } // namespace Palette
 
 // Sets a control's background. The colour is also kept as the control's

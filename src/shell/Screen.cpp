@@ -1,6 +1,7 @@
 #include "shell/Screen.h"
 
 #include "shell/AppContext.h"
+#include "shell/Palette.h"
 #include "shell/ScreenRegistry.h"
 
 #include <QApplication>
@@ -19,6 +20,8 @@ Screen::Screen(ScreenRegistry& registry, const QString& name)
 {
     setObjectName(name);
     setAttribute(Qt::WA_DeleteOnClose, false);
+    // The style's disabled grey is barely readable; every control inherits this.
+    Palette::makeDisabledTextReadable(this);
 }
 
 AppContext& Screen::ctx() const
@@ -85,7 +88,14 @@ void Screen::showEvent(QShowEvent* event)
         target = QGuiApplication::primaryScreen();
     }
     if (target) {
-        move(centredOn(target->availableGeometry(), frameGeometry().size()));
+        // A window made for a wide monitor shrinks to a small one, as far as its layout allows.
+        const QRect area = target->availableGeometry();
+        const QSize frame = frameGeometry().size() - size();
+        const QSize room = area.size() - frame;
+        if (width() > room.width() || height() > room.height()) {
+            resize(size().boundedTo(room).expandedTo(minimumSizeHint()));
+        }
+        move(centredOn(area, frameGeometry().size()));
     }
 }
 

@@ -38,6 +38,8 @@ public:
     bool IsFormLoaded(const QString& name) const { return m_loaded.contains(name); }
     Screen* loaded(const QString& name) const { return m_loaded.value(name); }
     QStringList loadedNames() const { return m_loaded.keys(); }
+    // Every screen built into the program.
+    QStringList names() const { return m_factories.keys(); }
 
     template <class T>
     T* form(const QString& name)

@@ -88,8 +88,8 @@ frsettings::frsettings(ScreenRegistry& registry)
 void frsettings::Form_Load()
 {
     removeTitleBar();
-    // Filled in this fixed order; the first file that cannot be read stops
-    // the filling, and the fields after it stay empty.
+    // Every item is filled, so one missing file does not hide locations that
+    // are set; an item with no usable value says so instead of staying empty.
     struct Field {
         QLineEdit* box;
         const char* file;
@@ -114,9 +114,10 @@ void frsettings::Form_Load()
         const StoreValue<QString> v = f.wholeLine ? store.ReadStoreLine(name) : store.ReadStoreField(name);
         if (!v.ok()) {
             m_readFailed = true;
-            return;
         }
-        f.box->setText(v.value);
+        const bool unset =
+            !v.ok() || v.value.trimmed().isEmpty() || v.value.compare(QLatin1String("blank"), Qt::CaseInsensitive) == 0;
+        f.box->setText(unset ? QStringLiteral("(not set)") : v.value);
     }
 }
 

@@ -8,8 +8,11 @@
 #include "mail/MailCodec.h"
 #include "mail/MailPost.h"
 
+#include <QGuiApplication>
+#include <QImage>
 #include <QLineEdit>
 #include <QPlainTextEdit>
+#include <QScreen>
 #include <QTest>
 
 using namespace tolvan;
@@ -18,15 +21,19 @@ namespace {
 
 class GuideScreens : public test::ScreenFixture {
 protected:
-    QString out;
+    QString out;   // the guide's pictures
+    QString shots; // every screen on the whole display
     QString home;
+    bool started = false;
 
     void SetUp() override
     {
         out = qEnvironmentVariable("TOLVAN_GUIDE_SHOTS");
-        if (out.isEmpty() || qEnvironmentVariableIsEmpty("DISPLAY")) {
-            GTEST_SKIP() << "run scripts/guide-screenshots.sh to take the guide's screenshots";
+        shots = qEnvironmentVariable("TOLVAN_SCREEN_SHOTS");
+        if ((out.isEmpty() && shots.isEmpty()) || qEnvironmentVariableIsEmpty("DISPLAY")) {
+            GTEST_SKIP() << "run scripts/guide-screenshots.sh or scripts/screen-shots.sh to take screenshots";
         }
+        started = true;
         ScreenFixture::SetUp();
         // The station folder as the program uses it: its path ends with "/".
         const QString station = tmp.path() + "/K1ABC/";
@@ -45,7 +52,7 @@ protected:
     void TearDown() override
     {
         MailPost::SetHandOverFolder({});
-        if (!out.isEmpty() && context) {
+        if (started && context) {
             ScreenFixture::TearDown();
         }
     }
@@ -81,6 +88,9 @@ protected:
 
 TEST_F(GuideScreens, EveryScreenOfTheGuide)
 {
+    if (out.isEmpty()) {
+        GTEST_SKIP() << "the guide's pictures were not asked for";
+    }
     shoot("ENTER", "guide-enter-first.png");
     registry->Unload("ENTER");
     shoot("DIRCHANGE", "guide-setup.png");
@@ -139,4 +149,42 @@ TEST_F(GuideScreens, EveryScreenOfTheGuide)
     shoot("PACKETWINLINK", "guide-center.png");
     registry->Unload("PACKETWINLINK");
     flush();
+}
+
+// Each screen alone on the display, as the operator's monitor shows it: the
+// window lies wholly on the display and the picture shows what is cut off.
+TEST_F(GuideScreens, EveryScreenOnTheDisplay)
+{
+    if (shots.isEmpty()) {
+        GTEST_SKIP() << "the display pictures were not asked for";
+    }
+    setupStation();
+    const QString line =
+        MailCodec::FormatCodedMailLine("K1ABC", "Field day", "See you there. 73", "W2XYZ") + QStringLiteral("\r\n");
+    QFile incoming(home + "/TOLVAN/Receive/MAIL - 143005.txt");
+    ASSERT_TRUE(incoming.open(QIODevice::WriteOnly));
+    incoming.write(line.toLatin1());
+    incoming.close();
+    MailPost::WriteHandOver(MailPost::kMailHandOver, line.trimmed());
+    MailPost::WriteHandOver(MailPost::kReaderHandOver,
+                            QStringLiteral("TO: K1ABC,SUBJECT: Field day,See you, 73,FROM: W2XYZ"));
+
+    QScreen* display = QGuiApplication::primaryScreen();
+    const QRect area = display->availableGeometry();
+    QStringList names = registry->names();
+    names.sort();
+    for (const QString& name : names) {
+        Screen* s = registry->Show(name);
+        ASSERT_NE(s, nullptr) << name.toStdString();
+        ASSERT_TRUE(QTest::qWaitForWindowExposed(s));
+        QTest::qWait(400);
+        EXPECT_TRUE(area.contains(s->frameGeometry()))
+            << name.toStdString() << " lies outside the display: " << s->frameGeometry().width() << "x"
+            << s->frameGeometry().height();
+        // A few colours are enough for a screen of controls, and keep the file small.
+        const QImage picture = display->grabWindow(0).toImage().convertToFormat(QImage::Format_Indexed8);
+        EXPECT_TRUE(picture.save(QDir(shots).filePath(name + ".png"))) << name.toStdString();
+        registry->Unload(name);
+        flush();
+    }
 }

@@ -317,7 +317,10 @@ TEST_P(CreateButtons, CreateTrimmedThenReportExistingThenRefuseBadNames)
     EXPECT_EQ(dialogs.boxes[0].text, "Directory created: " + radio() + "/MAIL SEND");
     EXPECT_EQ(dialogs.boxes[0].icon, MsgIcon::Information);
     EXPECT_EQ(box->text(), "");
-    // Not stored, and the list shows it only once the screen is reloaded.
+    // Listed and highlighted in its section at once, but neither opened nor stored.
+    DirListBox* list = screen->dirList(f.section);
+    EXPECT_EQ(list->path(), radio());
+    EXPECT_EQ(list->highlightedPath(), radio() + "/MAIL SEND");
     EXPECT_NE(stored(DirSetup::sectionByNumber(f.section)->storeFile), radio() + "/MAIL SEND\r\n");
 
     box->setText("MAIL SEND");

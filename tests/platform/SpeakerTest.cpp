@@ -3,7 +3,6 @@
 // sound output once, at that first use, so each case runs in a process of its
 // own too (ctest runs this binary once per suite).
 
-#include "platform/EspeakSamples.h"
 #include "platform/EspeakSpeaker.h"
 
 #include "platform/PlatformTestSupport.h"
@@ -66,14 +65,13 @@ TEST(SpeakerWithoutDevice, FailsAtOnceAndKeepsWorking)
     const ScopedEnv alsa("ALSA_CONFIG_PATH", dir.filePath("alsa.conf").toUtf8());
 
     EspeakSpeaker speaker;
+    EXPECT_FALSE(speaker.available());
     QElapsedTimer clock;
     clock.start();
     EXPECT_FALSE(speakWithin(speaker, QStringLiteral("Sound on")));
     // Again: the engine is set up once and kept, and a second call must not hang.
     EXPECT_FALSE(speakWithin(speaker, QStringLiteral("Sound off")));
     EXPECT_LT(clock.elapsed(), 5000);
-    // The engine now plays aloud, so it hands out no samples in this process.
-    EXPECT_FALSE(synthesizeSpeech(QStringLiteral("Welcome")).ok);
 }
 
 TEST(SpeakerWithSoundServer, ReturnsOnlyWhenTheTextHasBeenSpoken)
@@ -91,6 +89,7 @@ TEST(SpeakerWithSoundServer, ReturnsOnlyWhenTheTextHasBeenSpoken)
     const ScopedEnv home("HOME", sound.home().toUtf8());
 
     EspeakSpeaker speaker;
+    EXPECT_TRUE(speaker.available());
     QElapsedTimer clock;
     clock.start();
     EXPECT_TRUE(speakWithin(speaker, QStringLiteral("Welcome")));

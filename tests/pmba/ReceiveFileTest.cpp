@@ -5,6 +5,7 @@
 #include "pmba/ModPMBA.h"
 #include "pmba/receivefile.h"
 
+#include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
 #include <QPlainTextEdit>
@@ -99,18 +100,24 @@ TEST_F(ReceiveFileScreen, SavingAPmbaAttachmentRemovesTheIncomingMail)
     EXPECT_EQ(screen()->PMBAOriginalMailPath, pmb);
     EXPECT_TRUE(QFile::exists(pmb)) << "kept until the attachment is saved";
 
-    // Cancelling the dialog saves nothing.
+    // Cancelling the dialog saves nothing; without a folder for attached files the dialog picks its own.
     screen()->Text5_Click();
     EXPECT_EQ(dialogs.texts(), QStringList{"No destination selected."});
     EXPECT_TRUE(QFile::exists(pmb));
+    ASSERT_EQ(dialogs.fileRequests.size(), 1);
+    EXPECT_TRUE(dialogs.fileRequests[0].initialFolder.isEmpty());
 
     dialogs.clear();
+    const QString attachedFolder = tmp.path() + "/attached";
+    QDir().mkpath(attachedFolder);
+    writeStore("received.dat", (attachedFolder + "\r\n").toUtf8());
     const QString dest = tmp.path() + "/saved.jpg";
     dialogs.fileAnswers.enqueue(dest);
     screen()->Text5_Click();
     ASSERT_EQ(dialogs.fileRequests.size(), 1);
     EXPECT_EQ(dialogs.fileRequests[0].title, "Save Attachment As");
     EXPECT_EQ(dialogs.fileRequests[0].proposedName, "photo.jpg");
+    EXPECT_EQ(dialogs.fileRequests[0].initialFolder, attachedFolder);
     EXPECT_EQ(readFile(dest), "JPEGDATA");
     EXPECT_FALSE(QFile::exists(pmb));
     EXPECT_EQ(readFile(attachment), "JPEGDATA") << "the decoded copy stays";
@@ -119,6 +126,12 @@ TEST_F(ReceiveFileScreen, SavingAPmbaAttachmentRemovesTheIncomingMail)
     EXPECT_EQ(dialogs.boxes[0].title, "Attachment Saved");
     EXPECT_EQ(dialogs.boxes[0].icon, MsgIcon::Information);
     EXPECT_TRUE(prompts());
+    for (const char* caption : {"To", "Subject", "From", "Message"}) {
+        auto* label = registry->loaded("receivefile")->findChild<QLabel*>(QString("lbl") + caption);
+        ASSERT_NE(label, nullptr) << caption;
+        EXPECT_EQ(label->text(), caption);
+        EXPECT_TRUE(label->isVisible() && label->buddy() != nullptr) << caption;
+    }
     EXPECT_FALSE(screen()->PMBAReceiveMode);
     EXPECT_TRUE(screen()->PMBAOriginalMailPath.isEmpty());
     EXPECT_EQ(registry->loaded("received")->findChild<QListWidget*>("File1")->count(), 0);

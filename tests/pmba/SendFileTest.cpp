@@ -76,7 +76,7 @@ TEST_F(SendFileScreen, StartsWithItsPromptsAndBothPostButtons)
     EXPECT_EQ(box("Text2")->text(), "Subject:");
     EXPECT_EQ(box("Text1")->text(), "Message:");
     EXPECT_TRUE(box("Text5")->text().isEmpty());
-    EXPECT_EQ(registry->loaded("sendfile")->windowTitle(), "Form1");
+    EXPECT_EQ(registry->loaded("sendfile")->windowTitle(), "Send File");
     EXPECT_FALSE(shown("sendfile", "RichTextBox1"));
     EXPECT_TRUE(enabled("Command1"));
     EXPECT_TRUE(enabled("cmdPMBASend"));

@@ -206,8 +206,8 @@ TEST_P(UnusablePath, IsReportedAndChangesNothing)
 INSTANTIATE_TEST_SUITE_P(
     RunAndShellOpen, UnusablePath,
     ::testing::Combine(::testing::Values("Command1", "Command11", "serialswitch"),
-                       ::testing::Values(BadPath{"NoFile", std::nullopt, "Error: File not found: "},
-                                         BadPath{"Empty", QByteArray(), "Error: Input past end of file"},
+                       ::testing::Values(BadPath{"NoFile", std::nullopt, "Error: No program has been chosen"},
+                                         BadPath{"Empty", QByteArray(), "Error: No program has been chosen"},
                                          BadPath{"Blank", QByteArray("blank\r\n"), "Error: No program has been chosen"},
                                          BadPath{"EmptyLine", QByteArray("\r\n"), "Error: No program has been chosen"},
                                          BadPath{"Relative", QByteArray("modem.exe\r\n"), "Error: \"modem.exe\" is no"},

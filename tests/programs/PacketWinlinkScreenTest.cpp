@@ -69,6 +69,7 @@ TEST_F(CommunicationCenter, OpensFromTheMainMenuAndEachStateFileDisablesOnlyItsB
         EXPECT_FALSE(shown("PACKETWINLINK", hidden)) << hidden;
     }
     EXPECT_TRUE(disabledStartButtons().isEmpty()); // no state files: every start button armed
+    EXPECT_TRUE(screen()->findChild<QLabel*>("Label5")->text().contains("ALT Key on Keyboard to make"));
 
     for (const auto& [file, name] : kStateFiles) {
         writeStore(file, "False\r\n");

@@ -81,8 +81,9 @@ protected:
 };
 
 const QColor kBlue(0, 0, 255);
-const QColor kGreen(0, 255, 0);
-const QColor kRed(255, 0, 0);
+const QColor kGreen(0, 100, 0);
+const QColor kRed(180, 0, 0);
+const QColor kNeutral(64, 64, 64);
 
 } // namespace
 
@@ -187,6 +188,17 @@ TEST_F(SevenPlusScreen, BrowseFillsTheFileBoxAndCancelChangesNothing)
     EXPECT_EQ(log(), "Selected file: " + dir.path() + "/a.bin");
 }
 
+TEST_F(SevenPlusScreen, LongestStatusWordsFitTheirLabel)
+{
+    auto* label = get<QLabel>("lbl7PlusStatus");
+    for (const char* word : {"ENCODING COMPLETE", "DECODING FAILED", "Complete 7PLUS comparison FAILED",
+                             "Received 7PLUS file decoded successfully"}) {
+        const QSize need = label->fontMetrics().size(0, QString::fromLatin1(word));
+        EXPECT_LE(need.width(), label->contentsRect().width()) << word;
+        EXPECT_LE(need.height(), label->contentsRect().height()) << word;
+    }
+}
+
 TEST_F(SevenPlusScreen, EncodeShowsReportAndAsksBeforeReplacingWithNoAsDefault)
 {
     const QString src = dir.path() + "/pic.jpg";
@@ -206,8 +218,9 @@ TEST_F(SevenPlusScreen, EncodeShowsReportAndAsksBeforeReplacingWithNoAsDefault)
     EXPECT_EQ(q.icon, MsgIcon::Question);
     EXPECT_EQ(q.buttons, MsgButtons::YesNo);
     EXPECT_EQ(q.defaultButton, MsgAnswer::No);
-    EXPECT_EQ(status(), "ENCODING FAILED");
-    EXPECT_EQ(statusColour(), kRed);
+    // Keeping the existing set is no failure.
+    EXPECT_EQ(status(), "CANCELLED");
+    EXPECT_EQ(statusColour(), kNeutral);
     EXPECT_EQ(log(), "7PLUS encoding cancelled. Existing files preserved.");
 
     dialogs.answers.enqueue(MsgAnswer::Yes);

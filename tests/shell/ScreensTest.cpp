@@ -18,6 +18,8 @@
 #include <QTest>
 #include <QTimer>
 
+#include <algorithm>
+#include <cmath>
 #include <stdexcept>
 
 using namespace tolvan;
@@ -72,14 +74,27 @@ TEST_F(ShellScreens, EnterLeadsToTheRestrictedMenuAndQuitEndsEverything)
     EXPECT_TRUE(registry->loadedNames().isEmpty());
 }
 
-TEST_F(ShellScreens, SoundSwitchOffSilencesEntryAndExit)
+// Neither the sound switch set off nor a missing sound output may keep QUIT
+// waiting on the speaker: nothing is spoken and the program ends at once.
+class SilentQuit : public ShellScreens, public ::testing::WithParamInterface<bool> {};
+
+TEST_P(SilentQuit, EndsWithoutTryingToSpeak)
 {
-    writeStore("soundsettings.dat", "0\r\n");
+    const bool switchedOff = GetParam();
+    if (switchedOff) {
+        writeStore("soundsettings.dat", "0\r\n");
+    }
+    speaker.soundOutput = switchedOff;
     enterMainMenu();
+    speaker.spoken.clear();
     registry->Show("ENTER");
     click("ENTER", "Command2");
     EXPECT_TRUE(speaker.spoken.isEmpty());
+    EXPECT_EQ(quits, 1);
 }
+
+INSTANTIATE_TEST_SUITE_P(ShellScreens, SilentQuit, ::testing::Values(true, false),
+                         [](const auto& info) { return info.param ? "SoundSwitchOff" : "NoSoundOutput"; });
 
 TEST_F(ShellScreens, SoundResetFlow)
 {
@@ -507,4 +522,153 @@ TEST_F(ShellScreens, EntryScreenNamesTheStationAndTheFirstStep)
     flush();
     registry->Show("ENTER");
     EXPECT_FALSE(shown("ENTER", "lblFirstRun"));
+}
+
+// Every screen of the program, as the operator sees it.
+namespace {
+
+double luminance(const QColor& c)
+{
+    auto lin = [](double v) { return v <= 0.04045 ? v / 12.92 : std::pow((v + 0.055) / 1.055, 2.4); };
+    return 0.2126 * lin(c.redF()) + 0.7152 * lin(c.greenF()) + 0.0722 * lin(c.blueF());
+}
+
+double contrast(const QColor& a, const QColor& b)
+{
+    const double la = luminance(a);
+    const double lb = luminance(b);
+    return (std::max(la, lb) + 0.05) / (std::min(la, lb) + 0.05);
+}
+
+// Controls that paint their own background; anything else shows what lies behind it.
+bool paintsBackground(const QWidget* w)
+{
+    return w->isWindow() || w->autoFillBackground() || qobject_cast<const QPushButton*>(w) ||
+           qobject_cast<const QLineEdit*>(w) || w->styleSheet().contains("background-color");
+}
+
+QColor backgroundBehind(const QWidget* w, QPalette::ColorGroup group)
+{
+    for (const QWidget* p = w; p; p = p->parentWidget()) {
+        if (paintsBackground(p)) {
+            return p->palette().color(group, p->backgroundRole());
+        }
+    }
+    return Qt::white;
+}
+
+QString textOf(const QWidget* w)
+{
+    if (auto* l = qobject_cast<const QLabel*>(w)) {
+        return l->text();
+    }
+    if (auto* b = qobject_cast<const QAbstractButton*>(w)) {
+        return b->text();
+    }
+    if (auto* e = qobject_cast<const QLineEdit*>(w)) {
+        return e->text();
+    }
+    return {};
+}
+
+const char* const kScreens[] = {"ENTER",    "frmdecide",   "mainmenu", "frsettings",   "DIRCHANGE",
+                                "mailform", "inboxform",   "saveform", "readform",     "received",
+                                "sendfile", "receivefile", "frm7Plus", "PACKETWINLINK"};
+
+class EveryScreen : public ShellScreens, public ::testing::WithParamInterface<const char*> {
+protected:
+    // The screen loaded with a station set up, so that lists and boxes fill.
+    Screen* open()
+    {
+        for (const char* file : {"send.dat", "receive.dat", "save.dat", "received.dat"}) {
+            QDir().mkpath(tmp.path() + "/" + file);
+            writeStore(file, (tmp.path() + "/" + file + "\r\n").toUtf8());
+        }
+        Screen* s = registry->Show(QString::fromLatin1(GetParam()));
+        if (s) {
+            s->ensurePolished();
+            for (QWidget* w : s->findChildren<QWidget*>()) {
+                w->ensurePolished();
+            }
+        }
+        return s;
+    }
+};
+
+} // namespace
+
+// Text and its background meet a contrast ratio of 4.5:1 in the enabled and
+// the disabled state, taken from the palettes the style sheets leave.
+TEST_P(EveryScreen, EveryTextHasEnoughContrast)
+{
+    Screen* s = open();
+    ASSERT_NE(s, nullptr);
+    int checked = 0;
+    for (QWidget* w : s->findChildren<QWidget*>()) {
+        const bool kind = qobject_cast<QLabel*>(w) || qobject_cast<QAbstractButton*>(w) || qobject_cast<QLineEdit*>(w);
+        if (!kind || textOf(w).trimmed().isEmpty()) {
+            continue;
+        }
+        for (QPalette::ColorGroup group : {QPalette::Active, QPalette::Disabled}) {
+            const QColor text = w->palette().color(group, w->foregroundRole());
+            if (text.alpha() == 0) {
+                continue; // the caption is drawn by a label on top of it
+            }
+            const QColor back = backgroundBehind(w, group);
+            EXPECT_GE(contrast(text, back), 4.5)
+                << GetParam() << "/" << w->objectName().toStdString() << " \"" << textOf(w).toStdString() << "\" "
+                << (group == QPalette::Active ? "enabled " : "disabled ") << text.name().toStdString() << " on "
+                << back.name().toStdString();
+            ++checked;
+        }
+    }
+    EXPECT_GT(checked, 0);
+}
+
+INSTANTIATE_TEST_SUITE_P(Screens, EveryScreen, ::testing::ValuesIn(kScreens));
+
+TEST_F(ShellScreens, TheScreenListNamesEveryScreen)
+{
+    QStringList names = registry->names();
+    QStringList listed;
+    for (const char* n : kScreens) {
+        listed << n;
+    }
+    names.sort();
+    listed.sort();
+    EXPECT_EQ(names, listed);
+}
+
+// No caption is cut off: each label and button is at least as large as its text.
+TEST_P(EveryScreen, EveryTextFitsItsControl)
+{
+    Screen* s = open();
+    ASSERT_NE(s, nullptr);
+    QCoreApplication::processEvents();
+    for (QWidget* w : s->findChildren<QWidget*>()) {
+        const QString text = textOf(w);
+        if (!w->isVisibleTo(s) || text.trimmed().isEmpty() || qobject_cast<QLineEdit*>(w)) {
+            continue;
+        }
+        const std::string where =
+            std::string(GetParam()) + "/" + w->objectName().toStdString() + " \"" + text.toStdString() + "\"";
+        const QFontMetrics fm = w->fontMetrics();
+        if (auto* l = qobject_cast<QLabel*>(w)) {
+            if (l->wordWrap()) {
+                EXPECT_LE(l->heightForWidth(l->width()), l->height()) << where;
+            } else {
+                const QSize need = fm.size(Qt::TextShowMnemonic, text);
+                EXPECT_LE(need.width(), l->contentsRect().width()) << where;
+                EXPECT_LE(need.height(), l->contentsRect().height()) << where;
+            }
+        } else if (auto* b = qobject_cast<QAbstractButton*>(w)) {
+            if (b->palette().color(QPalette::ButtonText).alpha() == 0) {
+                continue; // a wrapping label on top shows the caption
+            }
+            // A push button's text needs a few pixels of frame; a check box its indicator too.
+            const int need =
+                qobject_cast<QPushButton*>(w) ? fm.size(Qt::TextShowMnemonic, text).width() + 6 : b->sizeHint().width();
+            EXPECT_LE(need, b->width()) << where;
+        }
+    }
 }

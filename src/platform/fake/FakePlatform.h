@@ -69,11 +69,13 @@ public:
 class FakeSpeaker : public Speaker {
 public:
     QStringList spoken;
+    bool soundOutput = true; // what available() reports
     bool speak(const QString& text) override
     {
         spoken << text;
-        return true;
+        return soundOutput;
     }
+    bool available() override { return soundOutput; }
 };
 
 class FakeDesktop : public DesktopService {
