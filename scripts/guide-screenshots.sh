@@ -23,15 +23,8 @@ cleanup() {
     rm -f "$fdfile"
 }
 trap cleanup EXIT
-# Xvfb picks a free display itself and writes its number.
-Xvfb -displayfd 3 -screen 0 1366x768x24 -nolisten tcp 3>"$fdfile" >/dev/null 2>&1 &
-xvfb=$!
-for _ in $(seq 100); do [ -s "$fdfile" ] && break; sleep 0.05; done
-[ -s "$fdfile" ] || { echo "Xvfb did not start" >&2; exit 1; }
-export DISPLAY=":$(tr -d '[:space:]' < "$fdfile")"
-openbox >/dev/null 2>&1 &
-wm=$!
-sleep 0.5
+. "$here/scripts/xvfb-display.sh"
+start_display 1366x768
 
 rm -f "$out"/guide-*.png
 ASAN_OPTIONS=${ASAN_OPTIONS:-detect_leaks=0} QT_QPA_PLATFORM=xcb LANG=C.UTF-8 TOLVAN_GUIDE_SHOTS="$out" \

@@ -24,21 +24,13 @@ cleanup() {
 }
 trap cleanup EXIT
 
+. "$here/scripts/xvfb-display.sh"
 status=0
 for size in 1366x768 1024x768; do
     out=$here/docs/screens/$size
     mkdir -p "$out"
     rm -f "$out"/*.png
-    : >"$fdfile"
-    # Xvfb picks a free display itself and writes its number.
-    Xvfb -displayfd 3 -screen 0 "${size}x24" -nolisten tcp 3>"$fdfile" >/dev/null 2>&1 &
-    xvfb=$!
-    for _ in $(seq 100); do [ -s "$fdfile" ] && break; sleep 0.05; done
-    [ -s "$fdfile" ] || { echo "Xvfb did not start" >&2; exit 1; }
-    export DISPLAY=":$(tr -d '[:space:]' < "$fdfile")"
-    openbox >/dev/null 2>&1 &
-    wm=$!
-    sleep 0.5
+    start_display "$size"
     ASAN_OPTIONS=${ASAN_OPTIONS:-detect_leaks=0} QT_QPA_PLATFORM=xcb LANG=C.UTF-8 TOLVAN_SCREEN_SHOTS="$out" \
         "$build/tests/app_guide_screens" --gtest_filter='*EveryScreenOnTheDisplay' || status=1
     kill "$wm" "$xvfb" 2>/dev/null || true

@@ -19,16 +19,8 @@ cleanup() {
 }
 trap cleanup EXIT
 
-# Xvfb picks a free display itself and writes its number, so parallel runs
-# never share one.
-Xvfb -displayfd 3 -screen 0 1366x768x24 -nolisten tcp 3>"$fdfile" >/dev/null 2>&1 &
-xvfb=$!
-for _ in $(seq 100); do [ -s "$fdfile" ] && break; sleep 0.05; done
-[ -s "$fdfile" ] || { echo "Xvfb did not start" >&2; exit 1; }
-export DISPLAY=":$(tr -d '[:space:]' < "$fdfile")"
-openbox >/dev/null 2>&1 &
-wm=$!
-sleep 0.5
+. "$here/scripts/xvfb-display.sh"
+start_display 1366x768
 
 mkdir -p "$out"
 # X client libraries keep some memory until exit; only a sanitizer build cares.
