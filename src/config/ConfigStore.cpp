@@ -191,9 +191,9 @@ StoreStatus ConfigStore::replace(const QString& name, const QString& text)
     // never leaves the value empty or half-written.
     QByteArray bytes = Ansi::encode(text);
     bytes.append("\r\n");
-    const SafeFile::Result r = SafeFile::replace(path, bytes);
-    if (!r.ok) {
-        return {StoreError::Io, r.error};
+    const Result<> r = SafeFile::replace(path, bytes);
+    if (!r.ok()) {
+        return {StoreError::Io, r.error()};
     }
     return {};
 }

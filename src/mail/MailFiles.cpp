@@ -14,9 +14,9 @@ FileResult AppendLine(const QString& path, const QString& text)
 {
     QByteArray bytes = Ansi::encode(text);
     bytes.append("\r\n");
-    const SafeFile::Result r = SafeFile::append(path, bytes);
-    if (!r.ok) {
-        return {false, QStringLiteral("Cannot write the mail file %1").arg(r.error)};
+    const Result<> r = SafeFile::append(path, bytes);
+    if (!r.ok()) {
+        return {false, QStringLiteral("Cannot write the mail file %1").arg(r.error())};
     }
     return {};
 }

@@ -2,9 +2,9 @@
 
 #include "config/ConfigStore.h"
 #include "platform/AnsiCodec.h"
+#include "platform/AtomicFile.h"
 #include "platform/LocaleText.h"
 #include "platform/SafeFile.h"
-#include "platform/AtomicFile.h"
 
 #include <QDir>
 #include <QFile>
@@ -87,21 +87,21 @@ Outgoing writeOutgoing(const QString& path, const QByteArray& line)
     if (QFileInfo::exists(path)) {
         w.previousSize = QFileInfo(path).size();
     } else {
-        const QString error = AtomicFile::writeWhole(path, line, AtomicFile::Mode::NoReplace);
-        if (!error.isEmpty()) {
+        const Result<> created = AtomicFile::writeWhole(path, line, AtomicFile::Mode::NoReplace);
+        if (!created.ok()) {
             if (!QFileInfo::exists(path)) {
                 w.error = QStringLiteral("The mail file could not be created in the send folder.\n%1\n%2")
-                              .arg(path, error);
+                              .arg(path, created.error());
                 return w;
             }
             w.previousSize = QFileInfo(path).size(); // made by someone else a moment ago
         }
     }
     if (w.previousSize >= 0) {
-        const SafeFile::Result appended = SafeFile::append(path, line);
-        if (!appended.ok) {
+        const Result<> appended = SafeFile::append(path, line);
+        if (!appended.ok()) {
             truncateTo(path, w.previousSize);
-            w.error = QStringLiteral("The mail could not be added to the waiting mail file.\n%1").arg(appended.error);
+            w.error = QStringLiteral("The mail could not be added to the waiting mail file.\n%1").arg(appended.error());
             return w;
         }
         w.appended = true;
@@ -144,14 +144,14 @@ QString HandOverPath(const QString& name)
 
 FileResult EmptyHandOver(const QString& name)
 {
-    const SafeFile::Result r = SafeFile::replace(HandOverPath(name), QByteArray());
-    return {r.ok, r.error};
+    const Result<> r = SafeFile::replace(HandOverPath(name), QByteArray());
+    return {r.ok(), r.error()};
 }
 
 FileResult WriteHandOver(const QString& name, const QString& text)
 {
-    const SafeFile::Result r = SafeFile::replace(HandOverPath(name), Ansi::encode(text) + "\r\n");
-    return {r.ok, r.error};
+    const Result<> r = SafeFile::replace(HandOverPath(name), Ansi::encode(text) + "\r\n");
+    return {r.ok(), r.error()};
 }
 
 PostResult PostComposedMail(const ConfigStore& store, const QDateTime& now, const LocaleText& locale,
@@ -200,17 +200,17 @@ PostResult PostComposedMail(const ConfigStore& store, const QDateTime& now, cons
     if (!outgoing.open(QIODevice::ReadOnly)) {
         const QString why = outgoing.errorString();
         undoOutgoing();
-        return failure(QStringLiteral("The mail file could not be read back for its sent copy.\n%1\n%2")
-                           .arg(r.path, why));
+        return failure(
+            QStringLiteral("The mail file could not be read back for its sent copy.\n%1\n%2").arg(r.path, why));
     }
     const QByteArray whole = outgoing.readAll();
     outgoing.close();
-    const SafeFile::Result copied = SafeFile::replace(r.copyPath, whole);
-    if (!copied.ok) {
+    const Result<> copied = SafeFile::replace(r.copyPath, whole);
+    if (!copied.ok()) {
         // Without its copy the post is taken back whole, so that posting
         // again does not send the mail twice.
         undoOutgoing();
-        return failure(QStringLiteral("The sent copy could not be written.\n%1").arg(copied.error));
+        return failure(QStringLiteral("The sent copy could not be written.\n%1").arg(copied.error()));
     }
     r.ok = true;
     return r;

@@ -2,8 +2,8 @@
 
 #include "config/ConfigStore.h"
 #include "mail/MailCodec.h"
-#include "platform/AnsiCodec.h"
 #include "mail/MailPost.h"
+#include "platform/AnsiCodec.h"
 #include "platform/AtomicFile.h"
 #include "pmba/FileMail.h"
 
@@ -240,9 +240,9 @@ Route RouteIncoming(const ConfigStore& store, const QString& selectedName, const
         return r;
     }
     // The incoming file may go only once its content is whole in the hand-over file.
-    const QString error = AtomicFile::writeWhole(handOver, handOverBytes, AtomicFile::Mode::Replace);
-    if (!error.isEmpty()) {
-        return receiveError(r, kHandOverUnwritable, error);
+    const Result<> written = AtomicFile::writeWhole(handOver, handOverBytes, AtomicFile::Mode::Replace);
+    if (!written.ok()) {
+        return receiveError(r, kHandOverUnwritable, written.error());
     }
     r.deleteIncoming = true;
     return r;

@@ -239,13 +239,15 @@ void AtomicFile::discard()
     }
 }
 
-QString AtomicFile::writeWhole(const QString& finalPath, QByteArrayView bytes, Mode mode)
+Result<> AtomicFile::writeWhole(const QString& finalPath, QByteArrayView bytes, Mode mode, Sync sync)
 {
     AtomicFile file(finalPath, mode);
+    file.setSync(sync == Sync::Yes);
     if (file.open() && file.write(bytes) && file.commit()) {
         return {};
     }
-    return file.errorString();
+    const QString& error = file.errorString();
+    return Fail(error.contains(finalPath) ? error : QStringLiteral("%1: %2").arg(finalPath, error));
 }
 
 } // namespace tolvan

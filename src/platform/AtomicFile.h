@@ -1,5 +1,7 @@
 #pragma once
 
+#include "platform/Result.h"
+
 #include <QByteArrayView>
 #include <QString>
 
@@ -56,8 +58,10 @@ public:
     const QString& errorString() const { return m_error; }
     Failure failure() const { return m_failure; }
 
-    // Writes bytes in one go; the description of the failure, or empty.
-    static QString writeWhole(const QString& finalPath, QByteArrayView bytes, Mode mode);
+    // Whether writeWhole waits for the disk before the rename.
+    enum class Sync { Yes, No };
+    // Writes bytes in one go; a failure's text names the file and the reason.
+    static Result<> writeWhole(const QString& finalPath, QByteArrayView bytes, Mode mode, Sync sync = Sync::Yes);
 
     // Why nothing may be written at path: a symbolic link or something other
     // than a regular file stands there. Empty when the name is free or holds a

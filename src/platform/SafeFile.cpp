@@ -45,28 +45,24 @@ int writeAll(int fd, const QByteArray& bytes, qsizetype& written)
 
 } // namespace
 
-Result replace(const QString& path, const QByteArray& bytes)
+Result<> replace(const QString& path, const QByteArray& bytes)
 {
-    const QString error = AtomicFile::writeWhole(path, bytes, AtomicFile::Mode::Replace);
-    if (!error.isEmpty()) {
-        return {false, error.contains(path) ? error : QStringLiteral("%1: %2").arg(path, error)};
-    }
-    return {};
+    return AtomicFile::writeWhole(path, bytes, AtomicFile::Mode::Replace);
 }
 
-Result append(const QString& path, const QByteArray& bytes)
+Result<> append(const QString& path, const QByteArray& bytes)
 {
     // A link or anything but a regular file at the name is refused: the line
     // would otherwise land wherever the link points.
     if (const QString why = AtomicFile::obstacle(path); !why.isEmpty()) {
-        return {false, why};
+        return Fail(why);
     }
     const QByteArray name = QFile::encodeName(path);
     const int fd = ::open(name.constData(), O_WRONLY | O_APPEND | O_CREAT | O_NOFOLLOW | O_CLOEXEC, 0644);
     if (fd < 0) {
         const int err = errno;
         const QString why = err == ELOOP ? AtomicFile::obstacle(path) : QString();
-        return {false, why.isEmpty() ? reason(path, err) : why};
+        return Fail(why.isEmpty() ? reason(path, err) : why);
     }
     qsizetype written = 0;
     int err = writeAll(fd, bytes, written);
@@ -74,10 +70,10 @@ Result append(const QString& path, const QByteArray& bytes)
         err = errno;
     }
     if (err == ENOSPC || err == EFBIG || err == EDQUOT) {
-        return {false, AtomicFile::shortWriteMessage(written, bytes.size(), path)};
+        return Fail(AtomicFile::shortWriteMessage(written, bytes.size(), path));
     }
     if (err != 0) {
-        return {false, reason(path, err)};
+        return Fail(reason(path, err));
     }
     return {};
 }

@@ -226,9 +226,9 @@ private:
 
     char* m_out;
     std::uint32_t m_acc = 0;
-    int m_have = 0;      // characters of the current group
-    int m_pads = 0;      // "=" seen
-    qint64 m_count = 0;  // characters other than white space
+    int m_have = 0;     // characters of the current group
+    int m_pads = 0;     // "=" seen
+    qint64 m_count = 0; // characters other than white space
     bool m_bad = false;
 };
 
@@ -332,8 +332,7 @@ private:
 // read error (then readError() describes it). Only one piece of the outer
 // text and its decoded inner text are held at a time, besides the carried
 // file's bytes.
-template <class Next, class ReadError>
-ReadResult parseStream(qsizetype contentSize, Next&& next, ReadError&& readError)
+template <class Next, class ReadError> ReadResult parseStream(qsizetype contentSize, Next&& next, ReadError&& readError)
 {
     constexpr qsizetype kPiece = qsizetype(1) << 20;
     QByteArray in(std::clamp<qsizetype>(contentSize, 4, kPiece), Qt::Uninitialized);
@@ -417,8 +416,8 @@ template <class Sink> bool buildStream(QByteArrayView head, QByteArrayView data,
 // The five text fields and their commas in the code page.
 QByteArray headOf(const Mail& mail)
 {
-    return Ansi::encode(QString(mail.message + u',' + mail.subject + u',' + mail.to + u',' + mail.from + u',' +
-                                mail.fileName + u','));
+    return Ansi::encode(
+        QString(mail.message + u',' + mail.subject + u',' + mail.to + u',' + mail.from + u',' + mail.fileName + u','));
 }
 
 qsizetype builtSize(qsizetype headSize, qsizetype dataSize)
@@ -561,8 +560,8 @@ WriteResult Write(const QString& attachmentPath, const QString& outputPath, cons
     // the same second must not add a second mail to the first one's file: the
     // receiver could read neither.
     AtomicFile out(outputPath, AtomicFile::Mode::NoReplace);
-    if (!out.open() || !buildStream(head, mail.data, [&out](QByteArrayView piece) { return out.write(piece); })
-        || !out.commit()) {
+    if (!out.open() || !buildStream(head, mail.data, [&out](QByteArrayView piece) { return out.write(piece); }) ||
+        !out.commit()) {
         return writeFailure(QStringLiteral("File mail error: ") + out.errorString());
     }
     WriteResult r;
@@ -606,10 +605,11 @@ SaveResult SaveCarriedFile(const Mail& mail, const QString& folder, bool replace
         r.status = SaveResult::Status::Exists;
         return r;
     }
-    const QString error = AtomicFile::writeWhole(
+    const Result<> written = AtomicFile::writeWhole(
         r.path, mail.data, replaceExisting ? AtomicFile::Mode::Replace : AtomicFile::Mode::NoReplace);
-    if (!error.isEmpty()) {
-        r.message = box(QStringLiteral("Error: The received file could not be written: ") + error, MsgIcon::Critical);
+    if (!written.ok()) {
+        r.message =
+            box(QStringLiteral("Error: The received file could not be written: ") + written.error(), MsgIcon::Critical);
         return r;
     }
     r.status = SaveResult::Status::Saved;

@@ -318,9 +318,9 @@ DecodeResult PMBA_DecodeBinaryMail(const QString& mailPath, const QString& outpu
 
     const QString path = outputFolder.endsWith(u'/') ? outputFolder + m.fileName : outputFolder + u'/' + m.fileName;
     // The earlier attachment of this name is replaced only by a complete one.
-    const QString error = AtomicFile::writeWhole(path, m.data, AtomicFile::Mode::Replace);
-    if (!error.isEmpty()) {
-        r.message = box(kDecodingErrorPrefix + error, MsgIcon::Critical, kTitle);
+    const Result<> written = AtomicFile::writeWhole(path, m.data, AtomicFile::Mode::Replace);
+    if (!written.ok()) {
+        r.message = box(kDecodingErrorPrefix + written.error(), MsgIcon::Critical, kTitle);
         return r;
     }
     r.ok = true;

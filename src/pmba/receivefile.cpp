@@ -236,9 +236,9 @@ void receivefile::Text5_Click()
         return;
     }
     // The incoming mail may go only once the attachment is safe at its destination.
-    const SafeFile::Result written = SafeFile::replace(*destination, bytes);
-    if (!written.ok) {
-        dialogs.critical(QStringLiteral("Error: The attachment could not be saved: ") + written.error);
+    const Result<> written = SafeFile::replace(*destination, bytes);
+    if (!written.ok()) {
+        dialogs.critical(QStringLiteral("Error: The attachment could not be saved: ") + written.error());
         return;
     }
 

@@ -50,12 +50,14 @@ struct Writer {
 };
 
 const Writer kWriters[] = {
-    {"Replace",
-     [](const QString& p, const QByteArray& b) { return AtomicFile::writeWhole(p, b, AtomicFile::Mode::Replace); }},
+    {"Replace", [](const QString& p,
+                   const QByteArray& b) { return AtomicFile::writeWhole(p, b, AtomicFile::Mode::Replace).error(); }},
     {"NoReplace",
-     [](const QString& p, const QByteArray& b) { return AtomicFile::writeWhole(p, b, AtomicFile::Mode::NoReplace); }},
-    {"SafeReplace", [](const QString& p, const QByteArray& b) { return SafeFile::replace(p, b).error; }},
-    {"SafeAppend", [](const QString& p, const QByteArray& b) { return SafeFile::append(p, b).error; }},
+     [](const QString& p, const QByteArray& b) {
+         return AtomicFile::writeWhole(p, b, AtomicFile::Mode::NoReplace).error();
+     }},
+    {"SafeReplace", [](const QString& p, const QByteArray& b) { return SafeFile::replace(p, b).error(); }},
+    {"SafeAppend", [](const QString& p, const QByteArray& b) { return SafeFile::append(p, b).error(); }},
 };
 
 class EveryWriter : public ::testing::TestWithParam<Writer> {
@@ -129,14 +131,14 @@ TEST(AtomicFileModes, AReplacedFilePassesOnAtMostItsReadAndWriteBits)
         const QString path = dir.filePath("f");
         writeAll(path, "old");
         ASSERT_EQ(::chmod(QFile::encodeName(path).constData(), c.before), 0);
-        EXPECT_EQ(AtomicFile::writeWhole(path, "new", AtomicFile::Mode::Replace), QString());
+        EXPECT_TRUE(AtomicFile::writeWhole(path, "new", AtomicFile::Mode::Replace).ok());
         EXPECT_EQ(readAll(path), "new");
         EXPECT_EQ(modeOf(path), c.after);
         QFile::remove(path);
     }
     // A new file gets no execute bit whatever the umask allows.
     const mode_t mask = ::umask(0);
-    EXPECT_EQ(AtomicFile::writeWhole(dir.filePath("n"), "new", AtomicFile::Mode::NoReplace), QString());
+    EXPECT_TRUE(AtomicFile::writeWhole(dir.filePath("n"), "new", AtomicFile::Mode::NoReplace).ok());
     ::umask(mask);
     EXPECT_EQ(modeOf(dir.filePath("n")), 0666u);
 }
