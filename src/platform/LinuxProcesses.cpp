@@ -74,13 +74,8 @@ bool isWindowsProgram(const QString& path)
     return path.endsWith(QStringLiteral(".exe"), Qt::CaseInsensitive);
 }
 
-StartResult failure(const QString& why)
-{
-    return {false, 0, why};
-}
-
-StartResult startDetached(const QString& program, const QStringList& arguments, const QString& folder,
-                          const QString& shownName)
+Result<qint64> startDetached(const QString& program, const QStringList& arguments, const QString& folder,
+                             const QString& shownName)
 {
     QProcess process;
     process.setProgram(program);
@@ -89,41 +84,41 @@ StartResult startDetached(const QString& program, const QStringList& arguments, 
     process.setStandardInputFile(QProcess::nullDevice());
     qint64 pid = 0;
     if (!process.startDetached(&pid)) {
-        return failure(QStringLiteral("Cannot start %1: %2").arg(shownName, process.errorString()));
+        return Fail(QStringLiteral("Cannot start %1: %2").arg(shownName, process.errorString()));
     }
-    return {true, pid, {}};
+    return pid;
 }
 
 // How a program file is run: itself, or through wine when it is a Windows program.
-StartResult runProgramFile(const QFileInfo& file, const QString& folder)
+Result<qint64> runProgramFile(const QFileInfo& file, const QString& folder)
 {
     const QString path = file.absoluteFilePath();
     if (isWindowsProgram(path)) {
         const QString wine = QStandardPaths::findExecutable(QStringLiteral("wine"));
         if (wine.isEmpty()) {
-            return failure(QStringLiteral("%1 is a Windows program, and wine, which runs Windows programs, "
-                                          "is not installed (no \"wine\" on the PATH).")
-                               .arg(path));
+            return Fail(QStringLiteral("%1 is a Windows program, and wine, which runs Windows programs, "
+                                       "is not installed (no \"wine\" on the PATH).")
+                            .arg(path));
         }
         return startDetached(wine, {path}, folder, path);
     }
     if (!file.isExecutable()) {
-        return failure(QStringLiteral("%1 is not executable (the file lacks execute permission).").arg(path));
+        return Fail(QStringLiteral("%1 is not executable (the file lacks execute permission).").arg(path));
     }
     return startDetached(path, {}, folder, path);
 }
 
 // Refuses what cannot be started before anything is forked, with the reason.
-std::optional<StartResult> checkProgramFile(const QString& programPath, const QFileInfo& file)
+std::optional<Failure> checkProgramFile(const QString& programPath, const QFileInfo& file)
 {
     if (programPath.trimmed().isEmpty()) {
-        return failure(QStringLiteral("No program path is set."));
+        return Fail(QStringLiteral("No program path is set."));
     }
     if (!file.exists()) {
-        return failure(QStringLiteral("%1 was not found (no such file).").arg(file.absoluteFilePath()));
+        return Fail(QStringLiteral("%1 was not found (no such file).").arg(file.absoluteFilePath()));
     }
     if (file.isDir()) {
-        return failure(QStringLiteral("%1 is a folder, not a program.").arg(file.absoluteFilePath()));
+        return Fail(QStringLiteral("%1 is a folder, not a program.").arg(file.absoluteFilePath()));
     }
     return std::nullopt;
 }
@@ -170,7 +165,7 @@ QList<ProcessNames> LinuxProcesses::processList()
     return list;
 }
 
-StartResult LinuxProcesses::start(const QString& programPath)
+Result<qint64> LinuxProcesses::start(const QString& programPath)
 {
     const QFileInfo file(programPath);
     if (auto refused = checkProgramFile(programPath, file)) {
@@ -179,11 +174,11 @@ StartResult LinuxProcesses::start(const QString& programPath)
     return runProgramFile(file, file.absolutePath());
 }
 
-StartResult LinuxProcesses::open(const QString& fileName, const QString& workingFolder)
+Result<qint64> LinuxProcesses::open(const QString& fileName, const QString& workingFolder)
 {
     const QFileInfo folder(workingFolder);
     if (workingFolder.isEmpty() || !folder.isDir()) {
-        return failure(QStringLiteral("The folder %1 does not exist.").arg(workingFolder));
+        return Fail(QStringLiteral("The folder %1 does not exist.").arg(workingFolder));
     }
     const QFileInfo file(QDir(folder.absoluteFilePath()), fileName);
     if (auto refused = checkProgramFile(fileName, file)) {
@@ -196,9 +191,9 @@ StartResult LinuxProcesses::open(const QString& fileName, const QString& working
     }
     const QString opener = QStandardPaths::findExecutable(QStringLiteral("xdg-open"));
     if (opener.isEmpty()) {
-        return failure(QStringLiteral("Cannot open %1: the desktop's file opener (xdg-open, package xdg-utils) "
-                                      "is not installed.")
-                           .arg(file.absoluteFilePath()));
+        return Fail(QStringLiteral("Cannot open %1: the desktop's file opener (xdg-open, package xdg-utils) "
+                                   "is not installed.")
+                        .arg(file.absoluteFilePath()));
     }
     return startDetached(opener, {fileName}, folder.absoluteFilePath(), file.absoluteFilePath());
 }

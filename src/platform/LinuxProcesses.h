@@ -10,8 +10,8 @@ class LinuxProcesses : public ProcessService {
 public:
     bool isRunning(const QString& executableName) override;
     QList<ProcessNames> processList() override;
-    StartResult start(const QString& programPath) override;
-    StartResult open(const QString& fileName, const QString& workingFolder) override;
+    Result<qint64> start(const QString& programPath) override;
+    Result<qint64> open(const QString& fileName, const QString& workingFolder) override;
 };
 
 } // namespace tolvan

@@ -1,18 +1,13 @@
 #pragma once
 
 #include "platform/ProcessMatch.h"
+#include "platform/Result.h"
 
 #include <QList>
 #include <QString>
 #include <optional>
 
 namespace tolvan {
-
-struct StartResult {
-    bool ok = false;
-    qint64 pid = 0;
-    QString error; // why the start failed, for the operator
-};
 
 // The process list and program start.
 class ProcessService {
@@ -26,9 +21,11 @@ public:
     // for checking many programs at once (see processMatches).
     virtual QList<ProcessNames> processList() = 0;
     // Start the program at this full path with its folder as working folder.
-    virtual StartResult start(const QString& programPath) = 0;
+    // The value is the started process's id; a failure says why, for the
+    // operator.
+    virtual Result<qint64> start(const QString& programPath) = 0;
     // Open a file with the desktop's handler for it, in the given working folder.
-    virtual StartResult open(const QString& fileName, const QString& workingFolder) = 0;
+    virtual Result<qint64> open(const QString& fileName, const QString& workingFolder) = 0;
 };
 
 } // namespace tolvan

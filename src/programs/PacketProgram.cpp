@@ -191,7 +191,7 @@ ProgramOutcome StartPacketProgram(const PacketProgram& program, ConfigStore& sto
         Notify::AnnounceIfEnabled(store, speaker, program.alreadyRunningSpoken());
         o.boxes << box(program.alreadyRunningBox(exeName), MsgIcon::Information);
     } else {
-        StartResult started;
+        Result<qint64> started;
         if (program.method == StartMethod::Run) {
             // A program file that is not there cannot be run at all; that is an
             // error of the stored path, not a start that failed.
@@ -206,7 +206,7 @@ ProgramOutcome StartPacketProgram(const PacketProgram& program, ConfigStore& sto
             }
             started = processes.open(exeName, folder);
         }
-        if (started.ok) {
+        if (started.ok()) {
             o.kind = ProgramOutcome::Kind::Started;
             Notify::AnnounceIfEnabled(store, speaker, program.startedSpokenText());
             o.boxes << box(program.startedBoxText(exeName), MsgIcon::Information);

@@ -143,17 +143,17 @@ TEST_F(LinuxProcessesTest, StartedProgramRunsInItsFolderAndIsFoundIgnoringCase)
     ASSERT_TRUE(writeFile(script, kWaitingScript, true));
     ASSERT_FALSE(processes.isRunning("tolvanprobechild.SH")) << "a probe of an earlier run is still alive";
 
-    const StartResult started = processes.start(script);
-    ASSERT_TRUE(started.ok) << started.error.toStdString();
-    KillOnExit guard{started.pid};
-    ASSERT_GT(started.pid, 0);
+    const Result<qint64> started = processes.start(script);
+    ASSERT_TRUE(started.ok()) << started.error().toStdString();
+    KillOnExit guard{started.value()};
+    ASSERT_GT(started.value(), 0);
 
     EXPECT_TRUE(waitUntil([&] { return processes.isRunning("tolvanprobechild.SH"); }));
     EXPECT_TRUE(processes.isRunning("TOLVANPROBECHILD.SH"));
     EXPECT_FALSE(processes.isRunning("TolvanProbe.sh"));
-    EXPECT_EQ(QFileInfo(QStringLiteral("/proc/%1/cwd").arg(started.pid)).symLinkTarget(), canonical(dir.path()));
+    EXPECT_EQ(QFileInfo(QStringLiteral("/proc/%1/cwd").arg(started.value())).symLinkTarget(), canonical(dir.path()));
 
-    ASSERT_EQ(::kill(pid_t(started.pid), SIGTERM), 0);
+    ASSERT_EQ(::kill(pid_t(started.value()), SIGTERM), 0);
     EXPECT_TRUE(waitUntil([&] { return !processes.isRunning("TolvanProbeChild.sh"); }));
 }
 
@@ -180,12 +180,12 @@ TEST_F(LinuxProcessesTest, StartRefusesWhatCannotRunAndSaysWhy)
         {path("NotAProgram"), "Cannot start"},
     };
     for (const auto& c : cases) {
-        const StartResult r = processes.start(c.programPath);
-        EXPECT_FALSE(r.ok) << c.programPath.toStdString();
-        EXPECT_EQ(r.pid, 0);
-        EXPECT_TRUE(r.error.contains(c.reasonContains)) << r.error.toStdString();
+        const Result<qint64> r = processes.start(c.programPath);
+        EXPECT_FALSE(r.ok()) << c.programPath.toStdString();
+        EXPECT_EQ(r.value(), 0);
+        EXPECT_TRUE(r.error().contains(c.reasonContains)) << r.error().toStdString();
         if (!c.programPath.isEmpty()) {
-            EXPECT_TRUE(r.error.contains(QFileInfo(c.programPath).absoluteFilePath())) << r.error.toStdString();
+            EXPECT_TRUE(r.error().contains(QFileInfo(c.programPath).absoluteFilePath())) << r.error().toStdString();
         }
     }
 }
@@ -200,9 +200,9 @@ TEST_F(LinuxProcessesTest, WindowsProgramStartsThroughWineInItsFolder)
     ASSERT_TRUE(writeFile(program, "MZ", false));
     const ScopedEnv env("PATH", path("bin").toUtf8() + ":" + qgetenv("PATH"));
 
-    const StartResult r = processes.start(program);
-    ASSERT_TRUE(r.ok) << r.error.toStdString();
-    EXPECT_GT(r.pid, 0);
+    const Result<qint64> r = processes.start(program);
+    ASSERT_TRUE(r.ok()) << r.error().toStdString();
+    EXPECT_GT(r.value(), 0);
     ASSERT_TRUE(waitUntil([&] { return QFileInfo::exists(record); }));
     EXPECT_EQ(readAll(record), (canonical(path("VARA")) + "|" + program + "\n").toUtf8());
 }
@@ -214,10 +214,10 @@ TEST_F(LinuxProcessesTest, WindowsProgramWithoutWineFailsWithReason)
     ASSERT_TRUE(writeFile(program, "MZ", false));
     const ScopedEnv env("PATH", path("empty-bin").toUtf8());
 
-    const StartResult r = processes.start(program);
-    EXPECT_FALSE(r.ok);
-    EXPECT_TRUE(r.error.contains("wine")) << r.error.toStdString();
-    EXPECT_TRUE(r.error.contains(program)) << r.error.toStdString();
+    const Result<qint64> r = processes.start(program);
+    EXPECT_FALSE(r.ok());
+    EXPECT_TRUE(r.error().contains("wine")) << r.error().toStdString();
+    EXPECT_TRUE(r.error().contains(program)) << r.error().toStdString();
 }
 
 TEST_F(LinuxProcessesTest, OpenHandsADocumentToTheDesktopHandlerInTheFolder)
@@ -228,8 +228,8 @@ TEST_F(LinuxProcessesTest, OpenHandsADocumentToTheDesktopHandlerInTheFolder)
     ASSERT_TRUE(writeFile(path("work/notes.txt"), "hello\n", false));
     const ScopedEnv env("PATH", path("bin").toUtf8() + ":" + qgetenv("PATH"));
 
-    const StartResult r = processes.open("notes.txt", path("work"));
-    ASSERT_TRUE(r.ok) << r.error.toStdString();
+    const Result<qint64> r = processes.open("notes.txt", path("work"));
+    ASSERT_TRUE(r.ok()) << r.error().toStdString();
     ASSERT_TRUE(waitUntil([&] { return QFileInfo::exists(record); }));
     EXPECT_EQ(readAll(record), (canonical(path("work")) + "|notes.txt\n").toUtf8());
 }
@@ -240,8 +240,8 @@ TEST_F(LinuxProcessesTest, OpenRunsAProgramItselfInTheFolder)
     const QString record = path("direwolf-call.txt");
     ASSERT_TRUE(writeFile(path("direwolf/direwolf"), recorderScript(record), true));
 
-    const StartResult r = processes.open("direwolf", path("direwolf"));
-    ASSERT_TRUE(r.ok) << r.error.toStdString();
+    const Result<qint64> r = processes.open("direwolf", path("direwolf"));
+    ASSERT_TRUE(r.ok()) << r.error().toStdString();
     ASSERT_TRUE(waitUntil([&] { return QFileInfo::exists(record); }));
     EXPECT_EQ(readAll(record), (canonical(path("direwolf")) + "|\n").toUtf8());
 }
@@ -251,18 +251,18 @@ TEST_F(LinuxProcessesTest, OpenFailsWithReason)
     ASSERT_TRUE(QDir(dir.path()).mkpath("empty-bin"));
     ASSERT_TRUE(writeFile(path("notes.txt"), "hello\n", false));
 
-    StartResult r = processes.open("missing.txt", dir.path());
-    EXPECT_FALSE(r.ok);
-    EXPECT_TRUE(r.error.contains("not found")) << r.error.toStdString();
+    Result<qint64> r = processes.open("missing.txt", dir.path());
+    EXPECT_FALSE(r.ok());
+    EXPECT_TRUE(r.error().contains("not found")) << r.error().toStdString();
 
     r = processes.open("notes.txt", path("no-such-folder"));
-    EXPECT_FALSE(r.ok);
-    EXPECT_TRUE(r.error.contains("does not exist")) << r.error.toStdString();
+    EXPECT_FALSE(r.ok());
+    EXPECT_TRUE(r.error().contains("does not exist")) << r.error().toStdString();
 
     const ScopedEnv env("PATH", path("empty-bin").toUtf8());
     r = processes.open("notes.txt", dir.path());
-    EXPECT_FALSE(r.ok);
-    EXPECT_TRUE(r.error.contains("xdg-open")) << r.error.toStdString();
+    EXPECT_FALSE(r.ok());
+    EXPECT_TRUE(r.error().contains("xdg-open")) << r.error().toStdString();
 }
 
 } // namespace

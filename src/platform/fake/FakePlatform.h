@@ -151,21 +151,21 @@ public:
         }
         return list;
     }
-    StartResult start(const QString& path) override
+    Result<qint64> start(const QString& path) override
     {
         started << path;
         if (!startSucceeds) {
-            return {false, 0, startError};
+            return Fail(startError);
         }
-        return {true, 4242, {}};
+        return qint64{4242};
     }
-    StartResult open(const QString& file, const QString& folder) override
+    Result<qint64> open(const QString& file, const QString& folder) override
     {
         opened.append({file, folder});
         if (!startSucceeds) {
-            return {false, 0, startError};
+            return Fail(startError);
         }
-        return {true, 4243, {}};
+        return qint64{4243};
     }
 };
 
