@@ -45,7 +45,10 @@ void BM_TickNoChange(benchmark::State& state)
     filemonitors monitor;
     monitor.FolderPath = folderOf(count);
     monitor.SetTimerControl(&timer);
-    monitor.StartMonitoring();
+    if (!monitor.StartMonitoring().ok()) {
+        state.SkipWithError("the monitor did not start");
+        return;
+    }
     int events = 0;
     QObject::connect(&monitor, &filemonitors::FileReceived, [&] { ++events; });
     for (auto _ : state) {
@@ -70,7 +73,10 @@ void BM_TickOneNewFile(benchmark::State& state)
     monitor.QuietPeriod = std::chrono::milliseconds(0);
     monitor.FolderPath = folder;
     monitor.SetTimerControl(&timer);
-    monitor.StartMonitoring();
+    if (!monitor.StartMonitoring().ok()) {
+        state.SkipWithError("the monitor did not start");
+        return;
+    }
     int events = 0;
     QObject::connect(&monitor, &filemonitors::FileReceived, [&] { ++events; });
     const QString extra = folder + QStringLiteral("/zz-new.txt");

@@ -135,7 +135,8 @@ QList<SevenPlusSets::Set> ReceiveWatch::refreshSets()
 
 void ReceiveWatch::restartMonitor()
 {
-    fileoperation::StartReceiveMonitor(m_store, &m_timer, quietPeriod);
+    // The watch's own state line tells what is wrong with the folder.
+    (void)fileoperation::StartReceiveMonitor(m_store, &m_timer, quietPeriod);
     if (!m_timer.isActive()) {
         m_timer.start(); // a monitor without folder leaves it stopped; the checks go on
     }

@@ -98,13 +98,13 @@ void filemonitors::SetTimerControl(QTimer* tmr)
     }
 }
 
-std::optional<MessageBoxRequest> filemonitors::StartMonitoring()
+Result<> filemonitors::StartMonitoring()
 {
     if (TimerScan.isNull()) {
-        return MessageBoxRequest{QStringLiteral("Error: Timer control is not set!"), {}};
+        return Fail(MessageBoxRequest{QStringLiteral("Error: Timer control is not set!"), {}});
     }
     if (FolderPath.isEmpty()) {
-        return MessageBoxRequest{QStringLiteral("Error: Folder path is not set!"), {}};
+        return Fail(MessageBoxRequest{QStringLiteral("Error: Folder path is not set!"), {}});
     }
     m_folder = QFile::encodeName(FolderPath);
     if (UseKernelNotification && m_inotify < 0) {
@@ -119,7 +119,7 @@ std::optional<MessageBoxRequest> filemonitors::StartMonitoring()
     TimerScan->setInterval(kIntervalMs);
     TimerScan->start();
     m_running = true;
-    return std::nullopt;
+    return {};
 }
 
 void filemonitors::StopMonitoring()

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "platform/Dialogs.h"
+#include "platform/Result.h"
 
 #include <QObject>
 #include <QPointer>
@@ -54,8 +55,8 @@ public:
     // The timer is not owned; it may go away with its owner at any time.
     void SetTimerControl(QTimer* tmr);
     // Takes the current listing as known and starts the timer at one second.
-    // Returns the box to show when no timer is bound or no folder is set.
-    std::optional<MessageBoxRequest> StartMonitoring();
+    // Fails, with the box to show, when no timer is bound or no folder is set.
+    Result<> StartMonitoring();
     // Stops the bound timer and releases it.
     void StopMonitoring();
     bool IsRunning() const;

@@ -42,30 +42,29 @@ bool isPlainName(const QString& name)
 
 } // namespace
 
-StartResult StartReceiveMonitor(const ConfigStore& store, QTimer* timer, std::chrono::milliseconds quietPeriod)
+Result<QString> StartReceiveMonitor(const ConfigStore& store, QTimer* timer, std::chrono::milliseconds quietPeriod)
 {
     // Released later, not now: this may run inside the old monitor's own tick.
     unbindPrevious(false);
     g_monitor = new filemonitors();
     g_events = new filemonitorevent();
 
-    StartResult r;
     const StoreValue<QString> folder = store.ReadStoreLine(QStringLiteral("receive.dat"));
     if (!folder.ok()) {
-        r.message = box(QStringLiteral("Error initializing monitoring: ") + folder.message, MsgIcon::Critical);
-        return r;
+        return Fail(box(QStringLiteral("Error initializing monitoring: ") + folder.message, MsgIcon::Critical));
     }
     // The folder the monitor watches is the one routing opens files from.
     const QString path = folder.value.trimmed();
     g_monitor->FolderPath = path;
     g_monitor->QuietPeriod = quietPeriod;
     g_monitor->SetTimerControl(timer);
-    r.message = g_monitor->StartMonitoring();
-    r.started = !r.message;
+    const Result<> started = g_monitor->StartMonitoring();
     // The first tick comes one interval after the start, so no arrival is missed.
     g_events->Initialize(g_monitor);
-    r.folder = path;
-    return r;
+    if (!started.ok()) {
+        return {started.failure(), path};
+    }
+    return path;
 }
 
 filemonitors* ReceiveMonitor()

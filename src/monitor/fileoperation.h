@@ -2,6 +2,7 @@
 
 #include "monitor/filemonitors.h"
 #include "platform/Dialogs.h"
+#include "platform/Result.h"
 
 #include <QList>
 #include <QString>
@@ -19,19 +20,16 @@ class filemonitorevent;
 
 namespace fileoperation {
 
-struct StartResult {
-    bool started = false; // the monitor is ticking
-    QString folder;       // the receive folder, for the received screen's file list; empty after a failure
-    std::optional<MessageBoxRequest> message; // the box to show, if any
-};
-
 // Builds a fresh monitor and event sink for the receive folder named in
 // "receive.dat" (blanks around it removed, as routing reads it), binds timer
 // (the receive watch's, see ReceiveWatch) and starts it. The previous monitor
 // and sink are unbound at once and released later. Connect to
 // ReceiveEvents()->FileArrived after each call.
-StartResult StartReceiveMonitor(const ConfigStore& store, QTimer* timer,
-                                std::chrono::milliseconds quietPeriod = filemonitors::kQuietPeriod);
+// Success means the monitor is ticking. The value is the receive folder, for
+// the received screen's file list: empty when receive.dat cannot be read, kept
+// when the monitor could not start on it. A failure carries the box to show.
+Result<QString> StartReceiveMonitor(const ConfigStore& store, QTimer* timer,
+                                    std::chrono::milliseconds quietPeriod = filemonitors::kQuietPeriod);
 
 // The current monitor and sink; null until the first start.
 filemonitors* ReceiveMonitor();

@@ -104,7 +104,7 @@ TEST_P(MonitorTicks, RaisesOnceForEachTickThatSeesANewName)
         m.UseKernelNotification = kernel;
         m.SetTimerControl(&timer);
         QSignalSpy spy(&m, &filemonitors::FileReceived);
-        ASSERT_FALSE(m.StartMonitoring());
+        ASSERT_TRUE(m.StartMonitoring().ok());
         EXPECT_EQ(m.KernelNotificationActive(), kernel);
         for (int i = 0; i < c.steps.size(); ++i) {
             c.steps[i].change(d);
@@ -158,7 +158,7 @@ INSTANTIATE_TEST_SUITE_P(
 TEST_F(MonitorFolder, StartSetsTheTimerToOneSecondAndRunning)
 {
     timer.setInterval(250);
-    EXPECT_FALSE(monitor.StartMonitoring());
+    EXPECT_TRUE(monitor.StartMonitoring().ok());
     EXPECT_EQ(timer.interval(), 1000);
     EXPECT_TRUE(timer.isActive());
     EXPECT_TRUE(monitor.IsRunning());
@@ -170,15 +170,15 @@ TEST_F(MonitorFolder, StartSetsTheTimerToOneSecondAndRunning)
 TEST_F(MonitorFolder, StartRefusesWithoutTimerOrFolderAndNeverTicks)
 {
     filemonitors bare;
-    std::optional<MessageBoxRequest> m = bare.StartMonitoring();
-    ASSERT_TRUE(m);
-    EXPECT_EQ(m->text, "Error: Timer control is not set!");
-    EXPECT_EQ(m->icon, MsgIcon::None);
+    Result<> m = bare.StartMonitoring();
+    ASSERT_TRUE(m.box());
+    EXPECT_EQ(m.box()->text, "Error: Timer control is not set!");
+    EXPECT_EQ(m.box()->icon, MsgIcon::None);
 
     bare.SetTimerControl(&timer);
     m = bare.StartMonitoring();
-    ASSERT_TRUE(m);
-    EXPECT_EQ(m->text, "Error: Folder path is not set!");
+    ASSERT_TRUE(m.box());
+    EXPECT_EQ(m.box()->text, "Error: Folder path is not set!");
     EXPECT_FALSE(timer.isActive());
     EXPECT_FALSE(bare.IsRunning());
 }
@@ -187,7 +187,7 @@ TEST_F(MonitorFolder, ATimerThatGoesAwayWithItsScreenLeavesTheMonitorIdle)
 {
     auto* screenTimer = new QTimer;
     monitor.SetTimerControl(screenTimer);
-    ASSERT_FALSE(monitor.StartMonitoring());
+    ASSERT_TRUE(monitor.StartMonitoring().ok());
     delete screenTimer;
     EXPECT_FALSE(monitor.IsRunning());
     monitor.StopMonitoring(); // must not touch the deleted timer
@@ -198,7 +198,7 @@ TEST_F(MonitorFolder, SinkPassesTheEventOnWithTheWatchedFolder)
     filemonitorevent sink;
     sink.Initialize(&monitor);
     QSignalSpy spy(&sink, &filemonitorevent::FileArrived);
-    ASSERT_FALSE(monitor.StartMonitoring());
+    ASSERT_TRUE(monitor.StartMonitoring().ok());
     touch(at("new"));
     monitor.TimerScan_Timer();
     ASSERT_EQ(spy.count(), 1);
@@ -213,7 +213,7 @@ TEST_F(MonitorFolder, AReceiverThatRunsAnotherTickInsideDoesNotNest)
         touch(at("second"));
         monitor.TimerScan_Timer(); // as if a nested event loop delivered a tick
     });
-    ASSERT_FALSE(monitor.StartMonitoring());
+    ASSERT_TRUE(monitor.StartMonitoring().ok());
     touch(at("first"));
     monitor.TimerScan_Timer();
     EXPECT_EQ(calls, 1);
@@ -309,7 +309,7 @@ TEST_P(ArrivalWhileWriting, IsAnnouncedOnceWhenTheLastByteIsThere)
     monitor.UseKernelNotification = GetParam();
     QStringList arrivals;
     QObject::connect(&monitor, &filemonitors::FileReceived, [&] { arrivals += monitor.Arrivals(); });
-    ASSERT_FALSE(monitor.StartMonitoring());
+    ASSERT_TRUE(monitor.StartMonitoring().ok());
     {
         // Without the kernel's reports only the formats tell that a pause is no end.
         SlowWriter writer(folder(), traffic, std::chrono::milliseconds(450));
@@ -351,7 +351,7 @@ TEST_F(MonitorFolder, AFileLinkedInWholeArrivesOnceQuiet)
     monitor.QuietPeriod = std::chrono::milliseconds(200);
     QStringList arrivals;
     QObject::connect(&monitor, &filemonitors::FileReceived, [&] { arrivals += monitor.Arrivals(); });
-    ASSERT_FALSE(monitor.StartMonitoring());
+    ASSERT_TRUE(monitor.StartMonitoring().ok());
     const int fd = ::open(QFile::encodeName(folder()).constData(), O_TMPFILE | O_WRONLY, 0644);
     if (fd < 0) {
         GTEST_SKIP() << "the file system has no unnamed temporary files";
@@ -381,7 +381,7 @@ TEST_F(MonitorFolder, FilesPresentAtTheStartAreCompleteOnceQuiet)
     old.close();
     touch(at("fresh.txt"));
     monitor.QuietPeriod = std::chrono::milliseconds(2000);
-    ASSERT_FALSE(monitor.StartMonitoring());
+    ASSERT_TRUE(monitor.StartMonitoring().ok());
     EXPECT_FALSE(monitor.IsStillArriving("old.txt"));
     EXPECT_TRUE(monitor.IsStillArriving("fresh.txt")) << "written within the quiet period";
     EXPECT_FALSE(monitor.IsStillArriving("absent.txt"));
@@ -555,11 +555,11 @@ protected:
 
 TEST_F(ReceiveMonitor, MissingReceiveDatLeavesAMonitorWithoutFolder)
 {
-    const fileoperation::StartResult r = fileoperation::StartReceiveMonitor(store, &timer);
-    EXPECT_FALSE(r.started);
-    EXPECT_TRUE(r.folder.isEmpty());
-    ASSERT_TRUE(r.message);
-    EXPECT_TRUE(r.message->text.startsWith("Error initializing monitoring: ")) << r.message->text.toStdString();
+    const Result<QString> r = fileoperation::StartReceiveMonitor(store, &timer);
+    EXPECT_FALSE(r.ok());
+    EXPECT_TRUE(r.value().isEmpty());
+    ASSERT_TRUE(r.box());
+    EXPECT_TRUE(r.box()->text.startsWith("Error initializing monitoring: ")) << r.box()->text.toStdString();
     ASSERT_NE(fileoperation::ReceiveMonitor(), nullptr);
     EXPECT_TRUE(fileoperation::ReceiveMonitor()->FolderPath.isEmpty());
     EXPECT_FALSE(timer.isActive());
@@ -571,14 +571,14 @@ TEST_F(ReceiveMonitor, StartsOnTheStoredFolderAndEachStartReplacesTheLast)
     QDir().mkpath(rx);
     ASSERT_TRUE(store.WriteStoreLine("receive.dat", rx).ok());
 
-    fileoperation::StartResult r = fileoperation::StartReceiveMonitor(store, &timer, std::chrono::milliseconds(0));
-    ASSERT_TRUE(r.started);
-    EXPECT_FALSE(r.message);
-    EXPECT_EQ(r.folder, rx);
+    Result<QString> r = fileoperation::StartReceiveMonitor(store, &timer, std::chrono::milliseconds(0));
+    ASSERT_TRUE(r.ok());
+    EXPECT_FALSE(r.box());
+    EXPECT_EQ(r.value(), rx);
     filemonitors* first = fileoperation::ReceiveMonitor();
 
     r = fileoperation::StartReceiveMonitor(store, &timer, std::chrono::milliseconds(0));
-    ASSERT_TRUE(r.started);
+    ASSERT_TRUE(r.ok());
     EXPECT_NE(fileoperation::ReceiveMonitor(), first);
     EXPECT_EQ(fileoperation::ReceiveEvents()->Monitor(), fileoperation::ReceiveMonitor());
 

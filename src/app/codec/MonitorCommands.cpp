@@ -103,7 +103,8 @@ int watch(const QStringList& args, const Output& io)
             std::fflush(stdout);
         }
     });
-    monitor.StartMonitoring();
+    // With the timer bound and the folder checked above, the start is never refused.
+    (void)monitor.StartMonitoring();
     sets.Refresh(folder, stillArriving);
     // Files already there are known; what arrives from now on is printed.
     io.err(QStringLiteral("tolvan-codec: watching %1\n").arg(folder));
