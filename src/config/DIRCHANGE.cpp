@@ -285,14 +285,13 @@ void DIRCHANGE::programEnter(int number)
     const Controls& c = m_sections.at(number);
     c.file->setPath(c.dir->path());
     const QString folder = DirSetup::sectionFolder(c.dir->path(), ctx().store.programFolder());
-    const DirSetup::EnterResult r =
-        DirSetup::storeProgramPath(ctx().store, c.section->storeFile, folder, c.file->FileName());
-    if (!r.status.ok()) {
+    const Result<QString> r = DirSetup::storeProgramPath(ctx().store, c.section->storeFile, folder, c.file->FileName());
+    if (!r.ok()) {
         ctx().dialogs->critical(c.section->enterFailureIsWhole ? c.section->enterFailure
-                                                               : c.section->enterFailure + r.status.message);
+                                                               : c.section->enterFailure + r.error());
         return;
     }
-    c.display->setText(r.value);
+    c.display->setText(r.value());
     // The packet-programs screen reads the paths when it loads.
     registry().Unload(kPacketPrograms);
 }
@@ -305,12 +304,12 @@ void DIRCHANGE::folderEnter(int number)
         c.file->setPath(c.dir->path());
     }
     const QString folder = DirSetup::sectionFolder(c.dir->path(), ctx().store.programFolder());
-    const DirSetup::EnterResult r = DirSetup::storeFolderPath(ctx().store, c.section->storeFile, folder);
-    if (!r.status.ok()) {
-        ctx().dialogs->critical(c.section->enterFailure + r.status.message);
+    const Result<QString> r = DirSetup::storeFolderPath(ctx().store, c.section->storeFile, folder);
+    if (!r.ok()) {
+        ctx().dialogs->critical(c.section->enterFailure + r.error());
         return;
     }
-    c.display->setText(r.value);
+    c.display->setText(r.value());
     registry().Unload(kPacketPrograms);
 }
 
@@ -645,9 +644,8 @@ void DIRCHANGE::cmdStandardFolders_Click()
     if (!ctx().dialogs->askYesNo(StandardFolders::Describe(plan), QStringLiteral("Standard folders"))) {
         return;
     }
-    const StandardFolders::Result r = StandardFolders::Apply(ctx().store, plan);
-    if (!r.ok) {
-        ctx().dialogs->exclamation(r.error, QStringLiteral("Standard folders"));
+    if (!ShowFailure(*ctx().dialogs, StandardFolders::Apply(ctx().store, plan), QStringLiteral("Standard folders"),
+                     MsgIcon::Exclamation)) {
         return;
     }
     ctx().dialogs->information(QStringLiteral("The standard folders are set up. Choose the packet programs on the other "

@@ -106,24 +106,32 @@ QString sectionFolder(const QString& listPath, const QString& programFolder)
     return programFolder.endsWith(u'/') ? programFolder : programFolder + u'/';
 }
 
-EnterResult storeProgramPath(ConfigStore& store, const QString& storeFile, const QString& folder,
-                             const QString& fileName)
+namespace {
+Result<QString> storeLine(ConfigStore& store, const QString& storeFile, const QString& value)
+{
+    if (const StoreStatus s = store.WriteStoreLine(storeFile, value); !s.ok()) {
+        return Fail(s.message);
+    }
+    return value;
+}
+} // namespace
+
+Result<QString> storeProgramPath(ConfigStore& store, const QString& storeFile, const QString& folder,
+                                 const QString& fileName)
 {
     const bool chosen = !fileName.isEmpty();
-    EnterResult r{chosen ? folder : kBlank, store.WriteStoreLine(storeFile, chosen ? folder : kBlank)};
-    if (!r.status.ok() || !chosen) {
-        return r;
+    Result<QString> first = storeLine(store, storeFile, chosen ? folder : kBlank);
+    if (!first.ok() || !chosen) {
+        return first;
     }
     // Always one separator added, as the readers expect; at the root this
     // gives "//name", which names the same file.
-    r.value = folder + u'/' + fileName;
-    r.status = store.WriteStoreLine(storeFile, r.value);
-    return r;
+    return storeLine(store, storeFile, folder + u'/' + fileName);
 }
 
-EnterResult storeFolderPath(ConfigStore& store, const QString& storeFile, const QString& folder)
+Result<QString> storeFolderPath(ConfigStore& store, const QString& storeFile, const QString& folder)
 {
-    return {folder, store.WriteStoreLine(storeFile, folder)};
+    return storeLine(store, storeFile, folder);
 }
 
 CreateResult createFolder(const QString& parent, const QString& typedName)

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "config/ConfigStore.h"
+#include "platform/Result.h"
 
 #include <QList>
 #include <QString>
@@ -42,19 +43,15 @@ inline const QString kBlank = QStringLiteral("blank");
 // with a trailing "/" when the list has none.
 QString sectionFolder(const QString& listPath, const QString& programFolder);
 
-struct EnterResult {
-    QString value;
-    StoreStatus status;
-};
-
 // A program section stores "blank" when no file is chosen, otherwise the
 // folder, "/" and the file name. The folder (or "blank") is written first,
-// so after a failed second write the file still holds a usable value.
-EnterResult storeProgramPath(ConfigStore& store, const QString& storeFile, const QString& folder,
-                             const QString& fileName);
+// so after a failed second write the file still holds a usable value. The
+// value is what was stored; a failure is the file error's description.
+Result<QString> storeProgramPath(ConfigStore& store, const QString& storeFile, const QString& folder,
+                                 const QString& fileName);
 // A folder section stores the folder alone: every reader of these files uses
 // the value as a folder, so a file chosen in the section's list is not added.
-EnterResult storeFolderPath(ConfigStore& store, const QString& storeFile, const QString& folder);
+Result<QString> storeFolderPath(ConfigStore& store, const QString& storeFile, const QString& folder);
 
 enum class CreateOutcome { EmptyName, BadName, Exists, Created, Failed };
 

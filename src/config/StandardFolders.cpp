@@ -26,20 +26,20 @@ QString Describe(const QList<Entry>& plan)
     return text;
 }
 
-Result Apply(ConfigStore& store, const QList<Entry>& plan)
+Result<> Apply(ConfigStore& store, const QList<Entry>& plan)
 {
     for (const Entry& e : plan) {
         if (!QDir().mkpath(e.folder) || !QFileInfo(e.folder).isDir()) {
-            return {false, QStringLiteral("The folder %1 cannot be created.").arg(e.folder)};
+            return Fail(QStringLiteral("The folder %1 cannot be created.").arg(e.folder));
         }
     }
     for (const Entry& e : plan) {
         const StoreStatus s = store.WriteStoreLine(e.storeFile, e.folder);
         if (!s.ok()) {
-            return {false, QStringLiteral("%1 cannot be written: %2").arg(e.storeFile, s.message)};
+            return Fail(QStringLiteral("%1 cannot be written: %2").arg(e.storeFile, s.message));
         }
     }
-    return {true, {}};
+    return {};
 }
 
 } // namespace tolvan::StandardFolders

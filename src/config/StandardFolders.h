@@ -1,6 +1,7 @@
 #pragma once
 
 #include "config/ConfigStore.h"
+#include "platform/Result.h"
 
 #include <QList>
 #include <QString>
@@ -23,14 +24,10 @@ QList<Entry> Plan(const QString& home);
 // The plan in words, shown to the operator before anything happens.
 QString Describe(const QList<Entry>& plan);
 
-struct Result {
-    bool ok = false;
-    QString error; // names the folder or store file that failed
-};
-
 // Creates every folder (existing ones are kept with their content) and then
 // stores them; a folder that cannot be made stops it before anything is stored.
-Result Apply(ConfigStore& store, const QList<Entry>& plan);
+// A failure names the folder or store file that failed.
+Result<> Apply(ConfigStore& store, const QList<Entry>& plan);
 
 } // namespace StandardFolders
 

@@ -76,7 +76,7 @@ protected:
     }
     void setupStation()
     {
-        StandardFolders::Apply(context->store, StandardFolders::Plan(home));
+        ASSERT_TRUE(StandardFolders::Apply(context->store, StandardFolders::Plan(home)).ok());
         context->store.WriteStoreLine("direwolfpacket.dat", "/usr/bin/direwolf");
         context->store.WriteStoreLine("VARA.dat", home + "/.wine/drive_c/VARA/VARA.exe");
         context->store.WriteStoreLine("soundmodempacket.dat", "blank");

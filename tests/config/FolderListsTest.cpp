@@ -124,24 +124,24 @@ TEST_F(FolderListsTest, OnlyAnExistingFolderIsReadable)
 TEST_F(FolderListsTest, ProgramSectionStoresBlankOrTheFullPath)
 {
     ConfigStore store(at("PM"));
-    const DirSetup::EnterResult none = DirSetup::storeProgramPath(store, "packet.dat", "/radio", "");
-    EXPECT_TRUE(none.status.ok());
-    EXPECT_EQ(none.value, "blank");
+    const Result<QString> none = DirSetup::storeProgramPath(store, "packet.dat", "/radio", "");
+    EXPECT_TRUE(none.ok());
+    EXPECT_EQ(none.value(), "blank");
     EXPECT_EQ(readBytes(store.StorePath("packet.dat")), "blank\r\n");
 
-    const DirSetup::EnterResult chosen = DirSetup::storeProgramPath(store, "packet.dat", "/radio", "wintnc.exe");
-    EXPECT_EQ(chosen.value, "/radio/wintnc.exe");
+    const Result<QString> chosen = DirSetup::storeProgramPath(store, "packet.dat", "/radio", "wintnc.exe");
+    EXPECT_EQ(chosen.value(), "/radio/wintnc.exe");
     EXPECT_EQ(readBytes(store.StorePath("packet.dat")), "/radio/wintnc.exe\r\n");
 
     // At the root the separator is added all the same; "//wintnc.exe" names "/wintnc.exe".
-    EXPECT_EQ(DirSetup::storeProgramPath(store, "packet.dat", "/", "wintnc.exe").value, "//wintnc.exe");
+    EXPECT_EQ(DirSetup::storeProgramPath(store, "packet.dat", "/", "wintnc.exe").value(), "//wintnc.exe");
     EXPECT_EQ(readBytes(store.StorePath("packet.dat")), "//wintnc.exe\r\n");
 }
 
 TEST_F(FolderListsTest, FolderSectionStoresTheFolderAsShown)
 {
     ConfigStore store(at("PM"));
-    EXPECT_EQ(DirSetup::storeFolderPath(store, "send.dat", "/radio/MAIL, SEND").value, "/radio/MAIL, SEND");
+    EXPECT_EQ(DirSetup::storeFolderPath(store, "send.dat", "/radio/MAIL, SEND").value(), "/radio/MAIL, SEND");
     EXPECT_EQ(readBytes(store.StorePath("send.dat")), "/radio/MAIL, SEND\r\n");
 }
 
@@ -150,9 +150,9 @@ TEST_F(FolderListsTest, FailedWriteIsReportedWithTheLastGoodValueKept)
     ConfigStore store(at("PM"));
     // A folder where the store file belongs cannot be replaced.
     ASSERT_TRUE(QDir().mkpath(store.StorePath("winlink.dat")));
-    const DirSetup::EnterResult r = DirSetup::storeProgramPath(store, "winlink.dat", "/radio", "winlink.exe");
-    EXPECT_FALSE(r.status.ok());
-    EXPECT_FALSE(r.status.message.isEmpty());
+    const Result<QString> r = DirSetup::storeProgramPath(store, "winlink.dat", "/radio", "winlink.exe");
+    EXPECT_FALSE(r.ok());
+    EXPECT_FALSE(r.error().isEmpty());
 }
 
 TEST(SectionFolder, EmptyListFallsBackToTheProgramFolderWithSlash)
