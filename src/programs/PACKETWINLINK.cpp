@@ -220,10 +220,10 @@ void PACKETWINLINK::Form_Load()
 
     QStringList unreadable;
     for (const PacketProgram& p : PacketPrograms()) {
-        const ButtonState state = ReadButtonState(p, ctx().store);
-        control<QPushButton>(p.startButton)->setEnabled(state.enabled);
-        if (!state.error.isEmpty()) {
-            unreadable << state.error;
+        const Result<bool> enabled = ReadButtonState(p, ctx().store);
+        control<QPushButton>(p.startButton)->setEnabled(enabled.value());
+        if (!enabled.ok()) {
+            unreadable << enabled.error();
         }
     }
 
@@ -337,17 +337,14 @@ void PACKETWINLINK::Command6_Click()
 
 void PACKETWINLINK::Command7_Click()
 {
-    const SendFolder::DeleteAllPlan plan = SendFolder::PlanDeleteAll(ctx().store);
-    for (const MessageBoxRequest& box : plan.boxes) {
-        ctx().dialogs->messageBox(box);
-    }
-    if (!plan.proceed) {
+    const Result<SendFolder::DeleteAllPlan> plan = SendFolder::PlanDeleteAll(ctx().store);
+    if (!ShowFailure(*ctx().dialogs, plan)) {
         return;
     }
-    if (plan.question && ctx().dialogs->messageBox(*plan.question) != MsgAnswer::Yes) {
+    if (plan->question && ctx().dialogs->messageBox(*plan->question) != MsgAnswer::Yes) {
         return; // nothing deleted, the list stays as it is
     }
-    for (const MessageBoxRequest& box : SendFolder::DeleteAllFiles(plan.folder, plan.names).boxes) {
+    for (const MessageBoxRequest& box : SendFolder::DeleteAllFiles(plan->folder, plan->names).boxes) {
         ctx().dialogs->messageBox(box);
     }
     // A fresh screen re-reads the list and the button states.

@@ -251,20 +251,16 @@ ProgramOutcome ResetPacketProgram(const PacketProgram& program, bool confirmed, 
     return o;
 }
 
-ButtonState ReadButtonState(const PacketProgram& program, const ConfigStore& store)
+Result<bool> ReadButtonState(const PacketProgram& program, const ConfigStore& store)
 {
-    ButtonState s;
     if (!store.StoreFileExists(program.stateFile)) {
-        return s;
+        return true;
     }
-    s.exists = true;
     const StoreValue<bool> value = store.ReadStoreBool(program.stateFile);
-    if (value.ok()) {
-        s.enabled = value.value;
-    } else {
-        s.error = value.message;
+    if (!value.ok()) {
+        return {Fail(value.message), true};
     }
-    return s;
+    return value.value;
 }
 
 } // namespace tolvan

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "platform/Dialogs.h"
+#include "platform/Result.h"
 
 #include <QList>
 #include <QString>
@@ -83,13 +84,9 @@ MessageBoxRequest ResetQuestion(const PacketProgram& program);
 // Re-arms the start button when confirmed; never touches the program itself.
 ProgramOutcome ResetPacketProgram(const PacketProgram& program, bool confirmed, ConfigStore& store, Speaker& speaker);
 
-// The start button's stored state: none when the state file does not exist,
-// otherwise its Boolean or the read error.
-struct ButtonState {
-    bool exists = false;
-    bool enabled = true;
-    QString error; // the file holds no Boolean; the button stays enabled
-};
-ButtonState ReadButtonState(const PacketProgram& program, const ConfigStore& store);
+// Whether the start button is enabled: its stored Boolean, enabled when the
+// state file does not exist. A file that holds no Boolean is a failure naming
+// the fault, with the button still enabled as its value.
+Result<bool> ReadButtonState(const PacketProgram& program, const ConfigStore& store);
 
 } // namespace tolvan

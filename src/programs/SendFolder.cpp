@@ -58,16 +58,14 @@ DeleteOutcome DeleteSelectedFile(const QString& folder, const QString& name)
     return o;
 }
 
-DeleteAllPlan PlanDeleteAll(const ConfigStore& store)
+Result<DeleteAllPlan> PlanDeleteAll(const ConfigStore& store)
 {
-    DeleteAllPlan plan;
     // The same reading of the folder as the list, so that what is deleted is
     // what the operator sees listed: a field read would cut a folder name at
     // its first comma and could name another folder.
     const StoreValue<QString> line = store.ReadStoreLine(kSendFile);
     if (!line.ok()) {
-        plan.boxes << box(QStringLiteral("Unexpected error: ") + line.message, MsgIcon::Critical);
-        return plan;
+        return Fail(box(QStringLiteral("Unexpected error: ") + line.message, MsgIcon::Critical));
     }
     const QString folder = line.value.trimmed();
     QString refusal;
@@ -79,10 +77,9 @@ DeleteAllPlan PlanDeleteAll(const ConfigStore& store)
         refusal = QStringLiteral("The send folder \"%1\" does not exist.").arg(folder);
     }
     if (!refusal.isEmpty()) {
-        plan.boxes << box(QStringLiteral("Error deleting files: ") + refusal, MsgIcon::Critical);
-        return plan;
+        return Fail(box(QStringLiteral("Error deleting files: ") + refusal, MsgIcon::Critical));
     }
-    plan.proceed = true;
+    DeleteAllPlan plan;
     plan.folder = folder;
     plan.names = fileoperation::ListedFiles(folder);
     if (!plan.names.isEmpty()) {

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "platform/Dialogs.h"
+#include "platform/Result.h"
 
 #include <QList>
 #include <QString>
@@ -32,21 +33,19 @@ struct DeleteOutcome {
 // Deletes the file selected in the list; an empty name means none is selected.
 DeleteOutcome DeleteSelectedFile(const QString& folder, const QString& name);
 
-// What "delete all" will work on. With proceed false, boxes holds the refusal
-// and nothing is deleted. Otherwise names are the files listed now, and when
+// What "delete all" will work on: names are the files listed now, and when
 // there are any, question asks the operator first (Yes/No, default No): only
 // those files are deleted, never one that arrived while the question was open.
 struct DeleteAllPlan {
-    bool proceed = false;
     QString folder;
     QStringList names;
-    QList<MessageBoxRequest> boxes;
     std::optional<MessageBoxRequest> question;
 };
 
 // Settles the folder: it must be stored, be a full path and exist, so that an
-// empty or stale entry can never point the deletion somewhere else.
-DeleteAllPlan PlanDeleteAll(const ConfigStore& store);
+// empty or stale entry can never point the deletion somewhere else. A refusal
+// carries its box, and nothing is deleted.
+Result<DeleteAllPlan> PlanDeleteAll(const ConfigStore& store);
 // Deletes the named ordinary files directly in folder (no subfolder, no
 // hidden file); no name at all is reported as an error.
 DeleteOutcome DeleteAllFiles(const QString& folder, const QStringList& names);

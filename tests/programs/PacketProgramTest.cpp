@@ -132,7 +132,7 @@ TEST_P(EachProgram, StartsDetectsAndResetsWithItsOwnFilesAndTexts)
     EXPECT_EQ(only(o, MsgIcon::Information), doneBox);
     EXPECT_EQ(o.startEnabled, true);
     EXPECT_EQ(bytes(e.stateFile), "#TRUE#\r\n");
-    EXPECT_TRUE(ReadButtonState(*p, store).enabled);
+    EXPECT_TRUE(ReadButtonState(*p, store).value());
 
     // Running under another case of its name: reported, not started again.
     processes.running.insert("modem-x");

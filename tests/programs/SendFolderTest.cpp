@@ -53,16 +53,15 @@ TEST_F(SendFolderTest, DeleteAllRemovesOnlyTheOrdinaryFilesDirectlyInTheFolder)
     touch(send + "/sub/kept.txt");
     storeSendFolder(send.toUtf8() + "\r\n");
 
-    const SendFolder::DeleteAllPlan plan = SendFolder::PlanDeleteAll(store);
-    ASSERT_TRUE(plan.proceed);
-    EXPECT_EQ(plan.folder, send);
-    EXPECT_TRUE(plan.boxes.isEmpty());
-    ASSERT_TRUE(plan.question);
-    EXPECT_TRUE(plan.question->text.contains("Delete all 2 files in the send folder " + send + "?"));
+    const Result<SendFolder::DeleteAllPlan> plan = SendFolder::PlanDeleteAll(store);
+    ASSERT_TRUE(plan.ok());
+    EXPECT_EQ(plan->folder, send);
+    ASSERT_TRUE(plan->question);
+    EXPECT_TRUE(plan->question->text.contains("Delete all 2 files in the send folder " + send + "?"));
     // A mail that arrives while the question is open is not deleted unasked.
     touch(send + "/MAIL2.txt");
 
-    const SendFolder::DeleteOutcome o = SendFolder::DeleteAllFiles(plan.folder, plan.names);
+    const SendFolder::DeleteOutcome o = SendFolder::DeleteAllFiles(plan->folder, plan->names);
     ASSERT_EQ(o.boxes.size(), 1);
     EXPECT_EQ(o.boxes[0].text, "All files in the directory have been deleted.");
     EXPECT_EQ(o.boxes[0].icon, MsgIcon::Information);
@@ -80,10 +79,10 @@ TEST_F(SendFolderTest, DeleteAllEmptiesTheListedFolderEvenWithACommaInItsName)
     touch(send + "/keep.txt");
     storeSendFolder(comma.toUtf8() + "\r\n");
 
-    const SendFolder::DeleteAllPlan plan = SendFolder::PlanDeleteAll(store);
-    ASSERT_TRUE(plan.proceed);
-    EXPECT_EQ(plan.folder, SendFolder::ListedFolder(store));
-    SendFolder::DeleteAllFiles(plan.folder, plan.names);
+    const Result<SendFolder::DeleteAllPlan> plan = SendFolder::PlanDeleteAll(store);
+    ASSERT_TRUE(plan.ok());
+    EXPECT_EQ(plan->folder, SendFolder::ListedFolder(store));
+    SendFolder::DeleteAllFiles(plan->folder, plan->names);
     EXPECT_TRUE(files(comma).isEmpty());
     EXPECT_EQ(files(send), QStringList{"keep.txt"});
 }
@@ -113,12 +112,12 @@ TEST_P(DeleteAllRefusal, DeletesNothing)
     touch(send + "/MAIL1.txt");
     touch(tmp.path() + "/outside.txt");
 
-    const SendFolder::DeleteAllPlan plan = SendFolder::PlanDeleteAll(store);
-    EXPECT_FALSE(plan.proceed);
-    EXPECT_TRUE(plan.folder.isEmpty());
-    ASSERT_EQ(plan.boxes.size(), 1);
-    EXPECT_TRUE(plan.boxes[0].text.startsWith(QString::fromLatin1(r.text))) << plan.boxes[0].text.toStdString();
-    EXPECT_EQ(plan.boxes[0].icon, MsgIcon::Critical);
+    const Result<SendFolder::DeleteAllPlan> plan = SendFolder::PlanDeleteAll(store);
+    EXPECT_FALSE(plan.ok());
+    EXPECT_TRUE(plan->folder.isEmpty());
+    ASSERT_TRUE(plan.box());
+    EXPECT_TRUE(plan.box()->text.startsWith(QString::fromLatin1(r.text))) << plan.box()->text.toStdString();
+    EXPECT_EQ(plan.box()->icon, MsgIcon::Critical);
     EXPECT_TRUE(QFile::exists(send + "/MAIL1.txt"));
     EXPECT_TRUE(QFile::exists(tmp.path() + "/outside.txt"));
 }
