@@ -26,17 +26,17 @@ bool isBarePrompt(const QString& text)
 
 std::optional<MailCodec::MailFields> fieldsOf(const QString& path)
 {
-    const MailFiles::ReadResult file = MailFiles::ReadWholeFile(path);
-    if (!file.ok || file.text.trimmed().isEmpty()) {
+    const Result<QString> file = MailFiles::ReadWholeFile(path);
+    if (!file.ok() || file->trimmed().isEmpty()) {
         return std::nullopt;
     }
-    if (!MailCodec::IsPlainMailText(file.text)) {
-        const MailCodec::ParsedMail coded = MailCodec::ParseCodedMail(file.text);
+    if (!MailCodec::IsPlainMailText(file.value())) {
+        const MailCodec::ParsedMail coded = MailCodec::ParseCodedMail(file.value());
         if (coded.status == MailCodec::ParsedMail::Status::Ok) {
             return coded.fields;
         }
     }
-    const SavedMail::ReaderFields plain = SavedMail::SplitForReader(file.text);
+    const SavedMail::ReaderFields plain = SavedMail::SplitForReader(file.value());
     return MailCodec::MailFields{plain.to.value_or(QString()), {}, {}, plain.from.value_or(QString())};
 }
 
@@ -71,7 +71,7 @@ QStringList Collect(const ConfigStore& store, int cap)
         }
     };
     addFolder(MailPost::SentMailFolder(store));
-    addFolder(SavedMail::SaveFolder(store).folder);
+    addFolder(SavedMail::SaveFolder(store).value());
     const QFileInfo lastRead(MailPost::HandOverPath(MailPost::kMailHandOver));
     if (lastRead.isFile()) {
         files << lastRead;

@@ -15,35 +15,25 @@ namespace tolvan::MailPost {
 
 namespace {
 
-PostResult failure(const QString& cause)
-{
-    PostResult r;
-    r.error = cause;
-    return r;
-}
-
 // The send folder as the compose screen reads it: the whole first line.
-PostResult readSendFolder(const ConfigStore& store, QString& folder)
+Result<QString> readSendFolder(const ConfigStore& store)
 {
     const StoreValue<QString> line = store.ReadStoreLine(kSendFile);
     if (line.error == StoreError::FileNotFound) {
-        return failure(QStringLiteral("The send folder is not set up: send.dat was not found (%1).\n"
-                                      "Choose the send folder on the SETUP screen.")
-                           .arg(store.StorePath(kSendFile)));
+        return Fail(QStringLiteral("The send folder is not set up: send.dat was not found (%1).\n"
+                                   "Choose the send folder on the SETUP screen.")
+                        .arg(store.StorePath(kSendFile)));
     }
     if (!line.ok() && line.error != StoreError::EndOfFile) {
-        return failure(QStringLiteral("send.dat could not be read: %1").arg(line.message));
+        return Fail(QStringLiteral("send.dat could not be read: %1").arg(line.message));
     }
     if (line.value.isEmpty()) {
-        return failure(QStringLiteral("send.dat holds no send folder.\nChoose the send folder on the SETUP screen."));
+        return Fail(QStringLiteral("send.dat holds no send folder.\nChoose the send folder on the SETUP screen."));
     }
     if (!QFileInfo(line.value).isDir()) {
-        return failure(QStringLiteral("The send folder \"%1\" does not exist.").arg(line.value));
+        return Fail(QStringLiteral("The send folder \"%1\" does not exist.").arg(line.value));
     }
-    folder = line.value;
-    PostResult ok;
-    ok.ok = true;
-    return ok;
+    return line.value;
 }
 
 // Takes an append back, so a failed post leaves the file as it was.
@@ -54,34 +44,30 @@ void truncateTo(const QString& path, qint64 size)
 }
 
 // Longer fields cannot be coded; the receiving station would refuse them.
-PostResult checkFieldLengths(const MailCodec::MailFields& mail)
+Result<> checkFieldLengths(const MailCodec::MailFields& mail)
 {
     const QLocale english(QLocale::English, QLocale::UnitedStates);
     const std::pair<const QString*, const char*> fields[] = {
         {&mail.to, "To"}, {&mail.subject, "Subject"}, {&mail.message, "Message"}, {&mail.from, "From"}};
     for (const auto& [text, label] : fields) {
         if (text->size() > MailCodec::kMaxFieldLength) {
-            return failure(QStringLiteral("The %1 field holds %2 characters; a mail field can hold at most %3.")
-                               .arg(QString::fromLatin1(label), english.toString(text->size()),
-                                    english.toString(MailCodec::kMaxFieldLength)));
+            return Fail(QStringLiteral("The %1 field holds %2 characters; a mail field can hold at most %3.")
+                            .arg(QString::fromLatin1(label), english.toString(text->size()),
+                                 english.toString(MailCodec::kMaxFieldLength)));
         }
     }
-    PostResult ok;
-    ok.ok = true;
-    return ok;
+    return {};
 }
 
 struct Outgoing {
-    bool ok = false;
     bool appended = false;
     qint64 previousSize = -1; // the size before an append, to take it back
-    QString error;
 };
 
 // A new mail appears under its name only when whole, since the packet program
 // may pick it up at any moment; a second post into the same name (same
 // second) adds its line to the waiting file.
-Outgoing writeOutgoing(const QString& path, const QByteArray& line)
+Result<Outgoing> writeOutgoing(const QString& path, const QByteArray& line)
 {
     Outgoing w;
     if (QFileInfo::exists(path)) {
@@ -90,9 +76,8 @@ Outgoing writeOutgoing(const QString& path, const QByteArray& line)
         const Result<> created = AtomicFile::writeWhole(path, line, AtomicFile::Mode::NoReplace);
         if (!created.ok()) {
             if (!QFileInfo::exists(path)) {
-                w.error = QStringLiteral("The mail file could not be created in the send folder.\n%1\n%2")
-                              .arg(path, created.error());
-                return w;
+                return Fail(QStringLiteral("The mail file could not be created in the send folder.\n%1\n%2")
+                                .arg(path, created.error()));
             }
             w.previousSize = QFileInfo(path).size(); // made by someone else a moment ago
         }
@@ -101,12 +86,11 @@ Outgoing writeOutgoing(const QString& path, const QByteArray& line)
         const Result<> appended = SafeFile::append(path, line);
         if (!appended.ok()) {
             truncateTo(path, w.previousSize);
-            w.error = QStringLiteral("The mail could not be added to the waiting mail file.\n%1").arg(appended.error());
-            return w;
+            return Fail(
+                QStringLiteral("The mail could not be added to the waiting mail file.\n%1").arg(appended.error()));
         }
         w.appended = true;
     }
-    w.ok = true;
     return w;
 }
 
@@ -142,32 +126,29 @@ QString HandOverPath(const QString& name)
     return folder.isEmpty() ? QDir::current().filePath(name) : QDir(folder).filePath(name);
 }
 
-FileResult EmptyHandOver(const QString& name)
+Result<> EmptyHandOver(const QString& name)
 {
-    const Result<> r = SafeFile::replace(HandOverPath(name), QByteArray());
-    return {r.ok(), r.error()};
+    return SafeFile::replace(HandOverPath(name), QByteArray());
 }
 
-FileResult WriteHandOver(const QString& name, const QString& text)
+Result<> WriteHandOver(const QString& name, const QString& text)
 {
-    const Result<> r = SafeFile::replace(HandOverPath(name), Ansi::encode(text) + "\r\n");
-    return {r.ok(), r.error()};
+    return SafeFile::replace(HandOverPath(name), Ansi::encode(text) + "\r\n");
 }
 
-PostResult PostComposedMail(const ConfigStore& store, const QDateTime& now, const LocaleText& locale,
-                            const MailCodec::MailFields& mail)
+Result<Posted> PostComposedMail(const ConfigStore& store, const QDateTime& now, const LocaleText& locale,
+                                const MailCodec::MailFields& mail)
 {
-    QString folder;
-    if (PostResult r = readSendFolder(store, folder); !r.ok) {
-        return r;
+    const Result<QString> folder = readSendFolder(store);
+    if (!folder.ok()) {
+        return folder.failure();
+    }
+    if (const Result<> fits = checkFieldLengths(mail); !fits.ok()) {
+        return fits.failure();
     }
 
-    if (PostResult r = checkFieldLengths(mail); !r.ok) {
-        return r;
-    }
-
-    PostResult r;
-    r.path = MailCodec::ComposeMailFileName(folder, mail.from, now, locale);
+    Posted r;
+    r.path = MailCodec::ComposeMailFileName(folder.value(), mail.from, now, locale);
     const QString name = r.path.mid(r.path.lastIndexOf(u'/') + 1);
     const QString sentFolder = SentMailFolder(store);
     r.copyPath = sentFolder + u'/' + name;
@@ -175,18 +156,18 @@ PostResult PostComposedMail(const ConfigStore& store, const QDateTime& now, cons
     // The copy's folder is made first, so that a failure there leaves the send folder untouched.
     const QFileInfo sentInfo(sentFolder);
     if (!sentInfo.exists() && !sentInfo.isSymLink() && !QDir().mkdir(sentFolder)) {
-        return failure(QStringLiteral("The folder for sent copies could not be created: %1").arg(sentFolder));
+        return Fail(QStringLiteral("The folder for sent copies could not be created: %1").arg(sentFolder));
     }
     if (!QFileInfo(sentFolder).isDir()) {
-        return failure(QStringLiteral("The folder for sent copies is not a folder: %1").arg(sentFolder));
+        return Fail(QStringLiteral("The folder for sent copies is not a folder: %1").arg(sentFolder));
     }
 
-    const Outgoing written = writeOutgoing(r.path, codedLine(mail));
-    if (!written.ok) {
-        return failure(written.error);
+    const Result<Outgoing> written = writeOutgoing(r.path, codedLine(mail));
+    if (!written.ok()) {
+        return written.failure();
     }
-    r.appended = written.appended;
-    const qint64 previousSize = written.previousSize;
+    r.appended = written->appended;
+    const qint64 previousSize = written->previousSize;
 
     auto undoOutgoing = [&] {
         if (r.appended) {
@@ -200,8 +181,7 @@ PostResult PostComposedMail(const ConfigStore& store, const QDateTime& now, cons
     if (!outgoing.open(QIODevice::ReadOnly)) {
         const QString why = outgoing.errorString();
         undoOutgoing();
-        return failure(
-            QStringLiteral("The mail file could not be read back for its sent copy.\n%1\n%2").arg(r.path, why));
+        return Fail(QStringLiteral("The mail file could not be read back for its sent copy.\n%1\n%2").arg(r.path, why));
     }
     const QByteArray whole = outgoing.readAll();
     outgoing.close();
@@ -210,29 +190,27 @@ PostResult PostComposedMail(const ConfigStore& store, const QDateTime& now, cons
         // Without its copy the post is taken back whole, so that posting
         // again does not send the mail twice.
         undoOutgoing();
-        return failure(QStringLiteral("The sent copy could not be written.\n%1").arg(copied.error()));
+        return Fail(QStringLiteral("The sent copy could not be written.\n%1").arg(copied.error()));
     }
-    r.ok = true;
     return r;
 }
 
-PostResult PostReplyMail(const ConfigStore& store, const QDateTime& now, const MailCodec::MailFields& mail)
+Result<Posted> PostReplyMail(const ConfigStore& store, const QDateTime& now, const MailCodec::MailFields& mail)
 {
-    QString folder;
-    if (PostResult r = readSendFolder(store, folder); !r.ok) {
-        return r;
+    const Result<QString> folder = readSendFolder(store);
+    if (!folder.ok()) {
+        return folder.failure();
     }
-    if (PostResult r = checkFieldLengths(mail); !r.ok) {
-        return r;
+    if (const Result<> fits = checkFieldLengths(mail); !fits.ok()) {
+        return fits.failure();
     }
-    PostResult r;
-    r.path = MailCodec::ReplyMailFileName(folder, now);
-    const Outgoing written = writeOutgoing(r.path, codedLine(mail));
-    if (!written.ok) {
-        return failure(written.error);
+    Posted r;
+    r.path = MailCodec::ReplyMailFileName(folder.value(), now);
+    const Result<Outgoing> written = writeOutgoing(r.path, codedLine(mail));
+    if (!written.ok()) {
+        return written.failure();
     }
-    r.appended = written.appended;
-    r.ok = true;
+    r.appended = written->appended;
     return r;
 }
 

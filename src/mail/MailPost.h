@@ -2,6 +2,7 @@
 
 #include "mail/MailCodec.h"
 #include "platform/Dialogs.h"
+#include "platform/Result.h"
 
 #include <QDateTime>
 #include <QString>
@@ -33,34 +34,29 @@ void SetHandOverFolder(const QString& folder);
 // A hand-over file's path.
 QString HandOverPath(const QString& name);
 
-struct FileResult {
-    bool ok = true;
-    QString error; // names the file and the reason
-};
-
-// Creates the hand-over file with no content (it stays present).
-FileResult EmptyHandOver(const QString& name);
+// Creates the hand-over file with no content (it stays present). A failure
+// names the file and the reason.
+Result<> EmptyHandOver(const QString& name);
 // Replaces the hand-over file with text followed by CR LF.
-FileResult WriteHandOver(const QString& name, const QString& text);
+Result<> WriteHandOver(const QString& name, const QString& text);
 
-struct PostResult {
-    bool ok = false;
+// Where a posted mail went.
+struct Posted {
     QString path;     // the outgoing mail file
     QString copyPath; // its copy in SentMail
     bool appended = false; // a mail of the same name was already waiting
-    QString error;    // why nothing was posted, for the operator
 };
 
 // Writes the four fields as a coded mail line into the send folder under the
 // composed name and copies the file into SentMail. A new file appears under its
 // name only when complete; a file of the same name gets the line appended. On
 // any failure nothing of this post is left behind and the error names the cause.
-PostResult PostComposedMail(const ConfigStore& store, const QDateTime& now, const LocaleText& locale,
-                            const MailCodec::MailFields& mail);
+Result<Posted> PostComposedMail(const ConfigStore& store, const QDateTime& now, const LocaleText& locale,
+                                const MailCodec::MailFields& mail);
 
 // Writes a reply into the send folder under its time-named file, the same way
 // as a composed mail but without a sent copy.
-PostResult PostReplyMail(const ConfigStore& store, const QDateTime& now, const MailCodec::MailFields& mail);
+Result<Posted> PostReplyMail(const ConfigStore& store, const QDateTime& now, const MailCodec::MailFields& mail);
 
 // True when none of the four boxes holds more than its own prompt ("To: ",
 // "TO-", "From- ", "Subject: ", "Your Message: " and the like) or blanks.

@@ -13,43 +13,42 @@ namespace tolvan::SavedMail {
 
 namespace {
 
-MessageBoxRequest box(const QString& text, MsgIcon icon, const QString& title = {})
+Failure box(const QString& text, MsgIcon icon, const QString& title = {})
 {
-    return {text, title, icon, MsgButtons::Ok, MsgAnswer::Ok};
+    return Fail(MessageBoxRequest{text, title, icon, MsgButtons::Ok, MsgAnswer::Ok});
 }
 
-HandOverResult handOver(const QString& path, const QString& handOverName, const QString& title)
+Result<> handOver(const QString& path, const QString& handOverName, const QString& title)
 {
-    const MailFiles::ReadResult read = MailFiles::ReadWholeFile(path);
-    if (!read.ok) {
-        return {false, box(QStringLiteral("The mail could not be read: ") + read.error, MsgIcon::Critical, title)};
+    const Result<QString> read = MailFiles::ReadWholeFile(path);
+    if (!read.ok()) {
+        return box(QStringLiteral("The mail could not be read: ") + read.error(), MsgIcon::Critical, title);
     }
-    const MailPost::FileResult written = MailPost::WriteHandOver(handOverName, read.text);
-    if (!written.ok) {
-        return {false, box(QStringLiteral("The mail could not be handed over: ") + written.error, MsgIcon::Critical,
-                           title)};
+    const Result<> written = MailPost::WriteHandOver(handOverName, read.value());
+    if (!written.ok()) {
+        return box(QStringLiteral("The mail could not be handed over: ") + written.error(), MsgIcon::Critical, title);
     }
-    return {true, std::nullopt};
+    return {};
 }
 
 } // namespace
 
-FolderResult SaveFolder(const ConfigStore& store)
+Result<QString> SaveFolder(const ConfigStore& store)
 {
     const StoreValue<QString> line = store.ReadStoreLine(MailPost::kSaveFile);
     if (line.error == StoreError::FileNotFound) {
-        return {{}, QStringLiteral("The save folder is not set up: save.dat was not found.\n"
-                                   "Choose the save folder on the SETUP screen.")};
+        return Fail(QStringLiteral("The save folder is not set up: save.dat was not found.\n"
+                                   "Choose the save folder on the SETUP screen."));
     }
     if (!line.ok() || line.value.isEmpty()) {
-        return {{}, QStringLiteral("The save folder could not be read from save.dat (%1).")
+        return Fail(QStringLiteral("The save folder could not be read from save.dat (%1).")
                         .arg(line.ok() || line.error == StoreError::EndOfFile ? QStringLiteral("the file is empty")
-                                                                               : line.message)};
+                                                                              : line.message));
     }
     if (!QFileInfo(line.value).isDir()) {
-        return {{}, QStringLiteral("The save folder \"%1\" does not exist.").arg(line.value)};
+        return Fail(QStringLiteral("The save folder \"%1\" does not exist.").arg(line.value));
     }
-    return {line.value, {}};
+    return line.value;
 }
 
 QStringList ListFiles(const QString& folder, bool datOnly)
@@ -71,20 +70,20 @@ QString SentEntryPath(const QString& folder, const QString& name)
     return folder.endsWith(u'/') ? folder + name : folder + u'/' + name;
 }
 
-HandOverResult HandToReader(const QString& path)
+Result<> HandToReader(const QString& path)
 {
     return handOver(path, MailPost::kReaderHandOver, {});
 }
 
-HandOverResult HandToInbox(const QString& path)
+Result<> HandToInbox(const QString& path)
 {
     const QString title = QStringLiteral("Sent Mail");
     if (path.trimmed().isEmpty()) {
-        return {false, box(QStringLiteral("No sent mail file selected."), MsgIcon::Exclamation, title)};
+        return box(QStringLiteral("No sent mail file selected."), MsgIcon::Exclamation, title);
     }
     const QFileInfo info(path);
     if (!info.isFile() || info.isHidden()) {
-        return {false, box(QStringLiteral("Sent mail file not found:\n") + path, MsgIcon::Exclamation, title)};
+        return box(QStringLiteral("Sent mail file not found:\n") + path, MsgIcon::Exclamation, title);
     }
     return handOver(path, MailPost::kMailHandOver, title);
 }

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "platform/Dialogs.h"
+#include "platform/Result.h"
 
 #include <QString>
 #include <QStringList>
@@ -15,13 +16,9 @@ class ConfigStore;
 // and opening or deleting one of them.
 namespace SavedMail {
 
-struct FolderResult {
-    QString folder; // empty when none can be listed
-    QString error;  // why, for the operator; empty when the folder is fine
-};
-
-// The save folder from save.dat (whole first line).
-FolderResult SaveFolder(const ConfigStore& store);
+// The save folder from save.dat (whole first line); on failure no folder and
+// the reason for the operator.
+Result<QString> SaveFolder(const ConfigStore& store);
 
 // The names a browser list shows: ordinary files, hidden ones left out, sorted
 // by name; only "*.dat" (any letter case) when datOnly.
@@ -32,17 +29,12 @@ QStringList ListFiles(const QString& folder, bool datOnly);
 QString ReceivedEntryPath(const QString& folder, const QString& name);
 QString SentEntryPath(const QString& folder, const QString& name);
 
-struct HandOverResult {
-    bool ok = false;
-    std::optional<MessageBoxRequest> message; // set on failure
-};
-
 // Reads the saved mail at path and writes it, with CR LF added, into the
-// reader's hand-over file.
-HandOverResult HandToReader(const QString& path);
+// reader's hand-over file. A failure carries the box to show.
+Result<> HandToReader(const QString& path);
 // Checks and reads the sent copy at path and writes it, with CR LF added, into
-// the inbox's hand-over file.
-HandOverResult HandToInbox(const QString& path);
+// the inbox's hand-over file. A failure carries the box to show.
+Result<> HandToInbox(const QString& path);
 
 // Deletes a listed file; false when it could not be deleted.
 bool DeleteEntry(const QString& folder, const QString& name);

@@ -155,17 +155,17 @@ void inboxform::ReadMailHandOver()
     if (!QFileInfo::exists(path)) {
         return;
     }
-    const MailFiles::ReadResult read = MailFiles::ReadCodedMailFile(path);
-    if (!read.ok) {
-        ctx().dialogs->messageBox(plainBox(QStringLiteral("Error opening file: ") + read.error));
+    const Result<QString> read = MailFiles::ReadCodedMailFile(path);
+    if (!read.ok()) {
+        ctx().dialogs->messageBox(plainBox(QStringLiteral("Error opening file: ") + read.error()));
         return;
     }
-    if (MailCodec::IsPlainMailText(read.text)) {
-        showPlainMail(MailCodec::PlainMailBody(read.text));
+    if (MailCodec::IsPlainMailText(read.value())) {
+        showPlainMail(MailCodec::PlainMailBody(read.value()));
         return;
     }
     lblNotCoded->setVisible(false);
-    const MailCodec::ParsedMail mail = MailCodec::ParseCodedMail(read.text);
+    const MailCodec::ParsedMail mail = MailCodec::ParseCodedMail(read.value());
     if (mail.status == MailCodec::ParsedMail::Status::BadFormat) {
         ctx().dialogs->messageBox(plainBox(mail.error));
         return;
@@ -215,9 +215,9 @@ void inboxform::resetBoxes()
 
 void inboxform::emptyMailHandOver()
 {
-    const MailPost::FileResult r = MailPost::EmptyHandOver(MailPost::kMailHandOver);
-    if (!r.ok) {
-        ctx().dialogs->exclamation(QStringLiteral("The mail hand-over file could not be emptied: ") + r.error);
+    const Result<> r = MailPost::EmptyHandOver(MailPost::kMailHandOver);
+    if (!r.ok()) {
+        ctx().dialogs->exclamation(QStringLiteral("The mail hand-over file could not be emptied: ") + r.error());
     }
 }
 
@@ -228,10 +228,10 @@ void inboxform::Command1_Click()
                                             QStringLiteral("reply"))) {
         return; // the boxes stay as they are, to be mended
     }
-    const MailPost::PostResult posted = MailPost::PostReplyMail(ctx().store, ctx().clock->now(), mail);
-    if (!posted.ok) {
+    const Result<MailPost::Posted> posted = MailPost::PostReplyMail(ctx().store, ctx().clock->now(), mail);
+    if (!posted.ok()) {
         // The boxes stay as they are, so the reply is not lost.
-        ctx().dialogs->critical(QStringLiteral("The reply was not sent: ") + posted.error);
+        ctx().dialogs->critical(QStringLiteral("The reply was not sent: ") + posted.error());
         return;
     }
     resetBoxes();

@@ -138,17 +138,18 @@ void mailform::Command1_Click()
                                             QStringLiteral("mail"))) {
         return; // the boxes stay as they are, to be mended
     }
-    const MailPost::PostResult posted =
+    const Result<MailPost::Posted> posted =
         MailPost::PostComposedMail(ctx().store, ctx().clock->now(), ctx().locale, mail);
-    if (!posted.ok) {
+    if (!posted.ok()) {
         // The boxes stay as they are, so the operator can mend the cause and post again.
-        ctx().dialogs->critical(QStringLiteral("The mail was not posted.\n\n") + posted.error
+        ctx().dialogs->critical(QStringLiteral("The mail was not posted.\n\n") + posted.error()
                                     + QStringLiteral("\n\nYour mail is still in the boxes."),
                                 QStringLiteral("Post to Outbox"));
         return;
     }
     resetBoxes();
-    MailPost::EmptyHandOver(MailPost::kMailHandOver);
+    // Best effort: a hand-over left full only shows its mail again in the inbox.
+    (void)MailPost::EmptyHandOver(MailPost::kMailHandOver);
 
     ScreenRegistry& reg = registry();
     reg.setControlVisible(QStringLiteral("mainmenu"), QStringLiteral("testprogram"), false);
@@ -164,13 +165,13 @@ void mailform::Command1_Click()
 void mailform::Command3_Click()
 {
     resetBoxes();
-    MailPost::EmptyHandOver(MailPost::kMailHandOver);
+    (void)MailPost::EmptyHandOver(MailPost::kMailHandOver);
 }
 
 void mailform::Command2_Click()
 {
     resetBoxes();
-    MailPost::EmptyHandOver(MailPost::kMailHandOver);
+    (void)MailPost::EmptyHandOver(MailPost::kMailHandOver);
     registry().Unload(QStringLiteral("mailform"));
     ReturnToMainMenu(registry());
 }

@@ -73,9 +73,9 @@ void readform::Form_Load()
         ctx().dialogs->exclamation(QStringLiteral("File 'temp' not found"));
         return;
     }
-    const MailFiles::ReadResult read = MailFiles::ReadWholeFile(path);
-    if (!read.ok) {
-        ctx().dialogs->critical(QStringLiteral("Error loading file: ") + read.error);
+    const Result<QString> read = MailFiles::ReadWholeFile(path);
+    if (!read.ok()) {
+        ctx().dialogs->critical(QStringLiteral("Error loading file: ") + read.error());
         return;
     }
     // The line ends that close the saved line would only show as blanks in a one-line box.
@@ -85,7 +85,7 @@ void readform::Form_Load()
         }
         return text;
     };
-    const SavedMail::ReaderFields f = SavedMail::SplitForReader(read.text);
+    const SavedMail::ReaderFields f = SavedMail::SplitForReader(read.value());
     if (f.to) {
         Text3->setText(oneLine(*f.to));
     }
@@ -107,7 +107,8 @@ void readform::Command2_Click()
     setBoxText(Text1, QStringLiteral("Your Message: "));
     Text4->setText(QStringLiteral("From"));
     placeCarets();
-    MailPost::EmptyHandOver(MailPost::kMailHandOver);
+    // Best effort: a hand-over left full only shows its mail again in the inbox.
+    (void)MailPost::EmptyHandOver(MailPost::kMailHandOver);
     ScreenRegistry& reg = registry();
     reg.Unload(QStringLiteral("inboxform"));
     reg.Unload(QStringLiteral("readform"));

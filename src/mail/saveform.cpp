@@ -75,8 +75,8 @@ void saveform::Form_Load()
     Text1->setVisible(false);
     Text2->setVisible(false);
 
-    const SavedMail::FolderResult save = SavedMail::SaveFolder(ctx().store);
-    m_receivedFolder = save.folder;
+    const Result<QString> save = SavedMail::SaveFolder(ctx().store);
+    m_receivedFolder = save.value();
     fillList(File1, m_receivedFolder, false);
 
     const QString sent = MailPost::SentMailFolder(ctx().store);
@@ -89,9 +89,9 @@ void saveform::Form_Load()
     // complain about a hand-over file that is not meant to exist yet.
     removeTitleBar();
 
-    if (!save.error.isEmpty()) {
+    if (!save.ok()) {
         // The sent copies are still listed; only the received list stays empty.
-        ctx().dialogs->exclamation(save.error + QStringLiteral("\nThe saved received mails cannot be listed."),
+        ctx().dialogs->exclamation(save.error() + QStringLiteral("\nThe saved received mails cannot be listed."),
                                    QStringLiteral("Saved Mail"));
     }
 }
@@ -124,9 +124,7 @@ void saveform::readmail_Click()
         reg.Show(QStringLiteral("mainmenu"));
         return;
     }
-    const SavedMail::HandOverResult handed = SavedMail::HandToReader(Text1->text());
-    if (!handed.ok) {
-        ctx().dialogs->messageBox(*handed.message);
+    if (!ShowFailure(*ctx().dialogs, SavedMail::HandToReader(Text1->text()))) {
         return;
     }
     const QString reader = QStringLiteral("readform");
@@ -138,9 +136,7 @@ void saveform::readmail_Click()
 
 void saveform::Command1_Click()
 {
-    const SavedMail::HandOverResult handed = SavedMail::HandToInbox(Text2->text());
-    if (!handed.ok) {
-        ctx().dialogs->messageBox(*handed.message);
+    if (!ShowFailure(*ctx().dialogs, SavedMail::HandToInbox(Text2->text()))) {
         return;
     }
     const QString inbox = QStringLiteral("inboxform");

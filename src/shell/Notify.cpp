@@ -94,8 +94,8 @@ WriteResult SaveMailToSaveFolder(const ConfigStore& store, const QDateTime& now,
     }
     const QString path = MailCodec::SavedMailFileName(folder.value, now, locale);
     const QString line = mail.to + u',' + mail.subject + u',' + mail.message + u',' + mail.from;
-    const MailFiles::FileResult r = MailFiles::AppendLine(path, line);
-    return {r.ok, path, r.error};
+    const Result<> r = MailFiles::AppendLine(path, line);
+    return {r.ok(), path, r.error()};
 }
 
 WriteResult WriteSelfTestMail(const ConfigStore& store, const QDateTime& now, const MailCodec::MailFields& mail)
@@ -119,9 +119,9 @@ WriteResult WriteSelfTestMail(const ConfigStore& store, const QDateTime& now, co
                     .arg(folder.value)};
     }
     const QString path = MailCodec::ReplyMailFileName(folder.value, now);
-    const MailFiles::FileResult r =
+    const Result<> r =
         MailFiles::AppendLine(path, MailCodec::FormatCodedMailLine(mail.to, mail.subject, mail.message, mail.from));
-    return {r.ok, path, r.error};
+    return {r.ok(), path, r.error()};
 }
 
 } // namespace tolvan::Notify

@@ -135,7 +135,7 @@ TEST_F(GuideScreens, EveryScreenOfTheGuide)
     registry->Unload("received");
     flush();
 
-    MailPost::WriteHandOver(MailPost::kMailHandOver, line.trimmed());
+    ASSERT_TRUE(MailPost::WriteHandOver(MailPost::kMailHandOver, line.trimmed()).ok());
     shoot("inboxform", "guide-inbox.png");
     registry->Unload("inboxform");
     flush();
@@ -165,9 +165,10 @@ TEST_F(GuideScreens, EveryScreenOnTheDisplay)
     ASSERT_TRUE(incoming.open(QIODevice::WriteOnly));
     incoming.write(line.toLatin1());
     incoming.close();
-    MailPost::WriteHandOver(MailPost::kMailHandOver, line.trimmed());
-    MailPost::WriteHandOver(MailPost::kReaderHandOver,
-                            QStringLiteral("TO: K1ABC,SUBJECT: Field day,See you, 73,FROM: W2XYZ"));
+    ASSERT_TRUE(MailPost::WriteHandOver(MailPost::kMailHandOver, line.trimmed()).ok());
+    ASSERT_TRUE(MailPost::WriteHandOver(MailPost::kReaderHandOver,
+                                        QStringLiteral("TO: K1ABC,SUBJECT: Field day,See you, 73,FROM: W2XYZ"))
+                    .ok());
 
     QScreen* display = QGuiApplication::primaryScreen();
     const QRect area = display->availableGeometry();

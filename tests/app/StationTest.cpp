@@ -136,7 +136,7 @@ TEST(StationHandOver, HandOverFilesLiveInTheStationFolderWhateverTheWorkingFolde
     EXPECT_EQ(paths.attachmentFolder, station + "PMBA-Binary-Received");
     EXPECT_EQ(MailPost::HandOverPath(MailPost::kReaderHandOver), station + "temp");
     EXPECT_EQ(MailPost::SentMailFolder(store), station + "SentMail");
-    ASSERT_TRUE(MailPost::WriteHandOver(MailPost::kMailHandOver, "1,2,3,4").ok);
+    ASSERT_TRUE(MailPost::WriteHandOver(MailPost::kMailHandOver, "1,2,3,4").ok());
     EXPECT_TRUE(QFile::exists(station + "mail.dat"));
     EXPECT_TRUE(QDir(tmp.path() + "/elsewhere").isEmpty());
 

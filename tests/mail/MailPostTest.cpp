@@ -55,39 +55,39 @@ MailCodec::MailFields mail(const QString& from = "From- OPERATOR")
 
 TEST_F(MailPostTest, PostWritesTheCodedLineAndAnIdenticalSentCopy)
 {
-    const MailPost::PostResult r = MailPost::PostComposedMail(*store, now, locale, mail());
-    ASSERT_TRUE(r.ok) << r.error.toStdString();
-    EXPECT_EQ(r.path, send + "/MAIL - From- OPERATOR--14-35-07--12-05-26.dat");
-    EXPECT_EQ(r.copyPath, program + "/SentMail/MAIL - From- OPERATOR--14-35-07--12-05-26.dat");
+    const Result<MailPost::Posted> r = MailPost::PostComposedMail(*store, now, locale, mail());
+    ASSERT_TRUE(r.ok()) << r.error().toStdString();
+    EXPECT_EQ(r->path, send + "/MAIL - From- OPERATOR--14-35-07--12-05-26.dat");
+    EXPECT_EQ(r->copyPath, program + "/SentMail/MAIL - From- OPERATOR--14-35-07--12-05-26.dat");
     const QByteArray line = "84 79 58 32 65,83 85 66 74 69 67 84 58 32 83,"
                             "76 73 78 69 32 79 78 69 13 10 76 73 78 69 32 84 87 79,"
                             "70 82 79 77 45 32 79 80 69 82 65 84 79 82\r\n";
-    EXPECT_EQ(readAll(r.path), line);
-    EXPECT_EQ(readAll(r.copyPath), line);
+    EXPECT_EQ(readAll(r->path), line);
+    EXPECT_EQ(readAll(r->copyPath), line);
     // Nothing but the mail itself in the send folder: no temporary file stays.
     EXPECT_EQ(everything(send), QStringList{"MAIL - From- OPERATOR--14-35-07--12-05-26.dat"});
 }
 
 TEST_F(MailPostTest, SecondPostInTheSameSecondAppendsAndTheCopyFollows)
 {
-    ASSERT_TRUE(MailPost::PostComposedMail(*store, now, locale, mail()).ok);
+    ASSERT_TRUE(MailPost::PostComposedMail(*store, now, locale, mail()).ok());
     const QByteArray first = readAll(send + "/MAIL - From- OPERATOR--14-35-07--12-05-26.dat");
     MailCodec::MailFields second = mail();
     second.to = "To: B";
-    const MailPost::PostResult r = MailPost::PostComposedMail(*store, now, locale, second);
-    ASSERT_TRUE(r.ok) << r.error.toStdString();
-    EXPECT_TRUE(r.appended);
-    const QByteArray both = readAll(r.path);
+    const Result<MailPost::Posted> r = MailPost::PostComposedMail(*store, now, locale, second);
+    ASSERT_TRUE(r.ok()) << r.error().toStdString();
+    EXPECT_TRUE(r->appended);
+    const QByteArray both = readAll(r->path);
     EXPECT_TRUE(both.startsWith(first));
     EXPECT_EQ(both.count("\r\n"), 2);
-    EXPECT_EQ(readAll(r.copyPath), both);
+    EXPECT_EQ(readAll(r->copyPath), both);
 }
 
 TEST_F(MailPostTest, SendFolderWithTrailingSlashAndUnsafeFromText)
 {
     setSendLine(send + "/");
-    const MailPost::PostResult r = MailPost::PostComposedMail(*store, now, locale, mail("A/B:C"));
-    ASSERT_TRUE(r.ok) << r.error.toStdString();
+    const Result<MailPost::Posted> r = MailPost::PostComposedMail(*store, now, locale, mail("A/B:C"));
+    ASSERT_TRUE(r.ok()) << r.error().toStdString();
     EXPECT_TRUE(QFile::exists(send + "/MAIL - A-B-C--14-35-07--12-05-26.dat"));
 }
 
@@ -109,9 +109,9 @@ TEST_P(MailPostFailureTest, NothingIsLeftBehindAndTheCauseIsNamed)
         waiting = readAll(send + "/" + before.first());
     }
 
-    const MailPost::PostResult r = MailPost::PostComposedMail(*store, now, locale, fields);
-    EXPECT_FALSE(r.ok);
-    EXPECT_TRUE(r.error.contains(QString::fromUtf8(GetParam().cause))) << r.error.toStdString();
+    const Result<MailPost::Posted> r = MailPost::PostComposedMail(*store, now, locale, fields);
+    EXPECT_FALSE(r.ok());
+    EXPECT_TRUE(r.error().contains(QString::fromUtf8(GetParam().cause))) << r.error().toStdString();
     EXPECT_EQ(everything(send), before);
     if (!before.isEmpty()) {
         EXPECT_EQ(readAll(send + "/" + before.first()), waiting);
@@ -147,7 +147,7 @@ INSTANTIATE_TEST_SUITE_P(
                     "sent copy could not be written"},
         PostFailure{"SentCopyFailsAfterAnAppend",
                     [](MailPostTest& t, auto&) {
-                        ASSERT_TRUE(MailPost::PostComposedMail(*t.store, t.now, t.locale, mail()).ok);
+                        ASSERT_TRUE(MailPost::PostComposedMail(*t.store, t.now, t.locale, mail()).ok());
                         const QString copy = t.program + "/SentMail/MAIL - From- OPERATOR--14-35-07--12-05-26.dat";
                         QFile::remove(copy);
                         QDir().mkpath(copy);

@@ -268,7 +268,7 @@ TEST(ReaderLimits, AFileLongerThanAnyWriterMakesIsRefusedByName)
              return r.ok ? QString() : r.message->text;
          }},
         {"coded mail", MailCodec::kMaxCodedMailFileBytes,
-         [](const QString& p) { return MailFiles::ReadCodedMailFile(p).error; }},
+         [](const QString& p) { return MailFiles::ReadCodedMailFile(p).error(); }},
     };
     for (const auto& r : readers) {
         SCOPED_TRACE(r.label);

@@ -281,19 +281,19 @@ int mailDecode(const QStringList& args, const Output& io)
     if (!parseArgs(args, 1, {}, NoSwitch, a)) {
         return ExitUsage;
     }
-    const MailFiles::ReadResult file = MailFiles::ReadCodedMailFile(a.positional[0]);
-    if (!file.ok) {
-        return fail(io, file.error);
+    const Result<QString> file = MailFiles::ReadCodedMailFile(a.positional[0]);
+    if (!file.ok()) {
+        return fail(io, file.error());
     }
-    if (MailCodec::IsPlainMailText(file.text)) {
+    if (MailCodec::IsPlainMailText(file.value())) {
         // Mail in clear from other software: the whole text is the message.
         return printJson(io, {{QStringLiteral("to"), QString()},
                               {QStringLiteral("subject"), QString()},
-                              {QStringLiteral("message"), MailCodec::PlainMailBody(file.text)},
+                              {QStringLiteral("message"), MailCodec::PlainMailBody(file.value())},
                               {QStringLiteral("from"), QString()},
                               {QStringLiteral("coded"), false}});
     }
-    const MailCodec::ParsedMail mail = MailCodec::ParseCodedMail(file.text);
+    const MailCodec::ParsedMail mail = MailCodec::ParseCodedMail(file.value());
     switch (mail.status) {
     case MailCodec::ParsedMail::Status::Empty:
         io.out(QStringLiteral("null\n"));

@@ -39,14 +39,14 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
         require(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
         require(f.write(reinterpret_cast<const char*>(data), qint64(size)) == qint64(size));
     }
-    const MailFiles::ReadResult read = MailFiles::ReadWholeFile(path);
-    if (!read.ok) {
-        require(!read.error.isEmpty()); // refused before decoding: it must say why
+    const Result<QString> read = MailFiles::ReadWholeFile(path);
+    if (!read.ok()) {
+        require(!read.error().isEmpty()); // refused before decoding: it must say why
         return 0;
     }
 
     using Status = MailCodec::ParsedMail::Status;
-    const MailCodec::ParsedMail mail = MailCodec::ParseCodedMail(read.text);
+    const MailCodec::ParsedMail mail = MailCodec::ParseCodedMail(read.value());
     if (mail.status == Status::BadFormat || mail.status == Status::BadCode) {
         require(!mail.error.isEmpty() && mail.decodedFields < 4); // a refusal says why
     }
