@@ -253,12 +253,11 @@ void inboxform::Command2_Click()
 {
     if (chkAutoSave->isChecked()) {
         const MailCodec::MailFields mail{Text3->text(), Text2->text(), boxText(Text1), Text4->text()};
-        const Notify::WriteResult saved =
-            Notify::SaveMailToSaveFolder(ctx().store, ctx().clock->now(), ctx().locale, mail);
-        if (!saved.ok) {
+        const Result<QString> saved = Notify::SaveMailToSaveFolder(ctx().store, ctx().clock->now(), ctx().locale, mail);
+        if (!saved.ok()) {
             const QString question = QStringLiteral("The mail could not be saved:\n%1\n\nLeave the inbox without "
                                                     "saving it?")
-                                         .arg(saved.error);
+                                         .arg(saved.error());
             if (!ctx().dialogs->askYesNo(question, QStringLiteral("Confirmation"), MsgAnswer::No)) {
                 return;
             }

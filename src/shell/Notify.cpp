@@ -1,6 +1,7 @@
 #include "shell/Notify.h"
 
 #include "config/ConfigStore.h"
+#include "mail/MailFiles.h"
 #include "platform/Speech.h"
 
 #include <QFileInfo>
@@ -83,45 +84,46 @@ bool SoundStateLineIsOn(const QString& line)
     return line.toUpper() == u"ON";
 }
 
-WriteResult SaveMailToSaveFolder(const ConfigStore& store, const QDateTime& now, const LocaleText& locale,
-                                 const MailCodec::MailFields& mail)
+Result<QString> SaveMailToSaveFolder(const ConfigStore& store, const QDateTime& now, const LocaleText& locale,
+                                     const MailCodec::MailFields& mail)
 {
     const StoreValue<QString> folder = store.ReadStoreField(QStringLiteral("save.dat"));
     if (!folder.ok()) {
-        return {false, {},
-                QStringLiteral("The save folder is not set up (save.dat: %1). Choose it on the setup screen.")
-                    .arg(folder.message)};
+        return Fail(QStringLiteral("The save folder is not set up (save.dat: %1). Choose it on the setup screen.")
+                        .arg(folder.message));
     }
     const QString path = MailCodec::SavedMailFileName(folder.value, now, locale);
     const QString line = mail.to + u',' + mail.subject + u',' + mail.message + u',' + mail.from;
-    const Result<> r = MailFiles::AppendLine(path, line);
-    return {r.ok(), path, r.error()};
+    if (const Result<> r = MailFiles::AppendLine(path, line); !r.ok()) {
+        return r.failure();
+    }
+    return path;
 }
 
-WriteResult WriteSelfTestMail(const ConfigStore& store, const QDateTime& now, const MailCodec::MailFields& mail)
+Result<QString> WriteSelfTestMail(const ConfigStore& store, const QDateTime& now, const MailCodec::MailFields& mail)
 {
     const StoreValue<QString> folder = store.ReadStoreLine(QStringLiteral("receive.dat"));
     if (folder.error == StoreError::FileNotFound) {
-        return {false, {},
-                QStringLiteral("The receive folder is not set up: receive.dat was not found.\n"
-                               "Choose the receive folder on the SETUP screen, then run the test again.")};
+        return Fail(QStringLiteral("The receive folder is not set up: receive.dat was not found.\n"
+                                   "Choose the receive folder on the SETUP screen, then run the test again."));
     }
     if (!folder.ok() || folder.value.isEmpty()) {
-        return {false, {},
-                QStringLiteral("The receive folder could not be read from receive.dat (%1).\n"
-                               "Choose the receive folder on the SETUP screen, then run the test again.")
-                    .arg(folder.ok() ? QStringLiteral("the file is empty") : folder.message)};
+        return Fail(QStringLiteral("The receive folder could not be read from receive.dat (%1).\n"
+                                   "Choose the receive folder on the SETUP screen, then run the test again.")
+                        .arg(folder.ok() ? QStringLiteral("the file is empty") : folder.message));
     }
     if (!QFileInfo(folder.value).isDir()) {
-        return {false, {},
-                QStringLiteral("The receive folder \"%1\" does not exist.\n"
-                               "Create it or choose another on the SETUP screen, then run the test again.")
-                    .arg(folder.value)};
+        return Fail(QStringLiteral("The receive folder \"%1\" does not exist.\n"
+                                   "Create it or choose another on the SETUP screen, then run the test again.")
+                        .arg(folder.value));
     }
     const QString path = MailCodec::ReplyMailFileName(folder.value, now);
-    const Result<> r =
-        MailFiles::AppendLine(path, MailCodec::FormatCodedMailLine(mail.to, mail.subject, mail.message, mail.from));
-    return {r.ok(), path, r.error()};
+    if (const Result<> r =
+            MailFiles::AppendLine(path, MailCodec::FormatCodedMailLine(mail.to, mail.subject, mail.message, mail.from));
+        !r.ok()) {
+        return r.failure();
+    }
+    return path;
 }
 
 } // namespace tolvan::Notify

@@ -1,7 +1,7 @@
 #pragma once
 
 #include "mail/MailCodec.h"
-#include "mail/MailFiles.h"
+#include "platform/Result.h"
 
 #include <QDateTime>
 #include <QString>
@@ -42,19 +42,15 @@ double LeadingNumber(QStringView text);
 inline const QString kAutoSaveOnText = QStringLiteral("Receive Auto Save ON");
 inline const QString kAutoSaveOffText = QStringLiteral("Receive Auto Save OFF");
 
-struct WriteResult {
-    bool ok = true;
-    QString path;  // the file written
-    QString error; // what is missing or failed, for the operator
-};
-
 // Appends the inbox's four fields as one plain line to the dated file of the
-// save folder.
-WriteResult SaveMailToSaveFolder(const ConfigStore& store, const QDateTime& now, const LocaleText& locale,
-                                 const MailCodec::MailFields& mail);
+// save folder. The value is the file written; a failure names what is missing
+// or failed, for the operator.
+Result<QString> SaveMailToSaveFolder(const ConfigStore& store, const QDateTime& now, const LocaleText& locale,
+                                     const MailCodec::MailFields& mail);
 
-// Appends the self-test's coded mail to a time-named file in the receive folder.
-WriteResult WriteSelfTestMail(const ConfigStore& store, const QDateTime& now, const MailCodec::MailFields& mail);
+// Appends the self-test's coded mail to a time-named file in the receive
+// folder; the value is the file written.
+Result<QString> WriteSelfTestMail(const ConfigStore& store, const QDateTime& now, const MailCodec::MailFields& mail);
 
 } // namespace Notify
 } // namespace tolvan

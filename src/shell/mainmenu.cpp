@@ -357,11 +357,11 @@ void mainmenu::testprogram_Click()
     testprogram->setVisible(false);
 
     const MailCodec::MailFields mail{Text3->text(), Text2->text(), boxText(Text1), Text4->text()};
-    const Notify::WriteResult written = Notify::WriteSelfTestMail(ctx().store, ctx().clock->now(), mail);
-    if (!written.ok) {
+    const Result<QString> written = Notify::WriteSelfTestMail(ctx().store, ctx().clock->now(), mail);
+    if (!written.ok()) {
         // The operator can set the folder up and run the test again.
         testprogram->setVisible(true);
-        ctx().dialogs->critical(QStringLiteral("The test mail could not be written.\n\n") + written.error,
+        ctx().dialogs->critical(QStringLiteral("The test mail could not be written.\n\n") + written.error(),
                                 QStringLiteral("Mandatory Test"));
         return;
     }
@@ -376,7 +376,7 @@ void mainmenu::testprogram_Click()
         ctx().dialogs->information(
             QStringLiteral("The test mail was written to \"%1\".\nThe received screen is not available yet in this "
                            "version.")
-                .arg(written.path));
+                .arg(written.value()));
         reg.Unload(QStringLiteral("mainmenu"));
         ReturnToMainMenu(reg);
         return;

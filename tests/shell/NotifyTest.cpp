@@ -76,27 +76,27 @@ TEST_F(NotifyTest, SavedMailsOfOneMinuteShareAFile)
     locale.setDateSeparator("/"); // made safe in the name
     const QDateTime t(QDate(2024, 3, 15), QTime(14, 30, 5));
     const MailCodec::MailFields mail{"TO: A", "Subject: S", "line1\r\nline2", "From- B"};
-    ASSERT_TRUE(Notify::SaveMailToSaveFolder(*store, t, locale, mail).ok);
-    const Notify::WriteResult second = Notify::SaveMailToSaveFolder(*store, t.addSecs(30), locale, mail);
-    ASSERT_TRUE(second.ok) << second.error.toStdString();
-    EXPECT_EQ(second.path, tmp.path() + "/save/mail_24-03-15_1430.dat");
-    EXPECT_EQ(read(second.path), QByteArray("TO: A,Subject: S,line1\r\nline2,From- B\r\n").repeated(2));
+    ASSERT_TRUE(Notify::SaveMailToSaveFolder(*store, t, locale, mail).ok());
+    const Result<QString> second = Notify::SaveMailToSaveFolder(*store, t.addSecs(30), locale, mail);
+    ASSERT_TRUE(second.ok()) << second.error().toStdString();
+    EXPECT_EQ(second.value(), tmp.path() + "/save/mail_24-03-15_1430.dat");
+    EXPECT_EQ(read(second.value()), QByteArray("TO: A,Subject: S,line1\r\nline2,From- B\r\n").repeated(2));
 }
 
 TEST_F(NotifyTest, SaveAndSelfTestNameWhatIsMissing)
 {
     const MailCodec::MailFields mail{"TO: TEST", "SUBJECT:TEST", "Hi", "From Test"};
     const QDateTime t(QDate(2024, 3, 15), QTime(14, 30, 5));
-    const Notify::WriteResult noSave = Notify::SaveMailToSaveFolder(*store, t, LocaleText(), mail);
-    EXPECT_FALSE(noSave.ok);
-    EXPECT_TRUE(noSave.error.contains("save.dat"));
+    const Result<QString> noSave = Notify::SaveMailToSaveFolder(*store, t, LocaleText(), mail);
+    EXPECT_FALSE(noSave.ok());
+    EXPECT_TRUE(noSave.error().contains("save.dat"));
 
-    const Notify::WriteResult noReceive = Notify::WriteSelfTestMail(*store, t, mail);
-    EXPECT_FALSE(noReceive.ok);
-    EXPECT_TRUE(noReceive.error.contains("receive.dat"));
+    const Result<QString> noReceive = Notify::WriteSelfTestMail(*store, t, mail);
+    EXPECT_FALSE(noReceive.ok());
+    EXPECT_TRUE(noReceive.error().contains("receive.dat"));
 
     put("receive.dat", (tmp.path() + "/nowhere\r\n").toUtf8());
-    const Notify::WriteResult noFolder = Notify::WriteSelfTestMail(*store, t, mail);
-    EXPECT_FALSE(noFolder.ok);
-    EXPECT_TRUE(noFolder.error.contains(tmp.path() + "/nowhere"));
+    const Result<QString> noFolder = Notify::WriteSelfTestMail(*store, t, mail);
+    EXPECT_FALSE(noFolder.ok());
+    EXPECT_TRUE(noFolder.error().contains(tmp.path() + "/nowhere"));
 }
