@@ -283,12 +283,12 @@ void frm7Plus::setLog(const QString& text)
     txt7PlusLog->setPlainText(text);
 }
 
-void frm7Plus::box(const QString& text, int icon)
+void frm7Plus::box(const QString& text, MsgIcon icon)
 {
     MessageBoxRequest r;
     r.text = text;
     r.title = kTitle;
-    r.icon = MsgIcon(icon);
+    r.icon = icon;
     ctx().dialogs->messageBox(r);
 }
 
@@ -357,11 +357,11 @@ void frm7Plus::cmdEncode7Plus_Click()
     }
     const QString path = fileBox();
     if (path.isEmpty()) {
-        box(QStringLiteral("Please select a file first."), int(MsgIcon::Exclamation));
+        box(QStringLiteral("Please select a file first."), MsgIcon::Exclamation);
         return;
     }
     if (!QFileInfo(path).isFile()) {
-        box(QStringLiteral("Selected file does not exist:") + kCrLf + path, int(MsgIcon::Exclamation));
+        box(QStringLiteral("Selected file does not exist:") + kCrLf + path, MsgIcon::Exclamation);
         return;
     }
     m_busy = true;
@@ -404,10 +404,10 @@ bool frm7Plus::DecodeReceivedSet(const QString& path, QString* report)
         });
     } catch (const SevenPlusError& e) {
         setStatus(QStringLiteral("7PLUS decoding error"));
-        box(QStringLiteral("7PLUS DECODE ERROR %1: %2").arg(e.number()).arg(e.description()), int(MsgIcon::Critical));
+        box(QStringLiteral("7PLUS DECODE ERROR %1: %2").arg(e.number()).arg(e.description()), MsgIcon::Critical);
     } catch (const std::exception& e) {
         setStatus(QStringLiteral("7PLUS decoding error"));
-        box(QStringLiteral("7PLUS DECODE ERROR 51: %1").arg(QString::fromLocal8Bit(e.what())), int(MsgIcon::Critical));
+        box(QStringLiteral("7PLUS DECODE ERROR 51: %1").arg(QString::fromLocal8Bit(e.what())), MsgIcon::Critical);
     }
     m_busy = false;
     return decoded;
@@ -443,7 +443,7 @@ void frm7Plus::runSelfTest(void (frm7Plus::*test)(), const QString& errorPrefix)
     }
     // A test that stopped half-way must not leave the commands locked.
     m_busy = false;
-    box(errorPrefix + QStringLiteral("%1: %2").arg(number).arg(description), int(MsgIcon::Critical));
+    box(errorPrefix + QStringLiteral("%1: %2").arg(number).arg(description), MsgIcon::Critical);
 }
 
 void frm7Plus::cmdTest7PlusCRC_Click()
@@ -456,14 +456,14 @@ void frm7Plus::cmdTest7PlusCRC_Click()
     if (!Read7PlusHeader(*path, h)) {
         setLog(QStringLiteral("Unable to read 7PLUS header."));
         setStatus(QStringLiteral("7PLUS CRC verification FAILED"), kRed);
-        box(QStringLiteral("Unable to read 7PLUS header."), int(MsgIcon::Exclamation));
+        box(QStringLiteral("Unable to read 7PLUS header."), MsgIcon::Exclamation);
         return;
     }
     const int lines = h.encodedBytes / kCodeChars;
     if (h.encodedBytes % kCodeChars != 0 || lines < 1 || lines > h.blockLines) {
         setLog(QStringLiteral("Invalid encoded line count."));
         setStatus(QStringLiteral("7PLUS CRC verification FAILED"), kRed);
-        box(QStringLiteral("Invalid encoded line count."), int(MsgIcon::Exclamation));
+        box(QStringLiteral("Invalid encoded line count."), MsgIcon::Exclamation);
         return;
     }
     QFile f(*path);
@@ -484,10 +484,10 @@ void frm7Plus::cmdTest7PlusCRC_Click()
            + (ok ? QStringLiteral("RESULT: ALL CRC CHECKS PASSED") : QStringLiteral("RESULT: CRC VERIFICATION FAILED")));
     if (ok) {
         setStatus(QStringLiteral("7PLUS CRC verification PASSED"), kGreen);
-        box(QStringLiteral("RESULT: ALL CRC CHECKS PASSED"), int(MsgIcon::Information));
+        box(QStringLiteral("RESULT: ALL CRC CHECKS PASSED"), MsgIcon::Information);
     } else {
         setStatus(QStringLiteral("7PLUS CRC verification FAILED"), kRed);
-        box(QStringLiteral("RESULT: CRC VERIFICATION FAILED"), int(MsgIcon::Exclamation));
+        box(QStringLiteral("RESULT: CRC VERIFICATION FAILED"), MsgIcon::Exclamation);
     }
 }
 
@@ -511,10 +511,10 @@ void frm7Plus::cmdDecodeReceived7Plus_Click()
     if (ok) {
         setStatus(QStringLiteral("Received 7PLUS file decoded successfully"), kGreen);
         box(QStringLiteral("SUCCESS!") + kCrLf + QStringLiteral("Received 7PLUS file reconstructed."),
-            int(MsgIcon::Information));
+            MsgIcon::Information);
     } else {
         setStatus(QStringLiteral("Received 7PLUS decoding failed"), kRed);
-        box(message, int(MsgIcon::Exclamation));
+        box(message, MsgIcon::Exclamation);
     }
 }
 
@@ -527,7 +527,7 @@ void frm7Plus::cmdRead7PlusHeader_Click()
     Header h;
     if (!Read7PlusHeader(*path, h)) {
         setLog(QStringLiteral("Unable to read 7PLUS header."));
-        box(QStringLiteral("Unable to read 7PLUS header."), int(MsgIcon::Exclamation));
+        box(QStringLiteral("Unable to read 7PLUS header."), MsgIcon::Exclamation);
         return;
     }
     setLog(QStringLiteral("7PLUS HEADER TEST") + kCrLf + QStringLiteral("File: ") + *path + kCrLf
@@ -538,7 +538,7 @@ void frm7Plus::cmdRead7PlusHeader_Click()
            + QStringLiteral("Block lines: %1").arg(h.blockLines) + kCrLf + kCrLf
            + QStringLiteral("RESULT: HEADER VERIFIED"));
     setStatus(QStringLiteral("7PLUS header verified"), kGreen);
-    box(QStringLiteral("7PLUS header verified successfully!"), int(MsgIcon::Information));
+    box(QStringLiteral("7PLUS header verified successfully!"), MsgIcon::Information);
 }
 
 void frm7Plus::cmdDecodeAll7Plus_Click()
@@ -548,7 +548,7 @@ void frm7Plus::cmdDecodeAll7Plus_Click()
         return;
     }
     if (!QFileInfo(*picture).isFile()) {
-        box(QStringLiteral("Original JPG not found."), int(MsgIcon::Exclamation));
+        box(QStringLiteral("Original JPG not found."), MsgIcon::Exclamation);
         return;
     }
     const QString out = folderOf(*picture) + QStringLiteral("7PLUS_OUTPUT/");
@@ -557,7 +557,7 @@ void frm7Plus::cmdDecodeAll7Plus_Click()
     if (!Decode7PlusAll(out + base + QStringLiteral(".P01"), QFileInfo(*picture).size(), message)) {
         setLog(message);
         setStatus(QStringLiteral("7PLUS decoding failed"), kRed);
-        box(message, int(MsgIcon::Exclamation));
+        box(message, MsgIcon::Exclamation);
         return;
     }
     const bool same = FilesIdentical(*picture, out + base + QStringLiteral("_DECODED.JPG"));
@@ -566,10 +566,10 @@ void frm7Plus::cmdDecodeAll7Plus_Click()
     setLog(message + kCrLf + kCrLf + verdict);
     if (same) {
         setStatus(QStringLiteral("Complete 7PLUS decoding PASSED"), kGreen);
-        box(verdict, int(MsgIcon::Information));
+        box(verdict, MsgIcon::Information);
     } else {
         setStatus(QStringLiteral("Complete 7PLUS comparison FAILED"), kRed);
-        box(verdict, int(MsgIcon::Exclamation));
+        box(verdict, MsgIcon::Exclamation);
     }
 }
 
@@ -580,7 +580,7 @@ void frm7Plus::cmdCompare7PlusPart1_Click()
         return;
     }
     if (!QFileInfo(*picture).isFile()) {
-        box(QStringLiteral("Original JPG not found."), int(MsgIcon::Exclamation));
+        box(QStringLiteral("Original JPG not found."), MsgIcon::Exclamation);
         return;
     }
     const QString decodedPath = folderOf(*picture) + QStringLiteral("7PLUS_OUTPUT/PART1_TEST.BIN");
@@ -598,7 +598,7 @@ void frm7Plus::cmdCompare7PlusPart1_Click()
     setStatus(same ? QStringLiteral("Part 1 comparison PASSED") : QStringLiteral("Part 1 comparison FAILED"),
               same ? kGreen : kRed);
     box(same ? QStringLiteral("Part 1 comparison PASSED") : QStringLiteral("Part 1 comparison FAILED"),
-        int(same ? MsgIcon::Information : MsgIcon::Exclamation));
+        same ? MsgIcon::Information : MsgIcon::Exclamation);
 }
 
 void frm7Plus::cmdDecodePart1_Click()
@@ -611,9 +611,9 @@ void frm7Plus::cmdDecodePart1_Click()
     const QString out = folderOf(fileBox()) + QStringLiteral("7PLUS_OUTPUT/");
     if (!fileBox().isEmpty() && Decode7PlusPart1(out + QStringLiteral("20250821.P01"), out + QStringLiteral("PART1_TEST.BIN"))) {
         box(QStringLiteral("7PLUS Part 1 decoded successfully!") + kCrLf + QStringLiteral("31,744 bytes written."),
-            int(MsgIcon::Information));
+            MsgIcon::Information);
     } else {
-        box(QStringLiteral("7PLUS Part 1 decoding failed."), int(MsgIcon::Exclamation));
+        box(QStringLiteral("7PLUS Part 1 decoding failed."), MsgIcon::Exclamation);
     }
 }
 
@@ -627,7 +627,7 @@ void frm7Plus::cmdCompare7PlusLine_Click()
     if (!ReadBinaryFile(picture, original) || !firstDataLine(part, line) || !Decode7PlusLine(line, decoded)) {
         setLog(QStringLiteral("7PLUS FIRST LINE COMPARISON") + kCrLf + QStringLiteral("FIRST LINE COMPARISON: FAILED"));
         setStatus(QStringLiteral("FIRST LINE COMPARISON: FAILED"), kRed);
-        box(QStringLiteral("FIRST LINE COMPARISON: FAILED"), int(MsgIcon::Exclamation));
+        box(QStringLiteral("FIRST LINE COMPARISON: FAILED"), MsgIcon::Exclamation);
         return;
     }
     QString report = QStringLiteral("7PLUS FIRST LINE COMPARISON") + kCrLf;
@@ -648,7 +648,7 @@ void frm7Plus::cmdCompare7PlusLine_Click()
         differences == 0 ? QStringLiteral("FIRST LINE COMPARISON: PASSED") : QStringLiteral("FIRST LINE COMPARISON: FAILED");
     setLog(report + kCrLf + verdict);
     setStatus(verdict, differences == 0 ? kGreen : kRed);
-    box(verdict, int(differences == 0 ? MsgIcon::Information : MsgIcon::Exclamation));
+    box(verdict, differences == 0 ? MsgIcon::Information : MsgIcon::Exclamation);
 }
 
 void frm7Plus::cmdTest7PlusDecode_Click()
@@ -658,12 +658,12 @@ void frm7Plus::cmdTest7PlusDecode_Click()
     if (!firstDataLine(fileBox(), line) || !Decode7PlusLine(line, decoded)) {
         setLog(QStringLiteral("7PLUS FIRST DATA LINE DECODE TEST") + kCrLf + QStringLiteral("Decode failed."));
         setStatus(QStringLiteral("7PLUS first line decode failed"), kRed);
-        box(QStringLiteral("7PLUS first line decode failed."), int(MsgIcon::Exclamation));
+        box(QStringLiteral("7PLUS first line decode failed."), MsgIcon::Exclamation);
         return;
     }
     setLog(QStringLiteral("7PLUS FIRST DATA LINE DECODE TEST") + kCrLf + hexBytes(decoded.data(), kLineBytes));
     setStatus(QStringLiteral("7PLUS first line decoded"), kGreen);
-    box(QStringLiteral("7PLUS first line decoded"), int(MsgIcon::Information));
+    box(QStringLiteral("7PLUS first line decoded"), MsgIcon::Information);
 }
 
 void frm7Plus::cmdCreateAll7Plus_Click()
@@ -682,7 +682,7 @@ void frm7Plus::cmdCreateAll7Plus_Click()
     setLog(message);
     setStatus(ok ? QStringLiteral("All 7PLUS parts created") : QStringLiteral("7PLUS encoding failed"),
               ok ? kGreen : kRed);
-    box(message, int(ok ? MsgIcon::Information : MsgIcon::Exclamation));
+    box(message, ok ? MsgIcon::Information : MsgIcon::Exclamation);
 }
 
 void frm7Plus::cmdCreate7PlusPart_Click()
@@ -691,7 +691,7 @@ void frm7Plus::cmdCreate7PlusPart_Click()
     const QString output = source + QStringLiteral(".7plus-test.P01");
     if (QFileInfo::exists(output)) {
         box(QStringLiteral("The test output already exists.") + kCrLf + QStringLiteral("Please move or rename it first."),
-            int(MsgIcon::Exclamation));
+            MsgIcon::Exclamation);
         return;
     }
     QString message;
@@ -700,7 +700,7 @@ void frm7Plus::cmdCreate7PlusPart_Click()
     setStatus(ok ? QStringLiteral("First 7PLUS part created.") : QStringLiteral("7PLUS part creation failed"),
               ok ? kGreen : kRed);
     box(ok ? QStringLiteral("First 7PLUS part created.") : QStringLiteral("7PLUS part creation failed"),
-        int(ok ? MsgIcon::Information : MsgIcon::Exclamation));
+        ok ? MsgIcon::Information : MsgIcon::Exclamation);
 }
 
 void frm7Plus::cmdTest7PlusFooter_Click()
@@ -708,7 +708,7 @@ void frm7Plus::cmdTest7PlusFooter_Click()
     Block footer{};
     if (!Build7PlusFooter(QStringLiteral("TEST.JPG"), 1, 34, footer, Get7PlusTimestamp(fileBox()))) {
         setLog(QStringLiteral("7PLUS COMPLETE FOOTER TEST") + kCrLf + QStringLiteral("Footer generation failed."));
-        box(QStringLiteral("Footer generation failed."), int(MsgIcon::Exclamation));
+        box(QStringLiteral("Footer generation failed."), MsgIcon::Exclamation);
         return;
     }
     // Recomputes the three check characters independently of the sealing.
@@ -727,7 +727,7 @@ void frm7Plus::cmdTest7PlusFooter_Click()
            + (failure.isEmpty() ? QStringLiteral("RESULT: FOOTER VERIFIED") : failure));
     setStatus(failure.isEmpty() ? QStringLiteral("7PLUS footer verified") : failure, failure.isEmpty() ? kGreen : kRed);
     box(failure.isEmpty() ? QStringLiteral("7PLUS footer verified.") : failure,
-        int(failure.isEmpty() ? MsgIcon::Information : MsgIcon::Exclamation));
+        failure.isEmpty() ? MsgIcon::Information : MsgIcon::Exclamation);
 }
 
 void frm7Plus::cmdTest7PlusHeader_Click()
@@ -737,7 +737,7 @@ void frm7Plus::cmdTest7PlusHeader_Click()
     Block header{};
     if (size < 1 || size > kMaxFileSize || !Build7PlusHeader(int(size), 1, total, kBlockLines, header, QStringLiteral("TEST.JPG"))) {
         setLog(QStringLiteral("7PLUS COMPLETE HEADER TEST") + kCrLf + QStringLiteral("Header generation failed."));
-        box(QStringLiteral("Header generation failed."), int(MsgIcon::Exclamation));
+        box(QStringLiteral("Header generation failed."), MsgIcon::Exclamation);
         return;
     }
     const bool ok = Verify7PlusHeader(header);
@@ -746,7 +746,7 @@ void frm7Plus::cmdTest7PlusHeader_Click()
     setStatus(ok ? QStringLiteral("7PLUS header verified") : QStringLiteral("7PLUS header verification FAILED."),
               ok ? kGreen : kRed);
     box(ok ? QStringLiteral("7PLUS header verified successfully!") : QStringLiteral("7PLUS header verification FAILED."),
-        int(ok ? MsgIcon::Information : MsgIcon::Exclamation));
+        ok ? MsgIcon::Information : MsgIcon::Exclamation);
 }
 
 void frm7Plus::cmdTest7PlusPart_Click()
@@ -755,7 +755,7 @@ void frm7Plus::cmdTest7PlusPart_Click()
     const QString output = source + QStringLiteral(".7plus-part-test");
     QByteArray data;
     if (!ReadBinaryFile(source, data)) {
-        box(QStringLiteral("7PLUS part test failed: Unable to read source file."), int(MsgIcon::Critical));
+        box(QStringLiteral("7PLUS part test failed: Unable to read source file."), MsgIcon::Critical);
         return;
     }
     if (QFileInfo::exists(output) && !askYesNo(QStringLiteral("7PLUS Test"), QStringLiteral("Replace the previous test file?"))) {
@@ -773,7 +773,7 @@ void frm7Plus::cmdTest7PlusPart_Click()
         }
         if (!Pack7PlusLine(bytes, qint64(k) * kLineBytes, values) || !Encode7PlusValues(values, chars)
             || !Protect7PlusLine(chars, k, line)) {
-            box(QStringLiteral("7PLUS part test failed: line %1").arg(k), int(MsgIcon::Critical));
+            box(QStringLiteral("7PLUS part test failed: line %1").arg(k), MsgIcon::Critical);
             return;
         }
         out.append(reinterpret_cast<const char*>(line.data()), kBlockSize);
@@ -781,14 +781,14 @@ void frm7Plus::cmdTest7PlusPart_Click()
     }
     QFile::remove(output);
     if (!WriteBinaryFile(output, out)) {
-        box(QStringLiteral("7PLUS part test failed: Unable to write ") + output, int(MsgIcon::Critical));
+        box(QStringLiteral("7PLUS part test failed: Unable to write ") + output, MsgIcon::Critical);
         return;
     }
     setLog(QStringLiteral("7PLUS 512-LINE PART TEST") + kCrLf + QStringLiteral("Source: ") + source + kCrLf
            + QStringLiteral("Protected lines: %1").arg(n) + kCrLf + QStringLiteral("Output size: %1").arg(out.size())
            + kCrLf + QStringLiteral("Output: ") + output);
     setStatus(QStringLiteral("7PLUS 512-line part test done"), kGreen);
-    box(QStringLiteral("%1 protected lines saved successfully.").arg(n), int(MsgIcon::Information));
+    box(QStringLiteral("%1 protected lines saved successfully.").arg(n), MsgIcon::Information);
 }
 
 void frm7Plus::cmdTest7PlusLines_Click() {}
@@ -803,12 +803,12 @@ void frm7Plus::cmdTest7PlusEncoding_Click()
         || !Pack7PlusLine(std::span(reinterpret_cast<const std::uint8_t*>(data.constData()), size_t(data.size())), 0,
                           values)
         || !Encode7PlusValues(values, chars) || !Protect7PlusLine(chars, 0, line)) {
-        box(QStringLiteral("7PLUS encoding test failed."), int(MsgIcon::Exclamation));
+        box(QStringLiteral("7PLUS encoding test failed."), MsgIcon::Exclamation);
         return;
     }
     setLog(QStringLiteral("7PLUS PROTECTED LINE TEST") + kCrLf + hexBytes(line.data(), kBlockSize));
     setStatus(QStringLiteral("7PLUS protected line generated"), kGreen);
-    box(QStringLiteral("69-byte 7PLUS line generated."), int(MsgIcon::Information));
+    box(QStringLiteral("69-byte 7PLUS line generated."), MsgIcon::Information);
 }
 
 void frm7Plus::cmdTestPacking_Click()
@@ -818,7 +818,7 @@ void frm7Plus::cmdTestPacking_Click()
     if (!ReadBinaryFile(fileBox(), data)
         || !Pack7PlusLine(std::span(reinterpret_cast<const std::uint8_t*>(data.constData()), size_t(data.size())), 0,
                           values)) {
-        box(QStringLiteral("7PLUS packing test failed."), int(MsgIcon::Exclamation));
+        box(QStringLiteral("7PLUS packing test failed."), MsgIcon::Exclamation);
         return;
     }
     QString report = QStringLiteral("7PLUS PACKING TEST") + kCrLf;
@@ -827,7 +827,7 @@ void frm7Plus::cmdTestPacking_Click()
     }
     setLog(report);
     setStatus(QStringLiteral("7PLUS packing done"), kGreen);
-    box(QStringLiteral("16 packed values generated."), int(MsgIcon::Information));
+    box(QStringLiteral("16 packed values generated."), MsgIcon::Information);
 }
 
 void frm7Plus::cmdTestBinary_Click()
@@ -835,7 +835,7 @@ void frm7Plus::cmdTestBinary_Click()
     const QString source = fileBox();
     const QString copy = source + QStringLiteral(".7plus-test-copy");
     if (QFileInfo::exists(copy)) {
-        box(QStringLiteral("Test copy already exists."), int(MsgIcon::Exclamation));
+        box(QStringLiteral("Test copy already exists."), MsgIcon::Exclamation);
         return;
     }
     QByteArray data;
@@ -844,7 +844,7 @@ void frm7Plus::cmdTestBinary_Click()
     setLog(QStringLiteral("7PLUS BINARY VERIFICATION") + kCrLf + QStringLiteral("Source: ") + source + kCrLf
            + QStringLiteral("Copy: ") + copy + kCrLf + kCrLf + verdict);
     setStatus(verdict, same ? kGreen : kRed);
-    box(verdict, int(same ? MsgIcon::Information : MsgIcon::Exclamation));
+    box(verdict, same ? MsgIcon::Information : MsgIcon::Exclamation);
 }
 
 } // namespace tolvan

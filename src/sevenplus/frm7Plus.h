@@ -79,7 +79,7 @@ private:
     // Runs a self-test; an error it did not expect ends it with a critical box
     // naming the test, the error number and the description.
     void runSelfTest(void (frm7Plus::*test)(), const QString& errorPrefix);
-    void box(const QString& text, int icon);
+    void box(const QString& text, MsgIcon icon);
     bool askYesNo(const QString& title, const QString& text);
     QString fileBox() const;
     QPushButton* makeButton(const QString& name, const QString& caption, int left, int top, int width, int height);
