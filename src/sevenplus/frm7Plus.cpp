@@ -326,12 +326,11 @@ void frm7Plus::cmdBrowse7Plus_Click()
     setLog(QStringLiteral("Selected file: ") + *path);
 }
 
-void frm7Plus::runCodec(const QString& word, const std::function<bool(QString&, const Host&)>& job)
+Result<QString> frm7Plus::runCodec(const QString& word, const std::function<Result<QString>(const Host&)>& job)
 {
     setStatus(word + QStringLiteral("..."), kBlue);
     QCoreApplication::processEvents();
     Update7PlusProgress(0);
-    QString message;
     bool declined = false;
     const Host host{[this, &declined](const QString& t, const QString& q) {
                         const bool yes = askYesNo(t, q);
@@ -339,15 +338,17 @@ void frm7Plus::runCodec(const QString& word, const std::function<bool(QString&, 
                         return yes;
                     },
                     [this](int p) { Update7PlusProgress(p); }};
-    const bool ok = job(message, host);
+    const Result<QString> done = job(host);
+    const bool ok = done.ok();
     flushProgress();
-    setLog(message);
+    setLog(ok ? done.value() : done.error());
     if (!ok && declined) {
         // The operator kept an existing file: nothing failed.
         setStatus(QStringLiteral("CANCELLED"), kNeutral);
-        return;
+        return done;
     }
     setStatus(word + (ok ? QStringLiteral(" COMPLETE") : QStringLiteral(" FAILED")), ok ? kGreen : kRed);
+    return done;
 }
 
 void frm7Plus::cmdEncode7Plus_Click()
@@ -366,8 +367,7 @@ void frm7Plus::cmdEncode7Plus_Click()
     }
     m_busy = true;
     try {
-        runCodec(QStringLiteral("ENCODING"),
-                 [&](QString& message, const Host& host) { return Encode7PlusFile(path, message, host); });
+        (void)runCodec(QStringLiteral("ENCODING"), [&](const Host& host) { return Encode7PlusFile(path, host); });
     } catch (const std::exception&) {
         setStatus(QStringLiteral("7PLUS encoding error"));
     }
@@ -395,16 +395,12 @@ bool frm7Plus::DecodeReceivedSet(const QString& path, QString* report)
     bool decoded = false;
     setLog(QStringLiteral("Decoding received 7PLUS file:") + kCrLf + path);
     try {
-        runCodec(QStringLiteral("DECODING"), [&](QString& message, const Host& host) {
-            decoded = DecodeReceived7Plus(path, message, host);
-            if (report) {
-                *report = message;
-            }
-            return decoded;
-        });
-    } catch (const SevenPlusError& e) {
-        setStatus(QStringLiteral("7PLUS decoding error"));
-        box(QStringLiteral("7PLUS DECODE ERROR %1: %2").arg(e.number()).arg(e.description()), MsgIcon::Critical);
+        const Result<QString> done =
+            runCodec(QStringLiteral("DECODING"), [&](const Host& host) { return DecodeReceived7Plus(path, host); });
+        decoded = done.ok();
+        if (report) {
+            *report = decoded ? done.value() : done.error();
+        }
     } catch (const std::exception& e) {
         setStatus(QStringLiteral("7PLUS decoding error"));
         box(QStringLiteral("7PLUS DECODE ERROR 51: %1").arg(QString::fromLocal8Bit(e.what())), MsgIcon::Critical);
@@ -432,9 +428,6 @@ void frm7Plus::runSelfTest(void (frm7Plus::*test)(), const QString& errorPrefix)
     try {
         (this->*test)();
         return;
-    } catch (const SevenPlusError& e) {
-        number = e.number();
-        description = e.description();
     } catch (const std::bad_alloc&) {
         number = 7;
         description = QStringLiteral("Out of memory");
@@ -452,13 +445,14 @@ void frm7Plus::cmdTest7PlusCRC_Click()
     if (!path) {
         return;
     }
-    Header h;
-    if (!Read7PlusHeader(*path, h)) {
-        setLog(QStringLiteral("Unable to read 7PLUS header."));
+    const Result<Header> header = Read7PlusHeader(*path);
+    if (!header.ok()) {
+        setLog(header.error());
         setStatus(QStringLiteral("7PLUS CRC verification FAILED"), kRed);
-        box(QStringLiteral("Unable to read 7PLUS header."), MsgIcon::Exclamation);
+        box(header.error(), MsgIcon::Exclamation);
         return;
     }
+    const Header& h = header.value();
     const int lines = h.encodedBytes / kCodeChars;
     if (h.encodedBytes % kCodeChars != 0 || lines < 1 || lines > h.blockLines) {
         setLog(QStringLiteral("Invalid encoded line count."));
@@ -502,19 +496,19 @@ void frm7Plus::cmdDecodeReceived7Plus_Click()
     }
     m_busy = true;
     Update7PlusProgress(0);
-    QString message;
     const Host host{[this](const QString& t, const QString& q) { return askYesNo(t, q); },
                     [this](int p) { Update7PlusProgress(p); }};
-    const bool ok = DecodeReceived7Plus(*path, message, host);
+    const Result<QString> done = DecodeReceived7Plus(*path, host);
     m_busy = false;
-    setLog(message);
-    if (ok) {
+    if (done.ok()) {
+        setLog(done.value());
         setStatus(QStringLiteral("Received 7PLUS file decoded successfully"), kGreen);
         box(QStringLiteral("SUCCESS!") + kCrLf + QStringLiteral("Received 7PLUS file reconstructed."),
             MsgIcon::Information);
     } else {
+        setLog(done.error());
         setStatus(QStringLiteral("Received 7PLUS decoding failed"), kRed);
-        box(message, MsgIcon::Exclamation);
+        box(done.error(), MsgIcon::Exclamation);
     }
 }
 
@@ -524,12 +518,13 @@ void frm7Plus::cmdRead7PlusHeader_Click()
     if (!path) {
         return;
     }
-    Header h;
-    if (!Read7PlusHeader(*path, h)) {
-        setLog(QStringLiteral("Unable to read 7PLUS header."));
-        box(QStringLiteral("Unable to read 7PLUS header."), MsgIcon::Exclamation);
+    const Result<Header> header = Read7PlusHeader(*path);
+    if (!header.ok()) {
+        setLog(header.error());
+        box(header.error(), MsgIcon::Exclamation);
         return;
     }
+    const Header& h = header.value();
     setLog(QStringLiteral("7PLUS HEADER TEST") + kCrLf + QStringLiteral("File: ") + *path + kCrLf
            + QStringLiteral("Original name: ") + h.name + kCrLf + QStringLiteral("Original size: %1").arg(h.size) + kCrLf
            + QStringLiteral("Part number: %1").arg(h.partNumber) + kCrLf
@@ -553,17 +548,17 @@ void frm7Plus::cmdDecodeAll7Plus_Click()
     }
     const QString out = folderOf(*picture) + QStringLiteral("7PLUS_OUTPUT/");
     const QString base = setBase(*picture);
-    QString message;
-    if (!Decode7PlusAll(out + base + QStringLiteral(".P01"), QFileInfo(*picture).size(), message)) {
-        setLog(message);
+    const Result<QString> decoded = Decode7PlusAll(out + base + QStringLiteral(".P01"), QFileInfo(*picture).size());
+    if (!decoded.ok()) {
+        setLog(decoded.error());
         setStatus(QStringLiteral("7PLUS decoding failed"), kRed);
-        box(message, MsgIcon::Exclamation);
+        box(decoded.error(), MsgIcon::Exclamation);
         return;
     }
     const bool same = FilesIdentical(*picture, out + base + QStringLiteral("_DECODED.JPG"));
     const QString verdict =
         same ? QStringLiteral("BINARY COMPARISON: 100% IDENTICAL") : QStringLiteral("BINARY COMPARISON: FAILED");
-    setLog(message + kCrLf + kCrLf + verdict);
+    setLog(decoded.value() + kCrLf + kCrLf + verdict);
     if (same) {
         setStatus(QStringLiteral("Complete 7PLUS decoding PASSED"), kGreen);
         box(verdict, MsgIcon::Information);
@@ -584,12 +579,9 @@ void frm7Plus::cmdCompare7PlusPart1_Click()
         return;
     }
     const QString decodedPath = folderOf(*picture) + QStringLiteral("7PLUS_OUTPUT/PART1_TEST.BIN");
-    QByteArray original;
-    QByteArray decoded;
-    ReadBinaryFile(*picture, original);
-    ReadBinaryFile(decodedPath, decoded);
-    const QByteArray a = original.left(kPartBytes);
-    const QByteArray b = decoded.left(kPartBytes);
+    // A file that cannot be read compares as empty.
+    const QByteArray a = ReadBinaryFile(*picture).value().left(kPartBytes);
+    const QByteArray b = ReadBinaryFile(decodedPath).value().left(kPartBytes);
     const bool same = !a.isEmpty() && a == b;
     setLog(QStringLiteral("7PLUS PART 1 BINARY COMPARISON") + kCrLf + QStringLiteral("Original: ") + *picture + kCrLf
            + QStringLiteral("Decoded: ") + decodedPath + kCrLf + QStringLiteral("Bytes compared: %1").arg(a.size())
@@ -609,7 +601,8 @@ void frm7Plus::cmdDecodePart1_Click()
     ctx().dialogs->messageBox(r);
     // The test set lies beside the file in the file box.
     const QString out = folderOf(fileBox()) + QStringLiteral("7PLUS_OUTPUT/");
-    if (!fileBox().isEmpty() && Decode7PlusPart1(out + QStringLiteral("20250821.P01"), out + QStringLiteral("PART1_TEST.BIN"))) {
+    if (!fileBox().isEmpty()
+        && Decode7PlusPart1(out + QStringLiteral("20250821.P01"), out + QStringLiteral("PART1_TEST.BIN")).ok()) {
         box(QStringLiteral("7PLUS Part 1 decoded successfully!") + kCrLf + QStringLiteral("31,744 bytes written."),
             MsgIcon::Information);
     } else {
@@ -620,11 +613,12 @@ void frm7Plus::cmdDecodePart1_Click()
 void frm7Plus::cmdCompare7PlusLine_Click()
 {
     const QString picture = fileBox();
-    QByteArray original;
+    const Result<QByteArray> read = ReadBinaryFile(picture);
+    const QByteArray& original = read.value();
     Block line{};
     LineBytes decoded{};
     const QString part = folderOf(picture) + QStringLiteral("7PLUS_OUTPUT/20250821.P01");
-    if (!ReadBinaryFile(picture, original) || !firstDataLine(part, line) || !Decode7PlusLine(line, decoded)) {
+    if (!read.ok() || !firstDataLine(part, line) || !Decode7PlusLine(line, decoded)) {
         setLog(QStringLiteral("7PLUS FIRST LINE COMPARISON") + kCrLf + QStringLiteral("FIRST LINE COMPARISON: FAILED"));
         setStatus(QStringLiteral("FIRST LINE COMPARISON: FAILED"), kRed);
         box(QStringLiteral("FIRST LINE COMPARISON: FAILED"), MsgIcon::Exclamation);
@@ -674,11 +668,12 @@ void frm7Plus::cmdCreateAll7Plus_Click()
     m_busy = true;
     setStatus(QStringLiteral("Creating 7PLUS parts..."), kBlue);
     Update7PlusProgress(0);
-    QString message;
     const Host host{[this](const QString& t, const QString& q) { return askYesNo(t, q); },
                     [this](int p) { Update7PlusProgress(p); }};
-    const bool ok = Encode7PlusFile(fileBox(), message, host);
+    const Result<QString> done = Encode7PlusFile(fileBox(), host);
     m_busy = false;
+    const bool ok = done.ok();
+    const QString& message = ok ? done.value() : done.error();
     setLog(message);
     setStatus(ok ? QStringLiteral("All 7PLUS parts created") : QStringLiteral("7PLUS encoding failed"),
               ok ? kGreen : kRed);
@@ -694,9 +689,10 @@ void frm7Plus::cmdCreate7PlusPart_Click()
             MsgIcon::Exclamation);
         return;
     }
-    QString message;
-    const bool ok = Create7PlusFirstPart(source, output, source.mid(source.lastIndexOf(QLatin1Char('/')) + 1), message);
-    setLog(message);
+    const Result<QString> done =
+        Create7PlusFirstPart(source, output, source.mid(source.lastIndexOf(QLatin1Char('/')) + 1));
+    const bool ok = done.ok();
+    setLog(ok ? done.value() : done.error());
     setStatus(ok ? QStringLiteral("First 7PLUS part created.") : QStringLiteral("7PLUS part creation failed"),
               ok ? kGreen : kRed);
     box(ok ? QStringLiteral("First 7PLUS part created.") : QStringLiteral("7PLUS part creation failed"),
@@ -753,11 +749,12 @@ void frm7Plus::cmdTest7PlusPart_Click()
 {
     const QString source = fileBox();
     const QString output = source + QStringLiteral(".7plus-part-test");
-    QByteArray data;
-    if (!ReadBinaryFile(source, data)) {
-        box(QStringLiteral("7PLUS part test failed: Unable to read source file."), MsgIcon::Critical);
+    const Result<QByteArray> read = ReadBinaryFile(source);
+    if (!read.ok()) {
+        box(QStringLiteral("7PLUS part test failed: ") + read.error(), MsgIcon::Critical);
         return;
     }
+    const QByteArray& data = read.value();
     if (QFileInfo::exists(output) && !askYesNo(QStringLiteral("7PLUS Test"), QStringLiteral("Replace the previous test file?"))) {
         return;
     }
@@ -780,7 +777,7 @@ void frm7Plus::cmdTest7PlusPart_Click()
         out.append("\r\n", 2);
     }
     QFile::remove(output);
-    if (!WriteBinaryFile(output, out)) {
+    if (!WriteBinaryFile(output, out).ok()) {
         box(QStringLiteral("7PLUS part test failed: Unable to write ") + output, MsgIcon::Critical);
         return;
     }
@@ -795,11 +792,12 @@ void frm7Plus::cmdTest7PlusLines_Click() {}
 
 void frm7Plus::cmdTest7PlusEncoding_Click()
 {
-    QByteArray data;
+    const Result<QByteArray> read = ReadBinaryFile(fileBox());
+    const QByteArray& data = read.value();
     Values values{};
     Chars chars{};
     Block line{};
-    if (!ReadBinaryFile(fileBox(), data)
+    if (!read.ok()
         || !Pack7PlusLine(std::span(reinterpret_cast<const std::uint8_t*>(data.constData()), size_t(data.size())), 0,
                           values)
         || !Encode7PlusValues(values, chars) || !Protect7PlusLine(chars, 0, line)) {
@@ -813,9 +811,10 @@ void frm7Plus::cmdTest7PlusEncoding_Click()
 
 void frm7Plus::cmdTestPacking_Click()
 {
-    QByteArray data;
+    const Result<QByteArray> read = ReadBinaryFile(fileBox());
+    const QByteArray& data = read.value();
     Values values{};
-    if (!ReadBinaryFile(fileBox(), data)
+    if (!read.ok()
         || !Pack7PlusLine(std::span(reinterpret_cast<const std::uint8_t*>(data.constData()), size_t(data.size())), 0,
                           values)) {
         box(QStringLiteral("7PLUS packing test failed."), MsgIcon::Exclamation);
@@ -838,8 +837,8 @@ void frm7Plus::cmdTestBinary_Click()
         box(QStringLiteral("Test copy already exists."), MsgIcon::Exclamation);
         return;
     }
-    QByteArray data;
-    const bool same = ReadBinaryFile(source, data) && WriteBinaryFile(copy, data) && FilesIdentical(source, copy);
+    const Result<QByteArray> read = ReadBinaryFile(source);
+    const bool same = read.ok() && WriteBinaryFile(copy, read.value()).ok() && FilesIdentical(source, copy);
     const QString verdict = same ? QStringLiteral("Both files are 100% identical.") : QStringLiteral("The two files are different.");
     setLog(QStringLiteral("7PLUS BINARY VERIFICATION") + kCrLf + QStringLiteral("Source: ") + source + kCrLf
            + QStringLiteral("Copy: ") + copy + kCrLf + kCrLf + verdict);

@@ -75,7 +75,7 @@ protected:
         const QString src = dir.path() + "/pic.jpg";
         writeFile(src, randomBytes(70000));
         QString msg;
-        EXPECT_TRUE(Mod7plus::Encode7PlusFile(src, msg));
+        EXPECT_TRUE(reported(Mod7plus::Encode7PlusFile(src), msg));
         return dir.path() + "/7PLUS_OUTPUT/PIC.P01";
     }
 };
@@ -295,7 +295,7 @@ TEST_P(SevenPlusSelfTests, ReportOnASoundSet)
         setFile(p1);
     }
     if (button == "cmdCompare7PlusPart1") {
-        ASSERT_TRUE(Mod7plus::Decode7PlusPart1(p1, dir.path() + "/7PLUS_OUTPUT/PART1_TEST.BIN"));
+        ASSERT_TRUE(Mod7plus::Decode7PlusPart1(p1, dir.path() + "/7PLUS_OUTPUT/PART1_TEST.BIN").ok());
     }
     if (button == "cmdCreateAll7Plus") {
         dialogs.answers.enqueue(MsgAnswer::Yes);
@@ -376,7 +376,7 @@ TEST(SevenPlusScreenBusy, ASecondRunCannotStartWhileOneIsRunning)
     const QString src = dir.path() + "/pic.jpg";
     writeFile(src, randomBytes(1000));
     QString msg;
-    ASSERT_TRUE(Mod7plus::Encode7PlusFile(src, msg));
+    ASSERT_TRUE(reported(Mod7plus::Encode7PlusFile(src), msg));
     screen->findChild<QLineEdit*>("txt7PlusFile")->setText(src);
     dialogs.button = screen->findChild<QPushButton*>("cmdEncode7Plus");
     dialogs.answers.enqueue(MsgAnswer::Yes);
@@ -392,7 +392,7 @@ TEST(SevenPlusScreenBusy, ASecondRunCannotStartWhileOneIsRunning)
 // the error number and the description; the screen stays usable.
 struct SelfTestFault {
     const char* button;
-    int kind; // 0: a codec error, 1: out of memory, 2: any other error
+    bool outOfMemory; // else any other error
     const char* box;
 };
 
@@ -400,12 +400,8 @@ class SevenPlusSelfTestFault : public SevenPlusScreen, public ::testing::WithPar
 
 TEST_P(SevenPlusSelfTestFault, IsShownInABoxNamingTheTest)
 {
-    const int kind = GetParam().kind;
-    dialogs.beforeFileAnswer = [kind] {
-        if (kind == 0) {
-            throw Mod7plus::SevenPlusError(53, "File not found");
-        }
-        if (kind == 1) {
+    dialogs.beforeFileAnswer = [outOfMemory = GetParam().outOfMemory] {
+        if (outOfMemory) {
             throw std::bad_alloc();
         }
         throw std::runtime_error("device lost");
@@ -419,11 +415,11 @@ TEST_P(SevenPlusSelfTestFault, IsShownInABoxNamingTheTest)
 
 INSTANTIATE_TEST_SUITE_P(
     Tests, SevenPlusSelfTestFault,
-    ::testing::Values(SelfTestFault{"cmdTest7PlusCRC", 0, "7PLUS CRC test error 53: File not found"},
-                      SelfTestFault{"cmdDecodeReceived7Plus", 1, "7PLUS error 7: Out of memory"},
-                      SelfTestFault{"cmdRead7PlusHeader", 2, "7PLUS error 51: device lost"},
-                      SelfTestFault{"cmdDecodeAll7Plus", 0, "7PLUS comparison error 53: File not found"},
-                      SelfTestFault{"cmdCompare7PlusPart1", 2, "7PLUS comparison error 51: device lost"}),
+    ::testing::Values(SelfTestFault{"cmdTest7PlusCRC", false, "7PLUS CRC test error 51: device lost"},
+                      SelfTestFault{"cmdDecodeReceived7Plus", true, "7PLUS error 7: Out of memory"},
+                      SelfTestFault{"cmdRead7PlusHeader", false, "7PLUS error 51: device lost"},
+                      SelfTestFault{"cmdDecodeAll7Plus", true, "7PLUS comparison error 7: Out of memory"},
+                      SelfTestFault{"cmdCompare7PlusPart1", false, "7PLUS comparison error 51: device lost"}),
     [](const auto& info) { return std::string(info.param.button); });
 
 // Answers a replace question by failing, as a broken display would.
