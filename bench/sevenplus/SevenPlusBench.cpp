@@ -81,10 +81,9 @@ void BM_EncodeFile(benchmark::State& state)
     f.open(QIODevice::WriteOnly);
     f.write(randomBytes(kMaxFileSize));
     f.close();
-    QString msg;
     for (auto _ : state) {
-        if (!Encode7PlusFile(src, msg, kYes)) {
-            state.SkipWithError(msg.toStdString().c_str());
+        if (const auto done = Encode7PlusFile(src, kYes); !done.ok()) {
+            state.SkipWithError(done.error().toStdString().c_str());
         }
     }
     state.SetBytesProcessed(state.iterations() * kMaxFileSize);
@@ -99,11 +98,10 @@ void BM_DecodeFile(benchmark::State& state)
     f.open(QIODevice::WriteOnly);
     f.write(randomBytes(kMaxFileSize));
     f.close();
-    QString msg;
-    Encode7PlusFile(src, msg, kYes);
+    (void)Encode7PlusFile(src, kYes);
     for (auto _ : state) {
-        if (!DecodeReceived7Plus(dir.path() + "/7PLUS_OUTPUT/BIG.P01", msg, kYes)) {
-            state.SkipWithError(msg.toStdString().c_str());
+        if (const auto done = DecodeReceived7Plus(dir.path() + "/7PLUS_OUTPUT/BIG.P01", kYes); !done.ok()) {
+            state.SkipWithError(done.error().toStdString().c_str());
         }
     }
     state.SetBytesProcessed(state.iterations() * kMaxFileSize);
@@ -134,13 +132,12 @@ void BM_EncodeFileVsSplit(benchmark::State& state)
     double ours = 0;
     double anchor = 0;
     int round = 0;
-    QString msg;
     for (auto _ : state) {
         const QString folder = big.dir.path() + QStringLiteral("/round%1").arg(++round);
         QDir().mkpath(folder + "/split");
         QFile::link(big.path, folder + "/big.bin");
         const double start = processCpuSeconds();
-        const bool ok = Encode7PlusFile(folder + "/big.bin", msg, kYes);
+        const bool ok = Encode7PlusFile(folder + "/big.bin", kYes).ok();
         const double t = processCpuSeconds() - start;
         const tolvan::bench::Usage a =
             runShell("split -n 255 '" + big.path.toStdString() + "' '" + folder.toStdString() + "/split/x'");

@@ -112,8 +112,7 @@ QString Kind(const QString& path)
     }
     // Checked before the words: a part named after a file called "profile"
     // would otherwise pass for a file mail.
-    Mod7plus::Header header;
-    if (Mod7plus::Read7PlusHeader(path, header)) {
+    if (Mod7plus::Read7PlusHeader(path).ok()) {
         return QStringLiteral("sevenplus-part");
     }
     QFile file(path);

@@ -4,6 +4,8 @@
 // survive packet-radio mail, and rebuilds the file from a received set. Widget
 // free; the caller supplies the Yes/No question and the progress display.
 
+#include "platform/Result.h"
+
 #include <QByteArray>
 #include <QString>
 
@@ -31,8 +33,9 @@ using Chars = std::array<std::uint8_t, kCodeChars>;
 using Block = std::array<std::uint8_t, kBlockSize>;
 using LineBytes = std::array<std::uint8_t, kLineBytes>;
 
-// A run-time fault inside an operation: a number and a description, reported
-// by the file operations as "7PLUS ERROR n: description".
+// A run-time fault inside an operation: a number and a description. It never
+// leaves the codec: the file operations report it in their result as
+// "7PLUS ERROR n: description".
 class SevenPlusError : public std::runtime_error {
 public:
     SevenPlusError(int number, const QString& description)
@@ -50,6 +53,9 @@ private:
 };
 
 // ---- Line coding and check values ----
+
+// These are checks of one line or block in memory: false means the input
+// cannot be coded, with nothing more to say about it.
 
 // Byte value of a code-alphabet index; throws SevenPlusError(5) outside 0..215.
 int Get7PlusChar(int index);
@@ -80,14 +86,17 @@ struct Host {
     Progress progress;
 };
 
-bool ReadBinaryFile(const QString& path, QByteArray& bytes);
+// The whole content of a non-empty file.
+Result<QByteArray> ReadBinaryFile(const QString& path);
 QString Get7PlusTimestamp(const QString& path);
 // The 8.3 name carried in a header: upper case, base cut to 8, extension to 3.
 QString Make7PlusShortName(const QString& fileName);
 bool Build7PlusHeader(int size, int partNumber, int totalParts, int blockLines, Block& block,
                       const QString& fileName);
 bool Build7PlusFooter(const QString& baseName, int partNumber, int totalParts, Block& block, const QString& stamp);
-bool Encode7PlusFile(const QString& sourcePath, QString& message, const Host& host = {});
+// Writes the set into "7PLUS_OUTPUT" beside the source; the value is the
+// report for the operator.
+Result<QString> Encode7PlusFile(const QString& sourcePath, const Host& host = {});
 
 // The part count and total bytes of the set Encode7PlusFile would write for
 // the file, with the same refusals; nothing is written.
@@ -95,7 +104,15 @@ struct SetSize {
     int parts = 0;
     qint64 bytes = 0;
 };
-bool Plan7PlusSet(const QString& sourcePath, SetSize& set, QString& message);
+Result<SetSize> Plan7PlusSet(const QString& sourcePath);
+// The same, for callers that still take the answer apart.
+inline bool Plan7PlusSet(const QString& sourcePath, SetSize& set, QString& message)
+{
+    const Result<SetSize> plan = Plan7PlusSet(sourcePath);
+    set = plan.value();
+    message = plan.error();
+    return plan.ok();
+}
 
 // ---- Decoder ----
 
@@ -109,21 +126,27 @@ struct Header {
 };
 
 // Parses a sealed header block; the text layout alone, no file access.
-bool Parse7PlusHeader(std::span<const std::uint8_t> block, Header& header);
-bool Read7PlusHeader(const QString& path, Header& header);
+Result<Header> Parse7PlusHeader(std::span<const std::uint8_t> block);
+// The header of a part file: a file of at least one block whose first block
+// is a sound header.
+Result<Header> Read7PlusHeader(const QString& path);
 // A received name may only name a file inside the output folder.
 bool IsSafe7PlusFileName(const QString& name);
-bool DecodeReceived7Plus(const QString& part1Path, QString& message, const Host& host = {});
+// Rebuilds the file of the set whose part 1 is given into "7PLUS_RECEIVED"
+// beside it; the value is the report for the operator.
+Result<QString> DecodeReceived7Plus(const QString& part1Path, const Host& host = {});
 
 // ---- Supporting operations of the self-tests ----
 
-bool WriteBinaryFile(const QString& path, const QByteArray& bytes);
+// Writes a new file; an existing one is left alone and refused.
+Result<> WriteBinaryFile(const QString& path, const QByteArray& bytes);
 bool FilesIdentical(const QString& pathA, const QString& pathB);
-bool Create7PlusFirstPart(const QString& sourcePath, const QString& outputPath, const QString& baseName,
-                          QString& message);
-bool Decode7PlusPart1(const QString& partPath, const QString& outputPath);
-// Decodes the set whose part 1 is given into BASE + "_DECODED.JPG" beside it.
-bool Decode7PlusAll(const QString& part1Path, qint64 originalSize, QString& message);
+// The value is the report for the operator.
+Result<QString> Create7PlusFirstPart(const QString& sourcePath, const QString& outputPath, const QString& baseName);
+Result<> Decode7PlusPart1(const QString& partPath, const QString& outputPath);
+// Decodes the set whose part 1 is given into BASE + "_DECODED.JPG" beside it;
+// the value is the report for the operator.
+Result<QString> Decode7PlusAll(const QString& part1Path, qint64 originalSize);
 
 // Two upper-case hexadecimal digits, as in part names and footers.
 QString Hex2(int n);

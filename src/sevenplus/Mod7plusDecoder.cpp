@@ -15,7 +15,6 @@
 #include <unistd.h>
 
 #include <limits>
-#include <optional>
 #include <utility>
 #include <vector>
 
@@ -72,6 +71,11 @@ bool readHex(const QString& field, int& out)
     return true;
 }
 
+Failure unreadableHeader()
+{
+    return Fail(QStringLiteral("Unable to read 7PLUS header."));
+}
+
 // One received part, open from its check to its decoding: one open and one
 // size look-up for the check, one more look-up before it is read whole.
 class PartFile {
@@ -106,13 +110,14 @@ public:
         return m_fd >= 0 && ::fstat(m_fd, &st) == 0 && S_ISREG(st.st_mode) ? qint64(st.st_size) : -1;
     }
 
-    // As Read7PlusHeader: a file of at least one block whose first block is
-    // a sound header.
-    bool readHeader(Header& header) const
+    // As Read7PlusHeader.
+    Result<Header> readHeader() const
     {
         std::array<std::uint8_t, kBlockSize> block{};
-        return size() >= kBlockSize && ::pread(m_fd, block.data(), kBlockSize, 0) == kBlockSize
-               && Parse7PlusHeader(block, header);
+        if (size() < kBlockSize || ::pread(m_fd, block.data(), kBlockSize, 0) != kBlockSize) {
+            return unreadableHeader();
+        }
+        return Parse7PlusHeader(block);
     }
 
     // The whole file, which must be exactly `length` bytes long.
@@ -145,14 +150,14 @@ qint64 linesOfPart(const Header& h, int p)
 
 } // namespace
 
-bool Parse7PlusHeader(std::span<const std::uint8_t> block, Header& header)
+Result<Header> Parse7PlusHeader(std::span<const std::uint8_t> block)
 {
     if (!Verify7PlusHeader(block)) {
-        return false;
+        return unreadableHeader();
     }
     const QString text = Ansi::decode(QByteArrayView(reinterpret_cast<const char*>(block.data()), 62));
     if (!text.startsWith(QLatin1String(" go_7+. "))) {
-        return false;
+        return unreadableHeader();
     }
     QString rest = trimSpaces(text.mid(8));
     while (rest.contains(QLatin1String("  "))) {
@@ -160,25 +165,24 @@ bool Parse7PlusHeader(std::span<const std::uint8_t> block, Header& header)
     }
     const QStringList f = rest.split(QLatin1Char(' '));
     if (f.size() < 9) {
-        return false;
+        return unreadableHeader();
     }
     Header h;
     h.name = trimSpaces(f[3]);
     if (!readDecimal(f[0], h.partNumber) || !readDecimal(f[2], h.totalParts) || !readDecimal(f[4], h.size)
         || !readHex(f[5], h.encodedBytes) || !readHex(f[6], h.blockLines)) {
-        return false;
+        return unreadableHeader();
     }
     if (h.partNumber < 1 || h.partNumber > h.totalParts || h.totalParts > kMaxParts || h.size <= 0
         || h.encodedBytes <= 0 || h.blockLines < 1 || h.blockLines > kBlockLines) {
-        return false;
+        return unreadableHeader();
     }
-    header = h;
-    return true;
+    return h;
 }
 
-bool Read7PlusHeader(const QString& path, Header& header)
+Result<Header> Read7PlusHeader(const QString& path)
 {
-    return PartFile(path).readHeader(header);
+    return PartFile(path).readHeader();
 }
 
 bool IsSafe7PlusFileName(const QString& name)
@@ -186,202 +190,249 @@ bool IsSafe7PlusFileName(const QString& name)
     return ReceivedName::Problem(name).isEmpty();
 }
 
-bool DecodeReceived7Plus(const QString& part1Path, QString& message, const Host& host)
+namespace {
+
+// A received set that passed every check: part 1's header, where the file
+// goes, and every part, kept open from its check to its decoding.
+struct CheckedSet {
+    Header first;
+    QString folder; // of the parts
+    QString base;   // the parts' name without ".Pnn"
+    QString outPath;
+    bool outputExisted = false;
+    QString workPath;
+    std::vector<PartFile> parts;
+};
+
+Failure workFileExists(const QString& workPath)
 {
-    message.clear();
-    // Removes its work file on every way out but a successful commit.
-    std::optional<AtomicFile> work;
-    try {
-        Header first;
-        if (!Read7PlusHeader(part1Path, first)) {
-            message = QStringLiteral("Unable to read first 7PLUS header.");
-            return false;
-        }
-        if (first.partNumber != 1) {
-            message = QStringLiteral("Please select Part 1 (.P01).");
-            return false;
-        }
-        const int S = first.size;
-        const int T = first.totalParts;
-        const int B = first.blockLines;
-        if (S < 1 || T < 1) {
-            message = QStringLiteral("Invalid header information.");
-            return false;
-        }
-        const qint64 perPart = qint64(B) * kLineBytes;
-        if (T != (S + perPart - 1) / perPart) {
-            message = QStringLiteral("Header part count does not match file size.");
-            return false;
-        }
-        // The name comes from the far station; it must not lead out of the
-        // output folder or name something that is no plain file name.
-        if (const QString why = ReceivedName::Problem(first.name); !why.isEmpty()) {
-            message =
-                QStringLiteral("Invalid file name in 7PLUS header:") + kCrLf + first.name + kCrLf + u'(' + why + u')';
-            return false;
-        }
-        const qsizetype slash = part1Path.lastIndexOf(QLatin1Char('/'));
-        if (slash < 0) {
-            message = QStringLiteral("Invalid part path.");
-            return false;
-        }
-        const QString folder = part1Path.left(slash + 1);
-        const QString partName = part1Path.mid(slash + 1);
-        const qsizetype dot = partName.lastIndexOf(QLatin1Char('.'));
-        if (dot < 0) {
-            message = QStringLiteral("Invalid part filename.");
-            return false;
-        }
-        const QString base = partName.left(dot);
+    return Fail(QStringLiteral("Temporary decoding file already exists:") + kCrLf + workPath);
+}
 
-        const QString outFolder = ensureSubFolder(folder, QStringLiteral("7PLUS_RECEIVED"));
-        const QString outPath = outFolder + QLatin1Char('/') + first.name;
-        // Nothing is written through a link at the output or backup name, nor
-        // over anything that is not a regular file.
-        if (const QString why = AtomicFile::obstacle(outPath); !why.isEmpty()) {
-            message = why;
-            return false;
-        }
-        const bool outputExisted = AtomicFile::occupied(outPath);
-        const QString backupPath = outPath + QStringLiteral(".BAK");
-        if (outputExisted) {
-            const QString text = QStringLiteral("This decoded file already exists:") + kCrLf + kCrLf + outPath + kCrLf
-                                 + kCrLf + QStringLiteral("Do you want to replace it?");
-            const bool yes = host.askYesNo && host.askYesNo(QStringLiteral("Replace Existing 7PLUS File"), text);
-            if (!yes) {
-                message = QStringLiteral("7PLUS decoding cancelled.") + kCrLf + QStringLiteral("Existing file preserved.");
-                return false;
-            }
-            // A backup left by another program, or a link at its name, stops
-            // the replacement before any work is done.
-            if (const QString why = AtomicFile::obstacle(backupPath); !why.isEmpty()) {
-                message = why;
-                return false;
-            }
-            if (AtomicFile::occupied(backupPath)) {
-                message = QStringLiteral("Backup file already exists:") + kCrLf + backupPath;
-                return false;
-            }
-        }
-        const QString candidateWork = outFolder + QStringLiteral("/7PLUS_NEW.TMP");
-        if (AtomicFile::occupied(candidateWork)) {
-            message = QStringLiteral("Temporary decoding file already exists:") + kCrLf + candidateWork;
-            return false;
-        }
-
-        // Every part is checked before a byte is written, so a missing or
-        // truncated part costs no decoding work and touches nothing. Each
-        // part is opened once: the check keeps it open for the decoding.
-        const QStringList present = filesIn(folder);
-        std::vector<PartFile> parts;
-        parts.reserve(size_t(T));
-        for (int p = 1; p <= T; ++p) {
-            const QString wanted = base + QStringLiteral(".P") + Hex2(p);
-            const QString hit = matchNoCase(present, wanted);
-            if (hit.isEmpty()) {
-                message = QStringLiteral("Missing 7PLUS part:") + kCrLf + folder + wanted;
-                return false;
-            }
-            PartFile& part = parts.emplace_back(folder + hit);
-            Header h;
-            if (!part.readHeader(h)) {
-                message = QStringLiteral("Invalid header in part %1").arg(p);
-                return false;
-            }
-            if (h.name != first.name || h.partNumber != p || h.totalParts != T || h.size != S || h.blockLines != B) {
-                message = QStringLiteral("Header mismatch in part %1").arg(p);
-                return false;
-            }
-            const qint64 n = linesOfPart(first, p);
-            if (h.encodedBytes != n * kCodeChars) {
-                message = QStringLiteral("Encoded length mismatch in part %1").arg(p);
-                return false;
-            }
-            if (part.size() != (n + 2) * kStoredLine) {
-                message = QStringLiteral("Unexpected file length in part %1").arg(p);
-                return false;
-            }
-        }
-
-        // From here on every failure removes the work file. A replaced output
-        // is swapped for the new one in one rename, so it stays in place
-        // until the new file is whole and no backup is ever needed.
-        work.emplace(outPath, outputExisted ? AtomicFile::Mode::Replace : AtomicFile::Mode::NoReplace, candidateWork);
-        if (!work->open()) {
-            if (work->failure() == AtomicFile::Failure::Exists && AtomicFile::occupied(candidateWork)) {
-                message = QStringLiteral("Temporary decoding file already exists:") + kCrLf + candidateWork;
-                return false;
-            }
-            throwWriteError(*work);
-        }
-        qint64 written = 0;
-        QByteArray data;
-        QByteArray out;
-        LineBytes decoded{};
-        auto fail = [&](const QString& text) {
-            message = text;
-            work->discard();
-            return false;
-        };
-        for (int p = 1; p <= T; ++p) {
-            const qint64 n = std::min<qint64>(B, (qint64(S) - written + kLineBytes - 1) / kLineBytes);
-            // The part may have changed since it was checked.
-            if (!parts[p - 1].readAll(data, (n + 2) * kStoredLine)) {
-                return fail(QStringLiteral("Unexpected file length in part %1").arg(p));
-            }
-            parts[p - 1].close();
-            const auto bytes = bytesOf(data);
-            out.resize(0);
-            for (int k = 0; k < n; ++k) {
-                const auto line = bytes.subspan(size_t(kStoredLine) * (k + 1), kBlockSize);
-                if (!Verify7PlusLine(line, k)) {
-                    return fail(QStringLiteral("7PLUS CRC FAILED") + kCrLf + QStringLiteral("Part: %1").arg(p) + kCrLf
-                                + QStringLiteral("Line: %1").arg(k));
-                }
-                if (!Decode7PlusLine(line.first(kCodeChars), decoded)) {
-                    return fail(QStringLiteral("Decode failed in part %1, line %2").arg(p).arg(k));
-                }
-                const int take = int(std::min<qint64>(kLineBytes, S - written));
-                out.append(reinterpret_cast<const char*>(decoded.data()), take);
-                written += take;
-            }
-            if (!work->write(out)) {
-                throwWriteError(*work);
-            }
-            if (host.progress) {
-                host.progress(int(qint64(p) * 100 / T));
-            }
-        }
-        if (written != S) {
-            return fail(QStringLiteral("Reconstructed file size mismatch."));
-        }
-        if (!work->commit()) {
-            const QString why = work->errorString();
-            if (work->failure() == AtomicFile::Failure::DiskFull) {
-                throwWriteError(*work);
-            }
-            message = outputExisted ? QStringLiteral("Unable to replace decoded file:") + kCrLf + why + kCrLf +
-                                          QStringLiteral("Original file restoration attempted.")
-                                    : QStringLiteral("Unable to place decoded file:") + kCrLf + why;
-            return false;
-        }
-
-        message = QStringLiteral("7PLUS RECEIVED FILE DECODING") + kCrLf + QString(32, QLatin1Char('-')) + kCrLf
-                  + QStringLiteral("Original filename: ") + first.name + kCrLf
-                  + QStringLiteral("Original size: ") + QString::number(S) + kCrLf
-                  + QStringLiteral("Parts decoded: ") + QString::number(T) + kCrLf
-                  + QStringLiteral("Bytes reconstructed: ") + QString::number(written) + kCrLf
-                  + QStringLiteral("Output: ") + outPath + kCrLf + QStringLiteral("RESULT: DECODING COMPLETE");
-        return true;
-    } catch (const SevenPlusError& e) {
-        message = QStringLiteral("7PLUS DECODE ERROR %1: %2").arg(e.number()).arg(e.description());
-    } catch (const std::bad_alloc&) {
-        message = QStringLiteral("7PLUS DECODE ERROR 7: Out of memory");
+// Part 1's header and the name it carries.
+Result<CheckedSet> checkFirstPart(const QString& part1Path)
+{
+    CheckedSet set;
+    const Result<Header> first = Read7PlusHeader(part1Path);
+    if (!first.ok()) {
+        return Fail(QStringLiteral("Unable to read first 7PLUS header."));
     }
-    if (work) {
-        work->discard();
+    set.first = first.value();
+    if (set.first.partNumber != 1) {
+        return Fail(QStringLiteral("Please select Part 1 (.P01)."));
     }
-    return false;
+    const int S = set.first.size;
+    const int T = set.first.totalParts;
+    if (S < 1 || T < 1) {
+        return Fail(QStringLiteral("Invalid header information."));
+    }
+    const qint64 perPart = qint64(set.first.blockLines) * kLineBytes;
+    if (T != (S + perPart - 1) / perPart) {
+        return Fail(QStringLiteral("Header part count does not match file size."));
+    }
+    // The name comes from the far station; it must not lead out of the
+    // output folder or name something that is no plain file name.
+    if (const QString why = ReceivedName::Problem(set.first.name); !why.isEmpty()) {
+        return Fail(QStringLiteral("Invalid file name in 7PLUS header:") + kCrLf + set.first.name + kCrLf + u'('
+                    + why + u')');
+    }
+    const qsizetype slash = part1Path.lastIndexOf(QLatin1Char('/'));
+    if (slash < 0) {
+        return Fail(QStringLiteral("Invalid part path."));
+    }
+    set.folder = part1Path.left(slash + 1);
+    const QString partName = part1Path.mid(slash + 1);
+    const qsizetype dot = partName.lastIndexOf(QLatin1Char('.'));
+    if (dot < 0) {
+        return Fail(QStringLiteral("Invalid part filename."));
+    }
+    set.base = partName.left(dot);
+    return set;
+}
+
+// Where the file goes: nothing may stand in the way of the output or the
+// work file, and an existing output is only replaced after a Yes.
+Result<> checkDestination(CheckedSet& set, const Host& host)
+{
+    const QString outFolder = ensureSubFolder(set.folder, QStringLiteral("7PLUS_RECEIVED"));
+    set.outPath = outFolder + QLatin1Char('/') + set.first.name;
+    // Nothing is written through a link at the output or backup name, nor
+    // over anything that is not a regular file.
+    if (const QString why = AtomicFile::obstacle(set.outPath); !why.isEmpty()) {
+        return Fail(why);
+    }
+    set.outputExisted = AtomicFile::occupied(set.outPath);
+    const QString backupPath = set.outPath + QStringLiteral(".BAK");
+    if (set.outputExisted) {
+        const QString text = QStringLiteral("This decoded file already exists:") + kCrLf + kCrLf + set.outPath + kCrLf
+                             + kCrLf + QStringLiteral("Do you want to replace it?");
+        const bool yes = host.askYesNo && host.askYesNo(QStringLiteral("Replace Existing 7PLUS File"), text);
+        if (!yes) {
+            return Fail(QStringLiteral("7PLUS decoding cancelled.") + kCrLf + QStringLiteral("Existing file preserved."));
+        }
+        // A backup left by another program, or a link at its name, stops
+        // the replacement before any work is done.
+        if (const QString why = AtomicFile::obstacle(backupPath); !why.isEmpty()) {
+            return Fail(why);
+        }
+        if (AtomicFile::occupied(backupPath)) {
+            return Fail(QStringLiteral("Backup file already exists:") + kCrLf + backupPath);
+        }
+    }
+    set.workPath = outFolder + QStringLiteral("/7PLUS_NEW.TMP");
+    if (AtomicFile::occupied(set.workPath)) {
+        return workFileExists(set.workPath);
+    }
+    return {};
+}
+
+// Every part is checked before a byte is written, so a missing or truncated
+// part costs no decoding work and touches nothing. Each part is opened once:
+// the check keeps it open for the decoding.
+Result<> checkParts(CheckedSet& set)
+{
+    const Header& first = set.first;
+    const QStringList present = filesIn(set.folder);
+    set.parts.reserve(size_t(first.totalParts));
+    for (int p = 1; p <= first.totalParts; ++p) {
+        const QString wanted = set.base + QStringLiteral(".P") + Hex2(p);
+        const QString hit = matchNoCase(present, wanted);
+        if (hit.isEmpty()) {
+            return Fail(QStringLiteral("Missing 7PLUS part:") + kCrLf + set.folder + wanted);
+        }
+        const PartFile& part = set.parts.emplace_back(set.folder + hit);
+        const Result<Header> header = part.readHeader();
+        if (!header.ok()) {
+            return Fail(QStringLiteral("Invalid header in part %1").arg(p));
+        }
+        const Header& h = header.value();
+        if (h.name != first.name || h.partNumber != p || h.totalParts != first.totalParts || h.size != first.size
+            || h.blockLines != first.blockLines) {
+            return Fail(QStringLiteral("Header mismatch in part %1").arg(p));
+        }
+        const qint64 n = linesOfPart(first, p);
+        if (h.encodedBytes != n * kCodeChars) {
+            return Fail(QStringLiteral("Encoded length mismatch in part %1").arg(p));
+        }
+        if (part.size() != (n + 2) * kStoredLine) {
+            return Fail(QStringLiteral("Unexpected file length in part %1").arg(p));
+        }
+    }
+    return {};
+}
+
+// The whole set, checked before a byte is written.
+Result<CheckedSet> checkPartSet(const QString& part1Path, const Host& host)
+{
+    Result<CheckedSet> set = checkFirstPart(part1Path);
+    if (!set.ok()) {
+        return set;
+    }
+    if (const Result<> destination = checkDestination(set.value(), host); !destination.ok()) {
+        return destination.failure();
+    }
+    if (const Result<> parts = checkParts(set.value()); !parts.ok()) {
+        return parts.failure();
+    }
+    return set;
+}
+
+// Decodes every part into the work file; the value is the bytes written.
+Result<qint64> decodeIntoWork(AtomicFile& work, CheckedSet& set, const Host& host)
+{
+    if (!work.open()) {
+        if (work.failure() == AtomicFile::Failure::Exists && AtomicFile::occupied(set.workPath)) {
+            return workFileExists(set.workPath);
+        }
+        throwWriteError(work);
+    }
+    const int S = set.first.size;
+    const int T = set.first.totalParts;
+    const int B = set.first.blockLines;
+    qint64 written = 0;
+    QByteArray data;
+    QByteArray out;
+    LineBytes decoded{};
+    for (int p = 1; p <= T; ++p) {
+        const qint64 n = std::min<qint64>(B, (qint64(S) - written + kLineBytes - 1) / kLineBytes);
+        PartFile& part = set.parts[size_t(p - 1)];
+        // The part may have changed since it was checked.
+        if (!part.readAll(data, (n + 2) * kStoredLine)) {
+            return Fail(QStringLiteral("Unexpected file length in part %1").arg(p));
+        }
+        part.close();
+        const auto bytes = bytesOf(data);
+        out.resize(0);
+        for (int k = 0; k < n; ++k) {
+            const auto line = bytes.subspan(size_t(kStoredLine) * (k + 1), kBlockSize);
+            if (!Verify7PlusLine(line, k)) {
+                return Fail(QStringLiteral("7PLUS CRC FAILED") + kCrLf + QStringLiteral("Part: %1").arg(p) + kCrLf
+                            + QStringLiteral("Line: %1").arg(k));
+            }
+            if (!Decode7PlusLine(line.first(kCodeChars), decoded)) {
+                return Fail(QStringLiteral("Decode failed in part %1, line %2").arg(p).arg(k));
+            }
+            const int take = int(std::min<qint64>(kLineBytes, S - written));
+            out.append(reinterpret_cast<const char*>(decoded.data()), take);
+            written += take;
+        }
+        if (!work.write(out)) {
+            throwWriteError(work);
+        }
+        if (host.progress) {
+            host.progress(int(qint64(p) * 100 / T));
+        }
+    }
+    if (written != S) {
+        return Fail(QStringLiteral("Reconstructed file size mismatch."));
+    }
+    return written;
+}
+
+// Gives the whole work file the output's name.
+Result<> commitOutput(AtomicFile& work, const CheckedSet& set)
+{
+    if (work.commit()) {
+        return {};
+    }
+    if (work.failure() == AtomicFile::Failure::DiskFull) {
+        throwWriteError(work);
+    }
+    const QString why = work.errorString();
+    return Fail(set.outputExisted ? QStringLiteral("Unable to replace decoded file:") + kCrLf + why + kCrLf
+                                        + QStringLiteral("Original file restoration attempted.")
+                                  : QStringLiteral("Unable to place decoded file:") + kCrLf + why);
+}
+
+} // namespace
+
+Result<QString> DecodeReceived7Plus(const QString& part1Path, const Host& host)
+{
+    return reportingCodecErrors(QStringLiteral("7PLUS DECODE ERROR"), [&]() -> Result<QString> {
+        Result<CheckedSet> set = checkPartSet(part1Path, host);
+        if (!set.ok()) {
+            return set.failure();
+        }
+        // The work file is removed on every way out but a successful commit,
+        // a thrown fault included. A replaced output is swapped for the new
+        // one in one rename, so it stays in place until the new file is whole
+        // and no backup is ever needed.
+        AtomicFile work(set->outPath, set->outputExisted ? AtomicFile::Mode::Replace : AtomicFile::Mode::NoReplace,
+                        set->workPath);
+        const Result<qint64> written = decodeIntoWork(work, set.value(), host);
+        if (!written.ok()) {
+            return written.failure();
+        }
+        if (const Result<> placed = commitOutput(work, set.value()); !placed.ok()) {
+            return placed.failure();
+        }
+        return QStringLiteral("7PLUS RECEIVED FILE DECODING") + kCrLf + QString(32, QLatin1Char('-')) + kCrLf
+               + QStringLiteral("Original filename: ") + set->first.name + kCrLf
+               + QStringLiteral("Original size: ") + QString::number(set->first.size) + kCrLf
+               + QStringLiteral("Parts decoded: ") + QString::number(set->first.totalParts) + kCrLf
+               + QStringLiteral("Bytes reconstructed: ") + QString::number(written.value()) + kCrLf
+               + QStringLiteral("Output: ") + set->outPath + kCrLf + QStringLiteral("RESULT: DECODING COMPLETE");
+    });
 }
 
 } // namespace tolvan::Mod7plus

@@ -62,25 +62,22 @@ void fillText(Block& block, const QString& text)
 
 } // namespace
 
-bool ReadBinaryFile(const QString& path, QByteArray& bytes)
+Result<QByteArray> ReadBinaryFile(const QString& path)
 {
+    const Failure unreadable = Fail(QStringLiteral("Unable to read source file."));
     if (path.trimmed().isEmpty()) {
-        return false;
+        return unreadable;
     }
     QFile f(path);
-    if (!f.exists() || f.size() <= 0) {
-        return false;
-    }
-    if (!f.open(QIODevice::ReadOnly)) {
-        return false;
+    if (!f.exists() || f.size() <= 0 || !f.open(QIODevice::ReadOnly)) {
+        return unreadable;
     }
     const qint64 size = f.size();
-    bytes.resize(size);
+    QByteArray bytes(size, Qt::Uninitialized);
     if (f.read(bytes.data(), size) != size) {
-        bytes.clear();
-        return false;
+        return unreadable;
     }
-    return true;
+    return bytes;
 }
 
 QString Get7PlusTimestamp(const QString& path)
@@ -191,34 +188,30 @@ struct Source {
 // The checks made before anything is written, shared by the encoder and the
 // size estimate so that both refuse with the same words. The source is left
 // open in file.
-bool prepareSource(const QString& sourcePath, QFile& source, Source& src, QString& message)
+Result<Source> prepareSource(const QString& sourcePath, QFile& source)
 {
     const QFileInfo info(sourcePath);
     source.setFileName(sourcePath);
     if (sourcePath.trimmed().isEmpty() || !info.exists() || info.size() <= 0
         || !source.open(QIODevice::ReadOnly | QIODevice::Unbuffered)) {
-        message = QStringLiteral("Unable to read source file.");
-        return false;
+        return Fail(QStringLiteral("Unable to read source file."));
     }
+    Source src;
     src.size = info.size();
     src.stamp = Get7PlusTimestamp(sourcePath);
     if (src.stamp.isEmpty()) {
-        message = QStringLiteral("Unable to read source file timestamp.");
-        return false;
+        return Fail(QStringLiteral("Unable to read source file timestamp."));
     }
     if (src.size < 1) {
-        message = QStringLiteral("Source file is empty.");
-        return false;
+        return Fail(QStringLiteral("Source file is empty."));
     }
     src.total = (src.size + kPartBytes - 1) / kPartBytes;
     if (src.total > kMaxParts) {
-        message = QStringLiteral("File requires more than 255 parts.");
-        return false;
+        return Fail(QStringLiteral("File requires more than 255 parts."));
     }
     const qsizetype slash = sourcePath.lastIndexOf(QLatin1Char('/'));
     if (slash < 0) {
-        message = QStringLiteral("Please select a file using its full path.");
-        return false;
+        return Fail(QStringLiteral("Please select a file using its full path."));
     }
     src.folder = sourcePath.left(slash + 1);
     src.fileName = sourcePath.mid(slash + 1);
@@ -228,18 +221,16 @@ bool prepareSource(const QString& sourcePath, QFile& source, Source& src, QStrin
     // in place of a character, is refused here, before anything is written.
     if (const QString lost = ReceivedName::FirstCharacterOutsideCodePage(shortNameAsGiven(src.fileName));
         !lost.isEmpty()) {
-        message = QStringLiteral("7PLUS cannot send the file name \"%1\": it holds the character %2, which the "
-                                 "code page cannot carry.")
-                      .arg(src.fileName, lost);
-        return false;
+        return Fail(QStringLiteral("7PLUS cannot send the file name \"%1\": it holds the character %2, which the "
+                                   "code page cannot carry.")
+                        .arg(src.fileName, lost));
     }
     if (const QString shortName = Make7PlusShortName(src.fileName); !shortName.isEmpty()) {
         if (const QString why = ReceivedName::SendProblem(shortName); !why.isEmpty()) {
-            message = QStringLiteral("7PLUS cannot send the file name \"%1\": %2.").arg(shortName, why);
-            return false;
+            return Fail(QStringLiteral("7PLUS cannot send the file name \"%1\": %2.").arg(shortName, why));
         }
     }
-    return true;
+    return src;
 }
 
 // Data lines of part p (1-based) of a file of the given size.
@@ -249,144 +240,177 @@ int linesOfPart(qint64 size, int p)
     return int(std::min<qint64>(kBlockLines, (size - offset + kLineBytes - 1) / kLineBytes));
 }
 
-} // namespace
-
-bool Plan7PlusSet(const QString& sourcePath, SetSize& set, QString& message)
-{
-    message.clear();
-    set = {};
-    QFile source;
+// A set about to be written: its source, its folder and the parts of the same
+// name already there.
+struct SetPlan {
     Source src;
-    if (!prepareSource(sourcePath, source, src, message)) {
-        return false;
+    QString outFolder;
+    QStringList existing;
+};
+
+Result<SetPlan> planSet(const QString& sourcePath, QFile& source)
+{
+    Result<Source> src = prepareSource(sourcePath, source);
+    if (!src.ok()) {
+        return src.failure();
     }
-    set.parts = int(src.total);
-    for (int p = 1; p <= set.parts; ++p) {
-        // Header, data lines and footer, each a stored line.
-        set.bytes += qint64(linesOfPart(src.size, p) + 2) * kStoredLine;
+    SetPlan plan{std::move(src.value()), {}, {}};
+    plan.outFolder = ensureSubFolder(plan.src.folder, QStringLiteral("7PLUS_OUTPUT"));
+    // Every possible part of this name counts, so an older and longer set
+    // cannot leave stray parts that would mix with the new one.
+    const QStringList present = filesIn(plan.outFolder);
+    for (int n = 1; n <= kMaxParts; ++n) {
+        const QString hit = matchNoCase(present, plan.src.base + QStringLiteral(".P") + Hex2(n));
+        if (!hit.isEmpty()) {
+            plan.existing << plan.outFolder + QLatin1Char('/') + hit;
+        }
     }
-    return true;
+    return plan;
 }
 
-bool Encode7PlusFile(const QString& sourcePath, QString& message, const Host& host)
+// Asks before an existing set of the same name is replaced, and removes it
+// when the answer is Yes.
+Result<> replaceExisting(const SetPlan& plan, const Host& host)
 {
-    message.clear();
-    try {
+    if (plan.existing.isEmpty()) {
+        return {};
+    }
+    const QString text = QString::number(plan.existing.size()) + QStringLiteral(" existing 7PLUS part(s) were found.")
+                         + kCrLf + kCrLf + QStringLiteral("File: ") + plan.src.base + kCrLf
+                         + QStringLiteral("Folder: ") + plan.outFolder + kCrLf + kCrLf
+                         + QStringLiteral("Do you want to replace these parts?");
+    const bool yes = host.askYesNo && host.askYesNo(QStringLiteral("Replace Existing 7PLUS Files"), text);
+    if (!yes) {
+        return Fail(QStringLiteral("7PLUS encoding cancelled. Existing files preserved."));
+    }
+    for (const QString& path : plan.existing) {
+        QFile f(path);
+        if (!f.remove()) {
+            throwFileError(f);
+        }
+    }
+    return {};
+}
+
+// Builds each part of a set in memory from the open source and writes it in
+// one go; the buffers are kept from part to part.
+class PartWriter {
+public:
+    PartWriter(const QString& sourcePath, QFile& source, const SetPlan& plan)
+        : m_sourcePath(sourcePath)
+        , m_source(source)
+        , m_plan(plan)
+        , m_input(kPartBytes, Qt::Uninitialized)
+    {
+    }
+
+    // Writes part p (1-based); the value is its path.
+    Result<QString> write(int p)
+    {
+        const Source& src = m_plan.src;
+        const int total = int(src.total);
+        const int n = linesOfPart(src.size, p);
+        if (!Build7PlusHeader(int(src.size), p, total, kBlockLines, m_header, src.fileName)) {
+            return Fail(QStringLiteral("Header failed at part %1").arg(p));
+        }
+        if (!Verify7PlusHeader(m_header)) {
+            return Fail(QStringLiteral("Header CRC failed at part %1").arg(p));
+        }
+        if (!Build7PlusFooter(src.base, p, total, m_footer, src.stamp)) {
+            return Fail(QStringLiteral("Footer failed at part %1").arg(p));
+        }
+        // This part's bytes; a source that shrank meanwhile cannot give them.
+        const qint64 want = std::min<qint64>(kPartBytes, src.size - qint64(p - 1) * kPartBytes);
+        if (m_source.read(m_input.data(), want) != want) {
+            throwError(57, QStringLiteral("Unable to read %1: it changed while it was encoded").arg(m_sourcePath));
+        }
+        const std::span<const std::uint8_t> bytes(reinterpret_cast<const std::uint8_t*>(m_input.constData()),
+                                                  size_t(want));
+        m_part.resize(0);
+        m_part.reserve(qsizetype(n + 2) * kStoredLine);
+        appendStored(m_part, m_header);
+        for (int k = 0; k < n; ++k) {
+            if (!Pack7PlusLine(bytes, qint64(k) * kLineBytes, m_values)) {
+                return Fail(QStringLiteral("Packing failed at part %1, line %2").arg(p).arg(k));
+            }
+            if (!Encode7PlusValues(m_values, m_chars)) {
+                return Fail(QStringLiteral("Encoding failed at part %1, line %2").arg(p).arg(k));
+            }
+            if (!Protect7PlusLine(m_chars, k, m_line)) {
+                return Fail(QStringLiteral("CRC failed at part %1, line %2").arg(p).arg(k));
+            }
+            appendStored(m_part, m_line);
+        }
+        appendStored(m_part, m_footer);
+        const QString partPath = m_plan.outFolder + QLatin1Char('/') + src.base + QStringLiteral(".P") + Hex2(p);
+        writePart(partPath, m_part);
+        return partPath;
+    }
+
+private:
+    const QString& m_sourcePath;
+    QFile& m_source;
+    const SetPlan& m_plan;
+    QByteArray m_input;
+    QByteArray m_part;
+    Block m_header{};
+    Block m_footer{};
+    Values m_values{};
+    Chars m_chars{};
+    Block m_line{};
+};
+
+} // namespace
+
+Result<SetSize> Plan7PlusSet(const QString& sourcePath)
+{
+    QFile source;
+    const Result<Source> src = prepareSource(sourcePath, source);
+    if (!src.ok()) {
+        return src.failure();
+    }
+    SetSize set;
+    set.parts = int(src->total);
+    for (int p = 1; p <= set.parts; ++p) {
+        // Header, data lines and footer, each a stored line.
+        set.bytes += qint64(linesOfPart(src->size, p) + 2) * kStoredLine;
+    }
+    return set;
+}
+
+Result<QString> Encode7PlusFile(const QString& sourcePath, const Host& host)
+{
+    return reportingCodecErrors(QStringLiteral("7PLUS ERROR"), [&]() -> Result<QString> {
         // The source is read one part at a time, so memory stays the same
         // whatever its size; it is only opened here, with the checks of a
         // whole-file read.
         QFile source;
-        Source src;
-        if (!prepareSource(sourcePath, source, src, message)) {
-            return false;
+        const Result<SetPlan> plan = planSet(sourcePath, source);
+        if (!plan.ok()) {
+            return plan.failure();
         }
-        const qint64 size = src.size;
-        const qint64 total = src.total;
-        const QString& stamp = src.stamp;
-        const QString& folder = src.folder;
-        const QString& fileName = src.fileName;
-        const QString& base = src.base;
-
-        const QString outFolder = ensureSubFolder(folder, QStringLiteral("7PLUS_OUTPUT"));
-
-        // Every possible part of this name counts, so an older and longer set
-        // cannot leave stray parts that would mix with the new one.
-        const QStringList present = filesIn(outFolder);
-        QStringList existing;
-        for (int n = 1; n <= kMaxParts; ++n) {
-            const QString hit = matchNoCase(present, base + QStringLiteral(".P") + Hex2(n));
-            if (!hit.isEmpty()) {
-                existing << outFolder + QLatin1Char('/') + hit;
-            }
+        if (const Result<> replaced = replaceExisting(plan.value(), host); !replaced.ok()) {
+            return replaced.failure();
         }
-        if (!existing.isEmpty()) {
-            const QString text = QString::number(existing.size()) + QStringLiteral(" existing 7PLUS part(s) were found.")
-                                 + kCrLf + kCrLf + QStringLiteral("File: ") + base + kCrLf
-                                 + QStringLiteral("Folder: ") + outFolder + kCrLf + kCrLf
-                                 + QStringLiteral("Do you want to replace these parts?");
-            const bool yes = host.askYesNo && host.askYesNo(QStringLiteral("Replace Existing 7PLUS Files"), text);
-            if (!yes) {
-                message = QStringLiteral("7PLUS encoding cancelled. Existing files preserved.");
-                return false;
-            }
-            for (const QString& path : existing) {
-                QFile f(path);
-                if (!f.remove()) {
-                    throwFileError(f);
-                }
-            }
-        }
-
-        QByteArray input(kPartBytes, Qt::Uninitialized);
+        const qint64 total = plan->src.total;
+        PartWriter writer(sourcePath, source, plan.value());
         PartsOfThisRun written;
-        QByteArray part;
-        Block header{};
-        Block footer{};
-        Values values{};
-        Chars chars{};
-        Block line{};
         for (int p = 1; p <= total; ++p) {
-            const qint64 offset = qint64(p - 1) * kPartBytes;
-            const int n = linesOfPart(size, p);
-            if (!Build7PlusHeader(int(size), p, int(total), kBlockLines, header, fileName)) {
-                message = QStringLiteral("Header failed at part %1").arg(p);
-                return false;
+            const Result<QString> part = writer.write(p);
+            if (!part.ok()) {
+                return part.failure();
             }
-            if (!Verify7PlusHeader(header)) {
-                message = QStringLiteral("Header CRC failed at part %1").arg(p);
-                return false;
-            }
-            if (!Build7PlusFooter(base, p, int(total), footer, stamp)) {
-                message = QStringLiteral("Footer failed at part %1").arg(p);
-                return false;
-            }
-            // This part's bytes; a source that shrank meanwhile cannot give them.
-            const qint64 want = std::min<qint64>(kPartBytes, size - offset);
-            if (source.read(input.data(), want) != want) {
-                throwError(57, QStringLiteral("Unable to read %1: it changed while it was encoded").arg(sourcePath));
-            }
-            const std::span<const std::uint8_t> bytes(reinterpret_cast<const std::uint8_t*>(input.constData()),
-                                                      size_t(want));
-            // The whole part is built in memory and written in one go.
-            part.resize(0);
-            part.reserve(qsizetype(n + 2) * kStoredLine);
-            appendStored(part, header);
-            for (int k = 0; k < n; ++k) {
-                if (!Pack7PlusLine(bytes, qint64(k) * kLineBytes, values)) {
-                    message = QStringLiteral("Packing failed at part %1, line %2").arg(p).arg(k);
-                    return false;
-                }
-                if (!Encode7PlusValues(values, chars)) {
-                    message = QStringLiteral("Encoding failed at part %1, line %2").arg(p).arg(k);
-                    return false;
-                }
-                if (!Protect7PlusLine(chars, k, line)) {
-                    message = QStringLiteral("CRC failed at part %1, line %2").arg(p).arg(k);
-                    return false;
-                }
-                appendStored(part, line);
-            }
-            appendStored(part, footer);
-            const QString partPath = outFolder + QLatin1Char('/') + base + QStringLiteral(".P") + Hex2(p);
-            writeWhole(partPath, part);
-            written.add(partPath);
+            written.add(part.value());
             if (host.progress) {
                 host.progress(int(qint64(p) * 100 / total));
             }
         }
-
-        message = QStringLiteral("7PLUS MULTIPART ENCODING COMPLETE") + kCrLf + QString(32, QLatin1Char('-')) + kCrLf
-                  + QStringLiteral("Original size: ") + QString::number(size) + kCrLf
-                  + QStringLiteral("Total parts: ") + QString::number(total) + kCrLf
-                  + QStringLiteral("Output folder: ") + outFolder;
         written.keep();
-        return true;
-    } catch (const SevenPlusError& e) {
-        message = QStringLiteral("7PLUS ERROR %1: %2").arg(e.number()).arg(e.description());
-    } catch (const std::bad_alloc&) {
-        message = QStringLiteral("7PLUS ERROR 7: Out of memory");
-    }
-    return false;
+        return QStringLiteral("7PLUS MULTIPART ENCODING COMPLETE") + kCrLf + QString(32, QLatin1Char('-')) + kCrLf
+               + QStringLiteral("Original size: ") + QString::number(plan->src.size) + kCrLf
+               + QStringLiteral("Total parts: ") + QString::number(total) + kCrLf
+               + QStringLiteral("Output folder: ") + plan->outFolder;
+    });
 }
 
 } // namespace tolvan::Mod7plus

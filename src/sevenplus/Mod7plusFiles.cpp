@@ -100,12 +100,11 @@ void throwWriteError(const AtomicFile& file)
     throwError(number, file.errorString());
 }
 
-void writeWhole(const QString& path, const QByteArray& bytes)
+void writePart(const QString& path, const QByteArray& bytes)
 {
-    // The bytes go to a temporary file in the same folder, which a rename then
-    // puts in place whole; a failure on the way leaves nothing. No sync to
-    // disk per part: a set of 255 parts would otherwise wait on the disk 255
-    // times.
+    // The writer is kept (rather than AtomicFile::writeWhole) for its failure
+    // kind, which gives the error number. No sync to disk per part: a set of
+    // 255 parts would otherwise wait on the disk 255 times.
     AtomicFile out(path, AtomicFile::Mode::Replace);
     out.setSync(false);
     if (!out.open() || !out.write(bytes) || !out.commit()) {

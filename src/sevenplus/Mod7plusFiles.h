@@ -8,6 +8,8 @@
 #include <QFileDevice>
 #include <QStringList>
 
+#include <new>
+
 namespace tolvan::Mod7plus::detail {
 
 inline const QString kCrLf = QStringLiteral("\r\n");
@@ -26,12 +28,26 @@ QString withSlash(const QString& folder);
 // Finds or creates a sub-folder; its existing spelling is kept when it only
 // differs in letter case.
 QString ensureSubFolder(const QString& folderWithSlash, const QString& name);
-// Writes bytes to a temporary file beside `path` and renames it into place,
-// so a crash or a full disk never leaves a partial file under the final name.
-// A link at `path` is refused, never written through.
-void writeWhole(const QString& path, const QByteArray& bytes);
+// Writes one part file whole through AtomicFile, without waiting for the
+// disk; a failure throws with its number (61 for a write cut short).
+void writePart(const QString& path, const QByteArray& bytes);
 // Throws the failure of a platform writer: number 61 for a write cut short.
 [[noreturn]] void throwWriteError(const AtomicFile& file);
+
+// Runs an operation of the codec and turns a fault thrown inside it into the
+// failure the operator reads, "<prefix> n: description", so that no codec
+// exception leaves the codec.
+template <typename Operation>
+auto reportingCodecErrors(const QString& prefix, Operation&& operation) -> decltype(operation())
+{
+    try {
+        return operation();
+    } catch (const SevenPlusError& e) {
+        return Fail(QStringLiteral("%1 %2: %3").arg(prefix, QString::number(e.number()), e.description()));
+    } catch (const std::bad_alloc&) {
+        return Fail(prefix + QStringLiteral(" 7: Out of memory"));
+    }
+}
 
 // The part files one encoding has written: unless the run ends in success
 // (keep()), they are removed again, so a failed run leaves no incomplete set

@@ -11,56 +11,45 @@ namespace tolvan::Mod7plus {
 
 using namespace detail;
 
-bool WriteBinaryFile(const QString& path, const QByteArray& bytes)
+Result<> WriteBinaryFile(const QString& path, const QByteArray& bytes)
 {
-    if (path.trimmed().isEmpty() || QFileInfo::exists(path)) {
-        return false;
+    if (path.trimmed().isEmpty()) {
+        return Fail(QStringLiteral("No file name was given."));
     }
-    try {
-        writeWhole(path, bytes);
-    } catch (const SevenPlusError&) {
-        return false;
-    }
-    return true;
+    return AtomicFile::writeWhole(path, bytes, AtomicFile::Mode::NoReplace, AtomicFile::Sync::No);
 }
 
 bool FilesIdentical(const QString& pathA, const QString& pathB)
 {
-    QByteArray a;
-    QByteArray b;
-    return ReadBinaryFile(pathA, a) && ReadBinaryFile(pathB, b) && a == b;
+    const Result<QByteArray> a = ReadBinaryFile(pathA);
+    const Result<QByteArray> b = ReadBinaryFile(pathB);
+    return a.ok() && b.ok() && a.value() == b.value();
 }
 
-bool Create7PlusFirstPart(const QString& sourcePath, const QString& outputPath, const QString& baseName,
-                          QString& message)
+Result<QString> Create7PlusFirstPart(const QString& sourcePath, const QString& outputPath, const QString& baseName)
 {
-    message.clear();
-    try {
-        QByteArray data;
-        if (!ReadBinaryFile(sourcePath, data)) {
-            message = QStringLiteral("Unable to read source file.");
-            return false;
+    return reportingCodecErrors(QStringLiteral("7PLUS ERROR"), [&]() -> Result<QString> {
+        const Result<QByteArray> read = ReadBinaryFile(sourcePath);
+        if (!read.ok()) {
+            return read.failure();
         }
+        const QByteArray& data = read.value();
         const qint64 size = data.size();
         const qint64 total = (size + kPartBytes - 1) / kPartBytes;
         if (total > kMaxParts) {
-            message = QStringLiteral("Too many parts for 7PLUS.");
-            return false;
+            return Fail(QStringLiteral("Too many parts for 7PLUS."));
         }
         const int n = int(std::min<qint64>(kBlockLines, (size + kLineBytes - 1) / kLineBytes));
         Block header{};
         Block footer{};
         if (!Build7PlusHeader(int(size), 1, int(total), kBlockLines, header, QStringLiteral("TEST.JPG"))) {
-            message = QStringLiteral("Unable to build header.");
-            return false;
+            return Fail(QStringLiteral("Unable to build header."));
         }
         if (!Verify7PlusHeader(header)) {
-            message = QStringLiteral("Header verification failed.");
-            return false;
+            return Fail(QStringLiteral("Header verification failed."));
         }
         if (!Build7PlusFooter(baseName, 1, int(total), footer, QStringLiteral("0"))) {
-            message = QStringLiteral("Unable to build footer.");
-            return false;
+            return Fail(QStringLiteral("Unable to build footer."));
         }
         QByteArray part;
         part.reserve(qsizetype(n + 2) * kStoredLine);
@@ -71,44 +60,38 @@ bool Create7PlusFirstPart(const QString& sourcePath, const QString& outputPath, 
         const auto bytes = bytesOf(data);
         for (int k = 0; k < n; ++k) {
             if (!Pack7PlusLine(bytes, qint64(k) * kLineBytes, values)) {
-                message = QStringLiteral("Packing failed at line %1").arg(k);
-                return false;
+                return Fail(QStringLiteral("Packing failed at line %1").arg(k));
             }
             if (!Encode7PlusValues(values, chars)) {
-                message = QStringLiteral("Encoding failed at line %1").arg(k);
-                return false;
+                return Fail(QStringLiteral("Encoding failed at line %1").arg(k));
             }
             if (!Protect7PlusLine(chars, k, line)) {
-                message = QStringLiteral("CRC failed at line %1").arg(k);
-                return false;
+                return Fail(QStringLiteral("CRC failed at line %1").arg(k));
             }
             appendStored(part, line);
         }
         appendStored(part, footer);
-        writeWhole(outputPath, part);
-        message = QStringLiteral("7PLUS FIRST PART CREATED") + kCrLf + QString(32, QLatin1Char('-')) + kCrLf
+        writePart(outputPath, part);
+        return QStringLiteral("7PLUS FIRST PART CREATED") + kCrLf + QString(32, QLatin1Char('-')) + kCrLf
                   + QStringLiteral("Source size: %1").arg(size) + kCrLf + QStringLiteral("Total parts: %1").arg(total)
                   + kCrLf + QStringLiteral("Part number: 1") + kCrLf + QStringLiteral("Data lines: %1").arg(n) + kCrLf
                   + QStringLiteral("Output size: %1").arg(part.size()) + kCrLf + QStringLiteral("Output: ")
                   + outputPath;
-        return true;
-    } catch (const SevenPlusError& e) {
-        message = QStringLiteral("7PLUS ERROR %1: %2").arg(e.number()).arg(e.description());
-    }
-    return false;
+    });
 }
 
-bool Decode7PlusPart1(const QString& partPath, const QString& outputPath)
+Result<> Decode7PlusPart1(const QString& partPath, const QString& outputPath)
 {
+    const Failure failed = Fail(QStringLiteral("7PLUS Part 1 decoding failed."));
     QFile f(partPath);
     if (!f.exists() || !f.open(QIODevice::ReadOnly)) {
-        return false;
+        return failed;
     }
     const QByteArray data = f.readAll();
     f.close();
     // A full part: 512 data lines after the header.
     if (data.size() < qsizetype(kStoredLine) * (kBlockLines + 1)) {
-        return false;
+        return failed;
     }
     const auto bytes = bytesOf(data);
     QByteArray out;
@@ -116,21 +99,15 @@ bool Decode7PlusPart1(const QString& partPath, const QString& outputPath)
     LineBytes decoded{};
     for (int k = 0; k < kBlockLines; ++k) {
         if (!Decode7PlusLine(bytes.subspan(size_t(kStoredLine) * (k + 1), kCodeChars), decoded)) {
-            return false;
+            return failed;
         }
         out.append(reinterpret_cast<const char*>(decoded.data()), kLineBytes);
     }
-    try {
-        writeWhole(outputPath, out);
-    } catch (const SevenPlusError&) {
-        return false;
-    }
-    return true;
+    return AtomicFile::writeWhole(outputPath, out, AtomicFile::Mode::Replace, AtomicFile::Sync::No);
 }
 
-bool Decode7PlusAll(const QString& part1Path, qint64 originalSize, QString& message)
+Result<QString> Decode7PlusAll(const QString& part1Path, qint64 originalSize)
 {
-    message.clear();
     const qsizetype slash = part1Path.lastIndexOf(QLatin1Char('/'));
     const QString folder = part1Path.left(slash + 1);
     const QString name = part1Path.mid(slash + 1);
@@ -138,22 +115,19 @@ bool Decode7PlusAll(const QString& part1Path, qint64 originalSize, QString& mess
     const QString base = dot >= 0 ? name.left(dot) : name;
     const QString outPath = folder + base + QStringLiteral("_DECODED.JPG");
     if (originalSize < 1 || originalSize > kMaxFileSize) {
-        message = QStringLiteral("Decoded file size mismatch.");
-        return false;
+        return Fail(QStringLiteral("Decoded file size mismatch."));
     }
     const int total = int((originalSize + kPartBytes - 1) / kPartBytes);
     QStringList parts;
     for (int p = 1; p <= total; ++p) {
         const QString path = FindNoCase(folder, base + QStringLiteral(".P") + Hex2(p));
         if (path.isEmpty()) {
-            message = QStringLiteral("Missing 7PLUS part: ") + folder + base + QStringLiteral(".P") + Hex2(p);
-            return false;
+            return Fail(QStringLiteral("Missing 7PLUS part: ") + folder + base + QStringLiteral(".P") + Hex2(p));
         }
         parts << path;
     }
     if (QFileInfo::exists(outPath)) {
-        message = QStringLiteral("Decoded output already exists: ") + outPath;
-        return false;
+        return Fail(QStringLiteral("Decoded output already exists: ") + outPath);
     }
     QByteArray out;
     out.reserve(originalSize);
@@ -166,27 +140,23 @@ bool Decode7PlusAll(const QString& part1Path, qint64 originalSize, QString& mess
         for (int k = 0; k < n; ++k) {
             const size_t at = size_t(kStoredLine) * (k + 1);
             if (at + kCodeChars > bytes.size() || !Decode7PlusLine(bytes.subspan(at, kCodeChars), decoded)) {
-                message = QStringLiteral("Decode failed in part %1, line %2").arg(p).arg(k);
-                return false;
+                return Fail(QStringLiteral("Decode failed in part %1, line %2").arg(p).arg(k));
             }
             out.append(reinterpret_cast<const char*>(decoded.data()),
                        int(std::min<qint64>(kLineBytes, originalSize - out.size())));
         }
     }
     if (out.size() != originalSize) {
-        message = QStringLiteral("Decoded file size mismatch.");
-        return false;
+        return Fail(QStringLiteral("Decoded file size mismatch."));
     }
     // Built in memory and written once, so a failure leaves no output behind.
-    if (!WriteBinaryFile(outPath, out)) {
-        message = QStringLiteral("Unable to write decoded output: ") + outPath;
-        return false;
+    if (!WriteBinaryFile(outPath, out).ok()) {
+        return Fail(QStringLiteral("Unable to write decoded output: ") + outPath);
     }
-    message = QStringLiteral("7PLUS COMPLETE DECODING") + kCrLf + QString(32, QLatin1Char('-')) + kCrLf
+    return QStringLiteral("7PLUS COMPLETE DECODING") + kCrLf + QString(32, QLatin1Char('-')) + kCrLf
               + QStringLiteral("Parts decoded: %1").arg(total) + kCrLf
               + QStringLiteral("Bytes reconstructed: %1").arg(out.size()) + kCrLf + QStringLiteral("Output: ")
               + outPath;
-    return true;
 }
 
 } // namespace tolvan::Mod7plus

@@ -132,7 +132,8 @@ QList<Set> Collector::Refresh(const QString& folder, const std::function<bool(co
             entry.size = size;
             entry.mtime = mtime;
             ++m_reads;
-            if (Mod7plus::Read7PlusHeader(info.filePath(), entry.header)) {
+            if (const Result<Mod7plus::Header> header = Mod7plus::Read7PlusHeader(info.filePath()); header.ok()) {
+                entry.header = header.value();
                 entry.kind = Entry::Kind::Part;
             } else if (LooksLikePartName(name) || startsLikeHeader(info.filePath())) {
                 entry.kind = Entry::Kind::Damaged;

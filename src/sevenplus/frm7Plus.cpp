@@ -283,12 +283,12 @@ void frm7Plus::setLog(const QString& text)
     txt7PlusLog->setPlainText(text);
 }
 
-void frm7Plus::box(const QString& text, int icon)
+void frm7Plus::box(const QString& text, MsgIcon icon)
 {
     MessageBoxRequest r;
     r.text = text;
     r.title = kTitle;
-    r.icon = MsgIcon(icon);
+    r.icon = icon;
     ctx().dialogs->messageBox(r);
 }
 
@@ -326,12 +326,11 @@ void frm7Plus::cmdBrowse7Plus_Click()
     setLog(QStringLiteral("Selected file: ") + *path);
 }
 
-void frm7Plus::runCodec(const QString& word, const std::function<bool(QString&, const Host&)>& job)
+Result<QString> frm7Plus::runCodec(const QString& word, const std::function<Result<QString>(const Host&)>& job)
 {
     setStatus(word + QStringLiteral("..."), kBlue);
     QCoreApplication::processEvents();
     Update7PlusProgress(0);
-    QString message;
     bool declined = false;
     const Host host{[this, &declined](const QString& t, const QString& q) {
                         const bool yes = askYesNo(t, q);
@@ -339,15 +338,17 @@ void frm7Plus::runCodec(const QString& word, const std::function<bool(QString&, 
                         return yes;
                     },
                     [this](int p) { Update7PlusProgress(p); }};
-    const bool ok = job(message, host);
+    const Result<QString> done = job(host);
+    const bool ok = done.ok();
     flushProgress();
-    setLog(message);
+    setLog(ok ? done.value() : done.error());
     if (!ok && declined) {
         // The operator kept an existing file: nothing failed.
         setStatus(QStringLiteral("CANCELLED"), kNeutral);
-        return;
+        return done;
     }
     setStatus(word + (ok ? QStringLiteral(" COMPLETE") : QStringLiteral(" FAILED")), ok ? kGreen : kRed);
+    return done;
 }
 
 void frm7Plus::cmdEncode7Plus_Click()
@@ -357,17 +358,16 @@ void frm7Plus::cmdEncode7Plus_Click()
     }
     const QString path = fileBox();
     if (path.isEmpty()) {
-        box(QStringLiteral("Please select a file first."), int(MsgIcon::Exclamation));
+        box(QStringLiteral("Please select a file first."), MsgIcon::Exclamation);
         return;
     }
     if (!QFileInfo(path).isFile()) {
-        box(QStringLiteral("Selected file does not exist:") + kCrLf + path, int(MsgIcon::Exclamation));
+        box(QStringLiteral("Selected file does not exist:") + kCrLf + path, MsgIcon::Exclamation);
         return;
     }
     m_busy = true;
     try {
-        runCodec(QStringLiteral("ENCODING"),
-                 [&](QString& message, const Host& host) { return Encode7PlusFile(path, message, host); });
+        (void)runCodec(QStringLiteral("ENCODING"), [&](const Host& host) { return Encode7PlusFile(path, host); });
     } catch (const std::exception&) {
         setStatus(QStringLiteral("7PLUS encoding error"));
     }
@@ -395,19 +395,15 @@ bool frm7Plus::DecodeReceivedSet(const QString& path, QString* report)
     bool decoded = false;
     setLog(QStringLiteral("Decoding received 7PLUS file:") + kCrLf + path);
     try {
-        runCodec(QStringLiteral("DECODING"), [&](QString& message, const Host& host) {
-            decoded = DecodeReceived7Plus(path, message, host);
-            if (report) {
-                *report = message;
-            }
-            return decoded;
-        });
-    } catch (const SevenPlusError& e) {
-        setStatus(QStringLiteral("7PLUS decoding error"));
-        box(QStringLiteral("7PLUS DECODE ERROR %1: %2").arg(e.number()).arg(e.description()), int(MsgIcon::Critical));
+        const Result<QString> done =
+            runCodec(QStringLiteral("DECODING"), [&](const Host& host) { return DecodeReceived7Plus(path, host); });
+        decoded = done.ok();
+        if (report) {
+            *report = decoded ? done.value() : done.error();
+        }
     } catch (const std::exception& e) {
         setStatus(QStringLiteral("7PLUS decoding error"));
-        box(QStringLiteral("7PLUS DECODE ERROR 51: %1").arg(QString::fromLocal8Bit(e.what())), int(MsgIcon::Critical));
+        box(QStringLiteral("7PLUS DECODE ERROR 51: %1").arg(QString::fromLocal8Bit(e.what())), MsgIcon::Critical);
     }
     m_busy = false;
     return decoded;
@@ -432,9 +428,6 @@ void frm7Plus::runSelfTest(void (frm7Plus::*test)(), const QString& errorPrefix)
     try {
         (this->*test)();
         return;
-    } catch (const SevenPlusError& e) {
-        number = e.number();
-        description = e.description();
     } catch (const std::bad_alloc&) {
         number = 7;
         description = QStringLiteral("Out of memory");
@@ -443,7 +436,7 @@ void frm7Plus::runSelfTest(void (frm7Plus::*test)(), const QString& errorPrefix)
     }
     // A test that stopped half-way must not leave the commands locked.
     m_busy = false;
-    box(errorPrefix + QStringLiteral("%1: %2").arg(number).arg(description), int(MsgIcon::Critical));
+    box(errorPrefix + QStringLiteral("%1: %2").arg(number).arg(description), MsgIcon::Critical);
 }
 
 void frm7Plus::cmdTest7PlusCRC_Click()
@@ -452,18 +445,19 @@ void frm7Plus::cmdTest7PlusCRC_Click()
     if (!path) {
         return;
     }
-    Header h;
-    if (!Read7PlusHeader(*path, h)) {
-        setLog(QStringLiteral("Unable to read 7PLUS header."));
+    const Result<Header> header = Read7PlusHeader(*path);
+    if (!header.ok()) {
+        setLog(header.error());
         setStatus(QStringLiteral("7PLUS CRC verification FAILED"), kRed);
-        box(QStringLiteral("Unable to read 7PLUS header."), int(MsgIcon::Exclamation));
+        box(header.error(), MsgIcon::Exclamation);
         return;
     }
+    const Header& h = header.value();
     const int lines = h.encodedBytes / kCodeChars;
     if (h.encodedBytes % kCodeChars != 0 || lines < 1 || lines > h.blockLines) {
         setLog(QStringLiteral("Invalid encoded line count."));
         setStatus(QStringLiteral("7PLUS CRC verification FAILED"), kRed);
-        box(QStringLiteral("Invalid encoded line count."), int(MsgIcon::Exclamation));
+        box(QStringLiteral("Invalid encoded line count."), MsgIcon::Exclamation);
         return;
     }
     QFile f(*path);
@@ -484,10 +478,10 @@ void frm7Plus::cmdTest7PlusCRC_Click()
            + (ok ? QStringLiteral("RESULT: ALL CRC CHECKS PASSED") : QStringLiteral("RESULT: CRC VERIFICATION FAILED")));
     if (ok) {
         setStatus(QStringLiteral("7PLUS CRC verification PASSED"), kGreen);
-        box(QStringLiteral("RESULT: ALL CRC CHECKS PASSED"), int(MsgIcon::Information));
+        box(QStringLiteral("RESULT: ALL CRC CHECKS PASSED"), MsgIcon::Information);
     } else {
         setStatus(QStringLiteral("7PLUS CRC verification FAILED"), kRed);
-        box(QStringLiteral("RESULT: CRC VERIFICATION FAILED"), int(MsgIcon::Exclamation));
+        box(QStringLiteral("RESULT: CRC VERIFICATION FAILED"), MsgIcon::Exclamation);
     }
 }
 
@@ -502,19 +496,19 @@ void frm7Plus::cmdDecodeReceived7Plus_Click()
     }
     m_busy = true;
     Update7PlusProgress(0);
-    QString message;
     const Host host{[this](const QString& t, const QString& q) { return askYesNo(t, q); },
                     [this](int p) { Update7PlusProgress(p); }};
-    const bool ok = DecodeReceived7Plus(*path, message, host);
+    const Result<QString> done = DecodeReceived7Plus(*path, host);
     m_busy = false;
-    setLog(message);
-    if (ok) {
+    if (done.ok()) {
+        setLog(done.value());
         setStatus(QStringLiteral("Received 7PLUS file decoded successfully"), kGreen);
         box(QStringLiteral("SUCCESS!") + kCrLf + QStringLiteral("Received 7PLUS file reconstructed."),
-            int(MsgIcon::Information));
+            MsgIcon::Information);
     } else {
+        setLog(done.error());
         setStatus(QStringLiteral("Received 7PLUS decoding failed"), kRed);
-        box(message, int(MsgIcon::Exclamation));
+        box(done.error(), MsgIcon::Exclamation);
     }
 }
 
@@ -524,12 +518,13 @@ void frm7Plus::cmdRead7PlusHeader_Click()
     if (!path) {
         return;
     }
-    Header h;
-    if (!Read7PlusHeader(*path, h)) {
-        setLog(QStringLiteral("Unable to read 7PLUS header."));
-        box(QStringLiteral("Unable to read 7PLUS header."), int(MsgIcon::Exclamation));
+    const Result<Header> header = Read7PlusHeader(*path);
+    if (!header.ok()) {
+        setLog(header.error());
+        box(header.error(), MsgIcon::Exclamation);
         return;
     }
+    const Header& h = header.value();
     setLog(QStringLiteral("7PLUS HEADER TEST") + kCrLf + QStringLiteral("File: ") + *path + kCrLf
            + QStringLiteral("Original name: ") + h.name + kCrLf + QStringLiteral("Original size: %1").arg(h.size) + kCrLf
            + QStringLiteral("Part number: %1").arg(h.partNumber) + kCrLf
@@ -538,7 +533,7 @@ void frm7Plus::cmdRead7PlusHeader_Click()
            + QStringLiteral("Block lines: %1").arg(h.blockLines) + kCrLf + kCrLf
            + QStringLiteral("RESULT: HEADER VERIFIED"));
     setStatus(QStringLiteral("7PLUS header verified"), kGreen);
-    box(QStringLiteral("7PLUS header verified successfully!"), int(MsgIcon::Information));
+    box(QStringLiteral("7PLUS header verified successfully!"), MsgIcon::Information);
 }
 
 void frm7Plus::cmdDecodeAll7Plus_Click()
@@ -548,28 +543,28 @@ void frm7Plus::cmdDecodeAll7Plus_Click()
         return;
     }
     if (!QFileInfo(*picture).isFile()) {
-        box(QStringLiteral("Original JPG not found."), int(MsgIcon::Exclamation));
+        box(QStringLiteral("Original JPG not found."), MsgIcon::Exclamation);
         return;
     }
     const QString out = folderOf(*picture) + QStringLiteral("7PLUS_OUTPUT/");
     const QString base = setBase(*picture);
-    QString message;
-    if (!Decode7PlusAll(out + base + QStringLiteral(".P01"), QFileInfo(*picture).size(), message)) {
-        setLog(message);
+    const Result<QString> decoded = Decode7PlusAll(out + base + QStringLiteral(".P01"), QFileInfo(*picture).size());
+    if (!decoded.ok()) {
+        setLog(decoded.error());
         setStatus(QStringLiteral("7PLUS decoding failed"), kRed);
-        box(message, int(MsgIcon::Exclamation));
+        box(decoded.error(), MsgIcon::Exclamation);
         return;
     }
     const bool same = FilesIdentical(*picture, out + base + QStringLiteral("_DECODED.JPG"));
     const QString verdict =
         same ? QStringLiteral("BINARY COMPARISON: 100% IDENTICAL") : QStringLiteral("BINARY COMPARISON: FAILED");
-    setLog(message + kCrLf + kCrLf + verdict);
+    setLog(decoded.value() + kCrLf + kCrLf + verdict);
     if (same) {
         setStatus(QStringLiteral("Complete 7PLUS decoding PASSED"), kGreen);
-        box(verdict, int(MsgIcon::Information));
+        box(verdict, MsgIcon::Information);
     } else {
         setStatus(QStringLiteral("Complete 7PLUS comparison FAILED"), kRed);
-        box(verdict, int(MsgIcon::Exclamation));
+        box(verdict, MsgIcon::Exclamation);
     }
 }
 
@@ -580,16 +575,13 @@ void frm7Plus::cmdCompare7PlusPart1_Click()
         return;
     }
     if (!QFileInfo(*picture).isFile()) {
-        box(QStringLiteral("Original JPG not found."), int(MsgIcon::Exclamation));
+        box(QStringLiteral("Original JPG not found."), MsgIcon::Exclamation);
         return;
     }
     const QString decodedPath = folderOf(*picture) + QStringLiteral("7PLUS_OUTPUT/PART1_TEST.BIN");
-    QByteArray original;
-    QByteArray decoded;
-    ReadBinaryFile(*picture, original);
-    ReadBinaryFile(decodedPath, decoded);
-    const QByteArray a = original.left(kPartBytes);
-    const QByteArray b = decoded.left(kPartBytes);
+    // A file that cannot be read compares as empty.
+    const QByteArray a = ReadBinaryFile(*picture).value().left(kPartBytes);
+    const QByteArray b = ReadBinaryFile(decodedPath).value().left(kPartBytes);
     const bool same = !a.isEmpty() && a == b;
     setLog(QStringLiteral("7PLUS PART 1 BINARY COMPARISON") + kCrLf + QStringLiteral("Original: ") + *picture + kCrLf
            + QStringLiteral("Decoded: ") + decodedPath + kCrLf + QStringLiteral("Bytes compared: %1").arg(a.size())
@@ -598,7 +590,7 @@ void frm7Plus::cmdCompare7PlusPart1_Click()
     setStatus(same ? QStringLiteral("Part 1 comparison PASSED") : QStringLiteral("Part 1 comparison FAILED"),
               same ? kGreen : kRed);
     box(same ? QStringLiteral("Part 1 comparison PASSED") : QStringLiteral("Part 1 comparison FAILED"),
-        int(same ? MsgIcon::Information : MsgIcon::Exclamation));
+        same ? MsgIcon::Information : MsgIcon::Exclamation);
 }
 
 void frm7Plus::cmdDecodePart1_Click()
@@ -609,25 +601,27 @@ void frm7Plus::cmdDecodePart1_Click()
     ctx().dialogs->messageBox(r);
     // The test set lies beside the file in the file box.
     const QString out = folderOf(fileBox()) + QStringLiteral("7PLUS_OUTPUT/");
-    if (!fileBox().isEmpty() && Decode7PlusPart1(out + QStringLiteral("20250821.P01"), out + QStringLiteral("PART1_TEST.BIN"))) {
+    if (!fileBox().isEmpty()
+        && Decode7PlusPart1(out + QStringLiteral("20250821.P01"), out + QStringLiteral("PART1_TEST.BIN")).ok()) {
         box(QStringLiteral("7PLUS Part 1 decoded successfully!") + kCrLf + QStringLiteral("31,744 bytes written."),
-            int(MsgIcon::Information));
+            MsgIcon::Information);
     } else {
-        box(QStringLiteral("7PLUS Part 1 decoding failed."), int(MsgIcon::Exclamation));
+        box(QStringLiteral("7PLUS Part 1 decoding failed."), MsgIcon::Exclamation);
     }
 }
 
 void frm7Plus::cmdCompare7PlusLine_Click()
 {
     const QString picture = fileBox();
-    QByteArray original;
+    const Result<QByteArray> read = ReadBinaryFile(picture);
+    const QByteArray& original = read.value();
     Block line{};
     LineBytes decoded{};
     const QString part = folderOf(picture) + QStringLiteral("7PLUS_OUTPUT/20250821.P01");
-    if (!ReadBinaryFile(picture, original) || !firstDataLine(part, line) || !Decode7PlusLine(line, decoded)) {
+    if (!read.ok() || !firstDataLine(part, line) || !Decode7PlusLine(line, decoded)) {
         setLog(QStringLiteral("7PLUS FIRST LINE COMPARISON") + kCrLf + QStringLiteral("FIRST LINE COMPARISON: FAILED"));
         setStatus(QStringLiteral("FIRST LINE COMPARISON: FAILED"), kRed);
-        box(QStringLiteral("FIRST LINE COMPARISON: FAILED"), int(MsgIcon::Exclamation));
+        box(QStringLiteral("FIRST LINE COMPARISON: FAILED"), MsgIcon::Exclamation);
         return;
     }
     QString report = QStringLiteral("7PLUS FIRST LINE COMPARISON") + kCrLf;
@@ -648,7 +642,7 @@ void frm7Plus::cmdCompare7PlusLine_Click()
         differences == 0 ? QStringLiteral("FIRST LINE COMPARISON: PASSED") : QStringLiteral("FIRST LINE COMPARISON: FAILED");
     setLog(report + kCrLf + verdict);
     setStatus(verdict, differences == 0 ? kGreen : kRed);
-    box(verdict, int(differences == 0 ? MsgIcon::Information : MsgIcon::Exclamation));
+    box(verdict, differences == 0 ? MsgIcon::Information : MsgIcon::Exclamation);
 }
 
 void frm7Plus::cmdTest7PlusDecode_Click()
@@ -658,12 +652,12 @@ void frm7Plus::cmdTest7PlusDecode_Click()
     if (!firstDataLine(fileBox(), line) || !Decode7PlusLine(line, decoded)) {
         setLog(QStringLiteral("7PLUS FIRST DATA LINE DECODE TEST") + kCrLf + QStringLiteral("Decode failed."));
         setStatus(QStringLiteral("7PLUS first line decode failed"), kRed);
-        box(QStringLiteral("7PLUS first line decode failed."), int(MsgIcon::Exclamation));
+        box(QStringLiteral("7PLUS first line decode failed."), MsgIcon::Exclamation);
         return;
     }
     setLog(QStringLiteral("7PLUS FIRST DATA LINE DECODE TEST") + kCrLf + hexBytes(decoded.data(), kLineBytes));
     setStatus(QStringLiteral("7PLUS first line decoded"), kGreen);
-    box(QStringLiteral("7PLUS first line decoded"), int(MsgIcon::Information));
+    box(QStringLiteral("7PLUS first line decoded"), MsgIcon::Information);
 }
 
 void frm7Plus::cmdCreateAll7Plus_Click()
@@ -674,15 +668,16 @@ void frm7Plus::cmdCreateAll7Plus_Click()
     m_busy = true;
     setStatus(QStringLiteral("Creating 7PLUS parts..."), kBlue);
     Update7PlusProgress(0);
-    QString message;
     const Host host{[this](const QString& t, const QString& q) { return askYesNo(t, q); },
                     [this](int p) { Update7PlusProgress(p); }};
-    const bool ok = Encode7PlusFile(fileBox(), message, host);
+    const Result<QString> done = Encode7PlusFile(fileBox(), host);
     m_busy = false;
+    const bool ok = done.ok();
+    const QString& message = ok ? done.value() : done.error();
     setLog(message);
     setStatus(ok ? QStringLiteral("All 7PLUS parts created") : QStringLiteral("7PLUS encoding failed"),
               ok ? kGreen : kRed);
-    box(message, int(ok ? MsgIcon::Information : MsgIcon::Exclamation));
+    box(message, ok ? MsgIcon::Information : MsgIcon::Exclamation);
 }
 
 void frm7Plus::cmdCreate7PlusPart_Click()
@@ -691,16 +686,17 @@ void frm7Plus::cmdCreate7PlusPart_Click()
     const QString output = source + QStringLiteral(".7plus-test.P01");
     if (QFileInfo::exists(output)) {
         box(QStringLiteral("The test output already exists.") + kCrLf + QStringLiteral("Please move or rename it first."),
-            int(MsgIcon::Exclamation));
+            MsgIcon::Exclamation);
         return;
     }
-    QString message;
-    const bool ok = Create7PlusFirstPart(source, output, source.mid(source.lastIndexOf(QLatin1Char('/')) + 1), message);
-    setLog(message);
+    const Result<QString> done =
+        Create7PlusFirstPart(source, output, source.mid(source.lastIndexOf(QLatin1Char('/')) + 1));
+    const bool ok = done.ok();
+    setLog(ok ? done.value() : done.error());
     setStatus(ok ? QStringLiteral("First 7PLUS part created.") : QStringLiteral("7PLUS part creation failed"),
               ok ? kGreen : kRed);
     box(ok ? QStringLiteral("First 7PLUS part created.") : QStringLiteral("7PLUS part creation failed"),
-        int(ok ? MsgIcon::Information : MsgIcon::Exclamation));
+        ok ? MsgIcon::Information : MsgIcon::Exclamation);
 }
 
 void frm7Plus::cmdTest7PlusFooter_Click()
@@ -708,7 +704,7 @@ void frm7Plus::cmdTest7PlusFooter_Click()
     Block footer{};
     if (!Build7PlusFooter(QStringLiteral("TEST.JPG"), 1, 34, footer, Get7PlusTimestamp(fileBox()))) {
         setLog(QStringLiteral("7PLUS COMPLETE FOOTER TEST") + kCrLf + QStringLiteral("Footer generation failed."));
-        box(QStringLiteral("Footer generation failed."), int(MsgIcon::Exclamation));
+        box(QStringLiteral("Footer generation failed."), MsgIcon::Exclamation);
         return;
     }
     // Recomputes the three check characters independently of the sealing.
@@ -727,7 +723,7 @@ void frm7Plus::cmdTest7PlusFooter_Click()
            + (failure.isEmpty() ? QStringLiteral("RESULT: FOOTER VERIFIED") : failure));
     setStatus(failure.isEmpty() ? QStringLiteral("7PLUS footer verified") : failure, failure.isEmpty() ? kGreen : kRed);
     box(failure.isEmpty() ? QStringLiteral("7PLUS footer verified.") : failure,
-        int(failure.isEmpty() ? MsgIcon::Information : MsgIcon::Exclamation));
+        failure.isEmpty() ? MsgIcon::Information : MsgIcon::Exclamation);
 }
 
 void frm7Plus::cmdTest7PlusHeader_Click()
@@ -737,7 +733,7 @@ void frm7Plus::cmdTest7PlusHeader_Click()
     Block header{};
     if (size < 1 || size > kMaxFileSize || !Build7PlusHeader(int(size), 1, total, kBlockLines, header, QStringLiteral("TEST.JPG"))) {
         setLog(QStringLiteral("7PLUS COMPLETE HEADER TEST") + kCrLf + QStringLiteral("Header generation failed."));
-        box(QStringLiteral("Header generation failed."), int(MsgIcon::Exclamation));
+        box(QStringLiteral("Header generation failed."), MsgIcon::Exclamation);
         return;
     }
     const bool ok = Verify7PlusHeader(header);
@@ -746,18 +742,19 @@ void frm7Plus::cmdTest7PlusHeader_Click()
     setStatus(ok ? QStringLiteral("7PLUS header verified") : QStringLiteral("7PLUS header verification FAILED."),
               ok ? kGreen : kRed);
     box(ok ? QStringLiteral("7PLUS header verified successfully!") : QStringLiteral("7PLUS header verification FAILED."),
-        int(ok ? MsgIcon::Information : MsgIcon::Exclamation));
+        ok ? MsgIcon::Information : MsgIcon::Exclamation);
 }
 
 void frm7Plus::cmdTest7PlusPart_Click()
 {
     const QString source = fileBox();
     const QString output = source + QStringLiteral(".7plus-part-test");
-    QByteArray data;
-    if (!ReadBinaryFile(source, data)) {
-        box(QStringLiteral("7PLUS part test failed: Unable to read source file."), int(MsgIcon::Critical));
+    const Result<QByteArray> read = ReadBinaryFile(source);
+    if (!read.ok()) {
+        box(QStringLiteral("7PLUS part test failed: ") + read.error(), MsgIcon::Critical);
         return;
     }
+    const QByteArray& data = read.value();
     if (QFileInfo::exists(output) && !askYesNo(QStringLiteral("7PLUS Test"), QStringLiteral("Replace the previous test file?"))) {
         return;
     }
@@ -773,52 +770,54 @@ void frm7Plus::cmdTest7PlusPart_Click()
         }
         if (!Pack7PlusLine(bytes, qint64(k) * kLineBytes, values) || !Encode7PlusValues(values, chars)
             || !Protect7PlusLine(chars, k, line)) {
-            box(QStringLiteral("7PLUS part test failed: line %1").arg(k), int(MsgIcon::Critical));
+            box(QStringLiteral("7PLUS part test failed: line %1").arg(k), MsgIcon::Critical);
             return;
         }
         out.append(reinterpret_cast<const char*>(line.data()), kBlockSize);
         out.append("\r\n", 2);
     }
     QFile::remove(output);
-    if (!WriteBinaryFile(output, out)) {
-        box(QStringLiteral("7PLUS part test failed: Unable to write ") + output, int(MsgIcon::Critical));
+    if (!WriteBinaryFile(output, out).ok()) {
+        box(QStringLiteral("7PLUS part test failed: Unable to write ") + output, MsgIcon::Critical);
         return;
     }
     setLog(QStringLiteral("7PLUS 512-LINE PART TEST") + kCrLf + QStringLiteral("Source: ") + source + kCrLf
            + QStringLiteral("Protected lines: %1").arg(n) + kCrLf + QStringLiteral("Output size: %1").arg(out.size())
            + kCrLf + QStringLiteral("Output: ") + output);
     setStatus(QStringLiteral("7PLUS 512-line part test done"), kGreen);
-    box(QStringLiteral("%1 protected lines saved successfully.").arg(n), int(MsgIcon::Information));
+    box(QStringLiteral("%1 protected lines saved successfully.").arg(n), MsgIcon::Information);
 }
 
 void frm7Plus::cmdTest7PlusLines_Click() {}
 
 void frm7Plus::cmdTest7PlusEncoding_Click()
 {
-    QByteArray data;
+    const Result<QByteArray> read = ReadBinaryFile(fileBox());
+    const QByteArray& data = read.value();
     Values values{};
     Chars chars{};
     Block line{};
-    if (!ReadBinaryFile(fileBox(), data)
+    if (!read.ok()
         || !Pack7PlusLine(std::span(reinterpret_cast<const std::uint8_t*>(data.constData()), size_t(data.size())), 0,
                           values)
         || !Encode7PlusValues(values, chars) || !Protect7PlusLine(chars, 0, line)) {
-        box(QStringLiteral("7PLUS encoding test failed."), int(MsgIcon::Exclamation));
+        box(QStringLiteral("7PLUS encoding test failed."), MsgIcon::Exclamation);
         return;
     }
     setLog(QStringLiteral("7PLUS PROTECTED LINE TEST") + kCrLf + hexBytes(line.data(), kBlockSize));
     setStatus(QStringLiteral("7PLUS protected line generated"), kGreen);
-    box(QStringLiteral("69-byte 7PLUS line generated."), int(MsgIcon::Information));
+    box(QStringLiteral("69-byte 7PLUS line generated."), MsgIcon::Information);
 }
 
 void frm7Plus::cmdTestPacking_Click()
 {
-    QByteArray data;
+    const Result<QByteArray> read = ReadBinaryFile(fileBox());
+    const QByteArray& data = read.value();
     Values values{};
-    if (!ReadBinaryFile(fileBox(), data)
+    if (!read.ok()
         || !Pack7PlusLine(std::span(reinterpret_cast<const std::uint8_t*>(data.constData()), size_t(data.size())), 0,
                           values)) {
-        box(QStringLiteral("7PLUS packing test failed."), int(MsgIcon::Exclamation));
+        box(QStringLiteral("7PLUS packing test failed."), MsgIcon::Exclamation);
         return;
     }
     QString report = QStringLiteral("7PLUS PACKING TEST") + kCrLf;
@@ -827,7 +826,7 @@ void frm7Plus::cmdTestPacking_Click()
     }
     setLog(report);
     setStatus(QStringLiteral("7PLUS packing done"), kGreen);
-    box(QStringLiteral("16 packed values generated."), int(MsgIcon::Information));
+    box(QStringLiteral("16 packed values generated."), MsgIcon::Information);
 }
 
 void frm7Plus::cmdTestBinary_Click()
@@ -835,16 +834,16 @@ void frm7Plus::cmdTestBinary_Click()
     const QString source = fileBox();
     const QString copy = source + QStringLiteral(".7plus-test-copy");
     if (QFileInfo::exists(copy)) {
-        box(QStringLiteral("Test copy already exists."), int(MsgIcon::Exclamation));
+        box(QStringLiteral("Test copy already exists."), MsgIcon::Exclamation);
         return;
     }
-    QByteArray data;
-    const bool same = ReadBinaryFile(source, data) && WriteBinaryFile(copy, data) && FilesIdentical(source, copy);
+    const Result<QByteArray> read = ReadBinaryFile(source);
+    const bool same = read.ok() && WriteBinaryFile(copy, read.value()).ok() && FilesIdentical(source, copy);
     const QString verdict = same ? QStringLiteral("Both files are 100% identical.") : QStringLiteral("The two files are different.");
     setLog(QStringLiteral("7PLUS BINARY VERIFICATION") + kCrLf + QStringLiteral("Source: ") + source + kCrLf
            + QStringLiteral("Copy: ") + copy + kCrLf + kCrLf + verdict);
     setStatus(verdict, same ? kGreen : kRed);
-    box(verdict, int(same ? MsgIcon::Information : MsgIcon::Exclamation));
+    box(verdict, same ? MsgIcon::Information : MsgIcon::Exclamation);
 }
 
 } // namespace tolvan

@@ -75,11 +75,11 @@ private:
     // Runs one encode or decode: the status word ("ENCODING", "DECODING")
     // before and after, progress and replace questions through the codec's
     // host, and the codec's report in the log. Exceptions reach the caller.
-    void runCodec(const QString& word, const std::function<bool(QString& message, const Mod7plus::Host& host)>& job);
+    Result<QString> runCodec(const QString& word, const std::function<Result<QString>(const Mod7plus::Host& host)>& job);
     // Runs a self-test; an error it did not expect ends it with a critical box
     // naming the test, the error number and the description.
     void runSelfTest(void (frm7Plus::*test)(), const QString& errorPrefix);
-    void box(const QString& text, int icon);
+    void box(const QString& text, MsgIcon icon);
     bool askYesNo(const QString& title, const QString& text);
     QString fileBox() const;
     QPushButton* makeButton(const QString& name, const QString& caption, int left, int top, int width, int height);

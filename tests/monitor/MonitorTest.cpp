@@ -461,8 +461,8 @@ TEST(IncomingKind, SevenPlusPartByItsHeaderNotItsName)
     ASSERT_TRUE(src.open(QIODevice::WriteOnly));
     src.write(QByteArray(5000, 'q'));
     src.close();
-    QString message;
-    ASSERT_TRUE(Mod7plus::Encode7PlusFile(src.fileName(), message)) << message.toStdString();
+    const Result<QString> encoded = Mod7plus::Encode7PlusFile(src.fileName());
+    ASSERT_TRUE(encoded.ok()) << encoded.error().toStdString();
     const QString part = d.filePath("7PLUS_OUTPUT/PROFILE.P01");
     ASSERT_TRUE(QFile::exists(part));
     EXPECT_EQ(IncomingFile::Kind(part), "sevenplus-part");

@@ -463,8 +463,8 @@ protected:
         ASSERT_TRUE(f.open(QIODevice::WriteOnly));
         f.write(original);
         f.close();
-        QString msg;
-        ASSERT_TRUE(Mod7plus::Encode7PlusFile(src + "/photo.jpg", msg)) << msg.toStdString();
+        const Result<QString> encoded = Mod7plus::Encode7PlusFile(src + "/photo.jpg");
+        ASSERT_TRUE(encoded.ok()) << encoded.error().toStdString();
         parts = src + "/7PLUS_OUTPUT/";
     }
     void arrive(const QString& name, const QString& as = {})

@@ -64,16 +64,17 @@ Outcome viaSevenPlus(const QString& root, const QByteArray& name)
 {
     QDir().mkpath(root + "/src");
     S::writeFile(root + "/src/pic.bin", kData);
-    QString msg;
     const QString part = root + "/src/7PLUS_OUTPUT/PIC.P01";
-    if (!QFileInfo::exists(part) && !Mod7plus::Encode7PlusFile(root + "/src/pic.bin", msg)) {
-        return {false, msg};
+    if (!QFileInfo::exists(part)) {
+        if (const Result<QString> encoded = Mod7plus::Encode7PlusFile(root + "/src/pic.bin"); !encoded.ok()) {
+            return {false, encoded.error()};
+        }
     }
     S::replaceHeader(part, (" go_7+. 001 of 001 " + name + " 0000100 0080 200 (7PLUS v2.2) ").leftJustified(62));
     S::ScriptedHost host;
     host.answers = {true};
-    const bool ok = Mod7plus::DecodeReceived7Plus(part, msg, host.host());
-    return {ok, msg};
+    const Result<QString> decoded = Mod7plus::DecodeReceived7Plus(part, host.host());
+    return {decoded.ok(), decoded.ok() ? decoded.value() : decoded.error()};
 }
 
 const Receiver kReceivers[] = {
@@ -209,9 +210,8 @@ const Sender kSenders[] = {
      }},
     {"SevenPlus",
      [](const QString& a, const QString&) {
-         QString msg;
-         const bool ok = Mod7plus::Encode7PlusFile(a, msg);
-         return Outcome{ok, msg};
+         const Result<QString> encoded = Mod7plus::Encode7PlusFile(a);
+         return Outcome{encoded.ok(), encoded.ok() ? encoded.value() : encoded.error()};
      }},
 };
 

@@ -93,15 +93,14 @@ TEST_P(EstimateMatchesWriters, SizesAndRefusals)
         }
     }
 
-    QString message;
-    const bool encoded = Mod7plus::Encode7PlusFile(file, message);
-    EXPECT_EQ(e.sevenPlus.ok, encoded);
-    if (encoded) {
+    const Result<QString> encoded = Mod7plus::Encode7PlusFile(file);
+    EXPECT_EQ(e.sevenPlus.ok, encoded.ok());
+    if (encoded.ok()) {
         const QString out = dir.filePath("7PLUS_OUTPUT");
         EXPECT_EQ(e.sevenPlus.parts, QDir(out).entryList(QDir::Files).size());
         EXPECT_EQ(e.sevenPlus.bytes, folderBytes(out));
     } else {
-        EXPECT_EQ(e.sevenPlus.refusal, message);
+        EXPECT_EQ(e.sevenPlus.refusal, encoded.error());
     }
 }
 

@@ -29,11 +29,11 @@ protected:
         original = randomBytes(size, seed);
         writeFile(dir.path() + "/pic.bin", original);
         QString msg;
-        ASSERT_TRUE(Encode7PlusFile(dir.path() + "/pic.bin", msg)) << msg.toStdString();
+        ASSERT_TRUE(reported(Encode7PlusFile(dir.path() + "/pic.bin"), msg)) << msg.toStdString();
     }
     bool decode(QString& msg, ScriptedHost* host = nullptr) const
     {
-        return DecodeReceived7Plus(part(1), msg, host ? host->host() : Host{});
+        return reported(DecodeReceived7Plus(part(1), host ? host->host() : Host{}), msg);
     }
     void expectNothingWritten() const
     {
@@ -52,9 +52,9 @@ TEST_P(SevenPlusRoundTrip, RebuildsTheFileByteForByte)
     const QByteArray data = randomBytes(GetParam(), quint32(GetParam()) * 31u);
     writeFile(dir.path() + "/f.dat", data);
     QString msg;
-    ASSERT_TRUE(Encode7PlusFile(dir.path() + "/f.dat", msg)) << msg.toStdString();
+    ASSERT_TRUE(reported(Encode7PlusFile(dir.path() + "/f.dat"), msg)) << msg.toStdString();
     ScriptedHost host;
-    ASSERT_TRUE(DecodeReceived7Plus(dir.path() + "/7PLUS_OUTPUT/F.P01", msg, host.host())) << msg.toStdString();
+    ASSERT_TRUE(reported(DecodeReceived7Plus(dir.path() + "/7PLUS_OUTPUT/F.P01", host.host()), msg)) << msg.toStdString();
     const QString out = dir.path() + "/7PLUS_OUTPUT/7PLUS_RECEIVED/F.DAT";
     EXPECT_EQ(readFile(out), data);
     const int parts = int((GetParam() + kPartBytes - 1) / kPartBytes);
@@ -76,7 +76,7 @@ TEST_F(SevenPlusDecoder, SelectingPartTwoIsRefused)
 {
     encode(40000);
     QString msg;
-    EXPECT_FALSE(DecodeReceived7Plus(part(2), msg));
+    EXPECT_FALSE(reported(DecodeReceived7Plus(part(2)), msg));
     EXPECT_EQ(msg, "Please select Part 1 (.P01).");
     expectNothingWritten();
 }
@@ -98,7 +98,7 @@ TEST_F(SevenPlusDecoder, PartNamesAreFoundWithoutRegardToCase)
     ASSERT_TRUE(QFile::rename(part(1), folder + "pic.p01"));
     ASSERT_TRUE(QFile::rename(part(3), folder + "Pic.p03"));
     QString msg;
-    ASSERT_TRUE(DecodeReceived7Plus(folder + "pic.p01", msg)) << msg.toStdString();
+    ASSERT_TRUE(reported(DecodeReceived7Plus(folder + "pic.p01"), msg)) << msg.toStdString();
     EXPECT_EQ(readFile(received()), original);
 }
 
@@ -204,8 +204,9 @@ TEST_F(SevenPlusDecoder, HeadersPaddedWithExtraSpacesReadTheSame)
 {
     encode(100);
     replaceHeader(part(1), " go_7+.  001 of  001 PIC.BIN   0000100  0080 200 (7PLUS  v2.2)");
-    Header h;
-    ASSERT_TRUE(Read7PlusHeader(part(1), h));
+    const Result<Header> read = Read7PlusHeader(part(1));
+    ASSERT_TRUE(read.ok());
+    const Header& h = read.value();
     EXPECT_EQ(h.name, "PIC.BIN");
     EXPECT_EQ(h.size, 100);
     EXPECT_EQ(h.encodedBytes, 128);
@@ -339,11 +340,11 @@ TEST_F(SevenPlusDecoder, PathWithoutFolderOrExtensionIsRefused)
     const QString folder = dir.path() + "/7PLUS_OUTPUT/";
     QFile::copy(part(1), folder + "NODOT");
     QString msg;
-    EXPECT_FALSE(DecodeReceived7Plus(folder + "NODOT", msg));
+    EXPECT_FALSE(reported(DecodeReceived7Plus(folder + "NODOT"), msg));
     EXPECT_EQ(msg, "Invalid part filename.");
     const QString cwd = QDir::currentPath();
     QDir::setCurrent(folder);
-    EXPECT_FALSE(DecodeReceived7Plus("PIC.P01", msg));
+    EXPECT_FALSE(reported(DecodeReceived7Plus("PIC.P01"), msg));
     EXPECT_EQ(msg, "Invalid part path.");
     QDir::setCurrent(cwd);
 }
@@ -354,31 +355,31 @@ TEST(SevenPlusSelfTestOps, SupportTheScreensChecks)
     const QString src = dir.path() + "/pic.jpg";
     const QByteArray data = randomBytes(70000, 4);
     writeFile(src, data);
-    EXPECT_TRUE(WriteBinaryFile(dir.path() + "/copy", data));
-    EXPECT_FALSE(WriteBinaryFile(dir.path() + "/copy", data));
-    EXPECT_FALSE(WriteBinaryFile(" ", data));
+    EXPECT_TRUE(WriteBinaryFile(dir.path() + "/copy", data).ok());
+    EXPECT_FALSE(WriteBinaryFile(dir.path() + "/copy", data).ok());
+    EXPECT_FALSE(WriteBinaryFile(" ", data).ok());
     EXPECT_TRUE(FilesIdentical(src, dir.path() + "/copy"));
     writeFile(dir.path() + "/other", data.left(69999));
     EXPECT_FALSE(FilesIdentical(src, dir.path() + "/other"));
 
     QString msg;
-    ASSERT_TRUE(Create7PlusFirstPart(src, src + ".7plus-test.P01", "pic.jpg", msg)) << msg.toStdString();
+    ASSERT_TRUE(reported(Create7PlusFirstPart(src, src + ".7plus-test.P01", "pic.jpg"), msg)) << msg.toStdString();
     const QByteArray p1 = readFile(src + ".7plus-test.P01");
     EXPECT_EQ(p1.size(), 514 * 71);
     EXPECT_TRUE(headerText(p1).startsWith(" go_7+. 001 of 003 TEST.JPG     0070000 8000 "));
     EXPECT_TRUE(p1.mid(p1.size() - 71).startsWith(" stop_7+. (PIC.P01/03) [0]"));
-    ASSERT_TRUE(Decode7PlusPart1(src + ".7plus-test.P01", dir.path() + "/PART1_TEST.BIN"));
+    ASSERT_TRUE(Decode7PlusPart1(src + ".7plus-test.P01", dir.path() + "/PART1_TEST.BIN").ok());
     EXPECT_EQ(readFile(dir.path() + "/PART1_TEST.BIN"), data.left(kPartBytes));
-    EXPECT_FALSE(Decode7PlusPart1(dir.path() + "/none.P01", dir.path() + "/x"));
+    EXPECT_FALSE(Decode7PlusPart1(dir.path() + "/none.P01", dir.path() + "/x").ok());
 
-    ASSERT_TRUE(Encode7PlusFile(src, msg));
+    ASSERT_TRUE(reported(Encode7PlusFile(src), msg));
     const QString p01 = dir.path() + "/7PLUS_OUTPUT/PIC.P01";
-    ASSERT_TRUE(Decode7PlusAll(p01, data.size(), msg)) << msg.toStdString();
+    ASSERT_TRUE(reported(Decode7PlusAll(p01, data.size()), msg)) << msg.toStdString();
     EXPECT_TRUE(FilesIdentical(src, dir.path() + "/7PLUS_OUTPUT/PIC_DECODED.JPG"));
-    EXPECT_FALSE(Decode7PlusAll(p01, data.size(), msg));
+    EXPECT_FALSE(reported(Decode7PlusAll(p01, data.size()), msg));
     EXPECT_EQ(msg, "Decoded output already exists: " + dir.path() + "/7PLUS_OUTPUT/PIC_DECODED.JPG");
     QFile::remove(dir.path() + "/7PLUS_OUTPUT/PIC.P03");
     QFile::remove(dir.path() + "/7PLUS_OUTPUT/PIC_DECODED.JPG");
-    EXPECT_FALSE(Decode7PlusAll(p01, data.size(), msg));
+    EXPECT_FALSE(reported(Decode7PlusAll(p01, data.size()), msg));
     EXPECT_EQ(msg, "Missing 7PLUS part: " + dir.path() + "/7PLUS_OUTPUT/PIC.P03");
 }

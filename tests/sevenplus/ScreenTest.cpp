@@ -1,10 +1,7 @@
+#include "ScreenFixture.h"
 #include "SevenPlusTestUtil.h"
 
-#include "platform/fake/FakePlatform.h"
-#include "sevenplus/SevenPlusScreens.h"
 #include "sevenplus/frm7Plus.h"
-#include "shell/AppContext.h"
-#include "shell/ScreenRegistry.h"
 
 #include <QCloseEvent>
 #include <QCoreApplication>
@@ -30,28 +27,15 @@ const QStringList kHiddenButtons = {
     "cmdTest7PlusPart",    "cmdTest7PlusLines",      "cmdTest7PlusEncoding", "cmdTestPacking",
     "cmdTestBinary"};
 
-class SevenPlusScreen : public ::testing::Test {
+class SevenPlusScreen : public test::ScreenFixture {
 protected:
-    QTemporaryDir dir;
-    FakeDialogs dialogs;
-    FakeClock clock;
-    std::unique_ptr<AppContext> context;
-    std::unique_ptr<ScreenRegistry> registry;
     frm7Plus* screen = nullptr;
 
     void SetUp() override
     {
-        context.reset(new AppContext{ConfigStore(dir.path()), &dialogs, nullptr, nullptr, nullptr, &clock,
-                                     LocaleText(QLocale::c())});
-        registry = std::make_unique<ScreenRegistry>(*context);
-        registerSevenPlusScreens(*registry);
+        ScreenFixture::SetUp();
         screen = registry->form<frm7Plus>("frm7Plus");
         ASSERT_NE(screen, nullptr);
-    }
-    void TearDown() override
-    {
-        registry.reset();
-        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
     }
 
     template <class T>
@@ -72,11 +56,11 @@ protected:
     // A source file with a three-part set already encoded beside it.
     QString encodedSet()
     {
-        const QString src = dir.path() + "/pic.jpg";
+        const QString src = tmp.path() + "/pic.jpg";
         writeFile(src, randomBytes(70000));
         QString msg;
-        EXPECT_TRUE(Mod7plus::Encode7PlusFile(src, msg));
-        return dir.path() + "/7PLUS_OUTPUT/PIC.P01";
+        EXPECT_TRUE(reported(Mod7plus::Encode7PlusFile(src), msg));
+        return tmp.path() + "/7PLUS_OUTPUT/PIC.P01";
     }
 };
 
@@ -166,10 +150,10 @@ TEST_F(SevenPlusScreen, EncodeRefusesEmptyOrMissingFileWithoutChangingStatus)
     EXPECT_EQ(status(), "READY");
     EXPECT_TRUE(log().isEmpty());
 
-    setFile("  " + dir.path() + "/gone.bin  ");
+    setFile("  " + tmp.path() + "/gone.bin  ");
     click("cmdEncode7Plus");
     ASSERT_EQ(dialogs.boxes.size(), 2);
-    EXPECT_EQ(dialogs.boxes[1].text, "Selected file does not exist:\r\n" + dir.path() + "/gone.bin");
+    EXPECT_EQ(dialogs.boxes[1].text, "Selected file does not exist:\r\n" + tmp.path() + "/gone.bin");
     EXPECT_EQ(status(), "READY");
 }
 
@@ -180,12 +164,12 @@ TEST_F(SevenPlusScreen, BrowseFillsTheFileBoxAndCancelChangesNothing)
     ASSERT_EQ(dialogs.fileRequests.size(), 1);
     EXPECT_EQ(dialogs.fileRequests[0].title, "Select File for 7PLUS");
 
-    dialogs.fileAnswers.enqueue(dir.path() + "/a.bin");
+    dialogs.fileAnswers.enqueue(tmp.path() + "/a.bin");
     click("cmdBrowse7Plus");
-    EXPECT_EQ(get<QLineEdit>("txt7PlusFile")->text(), dir.path() + "/a.bin");
+    EXPECT_EQ(get<QLineEdit>("txt7PlusFile")->text(), tmp.path() + "/a.bin");
     EXPECT_EQ(status(), "FILE SELECTED");
     EXPECT_EQ(statusColour(), kBlue);
-    EXPECT_EQ(log(), "Selected file: " + dir.path() + "/a.bin");
+    EXPECT_EQ(log(), "Selected file: " + tmp.path() + "/a.bin");
 }
 
 TEST_F(SevenPlusScreen, LongestStatusWordsFitTheirLabel)
@@ -201,7 +185,7 @@ TEST_F(SevenPlusScreen, LongestStatusWordsFitTheirLabel)
 
 TEST_F(SevenPlusScreen, EncodeShowsReportAndAsksBeforeReplacingWithNoAsDefault)
 {
-    const QString src = dir.path() + "/pic.jpg";
+    const QString src = tmp.path() + "/pic.jpg";
     writeFile(src, randomBytes(70000));
     setFile(src);
     click("cmdEncode7Plus");
@@ -249,7 +233,7 @@ TEST_F(SevenPlusScreen, DecodeSucceedsFailsOrIsCancelled)
     EXPECT_TRUE(log().endsWith("RESULT: DECODING COMPLETE"));
 
     // Damage line 3 of part 2: the bar stays where part 1 left it.
-    const QString p2 = dir.path() + "/7PLUS_OUTPUT/PIC.P02";
+    const QString p2 = tmp.path() + "/7PLUS_OUTPUT/PIC.P02";
     QByteArray d = readFile(p2);
     d[71 * 4 + 10] = d[71 * 4 + 10] == '!' ? '"' : '!';
     writeFile(p2, d);
@@ -266,7 +250,7 @@ TEST_F(SevenPlusScreen, CloseUnloadsTheScreen)
 {
     click("cmdClose7Plus");
     EXPECT_FALSE(registry->IsFormLoaded("frm7Plus"));
-    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    flush();
     screen = registry->form<frm7Plus>("frm7Plus");
     EXPECT_EQ(status(), "READY");
     QCloseEvent e;
@@ -286,16 +270,16 @@ class SevenPlusSelfTests : public SevenPlusScreen, public ::testing::WithParamIn
 TEST_P(SevenPlusSelfTests, ReportOnASoundSet)
 {
     const QString p1 = encodedSet();
-    const QString src = dir.path() + "/pic.jpg";
+    const QString src = tmp.path() + "/pic.jpg";
     // The part-1 tests use the fixed set name.
-    QFile::copy(p1, dir.path() + "/7PLUS_OUTPUT/20250821.P01");
+    QFile::copy(p1, tmp.path() + "/7PLUS_OUTPUT/20250821.P01");
     setFile(src);
     const QString button = GetParam().button;
     if (button == "cmdTest7PlusDecode") {
         setFile(p1);
     }
     if (button == "cmdCompare7PlusPart1") {
-        ASSERT_TRUE(Mod7plus::Decode7PlusPart1(p1, dir.path() + "/7PLUS_OUTPUT/PART1_TEST.BIN"));
+        ASSERT_TRUE(Mod7plus::Decode7PlusPart1(p1, tmp.path() + "/7PLUS_OUTPUT/PART1_TEST.BIN").ok());
     }
     if (button == "cmdCreateAll7Plus") {
         dialogs.answers.enqueue(MsgAnswer::Yes);
@@ -339,13 +323,13 @@ INSTANTIATE_TEST_SUITE_P(
 TEST_F(SevenPlusScreen, DecodePart1TestAnnouncesItselfThenDecodes)
 {
     const QString p1 = encodedSet();
-    QFile::copy(p1, dir.path() + "/7PLUS_OUTPUT/20250821.P01");
-    setFile(dir.path() + "/pic.jpg");
+    QFile::copy(p1, tmp.path() + "/7PLUS_OUTPUT/20250821.P01");
+    setFile(tmp.path() + "/pic.jpg");
     click("cmdDecodePart1");
     ASSERT_EQ(dialogs.boxes.size(), 2);
     EXPECT_EQ(dialogs.boxes[0].title, "7PLUS TEST");
     EXPECT_EQ(dialogs.boxes[1].text, "7PLUS Part 1 decoded successfully!\r\n31,744 bytes written.");
-    EXPECT_EQ(readFile(dir.path() + "/7PLUS_OUTPUT/PART1_TEST.BIN"), readFile(dir.path() + "/pic.jpg").left(31744));
+    EXPECT_EQ(readFile(tmp.path() + "/7PLUS_OUTPUT/PART1_TEST.BIN"), readFile(tmp.path() + "/pic.jpg").left(31744));
 }
 
 // Clicks a command while a question is open, as an operator can while the
@@ -364,35 +348,28 @@ public:
     }
 };
 
-TEST(SevenPlusScreenBusy, ASecondRunCannotStartWhileOneIsRunning)
+TEST_F(SevenPlusScreen, ASecondRunCannotStartWhileOneIsRunning)
 {
-    QTemporaryDir dir;
-    ClickingDialogs dialogs;
-    FakeClock clock;
-    AppContext context{ConfigStore(dir.path()), &dialogs, nullptr, nullptr, nullptr, &clock, LocaleText(QLocale::c())};
-    ScreenRegistry registry(context);
-    registerSevenPlusScreens(registry);
-    auto* screen = registry.form<frm7Plus>("frm7Plus");
-    const QString src = dir.path() + "/pic.jpg";
+    ClickingDialogs clicking;
+    context->dialogs = &clicking;
+    const QString src = tmp.path() + "/pic.jpg";
     writeFile(src, randomBytes(1000));
-    QString msg;
-    ASSERT_TRUE(Mod7plus::Encode7PlusFile(src, msg));
-    screen->findChild<QLineEdit*>("txt7PlusFile")->setText(src);
-    dialogs.button = screen->findChild<QPushButton*>("cmdEncode7Plus");
-    dialogs.answers.enqueue(MsgAnswer::Yes);
-    dialogs.button->click();
+    ASSERT_TRUE(Mod7plus::Encode7PlusFile(src).ok());
+    setFile(src);
+    clicking.button = get<QPushButton>("cmdEncode7Plus");
+    clicking.answers.enqueue(MsgAnswer::Yes);
+    click("cmdEncode7Plus");
     // Only the outer run asked; the click inside it was ignored.
-    EXPECT_EQ(dialogs.boxes.size(), 1);
-    EXPECT_EQ(screen->findChild<QLabel*>("lbl7PlusStatus")->text(), "ENCODING COMPLETE");
-    registry.Unload("frm7Plus");
-    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    EXPECT_EQ(clicking.boxes.size(), 1);
+    EXPECT_EQ(status(), "ENCODING COMPLETE");
+    context->dialogs = &dialogs;
 }
 
 // A fault inside a self-test ends it with a critical box that names the test,
 // the error number and the description; the screen stays usable.
 struct SelfTestFault {
     const char* button;
-    int kind; // 0: a codec error, 1: out of memory, 2: any other error
+    bool outOfMemory; // else any other error
     const char* box;
 };
 
@@ -400,12 +377,8 @@ class SevenPlusSelfTestFault : public SevenPlusScreen, public ::testing::WithPar
 
 TEST_P(SevenPlusSelfTestFault, IsShownInABoxNamingTheTest)
 {
-    const int kind = GetParam().kind;
-    dialogs.beforeFileAnswer = [kind] {
-        if (kind == 0) {
-            throw Mod7plus::SevenPlusError(53, "File not found");
-        }
-        if (kind == 1) {
+    dialogs.beforeFileAnswer = [outOfMemory = GetParam().outOfMemory] {
+        if (outOfMemory) {
             throw std::bad_alloc();
         }
         throw std::runtime_error("device lost");
@@ -419,11 +392,11 @@ TEST_P(SevenPlusSelfTestFault, IsShownInABoxNamingTheTest)
 
 INSTANTIATE_TEST_SUITE_P(
     Tests, SevenPlusSelfTestFault,
-    ::testing::Values(SelfTestFault{"cmdTest7PlusCRC", 0, "7PLUS CRC test error 53: File not found"},
-                      SelfTestFault{"cmdDecodeReceived7Plus", 1, "7PLUS error 7: Out of memory"},
-                      SelfTestFault{"cmdRead7PlusHeader", 2, "7PLUS error 51: device lost"},
-                      SelfTestFault{"cmdDecodeAll7Plus", 0, "7PLUS comparison error 53: File not found"},
-                      SelfTestFault{"cmdCompare7PlusPart1", 2, "7PLUS comparison error 51: device lost"}),
+    ::testing::Values(SelfTestFault{"cmdTest7PlusCRC", false, "7PLUS CRC test error 51: device lost"},
+                      SelfTestFault{"cmdDecodeReceived7Plus", true, "7PLUS error 7: Out of memory"},
+                      SelfTestFault{"cmdRead7PlusHeader", false, "7PLUS error 51: device lost"},
+                      SelfTestFault{"cmdDecodeAll7Plus", true, "7PLUS comparison error 7: Out of memory"},
+                      SelfTestFault{"cmdCompare7PlusPart1", false, "7PLUS comparison error 51: device lost"}),
     [](const auto& info) { return std::string(info.param.button); });
 
 // Answers a replace question by failing, as a broken display would.
@@ -445,7 +418,7 @@ TEST_F(SevenPlusScreen, SelfTestStoppedByAFaultLeavesTheCommandsFree)
     FailingQuestionDialogs failing;
     context->dialogs = &failing;
     encodedSet();
-    setFile(dir.path() + "/pic.jpg");
+    setFile(tmp.path() + "/pic.jpg");
     click("cmdCreateAll7Plus"); // the set exists, so the encoder asks first
     ASSERT_EQ(failing.boxes.size(), 1);
     EXPECT_EQ(failing.boxes[0].text, "7PLUS error 51: no display for the question");

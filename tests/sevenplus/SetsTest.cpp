@@ -18,7 +18,7 @@ QString encodePhoto(const QTemporaryDir& dir, const QString& sub, qint64 size, q
     QDir().mkpath(folder);
     writeFile(folder + "/photo.jpg", randomBytes(size, seed));
     QString msg;
-    EXPECT_TRUE(Encode7PlusFile(folder + "/photo.jpg", msg)) << msg.toStdString();
+    EXPECT_TRUE(reported(Encode7PlusFile(folder + "/photo.jpg"), msg)) << msg.toStdString();
     return folder + "/7PLUS_OUTPUT";
 }
 

@@ -12,6 +12,14 @@
 
 namespace tolvan::sevenplus_test {
 
+// Whether a codec operation succeeded; text receives its report or its
+// failure, whichever it gave.
+inline bool reported(const Result<QString>& result, QString& text)
+{
+    text = result.ok() ? result.value() : result.error();
+    return result.ok();
+}
+
 inline QByteArray randomBytes(qsizetype size, quint32 seed = 7)
 {
     QRandomGenerator rng(seed);

@@ -29,7 +29,7 @@ bool parse(const QStringList& args, QString& path, bool& yes)
 }
 
 int run(const QStringList& args, const Output& io,
-        bool (*operation)(const QString&, QString&, const Mod7plus::Host&))
+        Result<QString> (*operation)(const QString&, const Mod7plus::Host&))
 {
     QString path;
     bool yes = false;
@@ -42,12 +42,12 @@ int run(const QStringList& args, const Output& io,
     // Without --yes every replace question is answered No, so nothing that
     // exists is overwritten and the command fails with the codec's message.
     host.askYesNo = [yes](const QString&, const QString&) { return yes; };
-    QString message;
-    if (operation(full, message, host)) {
-        io.out(terminalText(message));
+    const Result<QString> done = operation(full, host);
+    if (done.ok()) {
+        io.out(terminalText(done.value()));
         return ExitOk;
     }
-    io.err(terminalText(message));
+    io.err(terminalText(done.error()));
     return ExitFailed;
 }
 
