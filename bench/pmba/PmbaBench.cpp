@@ -45,10 +45,10 @@ void BM_PmbaCreate(benchmark::State& state)
     const QString mail = w.dir.filePath(QStringLiteral("mail.pmb"));
     for (auto _ : state) {
         QFile::remove(mail);
-        const ModPMBA::CreateResult r =
+        const Result<qint64> r =
             ModPMBA::PMBA_CreateBinaryMail(w.attachment, mail, QStringLiteral("TO"), QStringLiteral("FROM"),
                                            QStringLiteral("SUBJECT"), QStringLiteral("MESSAGE"));
-        if (!r.ok) {
+        if (!r.ok()) {
             state.SkipWithError("create failed");
             break;
         }
@@ -61,12 +61,16 @@ void BM_PmbaDecode(benchmark::State& state)
 {
     Workspace w;
     const QString mail = w.dir.filePath(QStringLiteral("mail.pmb"));
-    ModPMBA::PMBA_CreateBinaryMail(w.attachment, mail, QStringLiteral("TO"), QStringLiteral("FROM"),
-                                   QStringLiteral("SUBJECT"), QStringLiteral("MESSAGE"));
+    if (!ModPMBA::PMBA_CreateBinaryMail(w.attachment, mail, QStringLiteral("TO"), QStringLiteral("FROM"),
+                                        QStringLiteral("SUBJECT"), QStringLiteral("MESSAGE"))
+             .ok()) {
+        state.SkipWithError("create failed");
+        return;
+    }
     const QString out = w.dir.filePath(QStringLiteral("out"));
     for (auto _ : state) {
-        const ModPMBA::DecodeResult r = ModPMBA::PMBA_DecodeBinaryMail(mail, out);
-        if (!r.ok) {
+        const Result<ModPMBA::DecodedPmbaMail> r = ModPMBA::PMBA_DecodeBinaryMail(mail, out);
+        if (!r.ok()) {
             state.SkipWithError("decode failed");
             break;
         }

@@ -102,13 +102,11 @@ PostResult PostPmbaMail(const ConfigStore& store, const QDateTime& now, bool pmb
         return refused(QStringLiteral("A PMBA mail file with this name already exists.\nPlease try again in a moment."),
                        MsgIcon::Exclamation, kTitle);
     }
-    const ModPMBA::CreateResult created =
+    const Result<qint64> created =
         ModPMBA::PMBA_CreateBinaryMail(attachment, path, fields.to, fields.from, fields.subject, fields.message);
     PostResult r;
-    if (!created.ok) {
-        if (created.message) {
-            r.boxes << *created.message;
-        }
+    if (!created.ok()) {
+        r.boxes << FailureBox(created.failure(), kTitle);
         r.boxes << box(QStringLiteral("PMBA mail creation failed."), MsgIcon::Critical, kTitle);
         return r;
     }

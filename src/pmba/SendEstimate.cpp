@@ -23,8 +23,8 @@ QString refusalText(const std::optional<MessageBoxRequest>& box)
 Estimate EstimateFile(const QString& path, const Texts& texts)
 {
     Estimate e;
-    const ModPMBA::CreateResult pmba = ModPMBA::PMBA_MailSize(path, texts.to, texts.from, texts.subject, texts.message);
-    e.pmba = {pmba.ok, pmba.size, 0, pmba.ok ? QString() : refusalText(pmba.message)};
+    const Result<qint64> pmba = ModPMBA::PMBA_MailSize(path, texts.to, texts.from, texts.subject, texts.message);
+    e.pmba = {pmba.ok(), pmba.value(), 0, pmba.error()};
 
     const QStringList withComma = FilePost::FieldsWithComma({texts.to, texts.from, texts.subject, texts.message},
                                                             path.mid(path.lastIndexOf(u'/') + 1));

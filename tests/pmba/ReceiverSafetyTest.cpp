@@ -46,8 +46,8 @@ Outcome viaPmba(const QString& root, const QByteArray& name)
     QByteArray mail = field("PMBA") + le32(1) + field("T") + field("F") + field("S") + field("M") + field(name);
     mail += le32(qint32(kData.size())) + kData + le32(qint32(ModPMBA::PMBA_Crc32(kData)));
     writeAll(root + "/in.pmb", mail);
-    const ModPMBA::DecodeResult r = ModPMBA::PMBA_DecodeBinaryMail(root + "/in.pmb", root + "/out");
-    return {r.ok, r.message ? r.message->text : QString()};
+    const Result<ModPMBA::DecodedPmbaMail> r = ModPMBA::PMBA_DecodeBinaryMail(root + "/in.pmb", root + "/out");
+    return {r.ok(), r.error()};
 }
 
 Outcome viaFileMail(const QString& root, const QByteArray& name)
@@ -199,8 +199,8 @@ struct Sender {
 const Sender kSenders[] = {
     {"Pmba",
      [](const QString& a, const QString& out) {
-         const ModPMBA::CreateResult r = ModPMBA::PMBA_CreateBinaryMail(a, out + "/m.pmb", "t", "f", "s", "m");
-         return Outcome{r.ok, r.message ? r.message->text : QString()};
+         const Result<qint64> r = ModPMBA::PMBA_CreateBinaryMail(a, out + "/m.pmb", "t", "f", "s", "m");
+         return Outcome{r.ok(), r.error()};
      }},
     {"FileMail",
      [](const QString& a, const QString& out) {

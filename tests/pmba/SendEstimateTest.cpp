@@ -71,11 +71,11 @@ TEST_P(EstimateMatchesWriters, SizesAndRefusals)
     const E::Texts t = textsFor(c.fields);
     const E::Estimate e = E::EstimateFile(file, t);
 
-    const ModPMBA::CreateResult pmba =
+    const Result<qint64> pmba =
         ModPMBA::PMBA_CreateBinaryMail(file, dir.filePath("m.pmb"), t.to, t.from, t.subject, t.message);
-    EXPECT_EQ(e.pmba.ok, pmba.ok);
-    EXPECT_EQ(e.pmba.refusal, boxText(pmba.message));
-    if (pmba.ok) {
+    EXPECT_EQ(e.pmba.ok, pmba.ok());
+    EXPECT_EQ(e.pmba.refusal, pmba.error());
+    if (pmba.ok()) {
         EXPECT_EQ(e.pmba.bytes, QFileInfo(dir.filePath("m.pmb")).size());
     }
 

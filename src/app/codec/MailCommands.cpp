@@ -128,13 +128,13 @@ int pmbaCreate(const QStringList& args, const Output& io)
     if (const QString refusal = lossyRefusal(a, mailTexts(a)); !refusal.isEmpty()) {
         return fail(io, refusal);
     }
-    const ModPMBA::CreateResult r =
+    const Result<qint64> size =
         ModPMBA::PMBA_CreateBinaryMail(a.positional[1], a.positional[0], option(a, "to"), option(a, "from"),
                                        option(a, "subject"), option(a, "message"));
-    if (!r.ok) {
-        return fail(io, r.message);
+    if (!size.ok()) {
+        return fail(io, size.error());
     }
-    return printJson(io, {{QStringLiteral("size"), QJsonValue(double(r.size))}});
+    return printJson(io, {{QStringLiteral("size"), QJsonValue(double(size.value()))}});
 }
 
 int pmbaDecode(const QStringList& args, const Output& io)
@@ -143,16 +143,16 @@ int pmbaDecode(const QStringList& args, const Output& io)
     if (!parseArgs(args, 2, {}, NoSwitch, a)) {
         return ExitUsage;
     }
-    const ModPMBA::DecodeResult r =
+    const Result<ModPMBA::DecodedPmbaMail> r =
         ModPMBA::PMBA_DecodeBinaryMail(a.positional[0], QDir::cleanPath(QDir(a.positional[1]).absolutePath()));
-    if (!r.ok) {
-        return fail(io, r.message);
+    if (!r.ok()) {
+        return fail(io, r.error());
     }
-    return printJson(io, {{QStringLiteral("to"), r.mail.to},
-                          {QStringLiteral("from"), r.mail.from},
-                          {QStringLiteral("subject"), r.mail.subject},
-                          {QStringLiteral("message"), r.mail.message},
-                          {QStringLiteral("attachment_path"), r.mail.attachmentPath}});
+    return printJson(io, {{QStringLiteral("to"), r->to},
+                          {QStringLiteral("from"), r->from},
+                          {QStringLiteral("subject"), r->subject},
+                          {QStringLiteral("message"), r->message},
+                          {QStringLiteral("attachment_path"), r->attachmentPath}});
 }
 
 int fileMailWrite(const QStringList& args, const Output& io)

@@ -107,24 +107,24 @@ void checkPmba(const QByteArray& bytes)
     QBuffer buffer;
     buffer.setData(bytes);
     buffer.open(QIODevice::ReadOnly);
-    const ModPMBA::ParseResult parsed = ModPMBA::PMBA_ParseMail(buffer);
-    if (!parsed.ok) {
-        require(!parsed.message.text.isEmpty()); // every refusal says why
+    const Result<ModPMBA::ParsedMail> parsed = ModPMBA::PMBA_ParseMail(buffer);
+    if (!parsed.ok()) {
+        require(!parsed.error().isEmpty()); // every refusal says why
         return;
     }
-    require(!parsed.mail.data.isEmpty()); // a mail always carries at least one byte
+    require(!parsed->data.isEmpty()); // a mail always carries at least one byte
 
     const QString mailPath = folders().in + QStringLiteral("/mail.pmb");
     {
         QFile f(mailPath);
         require(f.open(QIODevice::WriteOnly | QIODevice::Truncate) && f.write(bytes) == bytes.size());
     }
-    const ModPMBA::DecodeResult decoded = ModPMBA::PMBA_DecodeBinaryMail(mailPath, folders().out);
-    if (decoded.ok) {
-        require(decoded.mail.to == parsed.mail.to && decoded.mail.message == parsed.mail.message);
-        requireOnlyFile(decoded.mail.attachmentPath, parsed.mail.data);
+    const Result<ModPMBA::DecodedPmbaMail> decoded = ModPMBA::PMBA_DecodeBinaryMail(mailPath, folders().out);
+    if (decoded.ok()) {
+        require(decoded->to == parsed->to && decoded->message == parsed->message);
+        requireOnlyFile(decoded->attachmentPath, parsed->data);
     } else {
-        require(decoded.message.has_value() && leftIn(folders().out).isEmpty());
+        require(decoded.box().has_value() && leftIn(folders().out).isEmpty());
     }
     QFile::remove(mailPath);
 }
