@@ -222,9 +222,8 @@ Route RouteIncoming(const ConfigStore& store, const QString& selectedName, const
         break;
     }
     case Kind::FileMail:
-        if (const FileMail::ReadResult read = FileMail::Parse(content); !read.ok) {
-            return unreadable(r, QStringLiteral("file mail"),
-                              read.message ? read.message->text : QStringLiteral("It is not a regular file mail."));
+        if (const Result<FileMail::Mail> read = FileMail::Parse(content); !read.ok()) {
+            return unreadable(r, QStringLiteral("file mail"), read.error());
         }
         r.outcome = Route::Outcome::FileMail;
         handOver = paths.attachmentHandOver;

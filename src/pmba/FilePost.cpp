@@ -169,18 +169,16 @@ PostResult PostRegularMail(const ConfigStore& store, const QDateTime& now, const
         return refused(QStringLiteral("A file mail with this name already exists.\nPlease try again in a moment."),
                        MsgIcon::Exclamation, {});
     }
-    const FileMail::WriteResult written =
+    const Result<qint64> written =
         FileMail::Write(attachment, path, fields.to, fields.from, fields.subject, fields.message);
     PostResult r;
-    if (!written.ok) {
-        if (written.message) {
-            r.boxes << *written.message;
-        }
+    if (!written.ok()) {
+        r.boxes << FailureBox(written.failure(), {});
         return r;
     }
     r.ok = true;
     r.path = path;
-    r.size = written.size;
+    r.size = written.value();
     return r;
 }
 

@@ -11,15 +11,6 @@
 
 namespace tolvan::SendEstimate {
 
-namespace {
-
-QString refusalText(const std::optional<MessageBoxRequest>& box)
-{
-    return box ? box->text : QStringLiteral("Refused.");
-}
-
-} // namespace
-
 Estimate EstimateFile(const QString& path, const Texts& texts)
 {
     Estimate e;
@@ -32,8 +23,8 @@ Estimate EstimateFile(const QString& path, const Texts& texts)
         e.fileMail.refusal = QStringLiteral("A regular file mail cannot carry a comma. There is one in: %1.")
                                  .arg(withComma.join(QStringLiteral(", ")));
     } else {
-        const FileMail::WriteResult mail = FileMail::Size(path, texts.to, texts.from, texts.subject, texts.message);
-        e.fileMail = {mail.ok, mail.size, 0, mail.ok ? QString() : refusalText(mail.message)};
+        const Result<qint64> mail = FileMail::Size(path, texts.to, texts.from, texts.subject, texts.message);
+        e.fileMail = {mail.ok(), mail.value(), 0, mail.error()};
     }
 
     Mod7plus::SetSize set;

@@ -52,12 +52,13 @@ Outcome viaPmba(const QString& root, const QByteArray& name)
 
 Outcome viaFileMail(const QString& root, const QByteArray& name)
 {
-    const FileMail::ReadResult read = FileMail::Parse(FileMail::Build({"m", "s", "t", "f", Ansi::decode(name), kData}));
-    if (!read.ok) {
-        return {false, read.message->text};
+    const Result<FileMail::Mail> read =
+        FileMail::Parse(FileMail::Build({"m", "s", "t", "f", Ansi::decode(name), kData}));
+    if (!read.ok()) {
+        return {false, read.error()};
     }
-    const FileMail::SaveResult r = FileMail::SaveCarriedFile(read.mail, root + "/out", true);
-    return {r.ok(), r.message ? r.message->text : QString()};
+    const Result<FileMail::SavedFile> r = FileMail::SaveCarriedFile(read.value(), root + "/out", true);
+    return {r.ok(), r.error()};
 }
 
 Outcome viaSevenPlus(const QString& root, const QByteArray& name)
@@ -204,8 +205,8 @@ const Sender kSenders[] = {
      }},
     {"FileMail",
      [](const QString& a, const QString& out) {
-         const FileMail::WriteResult r = FileMail::Write(a, out + "/File.txt", "t", "f", "s", "m");
-         return Outcome{r.ok, r.message ? r.message->text : QString()};
+         const Result<qint64> r = FileMail::Write(a, out + "/File.txt", "t", "f", "s", "m");
+         return Outcome{r.ok(), r.error()};
      }},
     {"SevenPlus",
      [](const QString& a, const QString&) {
@@ -264,8 +265,8 @@ TEST(ReaderLimits, AFileLongerThanAnyWriterMakesIsRefusedByName)
     } readers[] = {
         {"file mail", FileMail::kMaxFileMailBytes,
          [](const QString& p) {
-             const FileMail::ReadResult r = FileMail::Read(p);
-             return r.ok ? QString() : r.message->text;
+             const Result<FileMail::Mail> r = FileMail::Read(p);
+             return r.error();
          }},
         {"coded mail", MailCodec::kMaxCodedMailFileBytes,
          [](const QString& p) { return MailFiles::ReadCodedMailFile(p).error; }},

@@ -309,14 +309,14 @@ TEST_F(SendFileScreen, RegularPostOfAnUntouchedScreenReadsBackAtTheFarEnd)
     expectLeftForTheCenter();
     EXPECT_EQ(control<QListWidget>("PACKETWINLINK", "File1")->count(), 1);
 
-    const FileMail::ReadResult r = FileMail::Read(send + "/" + kFileName);
-    ASSERT_TRUE(r.ok);
-    EXPECT_EQ(r.mail.to, "TO:");
-    EXPECT_EQ(r.mail.from, "From:");
-    EXPECT_EQ(r.mail.subject, "Subject:");
-    EXPECT_EQ(r.mail.message, "Message:");
-    EXPECT_EQ(r.mail.fileName, "photo 1.bin");
-    EXPECT_EQ(r.mail.data, bytes);
+    const Result<FileMail::Mail> r = FileMail::Read(send + "/" + kFileName);
+    ASSERT_TRUE(r.ok());
+    EXPECT_EQ(r->to, "TO:");
+    EXPECT_EQ(r->from, "From:");
+    EXPECT_EQ(r->subject, "Subject:");
+    EXPECT_EQ(r->message, "Message:");
+    EXPECT_EQ(r->fileName, "photo 1.bin");
+    EXPECT_EQ(r->data, bytes);
 }
 
 TEST_F(SendFileScreen, RegularPostRefusesEmptyChoicesAndSameSecondRepeats)
@@ -433,10 +433,10 @@ TEST_P(TextLoss, AsksBeforeCharactersAreLost)
         EXPECT_EQ(r->from, "??");
         EXPECT_EQ(r->to, "TO: \u00C5sa");
     } else {
-        const FileMail::ReadResult r = FileMail::Read(send + "/" + kFileName);
-        ASSERT_TRUE(r.ok);
-        EXPECT_EQ(r.mail.from, "??");
-        EXPECT_EQ(r.mail.to, "TO: \u00C5sa");
+        const Result<FileMail::Mail> r = FileMail::Read(send + "/" + kFileName);
+        ASSERT_TRUE(r.ok());
+        EXPECT_EQ(r->from, "??");
+        EXPECT_EQ(r->to, "TO: \u00C5sa");
     }
 }
 

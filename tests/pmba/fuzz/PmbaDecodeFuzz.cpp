@@ -131,20 +131,20 @@ void checkPmba(const QByteArray& bytes)
 
 void checkFileMail(QByteArrayView content, const std::optional<QByteArray>& carried)
 {
-    const FileMail::ReadResult mail = FileMail::Parse(content);
-    if (!mail.ok) {
-        require(mail.message.has_value());
+    const Result<FileMail::Mail> mail = FileMail::Parse(content);
+    if (!mail.ok()) {
+        require(mail.box().has_value());
         return;
     }
-    require(ModPMBA::PMBA_IsValidFileName(mail.mail.fileName) && !mail.mail.fileName.contains(u'/'));
+    require(ModPMBA::PMBA_IsValidFileName(mail->fileName) && !mail->fileName.contains(u'/'));
     if (carried) {
-        require(mail.mail.data == *carried);
+        require(mail->data == *carried);
     }
-    const FileMail::SaveResult saved = FileMail::SaveCarriedFile(mail.mail, folders().out, true);
+    const Result<FileMail::SavedFile> saved = FileMail::SaveCarriedFile(mail.value(), folders().out, true);
     if (saved.ok()) {
-        requireOnlyFile(saved.path, mail.mail.data);
+        requireOnlyFile(saved->path, mail->data);
     } else {
-        require(saved.message.has_value() && leftIn(folders().out).isEmpty());
+        require(saved.box().has_value() && leftIn(folders().out).isEmpty());
     }
 }
 
