@@ -241,21 +241,21 @@ int estimate(const QStringList& args, const Output& io)
     const QString textRefusal = lossyRefusal(a, mailTexts(a));
     // The writers' own order: the comma check before the code page.
     const QString fileMailRefusal = commaRefusal(a, path);
-    const auto form = [&](const SendEstimate::Form& f, const QString& firstRefusal, bool carriesTexts,
+    const auto form = [&](const Result<SendEstimate::Form>& f, const QString& firstRefusal, bool carriesTexts,
                           bool withParts) {
         QJsonObject o;
         if (!firstRefusal.isEmpty()) {
             o.insert(QStringLiteral("refused"), terminalText(firstRefusal));
-        } else if (carriesTexts && !textRefusal.isEmpty() && f.ok) {
+        } else if (carriesTexts && !textRefusal.isEmpty() && f.ok()) {
             o.insert(QStringLiteral("refused"), terminalText(textRefusal));
-        } else if (!f.ok) {
-            o.insert(QStringLiteral("refused"), terminalText(f.refusal));
+        } else if (!f.ok()) {
+            o.insert(QStringLiteral("refused"), terminalText(f.error()));
         } else {
             if (withParts) {
-                o.insert(QStringLiteral("parts"), f.parts);
+                o.insert(QStringLiteral("parts"), f->parts);
             }
-            o.insert(QStringLiteral("bytes"), double(f.bytes));
-            o.insert(QStringLiteral("seconds"), std::round(SendEstimate::AirSeconds(f.bytes, baud) * 10) / 10);
+            o.insert(QStringLiteral("bytes"), double(f->bytes));
+            o.insert(QStringLiteral("seconds"), std::round(SendEstimate::AirSeconds(f->bytes, baud) * 10) / 10);
         }
         return o;
     };
