@@ -45,10 +45,10 @@ void BM_PmbaCreate(benchmark::State& state)
     const QString mail = w.dir.filePath(QStringLiteral("mail.pmb"));
     for (auto _ : state) {
         QFile::remove(mail);
-        const ModPMBA::CreateResult r =
+        const Result<qint64> r =
             ModPMBA::PMBA_CreateBinaryMail(w.attachment, mail, QStringLiteral("TO"), QStringLiteral("FROM"),
                                            QStringLiteral("SUBJECT"), QStringLiteral("MESSAGE"));
-        if (!r.ok) {
+        if (!r.ok()) {
             state.SkipWithError("create failed");
             break;
         }
@@ -61,12 +61,16 @@ void BM_PmbaDecode(benchmark::State& state)
 {
     Workspace w;
     const QString mail = w.dir.filePath(QStringLiteral("mail.pmb"));
-    ModPMBA::PMBA_CreateBinaryMail(w.attachment, mail, QStringLiteral("TO"), QStringLiteral("FROM"),
-                                   QStringLiteral("SUBJECT"), QStringLiteral("MESSAGE"));
+    if (!ModPMBA::PMBA_CreateBinaryMail(w.attachment, mail, QStringLiteral("TO"), QStringLiteral("FROM"),
+                                        QStringLiteral("SUBJECT"), QStringLiteral("MESSAGE"))
+             .ok()) {
+        state.SkipWithError("create failed");
+        return;
+    }
     const QString out = w.dir.filePath(QStringLiteral("out"));
     for (auto _ : state) {
-        const ModPMBA::DecodeResult r = ModPMBA::PMBA_DecodeBinaryMail(mail, out);
-        if (!r.ok) {
+        const Result<ModPMBA::DecodedPmbaMail> r = ModPMBA::PMBA_DecodeBinaryMail(mail, out);
+        if (!r.ok()) {
             state.SkipWithError("decode failed");
             break;
         }
@@ -81,11 +85,10 @@ void BM_FileMailWriteAndRead(benchmark::State& state)
     const QString mail = w.dir.filePath(QStringLiteral("File - mail.txt"));
     for (auto _ : state) {
         QFile::remove(mail);
-        const FileMail::WriteResult written =
-            FileMail::Write(w.attachment, mail, QStringLiteral("TO"), QStringLiteral("FROM"),
-                            QStringLiteral("SUBJECT"), QStringLiteral("MESSAGE"));
-        const FileMail::ReadResult read = FileMail::Read(mail);
-        if (!written.ok || !read.ok) {
+        const Result<qint64> written = FileMail::Write(w.attachment, mail, QStringLiteral("TO"), QStringLiteral("FROM"),
+                                                       QStringLiteral("SUBJECT"), QStringLiteral("MESSAGE"));
+        const Result<FileMail::Mail> read = FileMail::Read(mail);
+        if (!written.ok() || !read.ok()) {
             state.SkipWithError("file mail round trip failed");
             break;
         }
@@ -175,12 +178,11 @@ void BM_FileMailWriteVsCoreutils(benchmark::State& state)
     for (auto _ : state) {
         QFile::remove(mail);
         const double start = processCpuSeconds();
-        const FileMail::WriteResult written = FileMail::Write(w.attachment, mail, QStringLiteral("TO"),
-                                                              QStringLiteral("FROM"), QStringLiteral("SUBJECT"),
-                                                              QStringLiteral("MESSAGE"));
+        const Result<qint64> written = FileMail::Write(w.attachment, mail, QStringLiteral("TO"), QStringLiteral("FROM"),
+                                                       QStringLiteral("SUBJECT"), QStringLiteral("MESSAGE"));
         const double ours = processCpuSeconds() - start;
         const bench::Usage a = runShell(anchor);
-        if (!written.ok || !a.ok) {
+        if (!written.ok() || !a.ok) {
             state.SkipWithError("file mail write failed");
             break;
         }
@@ -196,19 +198,23 @@ void BM_FileMailReadVsCoreutils(benchmark::State& state)
 {
     Workspace w;
     const QString mail = w.dir.filePath(QStringLiteral("File - mail.txt"));
-    FileMail::Write(w.attachment, mail, QStringLiteral("TO"), QStringLiteral("FROM"), QStringLiteral("SUBJECT"),
-                    QStringLiteral("MESSAGE"));
+    if (!FileMail::Write(w.attachment, mail, QStringLiteral("TO"), QStringLiteral("FROM"), QStringLiteral("SUBJECT"),
+                         QStringLiteral("MESSAGE"))
+             .ok()) {
+        state.SkipWithError("file mail write failed");
+        return;
+    }
     const QString out = w.dir.filePath(QStringLiteral("out"));
     const std::string anchor = "base64 -d " + quoted(mail) + " | cut -d, -f6 | base64 -d > " +
                                quoted(w.dir.filePath(QStringLiteral("a.bin")));
     Versus v;
     for (auto _ : state) {
         const double start = processCpuSeconds();
-        const FileMail::ReadResult read = FileMail::Read(mail);
-        const FileMail::SaveResult saved = FileMail::SaveCarriedFile(read.mail, out, true);
+        const Result<FileMail::Mail> read = FileMail::Read(mail);
+        const Result<FileMail::SavedFile> saved = FileMail::SaveCarriedFile(read.value(), out, true);
         const double ours = processCpuSeconds() - start;
         const bench::Usage a = runShell(anchor);
-        if (!read.ok || !saved.ok() || !a.ok) {
+        if (!read.ok() || !saved.ok() || !a.ok) {
             state.SkipWithError("file mail read failed");
             break;
         }

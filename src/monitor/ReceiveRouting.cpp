@@ -165,12 +165,11 @@ Route RouteIncoming(const ConfigStore& store, const QString& selectedName, const
         if (!QFileInfo::exists(paths.attachmentFolder)) {
             QDir().mkpath(paths.attachmentFolder);
         }
-        const ModPMBA::DecodeResult decoded = ModPMBA::PMBA_DecodeBinaryMail(r.incomingPath, paths.attachmentFolder);
-        if (!decoded.ok) {
+        const Result<ModPMBA::DecodedPmbaMail> decoded =
+            ModPMBA::PMBA_DecodeBinaryMail(r.incomingPath, paths.attachmentFolder);
+        if (!decoded.ok()) {
             r.outcome = Route::Outcome::PmbaFailed;
-            if (decoded.message) {
-                r.messages << *decoded.message;
-            }
+            r.messages << FailureBox(decoded.failure(), ModPMBA::kTitle);
             r.messages << box(QStringLiteral("PMBA decoding failed.\nThe original incoming file was preserved.\n") +
                                   r.incomingPath,
                               MsgIcon::Exclamation, ModPMBA::kTitle);
@@ -178,7 +177,7 @@ Route RouteIncoming(const ConfigStore& store, const QString& selectedName, const
         }
         // The mail stays until the operator has saved its attachment.
         r.outcome = Route::Outcome::Pmba;
-        r.pmba = decoded.mail;
+        r.pmba = decoded.value();
         return r;
     }
 
@@ -223,9 +222,8 @@ Route RouteIncoming(const ConfigStore& store, const QString& selectedName, const
         break;
     }
     case Kind::FileMail:
-        if (const FileMail::ReadResult read = FileMail::Parse(content); !read.ok) {
-            return unreadable(r, QStringLiteral("file mail"),
-                              read.message ? read.message->text : QStringLiteral("It is not a regular file mail."));
+        if (const Result<FileMail::Mail> read = FileMail::Parse(content); !read.ok()) {
+            return unreadable(r, QStringLiteral("file mail"), read.error());
         }
         r.outcome = Route::Outcome::FileMail;
         handOver = paths.attachmentHandOver;

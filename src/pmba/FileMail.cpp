@@ -18,24 +18,16 @@ namespace tolvan::FileMail {
 
 namespace {
 
-MessageBoxRequest box(const QString& text, MsgIcon icon, const QString& title = {})
+// Every failure has its box: a refusal of the operator's choice warns, a
+// fault of the file or the disk is critical.
+Failure fail(const QString& text, MsgIcon icon = MsgIcon::Critical)
 {
-    return {text, title, icon, MsgButtons::Ok, MsgAnswer::Ok};
+    return Fail(MessageBoxRequest{text, {}, icon, MsgButtons::Ok, MsgAnswer::Ok});
 }
 
-WriteResult writeFailure(const QString& text, MsgIcon icon = MsgIcon::Critical)
+Result<Mail> readFailure(const QString& text, Mail partial = {})
 {
-    WriteResult r;
-    r.message = box(text, icon);
-    return r;
-}
-
-ReadResult readFailure(const QString& text, Mail partial = {})
-{
-    ReadResult r;
-    r.mail = std::move(partial);
-    r.message = box(text, MsgIcon::Critical);
-    return r;
+    return {fail(text), std::move(partial)};
 }
 
 } // namespace
@@ -332,7 +324,8 @@ private:
 // read error (then readError() describes it). Only one piece of the outer
 // text and its decoded inner text are held at a time, besides the carried
 // file's bytes.
-template <class Next, class ReadError> ReadResult parseStream(qsizetype contentSize, Next&& next, ReadError&& readError)
+template <class Next, class ReadError>
+Result<Mail> parseStream(qsizetype contentSize, Next&& next, ReadError&& readError)
 {
     constexpr qsizetype kPiece = qsizetype(1) << 20;
     QByteArray in(std::clamp<qsizetype>(contentSize, 4, kPiece), Qt::Uninitialized);
@@ -373,10 +366,7 @@ template <class Next, class ReadError> ReadResult parseStream(qsizetype contentS
         return readFailure(QStringLiteral("Error: The attached file is not valid Base64 data!"), mail);
     }
     mail.data = reader.takeData();
-    ReadResult r;
-    r.ok = true;
-    r.mail = std::move(mail);
-    return r;
+    return mail;
 }
 
 // The file mail's text: Base64 of head + Base64(data), then CR LF, handed to
@@ -465,7 +455,7 @@ QByteArray Build(const Mail& mail)
     return out;
 }
 
-ReadResult Parse(QByteArrayView content)
+Result<Mail> Parse(QByteArrayView content)
 {
     qsizetype at = 0;
     return parseStream(
@@ -486,9 +476,8 @@ namespace {
 // The checks made before anything is written, shared by the writer and the
 // size estimate so that both refuse with the same words. With data given the
 // file is read into it; without, only its size is taken.
-std::optional<WriteResult> prepare(const QString& attachmentPath, const QString& to, const QString& from,
-                                   const QString& subject, const QString& message, Mail& mail, QByteArray& head,
-                                   bool readData)
+Result<> prepare(const QString& attachmentPath, const QString& to, const QString& from, const QString& subject,
+                 const QString& message, Mail& mail, QByteArray& head, bool readData)
 {
     mail = Mail{message, subject, to, from, attachmentPath.mid(attachmentPath.lastIndexOf(u'/') + 1), {}};
     // A comma would shift the fields at the receiver and a bad name is refused
@@ -498,19 +487,19 @@ std::optional<WriteResult> prepare(const QString& attachmentPath, const QString&
         why = QStringLiteral("it holds a comma");
     }
     if (!why.isEmpty()) {
-        return writeFailure(
+        return fail(
             QStringLiteral("Error: The file name \"%1\" cannot be sent in a file mail: %2.").arg(mail.fileName, why),
             MsgIcon::Exclamation);
     }
     if (QFileInfo(attachmentPath).size() > kMaxCarriedFileBytes) {
-        return writeFailure(QStringLiteral("Error: %1 is too large for a file mail (at most %2 bytes).")
-                                .arg(attachmentPath)
-                                .arg(kMaxCarriedFileBytes),
-                            MsgIcon::Exclamation);
+        return fail(QStringLiteral("Error: %1 is too large for a file mail (at most %2 bytes).")
+                        .arg(attachmentPath)
+                        .arg(kMaxCarriedFileBytes),
+                    MsgIcon::Exclamation);
     }
     QFile source(attachmentPath);
     if (!QFileInfo(attachmentPath).isFile() || !source.open(QIODevice::ReadOnly)) {
-        return writeFailure(QStringLiteral("Error: File is empty or unreadable!"));
+        return fail(QStringLiteral("Error: File is empty or unreadable!"));
     }
     qint64 dataSize = source.size();
     if (readData) {
@@ -518,43 +507,42 @@ std::optional<WriteResult> prepare(const QString& attachmentPath, const QString&
         dataSize = source.error() == QFileDevice::NoError ? mail.data.size() : 0;
     }
     if (dataSize <= 0) {
-        return writeFailure(QStringLiteral("Error: File is empty or unreadable!"));
+        return fail(QStringLiteral("Error: File is empty or unreadable!"));
     }
     source.close();
 
     // Readers refuse anything longer, so it would never be read.
     head = headOf(mail);
     if (builtSize(head.size(), dataSize) > kMaxFileMailBytes) {
-        return writeFailure(QStringLiteral("Error: The file mail would be longer than %1 bytes; shorten the texts.")
-                                .arg(kMaxFileMailBytes),
-                            MsgIcon::Exclamation);
+        return fail(QStringLiteral("Error: The file mail would be longer than %1 bytes; shorten the texts.")
+                        .arg(kMaxFileMailBytes),
+                    MsgIcon::Exclamation);
     }
-    return std::nullopt;
+    return {};
 }
 
 } // namespace
 
-WriteResult Size(const QString& attachmentPath, const QString& to, const QString& from, const QString& subject,
-                 const QString& message)
+Result<qint64> Size(const QString& attachmentPath, const QString& to, const QString& from, const QString& subject,
+                    const QString& message)
 {
     Mail mail;
     QByteArray head;
-    if (std::optional<WriteResult> refused = prepare(attachmentPath, to, from, subject, message, mail, head, false)) {
-        return *refused;
+    if (const Result<> prepared = prepare(attachmentPath, to, from, subject, message, mail, head, false);
+        !prepared.ok()) {
+        return prepared.failure();
     }
-    WriteResult r;
-    r.ok = true;
-    r.size = builtSize(head.size(), QFileInfo(attachmentPath).size());
-    return r;
+    return builtSize(head.size(), QFileInfo(attachmentPath).size());
 }
 
-WriteResult Write(const QString& attachmentPath, const QString& outputPath, const QString& to, const QString& from,
-                  const QString& subject, const QString& message)
+Result<qint64> Write(const QString& attachmentPath, const QString& outputPath, const QString& to, const QString& from,
+                     const QString& subject, const QString& message)
 {
     Mail mail;
     QByteArray head;
-    if (std::optional<WriteResult> refused = prepare(attachmentPath, to, from, subject, message, mail, head, true)) {
-        return *refused;
+    if (const Result<> prepared = prepare(attachmentPath, to, from, subject, message, mail, head, true);
+        !prepared.ok()) {
+        return prepared.failure();
     }
     // The mail goes to disk piece by piece as it is encoded. A second post in
     // the same second must not add a second mail to the first one's file: the
@@ -562,15 +550,12 @@ WriteResult Write(const QString& attachmentPath, const QString& outputPath, cons
     AtomicFile out(outputPath, AtomicFile::Mode::NoReplace);
     if (!out.open() || !buildStream(head, mail.data, [&out](QByteArrayView piece) { return out.write(piece); }) ||
         !out.commit()) {
-        return writeFailure(QStringLiteral("File mail error: ") + out.errorString());
+        return fail(QStringLiteral("File mail error: ") + out.errorString());
     }
-    WriteResult r;
-    r.ok = true;
-    r.size = builtSize(head.size(), mail.data.size());
-    return r;
+    return builtSize(head.size(), mail.data.size());
 }
 
-ReadResult Read(const QString& path)
+Result<Mail> Read(const QString& path)
 {
     // Refused before reading: a longer file was not written by a sender and
     // would only take memory.
@@ -591,47 +576,38 @@ ReadResult Read(const QString& path)
         [&file] { return QStringLiteral("Error: The file mail cannot be read: ") + file.errorString(); });
 }
 
-SaveResult SaveCarriedFile(const Mail& mail, const QString& folder, bool replaceExisting)
+Result<SavedFile> SaveCarriedFile(const Mail& mail, const QString& folder, bool replaceExisting)
 {
-    SaveResult r;
     if (const QString why = ReceivedName::Problem(mail.fileName); !why.isEmpty()) {
-        r.message =
-            box(QStringLiteral("Error: The file name in this mail is not valid: \"%1\"\n(%2)").arg(mail.fileName, why),
-                MsgIcon::Critical);
-        return r;
+        return fail(
+            QStringLiteral("Error: The file name in this mail is not valid: \"%1\"\n(%2)").arg(mail.fileName, why));
     }
-    r.path = folder.endsWith(u'/') ? folder + mail.fileName : folder + u'/' + mail.fileName;
-    if (!replaceExisting && QFileInfo::exists(r.path) && AtomicFile::obstacle(r.path).isEmpty()) {
-        r.status = SaveResult::Status::Exists;
-        return r;
+    const QString path = folder.endsWith(u'/') ? folder + mail.fileName : folder + u'/' + mail.fileName;
+    if (!replaceExisting && QFileInfo::exists(path) && AtomicFile::obstacle(path).isEmpty()) {
+        return SavedFile{SavedFile::Status::Exists, path};
     }
     const Result<> written = AtomicFile::writeWhole(
-        r.path, mail.data, replaceExisting ? AtomicFile::Mode::Replace : AtomicFile::Mode::NoReplace);
+        path, mail.data, replaceExisting ? AtomicFile::Mode::Replace : AtomicFile::Mode::NoReplace);
     if (!written.ok()) {
-        r.message =
-            box(QStringLiteral("Error: The received file could not be written: ") + written.error(), MsgIcon::Critical);
-        return r;
+        return fail(QStringLiteral("Error: The received file could not be written: ") + written.error());
     }
-    r.status = SaveResult::Status::Saved;
-    return r;
+    return SavedFile{SavedFile::Status::Saved, path};
 }
 
-SaveResult SaveCarriedFile(Dialogs& dialogs, const Mail& mail, const QString& folder)
+Result<SavedFile> SaveCarriedFile(Dialogs& dialogs, const Mail& mail, const QString& folder)
 {
-    SaveResult r = SaveCarriedFile(mail, folder, false);
-    if (r.status == SaveResult::Status::Exists) {
+    Result<SavedFile> r = SaveCarriedFile(mail, folder, false);
+    if (r.ok() && r->status == SavedFile::Status::Exists) {
         const MessageBoxRequest question{
             QStringLiteral("A file named \"%1\" already exists:\n%2\n\nReplace it with the received file?")
-                .arg(mail.fileName, r.path),
+                .arg(mail.fileName, r->path),
             QStringLiteral("Confirmation"), MsgIcon::Question, MsgButtons::YesNo, MsgAnswer::No};
         if (dialogs.messageBox(question) != MsgAnswer::Yes) {
             return r;
         }
         r = SaveCarriedFile(mail, folder, true);
     }
-    if (r.message) {
-        dialogs.messageBox(*r.message);
-    }
+    ShowFailure(dialogs, r);
     return r;
 }
 

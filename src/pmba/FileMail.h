@@ -1,6 +1,7 @@
 #pragma once
 
 #include "platform/Dialogs.h"
+#include "platform/Result.h"
 
 #include <QByteArray>
 #include <QString>
@@ -31,23 +32,11 @@ struct Mail {
     QByteArray data; // the carried file's bytes
 };
 
-struct WriteResult {
-    bool ok = false;
-    qint64 size = 0;                          // bytes of the mail file written
-    std::optional<MessageBoxRequest> message; // set on failure
-};
-
-struct ReadResult {
-    bool ok = false;
-    Mail mail;                                // on failure, the fields that could be read
-    std::optional<MessageBoxRequest> message; // set on failure
-};
-
-struct SaveResult {
-    enum class Status { Saved, Exists, Failed } status = Status::Failed;
-    QString path;                             // where the carried file goes
-    std::optional<MessageBoxRequest> message; // set on failure
-    bool ok() const { return status == Status::Saved; }
+// Where a carried file went. Finding a file of that name already there is
+// no failure: the operator decides, and nothing was written.
+struct SavedFile {
+    enum class Status { Saved, Exists } status = Status::Saved;
+    QString path;
 };
 
 // Base64 with the standard alphabet and padding, on one line.
@@ -63,26 +52,29 @@ std::optional<QString> Base64Decode(QStringView text);
 QByteArray Build(const Mail& mail);
 // Reads a file content as the receive attachment screen does. The carried
 // file's name must be one that stays inside the folder it is saved into.
-ReadResult Parse(QByteArrayView content);
+// Every failure has its box; a failure after the texts were read still hands
+// them over.
+Result<Mail> Parse(QByteArrayView content);
 
 // Reads the file at attachmentPath and writes the mail to outputPath, which
-// must not exist yet; the file appears under that name only when complete.
-WriteResult Write(const QString& attachmentPath, const QString& outputPath, const QString& to, const QString& from,
-                  const QString& subject, const QString& message);
+// must not exist yet, and gives its size in bytes; the file appears under
+// that name only when complete.
+Result<qint64> Write(const QString& attachmentPath, const QString& outputPath, const QString& to, const QString& from,
+                     const QString& subject, const QString& message);
 // The size of the mail Write would write for the same file and texts, with
 // the same refusals; nothing is written and the file is not read.
-WriteResult Size(const QString& attachmentPath, const QString& to, const QString& from, const QString& subject,
-                 const QString& message);
-// Reads and parses the file mail at path.
-ReadResult Read(const QString& path);
+Result<qint64> Size(const QString& attachmentPath, const QString& to, const QString& from, const QString& subject,
+                    const QString& message);
+// Reads and parses the file mail at path, as Parse.
+Result<Mail> Read(const QString& path);
 
 // Writes the carried file into folder under its own name. An existing file of
-// that name is replaced only with replaceExisting; otherwise the result is
-// Status::Exists and nothing is written.
-SaveResult SaveCarriedFile(const Mail& mail, const QString& folder, bool replaceExisting);
-// The same, asking the operator before an existing file is replaced; shows
-// any failure.
-SaveResult SaveCarriedFile(Dialogs& dialogs, const Mail& mail, const QString& folder);
+// that name is replaced only with replaceExisting; otherwise the status is
+// Exists and nothing is written.
+Result<SavedFile> SaveCarriedFile(const Mail& mail, const QString& folder, bool replaceExisting);
+// The same, asking the operator before an existing file is replaced (Exists
+// when the answer is No); shows any failure.
+Result<SavedFile> SaveCarriedFile(Dialogs& dialogs, const Mail& mail, const QString& folder);
 
 } // namespace FileMail
 } // namespace tolvan

@@ -31,38 +31,30 @@ QString twoDigits(int n)
 
 } // namespace
 
-SendFolder ReadSendFolder(const ConfigStore& store, const QString& title)
+Result<QString> ReadSendFolder(const ConfigStore& store, const QString& title)
 {
-    SendFolder r;
+    const auto fail = [&title](const QString& text) { return Fail(box(text, MsgIcon::Critical, title)); };
     if (!store.StoreFileExists(kSendFile)) {
-        r.message = box(QStringLiteral("Cannot find send.dat:\n") + store.StorePath(kSendFile), MsgIcon::Critical,
-                        title);
-        return r;
+        return fail(QStringLiteral("Cannot find send.dat:\n") + store.StorePath(kSendFile));
     }
     const StoreValue<QString> line = store.ReadStoreLine(kSendFile);
     if (line.error == StoreError::EndOfFile) {
-        r.message = box(QStringLiteral("send.dat is empty:\n") + store.StorePath(kSendFile), MsgIcon::Critical, title);
-        return r;
+        return fail(QStringLiteral("send.dat is empty:\n") + store.StorePath(kSendFile));
     }
     if (!line.ok()) {
-        r.message = box(QStringLiteral("Cannot read send.dat:\n") + line.message, MsgIcon::Critical, title);
-        return r;
+        return fail(QStringLiteral("Cannot read send.dat:\n") + line.message);
     }
     QString folder = line.value.trimmed();
     if (folder.size() >= 2 && folder.startsWith(u'"') && folder.endsWith(u'"')) {
         folder = folder.mid(1, folder.size() - 2);
     }
     if (folder.isEmpty()) {
-        r.message = box(QStringLiteral("Mail Send folder path is empty."), MsgIcon::Critical, title);
-        return r;
+        return fail(QStringLiteral("Mail Send folder path is empty."));
     }
     if (!QFileInfo(folder).isDir()) {
-        r.message = box(QStringLiteral("Mail Send folder does not exist:\n") + folder, MsgIcon::Critical, title);
-        return r;
+        return fail(QStringLiteral("Mail Send folder does not exist:\n") + folder);
     }
-    r.ok = true;
-    r.folder = folder.endsWith(u'/') ? folder : folder + u'/';
-    return r;
+    return folder.endsWith(u'/') ? folder : folder + u'/';
 }
 
 QString TimeDateStamp(const QDateTime& now)
@@ -92,23 +84,22 @@ PostResult PostPmbaMail(const ConfigStore& store, const QDateTime& now, bool pmb
                        MsgIcon::Critical, kTitle);
     }
     readable.close();
-    SendFolder send = ReadSendFolder(store, kTitle);
-    if (!send.ok) {
-        send.message.text.prepend(kSendErrorPrefix);
-        return {false, {}, 0, {send.message}};
+    const Result<QString> send = ReadSendFolder(store, kTitle);
+    if (!send.ok()) {
+        MessageBoxRequest shown = FailureBox(send.failure(), kTitle);
+        shown.text.prepend(kSendErrorPrefix);
+        return {false, {}, 0, {shown}};
     }
-    const QString path = send.folder + QStringLiteral("PMBA - ") + TimeDateStamp(now) + QStringLiteral(".pmb");
+    const QString path = send.value() + QStringLiteral("PMBA - ") + TimeDateStamp(now) + QStringLiteral(".pmb");
     if (QFileInfo::exists(path)) {
         return refused(QStringLiteral("A PMBA mail file with this name already exists.\nPlease try again in a moment."),
                        MsgIcon::Exclamation, kTitle);
     }
-    const ModPMBA::CreateResult created =
+    const Result<qint64> created =
         ModPMBA::PMBA_CreateBinaryMail(attachment, path, fields.to, fields.from, fields.subject, fields.message);
     PostResult r;
-    if (!created.ok) {
-        if (created.message) {
-            r.boxes << *created.message;
-        }
+    if (!created.ok()) {
+        r.boxes << FailureBox(created.failure(), kTitle);
         r.boxes << box(QStringLiteral("PMBA mail creation failed."), MsgIcon::Critical, kTitle);
         return r;
     }
@@ -162,27 +153,25 @@ PostResult PostRegularMail(const ConfigStore& store, const QDateTime& now, const
                        MsgIcon::Exclamation, {});
     }
 
-    const SendFolder send = ReadSendFolder(store, {});
-    if (!send.ok) {
-        return {false, {}, 0, {send.message}};
+    const Result<QString> send = ReadSendFolder(store, {});
+    if (!send.ok()) {
+        return {false, {}, 0, {FailureBox(send.failure(), {})}};
     }
-    const QString path = send.folder + QStringLiteral("File - ") + TimeDateStamp(now) + QStringLiteral(".txt");
+    const QString path = send.value() + QStringLiteral("File - ") + TimeDateStamp(now) + QStringLiteral(".txt");
     if (QFileInfo::exists(path)) {
         return refused(QStringLiteral("A file mail with this name already exists.\nPlease try again in a moment."),
                        MsgIcon::Exclamation, {});
     }
-    const FileMail::WriteResult written =
+    const Result<qint64> written =
         FileMail::Write(attachment, path, fields.to, fields.from, fields.subject, fields.message);
     PostResult r;
-    if (!written.ok) {
-        if (written.message) {
-            r.boxes << *written.message;
-        }
+    if (!written.ok()) {
+        r.boxes << FailureBox(written.failure(), {});
         return r;
     }
     r.ok = true;
     r.path = path;
-    r.size = written.size;
+    r.size = written.value();
     return r;
 }
 

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "platform/Dialogs.h"
+#include "platform/Result.h"
 
 #include <QDateTime>
 #include <QList>
@@ -22,15 +23,10 @@ inline const QString kTitle = QStringLiteral("PMBA");
 // folder or the attachment file.
 inline const QString kSendErrorPrefix = QStringLiteral("PMBA SEND ERROR: ");
 
-struct SendFolder {
-    bool ok = false;
-    QString folder; // ends with "/"
-    MessageBoxRequest message; // set on failure
-};
-
-// The send folder from the first line of send.dat: surrounding spaces and a
-// pair of enclosing double quotes removed; it must exist.
-SendFolder ReadSendFolder(const ConfigStore& store, const QString& title);
+// The send folder from the first line of send.dat, ending with "/":
+// surrounding spaces and a pair of enclosing double quotes removed; it must
+// exist. A failure's box is critical, under title.
+Result<QString> ReadSendFolder(const ConfigStore& store, const QString& title);
 
 // "hh-mm-ss--mm-dd-yy", hours 00 to 23.
 QString TimeDateStamp(const QDateTime& now);
@@ -42,6 +38,10 @@ struct Fields {
     QString message;
 };
 
+// What a post came to: the boxes to show in order (on success too, an
+// information box for a PMBA mail; on failure the writer's box may be
+// followed by one of the post's own), so it is an outcome record rather than
+// a plain success or failure.
 struct PostResult {
     bool ok = false;
     QString path;  // the posted file

@@ -18,32 +18,25 @@ namespace {
 
 const QString kUnexpectedEnd = QStringLiteral("Unexpected end of the PMBA mail file.");
 
-MessageBoxRequest box(const QString& text, MsgIcon icon, const QString& title = {})
+// Every failure has its box: a refusal of the operator's choice warns, a
+// fault of the file or the disk is critical.
+Failure fail(const QString& text, MsgIcon icon, const QString& title = {})
 {
-    return {text, title, icon, MsgButtons::Ok, MsgAnswer::Ok};
+    return Fail(MessageBoxRequest{text, title, icon, MsgButtons::Ok, MsgAnswer::Ok});
 }
 
-CreateResult createFailure(const QString& text, MsgIcon icon)
+Failure writeError(const QString& description)
 {
-    CreateResult r;
-    r.message = box(text, icon);
-    return r;
+    return fail(kWriteErrorPrefix + description, MsgIcon::Critical);
 }
 
-CreateResult createError(const QString& description)
+Failure parseFailure(const QString& text, const QString& title = {})
 {
-    return createFailure(kWriteErrorPrefix + description, MsgIcon::Critical);
-}
-
-ParseResult parseFailure(const QString& text, const QString& title = {})
-{
-    ParseResult r;
-    r.message = box(text, MsgIcon::Critical, title);
-    return r;
+    return fail(text, MsgIcon::Critical, title);
 }
 
 // Errors raised while reading fields carry the decoder's prefix and title.
-ParseResult readFailure(const QString& description)
+Failure readFailure(const QString& description)
 {
     return parseFailure(kDecodingErrorPrefix + description, kTitle);
 }
@@ -93,26 +86,26 @@ bool PMBA_WriteText(QIODevice& file, const QString& text)
     return bytes.isEmpty() || file.write(bytes) == bytes.size();
 }
 
-TextField PMBA_ReadText(QIODevice& file)
+Result<QString> PMBA_ReadText(QIODevice& file)
 {
     const std::optional<qint32> count = readInt32(file);
     if (!count) {
-        return {{}, kUnexpectedEnd};
+        return Fail(kUnexpectedEnd);
     }
     if (*count < 0 || *count > kMaxTextField) {
-        return {{}, kInvalidTextLength};
+        return Fail(kInvalidTextLength);
     }
     if (*count == 0) {
-        return {};
+        return QString();
     }
     if (*count > bytesLeft(file)) {
-        return {{}, kIncompleteText};
+        return Fail(kIncompleteText);
     }
     const QByteArray bytes = file.read(*count);
     if (bytes.size() != *count) {
-        return {{}, file.errorString()};
+        return Fail(file.errorString());
     }
-    return {Ansi::decode(bytes), {}};
+    return Ansi::decode(bytes);
 }
 
 bool PMBA_IsValidFileName(const QString& name)
@@ -135,28 +128,27 @@ namespace {
 // The checks made before the attachment is read, and the header up to the
 // attachment's size field. Shared by the writer and the size estimate, so
 // both refuse the same attachments and texts with the same words.
-std::optional<CreateResult> prepareHeader(const QString& attachmentPath, const QString& to, const QString& from,
-                                          const QString& subject, const QString& message, QByteArray& header)
+Result<> prepareHeader(const QString& attachmentPath, const QString& to, const QString& from, const QString& subject,
+                       const QString& message, QByteArray& header)
 {
     const QFileInfo attachment(attachmentPath);
     // Hidden files count as absent, as in the attachment chooser.
     if (!attachment.isFile() || attachment.isHidden()) {
-        return createFailure(QStringLiteral("PMBA: Attachment not found."), MsgIcon::Exclamation);
+        return fail(QStringLiteral("PMBA: Attachment not found."), MsgIcon::Exclamation);
     }
     if (attachment.size() < 1) {
-        return createFailure(QStringLiteral("PMBA: Attachment is empty."), MsgIcon::Exclamation);
+        return fail(QStringLiteral("PMBA: Attachment is empty."), MsgIcon::Exclamation);
     }
     if (attachment.size() > std::numeric_limits<qint32>::max()) {
-        return createError(
-            QStringLiteral("The attachment is larger than a PMBA mail can carry (2,147,483,647 bytes)."));
+        return writeError(QStringLiteral("The attachment is larger than a PMBA mail can carry (2,147,483,647 bytes)."));
     }
     const QString fileName = attachmentPath.mid(attachmentPath.lastIndexOf(u'/') + 1);
     // The receiving station refuses such a name, so the mail would be sent for nothing.
     if (const QString why = ReceivedName::SendProblem(fileName); !why.isEmpty()) {
-        return createFailure(QStringLiteral("PMBA: Invalid attachment filename.\n"
-                                            "The name \"%1\" cannot be sent: %2.")
-                                 .arg(fileName, why),
-                             MsgIcon::Exclamation);
+        return fail(QStringLiteral("PMBA: Invalid attachment filename.\n"
+                                   "The name \"%1\" cannot be sent: %2.")
+                        .arg(fileName, why),
+                    MsgIcon::Exclamation);
     }
 
     QBuffer buffer(&header);
@@ -166,53 +158,48 @@ std::optional<CreateResult> prepareHeader(const QString& attachmentPath, const Q
     for (const QString* text : {&to, &from, &subject, &message, &fileName}) {
         // A longer field would be refused by every reader.
         if (Ansi::encode(*text).size() > kMaxTextField) {
-            return createFailure(QStringLiteral("PMBA: A text field is longer than 1,048,576 bytes."),
-                                 MsgIcon::Exclamation);
+            return fail(QStringLiteral("PMBA: A text field is longer than 1,048,576 bytes."), MsgIcon::Exclamation);
         }
         PMBA_WriteText(buffer, *text);
     }
-    return std::nullopt;
+    return {};
 }
 
 } // namespace
 
-CreateResult PMBA_MailSize(const QString& attachmentPath, const QString& to, const QString& from,
-                           const QString& subject, const QString& message)
+Result<qint64> PMBA_MailSize(const QString& attachmentPath, const QString& to, const QString& from,
+                             const QString& subject, const QString& message)
 {
     QByteArray header;
-    if (std::optional<CreateResult> refused = prepareHeader(attachmentPath, to, from, subject, message, header)) {
-        return *refused;
+    if (const Result<> prepared = prepareHeader(attachmentPath, to, from, subject, message, header); !prepared.ok()) {
+        return prepared.failure();
     }
-    CreateResult r;
-    r.ok = true;
     // Header, the size field, the attachment, the checksum.
-    r.size = header.size() + 4 + QFileInfo(attachmentPath).size() + 4;
-    return r;
+    return header.size() + 4 + QFileInfo(attachmentPath).size() + 4;
 }
 
-CreateResult PMBA_CreateBinaryMail(const QString& attachmentPath, const QString& outputPath, const QString& to,
-                                   const QString& from, const QString& subject, const QString& message)
+Result<qint64> PMBA_CreateBinaryMail(const QString& attachmentPath, const QString& outputPath, const QString& to,
+                                     const QString& from, const QString& subject, const QString& message)
 {
     QByteArray header;
-    if (std::optional<CreateResult> refused = prepareHeader(attachmentPath, to, from, subject, message, header)) {
-        return *refused;
+    if (const Result<> prepared = prepareHeader(attachmentPath, to, from, subject, message, header); !prepared.ok()) {
+        return prepared.failure();
     }
 
     QFile source(attachmentPath);
     if (!source.open(QIODevice::ReadOnly)) {
-        return createError(source.errorString());
+        return writeError(source.errorString());
     }
     const QByteArray data = source.readAll();
     if (source.error() != QFileDevice::NoError) {
-        return createError(source.errorString());
+        return writeError(source.errorString());
     }
     source.close();
     if (data.isEmpty()) {
-        return createFailure(QStringLiteral("PMBA: Attachment is empty."), MsgIcon::Exclamation);
+        return fail(QStringLiteral("PMBA: Attachment is empty."), MsgIcon::Exclamation);
     }
     if (data.size() > std::numeric_limits<qint32>::max()) {
-        return createError(
-            QStringLiteral("The attachment is larger than a PMBA mail can carry (2,147,483,647 bytes)."));
+        return writeError(QStringLiteral("The attachment is larger than a PMBA mail can carry (2,147,483,647 bytes)."));
     }
 
     header += int32Bytes(static_cast<qint32>(data.size()));
@@ -222,24 +209,20 @@ CreateResult PMBA_CreateBinaryMail(const QString& attachmentPath, const QString&
     // mail gets its name only when it is whole.
     AtomicFile out(outputPath, AtomicFile::Mode::NoReplace);
     if (!out.open() || !out.write(header) || !out.write(data) || !out.write(checksum) || !out.commit()) {
-        return createError(out.errorString());
+        return writeError(out.errorString());
     }
-    CreateResult r;
-    r.ok = true;
-    r.size = header.size() + data.size() + checksum.size();
-    return r;
+    return header.size() + data.size() + checksum.size();
 }
 
-ParseResult PMBA_ParseMail(QIODevice& file)
+Result<ParsedMail> PMBA_ParseMail(QIODevice& file)
 {
-    ParseResult r;
-    ParsedMail& m = r.mail;
+    ParsedMail m;
 
-    const TextField signature = PMBA_ReadText(file);
+    const Result<QString> signature = PMBA_ReadText(file);
     if (!signature.ok()) {
-        return readFailure(signature.error);
+        return readFailure(signature.error());
     }
-    if (signature.text != u"PMBA") {
+    if (signature.value() != u"PMBA") {
         return parseFailure(QStringLiteral("PMBA: Invalid binary file signature."));
     }
     const std::optional<qint32> version = readInt32(file);
@@ -250,11 +233,11 @@ ParseResult PMBA_ParseMail(QIODevice& file)
         return parseFailure(QStringLiteral("PMBA: Unsupported version."));
     }
     for (QString* text : {&m.to, &m.from, &m.subject, &m.message, &m.fileName}) {
-        const TextField field = PMBA_ReadText(file);
+        const Result<QString> field = PMBA_ReadText(file);
         if (!field.ok()) {
-            return readFailure(field.error);
+            return readFailure(field.error());
         }
-        *text = field.text;
+        *text = field.value();
     }
     const std::optional<qint32> size = readInt32(file);
     if (!size) {
@@ -281,74 +264,57 @@ ParseResult PMBA_ParseMail(QIODevice& file)
     if (static_cast<quint32>(*stored) != PMBA_Crc32(m.data)) {
         return parseFailure(QStringLiteral("PMBA: CRC-32 CHECK FAILED!\nThe attachment may be corrupted."), kTitle);
     }
-    r.ok = true;
-    return r;
+    return m;
 }
 
-DecodeResult PMBA_DecodeBinaryMail(const QString& mailPath, const QString& outputFolder)
+Result<DecodedPmbaMail> PMBA_DecodeBinaryMail(const QString& mailPath, const QString& outputFolder)
 {
-    DecodeResult r;
     if (!QFileInfo(mailPath).isFile()) {
-        r.message = box(QStringLiteral("PMBA: Binary mail file not found."), MsgIcon::Exclamation);
-        return r;
+        return fail(QStringLiteral("PMBA: Binary mail file not found."), MsgIcon::Exclamation);
     }
     if (outputFolder.isEmpty() || !QFileInfo(outputFolder).isDir()) {
-        r.message = box(QStringLiteral("PMBA: Output folder not found."), MsgIcon::Exclamation);
-        return r;
+        return fail(QStringLiteral("PMBA: Output folder not found."), MsgIcon::Exclamation);
     }
 
-    ParseResult parsed;
+    Result<ParsedMail> parsed;
     {
         QFile file(mailPath);
         if (!file.open(QIODevice::ReadOnly)) {
-            r.message = box(kDecodingErrorPrefix + file.errorString(), MsgIcon::Critical, kTitle);
-            return r;
+            return readFailure(file.errorString());
         }
         parsed = PMBA_ParseMail(file);
     }
-    if (!parsed.ok) {
-        r.message = parsed.message;
-        return r;
+    if (!parsed.ok()) {
+        return parsed.failure();
     }
-    const ParsedMail& m = parsed.mail;
+    const ParsedMail& m = parsed.value();
     if (!PMBA_IsValidFileName(m.fileName)) {
-        r.message = box(QStringLiteral("PMBA: Invalid attachment filename."), MsgIcon::Critical);
-        return r;
+        return parseFailure(QStringLiteral("PMBA: Invalid attachment filename."));
     }
 
     const QString path = outputFolder.endsWith(u'/') ? outputFolder + m.fileName : outputFolder + u'/' + m.fileName;
     // The earlier attachment of this name is replaced only by a complete one.
     const Result<> written = AtomicFile::writeWhole(path, m.data, AtomicFile::Mode::Replace);
     if (!written.ok()) {
-        r.message = box(kDecodingErrorPrefix + written.error(), MsgIcon::Critical, kTitle);
-        return r;
+        return readFailure(written.error());
     }
-    r.ok = true;
-    r.mail = {m.to, m.from, m.subject, m.message, path};
+    return DecodedPmbaMail{m.to, m.from, m.subject, m.message, path};
+}
+
+Result<qint64> PMBA_CreateBinaryMail(Dialogs& dialogs, const QString& attachmentPath, const QString& outputPath,
+                                     const QString& to, const QString& from, const QString& subject,
+                                     const QString& message)
+{
+    Result<qint64> r = PMBA_CreateBinaryMail(attachmentPath, outputPath, to, from, subject, message);
+    ShowFailure(dialogs, r);
     return r;
 }
 
-bool PMBA_CreateBinaryMail(Dialogs& dialogs, const QString& attachmentPath, const QString& outputPath,
-                           const QString& to, const QString& from, const QString& subject, const QString& message)
+Result<DecodedPmbaMail> PMBA_DecodeBinaryMail(Dialogs& dialogs, const QString& mailPath, const QString& outputFolder)
 {
-    const CreateResult r = PMBA_CreateBinaryMail(attachmentPath, outputPath, to, from, subject, message);
-    if (r.message) {
-        dialogs.messageBox(*r.message);
-    }
-    return r.ok;
-}
-
-std::optional<DecodedPmbaMail> PMBA_DecodeBinaryMail(Dialogs& dialogs, const QString& mailPath,
-                                                     const QString& outputFolder)
-{
-    const DecodeResult r = PMBA_DecodeBinaryMail(mailPath, outputFolder);
-    if (r.message) {
-        dialogs.messageBox(*r.message);
-    }
-    if (!r.ok) {
-        return std::nullopt;
-    }
-    return r.mail;
+    Result<DecodedPmbaMail> r = PMBA_DecodeBinaryMail(mailPath, outputFolder);
+    ShowFailure(dialogs, r);
+    return r;
 }
 
 } // namespace tolvan::ModPMBA

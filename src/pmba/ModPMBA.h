@@ -1,12 +1,11 @@
 #pragma once
 
 #include "platform/Dialogs.h"
+#include "platform/Result.h"
 
 #include <QByteArray>
 #include <QIODevice>
 #include <QString>
-
-#include <optional>
 
 namespace tolvan {
 
@@ -15,8 +14,8 @@ namespace tolvan {
 // bytes. All integers are signed 32-bit little-endian; texts are length-counted
 // code-page bytes. Every mail begins with 04 00 00 00 "PMBA" 01 00 00 00.
 //
-// The operations show nothing themselves: each returns its outcome together
-// with the box the operator should see, and the Dialogs overloads show it.
+// The operations show nothing themselves: a failure carries the box the
+// operator should see, and the Dialogs overloads show it.
 namespace ModPMBA {
 
 constexpr qint32 kVersion = 1;
@@ -40,18 +39,6 @@ struct DecodedPmbaMail {
     QString attachmentPath; // full path of the attachment as written
 };
 
-struct CreateResult {
-    bool ok = false;
-    qint64 size = 0;                          // bytes of the mail written
-    std::optional<MessageBoxRequest> message; // set on failure
-};
-
-struct DecodeResult {
-    bool ok = false;
-    DecodedPmbaMail mail;
-    std::optional<MessageBoxRequest> message; // set on failure
-};
-
 // The fields of a mail that passed every check of its bytes; the file name
 // is not checked yet.
 struct ParsedMail {
@@ -63,47 +50,37 @@ struct ParsedMail {
     QByteArray data;
 };
 
-struct ParseResult {
-    bool ok = false;
-    ParsedMail mail;
-    MessageBoxRequest message; // set on failure
-};
-
-struct TextField {
-    QString text;
-    QString error; // kInvalidTextLength, kIncompleteText or a read failure
-    bool ok() const { return error.isEmpty(); }
-};
-
-// Writes the mail to outputPath. The file appears under that name only when
-// complete, and an existing file there is never overwritten.
-CreateResult PMBA_CreateBinaryMail(const QString& attachmentPath, const QString& outputPath, const QString& to,
-                                   const QString& from, const QString& subject, const QString& message);
+// Writes the mail to outputPath and gives its size in bytes. The file appears
+// under that name only when complete, and an existing file there is never
+// overwritten.
+Result<qint64> PMBA_CreateBinaryMail(const QString& attachmentPath, const QString& outputPath, const QString& to,
+                                     const QString& from, const QString& subject, const QString& message);
 
 // The size in bytes of the mail PMBA_CreateBinaryMail would write for the
 // same attachment and texts, with the same refusals; nothing is written and
 // the attachment is not read.
-CreateResult PMBA_MailSize(const QString& attachmentPath, const QString& to, const QString& from,
-                           const QString& subject, const QString& message);
+Result<qint64> PMBA_MailSize(const QString& attachmentPath, const QString& to, const QString& from,
+                             const QString& subject, const QString& message);
 
 // Checks the mail at mailPath and writes its attachment into outputFolder,
 // replacing an earlier attachment of the same name. The mail file is never
 // changed; on failure no attachment is left behind.
-DecodeResult PMBA_DecodeBinaryMail(const QString& mailPath, const QString& outputFolder);
+Result<DecodedPmbaMail> PMBA_DecodeBinaryMail(const QString& mailPath, const QString& outputFolder);
 
-// Shows the outcome's box, if any, through dialogs.
-bool PMBA_CreateBinaryMail(Dialogs& dialogs, const QString& attachmentPath, const QString& outputPath,
-                           const QString& to, const QString& from, const QString& subject, const QString& message);
-std::optional<DecodedPmbaMail> PMBA_DecodeBinaryMail(Dialogs& dialogs, const QString& mailPath,
-                                                     const QString& outputFolder);
+// The same, showing a failure's box through dialogs.
+Result<qint64> PMBA_CreateBinaryMail(Dialogs& dialogs, const QString& attachmentPath, const QString& outputPath,
+                                     const QString& to, const QString& from, const QString& subject,
+                                     const QString& message);
+Result<DecodedPmbaMail> PMBA_DecodeBinaryMail(Dialogs& dialogs, const QString& mailPath, const QString& outputFolder);
 
 // Reads a whole mail from file's current position to its end and applies every
 // check of the bytes (signature, version, field lengths, size, trailing data, CRC).
-ParseResult PMBA_ParseMail(QIODevice& file);
+Result<ParsedMail> PMBA_ParseMail(QIODevice& file);
 
-// One text field at the device's current position.
+// One text field at the device's current position. A read fails with
+// kInvalidTextLength, kIncompleteText or the device's own words.
 bool PMBA_WriteText(QIODevice& file, const QString& text);
-TextField PMBA_ReadText(QIODevice& file);
+Result<QString> PMBA_ReadText(QIODevice& file);
 
 quint32 PMBA_Crc32(QByteArrayView bytes);
 

@@ -11,37 +11,28 @@
 
 namespace tolvan::SendEstimate {
 
-namespace {
-
-QString refusalText(const std::optional<MessageBoxRequest>& box)
-{
-    return box ? box->text : QStringLiteral("Refused.");
-}
-
-} // namespace
-
 Estimate EstimateFile(const QString& path, const Texts& texts)
 {
     Estimate e;
-    const ModPMBA::CreateResult pmba = ModPMBA::PMBA_MailSize(path, texts.to, texts.from, texts.subject, texts.message);
-    e.pmba = {pmba.ok, pmba.size, 0, pmba.ok ? QString() : refusalText(pmba.message)};
+    const Result<qint64> pmba = ModPMBA::PMBA_MailSize(path, texts.to, texts.from, texts.subject, texts.message);
+    e.pmba = pmba.ok() ? Result<Form>(Form{pmba.value(), 0}) : pmba.failure();
 
     const QStringList withComma = FilePost::FieldsWithComma({texts.to, texts.from, texts.subject, texts.message},
                                                             path.mid(path.lastIndexOf(u'/') + 1));
     if (!withComma.isEmpty()) {
-        e.fileMail.refusal = QStringLiteral("A regular file mail cannot carry a comma. There is one in: %1.")
-                                 .arg(withComma.join(QStringLiteral(", ")));
+        e.fileMail = Fail(QStringLiteral("A regular file mail cannot carry a comma. There is one in: %1.")
+                              .arg(withComma.join(QStringLiteral(", "))));
     } else {
-        const FileMail::WriteResult mail = FileMail::Size(path, texts.to, texts.from, texts.subject, texts.message);
-        e.fileMail = {mail.ok, mail.size, 0, mail.ok ? QString() : refusalText(mail.message)};
+        const Result<qint64> mail = FileMail::Size(path, texts.to, texts.from, texts.subject, texts.message);
+        e.fileMail = mail.ok() ? Result<Form>(Form{mail.value(), 0}) : mail.failure();
     }
 
     Mod7plus::SetSize set;
     QString message;
     if (Mod7plus::Plan7PlusSet(path, set, message)) {
-        e.sevenPlus = {true, set.bytes, set.parts, {}};
+        e.sevenPlus = Form{set.bytes, set.parts};
     } else {
-        e.sevenPlus.refusal = message;
+        e.sevenPlus = Fail(message);
     }
     return e;
 }
@@ -88,28 +79,29 @@ QString FormatDuration(double seconds)
 
 QStringList DescribeLines(const Estimate& estimate, int baud)
 {
-    const std::pair<const Form*, QString> forms[] = {{&estimate.pmba, QStringLiteral("PMBA mail")},
-                                                     {&estimate.fileMail, QStringLiteral("Regular file mail")},
-                                                     {&estimate.sevenPlus, QStringLiteral("7PLUS set")}};
-    const Form* smallest = nullptr;
-    for (const auto& [form, name] : forms) {
-        if (form->ok && (!smallest || form->bytes < smallest->bytes)) {
-            smallest = form;
+    const std::pair<const Result<Form>*, QString> forms[] = {{&estimate.pmba, QStringLiteral("PMBA mail")},
+                                                             {&estimate.fileMail, QStringLiteral("Regular file mail")},
+                                                             {&estimate.sevenPlus, QStringLiteral("7PLUS set")}};
+    const Result<Form>* smallest = nullptr;
+    for (const auto& [result, name] : forms) {
+        if (result->ok() && (!smallest || result->value().bytes < smallest->value().bytes)) {
+            smallest = result;
         }
     }
     const QLocale c = QLocale::c();
     QStringList lines;
-    for (const auto& [form, name] : forms) {
-        if (!form->ok) {
-            lines << QStringLiteral("%1: not possible (%2)").arg(name, form->refusal.section(u'\n', 0, 0));
+    for (const auto& [result, name] : forms) {
+        if (!result->ok()) {
+            lines << QStringLiteral("%1: not possible (%2)").arg(name, result->error().section(u'\n', 0, 0));
             continue;
         }
-        QString line = QStringLiteral("%1: %2 bytes").arg(name, c.toString(form->bytes));
-        if (form->parts > 0) {
-            line += QStringLiteral(" in %1 part%2").arg(form->parts).arg(form->parts == 1 ? "" : "s");
+        const Form& form = result->value();
+        QString line = QStringLiteral("%1: %2 bytes").arg(name, c.toString(form.bytes));
+        if (form.parts > 0) {
+            line += QStringLiteral(" in %1 part%2").arg(form.parts).arg(form.parts == 1 ? "" : "s");
         }
-        line += QStringLiteral(", about %1 at %2 baud").arg(FormatDuration(AirSeconds(form->bytes, baud))).arg(baud);
-        if (form == smallest) {
+        line += QStringLiteral(", about %1 at %2 baud").arg(FormatDuration(AirSeconds(form.bytes, baud))).arg(baud);
+        if (result == smallest) {
             line += QStringLiteral("  \u2190 smallest");
         }
         lines << line;

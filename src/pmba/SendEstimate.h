@@ -1,6 +1,7 @@
 #pragma once
 
 #include "config/ConfigStore.h"
+#include "platform/Result.h"
 
 #include <QString>
 #include <QStringList>
@@ -26,17 +27,17 @@ inline const QString kBaudFile = QStringLiteral("baud.dat");
 inline const QList<int> kCommonBauds = {300, 1200, 2400, 4800, 9600, 19200};
 constexpr int kDefaultBaud = 1200;
 
+// What one way of sending makes of the file.
 struct Form {
-    bool ok = false;
     qint64 bytes = 0;
-    int parts = 0;   // 7PLUS only
-    QString refusal; // the writer's own words when it would refuse
+    int parts = 0; // 7PLUS only
 };
 
+// Each way fails with the writer's own words when it would refuse.
 struct Estimate {
-    Form pmba;
-    Form fileMail;
-    Form sevenPlus;
+    Result<Form> pmba;
+    Result<Form> fileMail;
+    Result<Form> sevenPlus;
 };
 
 struct Texts {

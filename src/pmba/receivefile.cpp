@@ -157,18 +157,15 @@ bool receivefile::FileExists(const QString& FilePath)
 void receivefile::LoadRegularFileMail(const QString& path)
 {
     Dialogs& dialogs = *ctx().dialogs;
-    const FileMail::ReadResult read = FileMail::Read(path);
-    if (!read.ok) {
+    const Result<FileMail::Mail> read = FileMail::Read(path);
+    if (!ShowFailure(dialogs, read)) {
         // Nothing is written; the boxes keep their prompts.
-        if (read.message) {
-            dialogs.messageBox(*read.message);
-        }
         return;
     }
-    setBoxText(Text1, read.mail.message);
-    Text2->setText(read.mail.subject);
-    Text3->setText(read.mail.to);
-    Text4->setText(read.mail.from);
+    setBoxText(Text1, read->message);
+    Text2->setText(read->subject);
+    Text3->setText(read->to);
+    Text4->setText(read->from);
 
     // The carried file lands in the attachment folder under the sender's name,
     // like a PMBA attachment: never beside the program's own files. An
@@ -178,15 +175,16 @@ void receivefile::LoadRegularFileMail(const QString& path)
         dialogs.critical(QStringLiteral("Error: The attachment folder could not be created: ") + folder);
         return;
     }
-    const FileMail::SaveResult saved = FileMail::SaveCarriedFile(dialogs, read.mail, folder);
-    if (saved.status == FileMail::SaveResult::Status::Exists) {
+    const Result<FileMail::SavedFile> saved = FileMail::SaveCarriedFile(dialogs, read.value(), folder);
+    if (!saved.ok()) {
+        return; // the failure was shown
+    }
+    if (saved->status == FileMail::SavedFile::Status::Exists) {
         dialogs.exclamation(QStringLiteral("The received file was not written; the existing file was kept:\n") +
-                            saved.path);
+                            saved->path);
         return;
     }
-    if (saved.ok()) {
-        Text5->setText(saved.path);
-    }
+    Text5->setText(saved->path);
 }
 
 bool receivefile::eventFilter(QObject* watched, QEvent* event)

@@ -191,7 +191,7 @@ TEST(CodecCli, WatchPrintsEachCompleteArrivalOnce)
     writeFile(dir.filePath("att.bin"), randomBytes(3000));
     ASSERT_TRUE(tolvan::ModPMBA::PMBA_CreateBinaryMail(dir.filePath("att.bin"), dir.filePath("p.pmb"), "to", "from",
                                                         "subject", "message")
-                    .ok);
+                    .ok());
     const QList<QPair<QString, QByteArray>> slow = {
         {"MAIL - 1.txt", tolvan::MailCodec::FormatCodedMailLine("TO: A", "S", "A MESSAGE", "FROM- B").toLatin1() +
                              "\r\n"},

@@ -255,7 +255,9 @@ QList<Traffic> sampleTraffic(const QString& scratch)
     a.open(QIODevice::WriteOnly);
     a.write(attachment);
     a.close();
-    ModPMBA::PMBA_CreateBinaryMail(scratch + "/att.bin", scratch + "/out.pmb", "to", "from", "subject", "message");
+    EXPECT_TRUE(
+        ModPMBA::PMBA_CreateBinaryMail(scratch + "/att.bin", scratch + "/out.pmb", "to", "from", "subject", "message")
+            .ok());
     QFile p(scratch + "/out.pmb");
     p.open(QIODevice::ReadOnly);
     return {{"MAIL - 120000.txt", mail},

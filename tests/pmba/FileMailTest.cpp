@@ -98,14 +98,14 @@ TEST(FileMailFormat, IsBase64OfTheCommaJoinedInnerTextWithCrLf)
 {
     const F::Mail mail{"Your Message: hi", "Subject: x", "To: A", "From: B", "f.bin", QByteArray("\0\1", 2)};
     EXPECT_EQ(F::Build(mail), outer("Your Message: hi,Subject: x,To: A,From: B,f.bin,AAE="));
-    const F::ReadResult r = F::Parse(F::Build(mail));
-    ASSERT_TRUE(r.ok);
-    EXPECT_EQ(r.mail.message, mail.message);
-    EXPECT_EQ(r.mail.subject, mail.subject);
-    EXPECT_EQ(r.mail.to, mail.to);
-    EXPECT_EQ(r.mail.from, mail.from);
-    EXPECT_EQ(r.mail.fileName, mail.fileName);
-    EXPECT_EQ(r.mail.data, mail.data);
+    const Result<F::Mail> r = F::Parse(F::Build(mail));
+    ASSERT_TRUE(r.ok());
+    EXPECT_EQ(r->message, mail.message);
+    EXPECT_EQ(r->subject, mail.subject);
+    EXPECT_EQ(r->to, mail.to);
+    EXPECT_EQ(r->from, mail.from);
+    EXPECT_EQ(r->fileName, mail.fileName);
+    EXPECT_EQ(r->data, mail.data);
 }
 
 // Mails of several megabytes are coded piece by piece: groups split across
@@ -120,11 +120,11 @@ TEST(FileMailFormat, LargeMailsKeepTheFormatAcrossPieces)
     const QByteArray built = F::Build(mail);
     ASSERT_EQ(built, outer(QStringLiteral("Mé,S,T,F,big.bin,") + QString::fromLatin1(data.toBase64())));
     for (const QByteArray& content : {built, breakLines(built.chopped(2), 77, "\r\n")}) {
-        const F::ReadResult r = F::Parse(content);
-        ASSERT_TRUE(r.ok);
-        EXPECT_EQ(r.mail.message, mail.message);
-        EXPECT_EQ(r.mail.fileName, mail.fileName);
-        EXPECT_TRUE(r.mail.data == data);
+        const Result<F::Mail> r = F::Parse(content);
+        ASSERT_TRUE(r.ok());
+        EXPECT_EQ(r->message, mail.message);
+        EXPECT_EQ(r->fileName, mail.fileName);
+        EXPECT_TRUE(r->data == data);
     }
 }
 
@@ -145,15 +145,15 @@ class FileMailParse : public ::testing::TestWithParam<ParseCase> {};
 TEST_P(FileMailParse, ReadsOrRefusesWithAClearMessage)
 {
     const ParseCase& c = GetParam();
-    const F::ReadResult r = F::Parse(c.content);
-    EXPECT_EQ(r.ok, c.ok);
+    const Result<F::Mail> r = F::Parse(c.content);
+    EXPECT_EQ(r.ok(), c.ok);
     if (c.ok) {
-        EXPECT_EQ(r.mail.message, c.message);
-        EXPECT_FALSE(r.message);
+        EXPECT_EQ(r->message, c.message);
+        EXPECT_FALSE(r.box());
     } else {
-        ASSERT_TRUE(r.message);
-        EXPECT_EQ(r.message->text, c.message);
-        EXPECT_EQ(r.message->icon, MsgIcon::Critical);
+        ASSERT_TRUE(r.box());
+        EXPECT_EQ(r.box()->text, c.message);
+        EXPECT_EQ(r.box()->icon, MsgIcon::Critical);
     }
 }
 
@@ -196,18 +196,18 @@ TEST_F(FileMailFolders, WriteThenReadRoundTrips)
 {
     ASSERT_TRUE(writeAll(path("notes.txt"), "line\r\nline\xe9"));
     QDir(dir.path()).mkdir("send");
-    const F::WriteResult w =
+    const Result<qint64> w =
         F::Write(path("notes.txt"), path("send/File - 1.txt"), "To: A", "From: B", "Subj", "Msg \u00e9");
-    ASSERT_TRUE(w.ok);
-    EXPECT_EQ(w.size, readAll(path("send/File - 1.txt")).size());
+    ASSERT_TRUE(w.ok());
+    EXPECT_EQ(w.value(), readAll(path("send/File - 1.txt")).size());
     EXPECT_EQ(entries(path("send")), QStringList{"File - 1.txt"});
 
-    const F::ReadResult r = F::Read(path("send/File - 1.txt"));
-    ASSERT_TRUE(r.ok);
-    EXPECT_EQ(r.mail.message, "Msg \u00e9");
-    EXPECT_EQ(r.mail.subject, "Subj");
-    EXPECT_EQ(r.mail.fileName, "notes.txt");
-    EXPECT_EQ(r.mail.data, "line\r\nline\xe9");
+    const Result<F::Mail> r = F::Read(path("send/File - 1.txt"));
+    ASSERT_TRUE(r.ok());
+    EXPECT_EQ(r->message, "Msg \u00e9");
+    EXPECT_EQ(r->subject, "Subj");
+    EXPECT_EQ(r->fileName, "notes.txt");
+    EXPECT_EQ(r->data, "line\r\nline\xe9");
 }
 
 TEST_F(FileMailFolders, WriterRefusesAndLeavesTheFolderAsItWas)
@@ -234,10 +234,10 @@ TEST_F(FileMailFolders, WriterRefusesAndLeavesTheFolderAsItWas)
         {path("ok.bin"), path("nowhere/x.txt"), "File mail error: "},
     };
     for (const auto& c : cases) {
-        const F::WriteResult r = F::Write(c.attachment, c.output, {}, {}, {}, {});
-        EXPECT_FALSE(r.ok);
-        ASSERT_TRUE(r.message);
-        EXPECT_TRUE(r.message->text.startsWith(c.text)) << r.message->text.toStdString();
+        const Result<qint64> r = F::Write(c.attachment, c.output, {}, {}, {}, {});
+        EXPECT_FALSE(r.ok());
+        ASSERT_TRUE(r.box());
+        EXPECT_TRUE(r.box()->text.startsWith(c.text)) << r.box()->text.toStdString();
     }
     EXPECT_EQ(entries(path("send")), QStringList{"taken.txt"});
     EXPECT_EQ(readAll(path("send/taken.txt")), "first");
@@ -250,8 +250,9 @@ TEST_F(FileMailFolders, ExistingCarriedFileIsReplacedOnlyAfterTheOperatorAgrees)
     FakeDialogs dialogs;
 
     dialogs.answers.enqueue(MsgAnswer::No);
-    F::SaveResult r = F::SaveCarriedFile(dialogs, mail, dir.path());
-    EXPECT_EQ(r.status, F::SaveResult::Status::Exists);
+    Result<F::SavedFile> r = F::SaveCarriedFile(dialogs, mail, dir.path());
+    ASSERT_TRUE(r.ok());
+    EXPECT_EQ(r->status, F::SavedFile::Status::Exists);
     ASSERT_EQ(dialogs.boxes.size(), 1);
     EXPECT_EQ(dialogs.boxes[0].icon, MsgIcon::Question);
     EXPECT_EQ(dialogs.boxes[0].defaultButton, MsgAnswer::No);
@@ -259,8 +260,9 @@ TEST_F(FileMailFolders, ExistingCarriedFileIsReplacedOnlyAfterTheOperatorAgrees)
 
     dialogs.answers.enqueue(MsgAnswer::Yes);
     r = F::SaveCarriedFile(dialogs, mail, dir.path());
-    EXPECT_TRUE(r.ok());
-    EXPECT_EQ(r.path, path("same.txt"));
+    ASSERT_TRUE(r.ok());
+    EXPECT_EQ(r->status, F::SavedFile::Status::Saved);
+    EXPECT_EQ(r->path, path("same.txt"));
     EXPECT_EQ(readAll(path("same.txt")), "new");
     EXPECT_EQ(entries(dir.path()), QStringList{"same.txt"});
 }
@@ -268,10 +270,12 @@ TEST_F(FileMailFolders, ExistingCarriedFileIsReplacedOnlyAfterTheOperatorAgrees)
 TEST_F(FileMailFolders, NewCarriedFileIsWrittenWithoutAQuestionAndEmptyDataGivesEmptyFile)
 {
     FakeDialogs dialogs;
-    const F::SaveResult r = F::SaveCarriedFile(dialogs, F::Mail{"m", "s", "t", "f", "e.bin", {}}, dir.path() + u'/');
-    EXPECT_TRUE(r.ok());
+    const Result<F::SavedFile> r =
+        F::SaveCarriedFile(dialogs, F::Mail{"m", "s", "t", "f", "e.bin", {}}, dir.path() + u'/');
+    ASSERT_TRUE(r.ok());
+    EXPECT_EQ(r->status, F::SavedFile::Status::Saved);
     EXPECT_TRUE(dialogs.boxes.isEmpty());
-    EXPECT_EQ(r.path, path("e.bin"));
+    EXPECT_EQ(r->path, path("e.bin"));
     EXPECT_TRUE(QFileInfo(path("e.bin")).isFile());
     EXPECT_EQ(QFileInfo(path("e.bin")).size(), 0);
 }
@@ -280,8 +284,8 @@ TEST_F(FileMailFolders, UnwritableDestinationIsAClearError)
 {
     QDir(dir.path()).mkdir("x.bin"); // a folder in the way: refused without asking to replace it
     FakeDialogs dialogs;
-    const F::SaveResult r = F::SaveCarriedFile(dialogs, F::Mail{"m", "s", "t", "f", "x.bin", "d"}, dir.path());
-    EXPECT_EQ(r.status, F::SaveResult::Status::Failed);
+    const Result<F::SavedFile> r = F::SaveCarriedFile(dialogs, F::Mail{"m", "s", "t", "f", "x.bin", "d"}, dir.path());
+    EXPECT_FALSE(r.ok());
     ASSERT_EQ(dialogs.boxes.size(), 1);
     EXPECT_TRUE(dialogs.boxes[0].text.startsWith("Error: The received file could not be written: "));
     EXPECT_TRUE(dialogs.boxes[0].text.contains(path("x.bin")));

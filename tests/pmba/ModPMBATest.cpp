@@ -64,7 +64,7 @@ TEST(PmbaText, WritesTheCodePageByteCountNotTheCharacterCount)
                                     "a") +
                          le32(0));
     buffer.seek(0);
-    EXPECT_EQ(P::PMBA_ReadText(buffer).text, QStringLiteral("\u20ACa"));
+    EXPECT_EQ(P::PMBA_ReadText(buffer).value(), QStringLiteral("\u20ACa"));
     EXPECT_TRUE(P::PMBA_ReadText(buffer).ok());
 }
 
@@ -72,9 +72,9 @@ TEST_F(PmbaFolders, SmallestMailIs42BytesLaidOutByteForByte)
 {
     const QString attachment = put("x", "Z");
     const QString mail = out() + "/m.pmb";
-    const P::CreateResult r = P::PMBA_CreateBinaryMail(attachment, mail, "", "", "", "");
-    ASSERT_TRUE(r.ok);
-    EXPECT_EQ(r.size, P::kSmallestMail);
+    const Result<qint64> r = P::PMBA_CreateBinaryMail(attachment, mail, "", "", "", "");
+    ASSERT_TRUE(r.ok());
+    EXPECT_EQ(r.value(), P::kSmallestMail);
     const QByteArray expected = field("PMBA") + le32(1) + le32(0) + le32(0) + le32(0) + le32(0) + field("x") + le32(1) +
                                 "Z" + le32(static_cast<qint32>(P::PMBA_Crc32("Z")));
     EXPECT_EQ(readAll(mail), expected);
@@ -92,13 +92,14 @@ TEST_F(PmbaFolders, RoundTripKeepsFieldsAndBytes)
     const QString mail = dir.filePath("m.pmb");
     FakeDialogs dialogs;
     ASSERT_TRUE(P::PMBA_CreateBinaryMail(dialogs, attachment, mail, "TO: \u00C5sa", "From: K1ABC", "Subject: \u20AC",
-                                         "line 1\r\nline 2"));
+                                         "line 1\r\nline 2")
+                    .ok());
     EXPECT_TRUE(dialogs.boxes.isEmpty());
     EXPECT_TRUE(P::IsPMBAFile(mail));
 
     const QByteArray before = readAll(mail);
-    const std::optional<P::DecodedPmbaMail> decoded = P::PMBA_DecodeBinaryMail(dialogs, mail, out());
-    ASSERT_TRUE(decoded);
+    const Result<P::DecodedPmbaMail> decoded = P::PMBA_DecodeBinaryMail(dialogs, mail, out());
+    ASSERT_TRUE(decoded.ok());
     EXPECT_TRUE(dialogs.boxes.isEmpty());
     EXPECT_EQ(decoded->to, "TO: \u00C5sa");
     EXPECT_EQ(decoded->from, "From: K1ABC");
@@ -112,15 +113,15 @@ TEST_F(PmbaFolders, RoundTripKeepsFieldsAndBytes)
 TEST_F(PmbaFolders, OutputFolderEndingInSeparatorGetsNoSecondOne)
 {
     const QString mail = put("m.pmb", handMail("a.txt", "abc"));
-    const P::DecodeResult r = P::PMBA_DecodeBinaryMail(mail, out() + u'/');
-    ASSERT_TRUE(r.ok);
-    EXPECT_EQ(r.mail.attachmentPath, out() + "/a.txt");
+    const Result<P::DecodedPmbaMail> r = P::PMBA_DecodeBinaryMail(mail, out() + u'/');
+    ASSERT_TRUE(r.ok());
+    EXPECT_EQ(r->attachmentPath, out() + "/a.txt");
 }
 
 TEST_F(PmbaFolders, SecondDecodeReplacesTheFirstAttachment)
 {
-    ASSERT_TRUE(P::PMBA_DecodeBinaryMail(put("1.pmb", handMail("same.bin", "first")), out()).ok);
-    ASSERT_TRUE(P::PMBA_DecodeBinaryMail(put("2.pmb", handMail("same.bin", "2nd")), out()).ok);
+    ASSERT_TRUE(P::PMBA_DecodeBinaryMail(put("1.pmb", handMail("same.bin", "first")), out()).ok());
+    ASSERT_TRUE(P::PMBA_DecodeBinaryMail(put("2.pmb", handMail("same.bin", "2nd")), out()).ok());
     EXPECT_EQ(readAll(out() + "/same.bin"), "2nd");
     EXPECT_EQ(entries(out()), QStringList{"same.bin"});
 }
@@ -133,15 +134,15 @@ TEST_F(PmbaFolders, ChecksumWithTopBitSetComparesEqual)
     }
     const QString mail = put("m.pmb", handMail("n", data));
     EXPECT_LT(qFromLittleEndian<qint32>(readAll(mail).right(4).constData()), 0);
-    EXPECT_TRUE(P::PMBA_DecodeBinaryMail(mail, out()).ok);
+    EXPECT_TRUE(P::PMBA_DecodeBinaryMail(mail, out()).ok());
 }
 
 TEST_F(PmbaFolders, TextFieldOfExactlyTheLimitIsAccepted)
 {
     const QByteArray to(P::kMaxTextField, 'x');
-    const P::DecodeResult r = P::PMBA_DecodeBinaryMail(put("m.pmb", handMail("n", "d", to)), out());
-    ASSERT_TRUE(r.ok);
-    EXPECT_EQ(r.mail.to.size(), P::kMaxTextField);
+    const Result<P::DecodedPmbaMail> r = P::PMBA_DecodeBinaryMail(put("m.pmb", handMail("n", "d", to)), out());
+    ASSERT_TRUE(r.ok());
+    EXPECT_EQ(r->to.size(), P::kMaxTextField);
 }
 
 // ---- refusals of the decoder -------------------------------------------------
@@ -166,7 +167,7 @@ TEST_P(PmbaRefusal, ShowsItsMessageAndLeavesNoAttachment)
     const BadMail& c = GetParam();
     const QString mail = put("m.pmb", c.bytes);
     FakeDialogs dialogs;
-    EXPECT_FALSE(P::PMBA_DecodeBinaryMail(dialogs, mail, out()));
+    EXPECT_FALSE(P::PMBA_DecodeBinaryMail(dialogs, mail, out()).ok());
     ASSERT_EQ(dialogs.boxes.size(), 1);
     EXPECT_EQ(dialogs.boxes[0].text, c.text);
     EXPECT_EQ(dialogs.boxes[0].icon, c.icon);
@@ -257,11 +258,11 @@ TEST_F(PmbaFolders, CutShortAnywhereIsRefusedAndInsideDataOrChecksumSaysIncomple
 {
     for (qsizetype keep = 0; keep < kGood.size(); ++keep) {
         const QString mail = put("cut.pmb", kGood.left(keep));
-        const P::DecodeResult r = P::PMBA_DecodeBinaryMail(mail, out());
-        ASSERT_FALSE(r.ok) << keep;
-        ASSERT_TRUE(r.message) << keep;
+        const Result<P::DecodedPmbaMail> r = P::PMBA_DecodeBinaryMail(mail, out());
+        ASSERT_FALSE(r.ok()) << keep;
+        ASSERT_TRUE(r.box()) << keep;
         if (keep >= kDataAt) {
-            EXPECT_EQ(r.message->text, kIncomplete) << keep;
+            EXPECT_EQ(r.box()->text, kIncomplete) << keep;
         }
         ASSERT_EQ(entries(out()), QStringList()) << keep;
     }
@@ -270,31 +271,31 @@ TEST_F(PmbaFolders, CutShortAnywhereIsRefusedAndInsideDataOrChecksumSaysIncomple
 TEST_F(PmbaFolders, NamesWithSpacesHyphensAndDotsAreAccepted)
 {
     for (const char* name : {"my file.txt", "a-b", "archive.tar.gz", ".profile", "x"}) {
-        EXPECT_TRUE(P::PMBA_DecodeBinaryMail(put("m.pmb", handMail(name, "d")), out()).ok) << name;
+        EXPECT_TRUE(P::PMBA_DecodeBinaryMail(put("m.pmb", handMail(name, "d")), out()).ok()) << name;
     }
 }
 
 TEST_F(PmbaFolders, MissingMailOrFolderIsRefusedBeforeOpening)
 {
     const QString mail = put("m.pmb", kGood);
-    P::DecodeResult r = P::PMBA_DecodeBinaryMail(in() + "/absent.pmb", out());
-    ASSERT_TRUE(r.message);
-    EXPECT_EQ(r.message->text, "PMBA: Binary mail file not found.");
-    EXPECT_EQ(r.message->icon, MsgIcon::Exclamation);
+    Result<P::DecodedPmbaMail> r = P::PMBA_DecodeBinaryMail(in() + "/absent.pmb", out());
+    ASSERT_TRUE(r.box());
+    EXPECT_EQ(r.box()->text, "PMBA: Binary mail file not found.");
+    EXPECT_EQ(r.box()->icon, MsgIcon::Exclamation);
     r = P::PMBA_DecodeBinaryMail(mail, dir.filePath("nowhere"));
-    ASSERT_TRUE(r.message);
-    EXPECT_EQ(r.message->text, "PMBA: Output folder not found.");
+    ASSERT_TRUE(r.box());
+    EXPECT_EQ(r.box()->text, "PMBA: Output folder not found.");
 }
 
 TEST_F(PmbaFolders, UnwritableAttachmentIsAnErrorAndLeavesNothingBehind)
 {
     // A folder in the way of the attachment's name cannot be replaced by a file.
     QDir(out()).mkdir("n.bin");
-    const P::DecodeResult r = P::PMBA_DecodeBinaryMail(put("m.pmb", kGood), out());
-    EXPECT_FALSE(r.ok);
-    ASSERT_TRUE(r.message);
-    EXPECT_TRUE(r.message->text.startsWith(P::kDecodingErrorPrefix)) << r.message->text.toStdString();
-    EXPECT_EQ(r.message->title, "PMBA");
+    const Result<P::DecodedPmbaMail> r = P::PMBA_DecodeBinaryMail(put("m.pmb", kGood), out());
+    EXPECT_FALSE(r.ok());
+    ASSERT_TRUE(r.box());
+    EXPECT_TRUE(r.box()->text.startsWith(P::kDecodingErrorPrefix)) << r.box()->text.toStdString();
+    EXPECT_EQ(r.box()->title, "PMBA");
     EXPECT_EQ(entries(out()), QStringList{"n.bin"});
 }
 
@@ -335,10 +336,10 @@ TEST_F(PmbaFolders, WriterRefusesWhatNoReaderWouldAcceptAndWritesNothing)
         {good, QString(P::kMaxTextField + 1, u'x'), "PMBA: A text field is longer than 1,048,576 bytes."},
     };
     for (const auto& c : cases) {
-        const P::CreateResult r = P::PMBA_CreateBinaryMail(c.attachment, mail, c.to, {}, {}, {});
-        EXPECT_FALSE(r.ok) << c.attachment.toStdString();
-        ASSERT_TRUE(r.message);
-        EXPECT_TRUE(r.message->text.startsWith(c.text)) << r.message->text.toStdString();
+        const Result<qint64> r = P::PMBA_CreateBinaryMail(c.attachment, mail, c.to, {}, {}, {});
+        EXPECT_FALSE(r.ok()) << c.attachment.toStdString();
+        ASSERT_TRUE(r.box());
+        EXPECT_TRUE(r.box()->text.startsWith(c.text)) << r.box()->text.toStdString();
         EXPECT_EQ(entries(out()), QStringList());
     }
 }
@@ -347,10 +348,10 @@ TEST_F(PmbaFolders, WriterNeverOverwritesAnExistingMail)
 {
     const QString mail = out() + "/m.pmb";
     ASSERT_TRUE(writeAll(mail, "being transmitted"));
-    const P::CreateResult r = P::PMBA_CreateBinaryMail(put("a", "data"), mail, {}, {}, {}, {});
-    EXPECT_FALSE(r.ok);
-    ASSERT_TRUE(r.message);
-    EXPECT_TRUE(r.message->text.startsWith(P::kWriteErrorPrefix));
+    const Result<qint64> r = P::PMBA_CreateBinaryMail(put("a", "data"), mail, {}, {}, {}, {});
+    EXPECT_FALSE(r.ok());
+    ASSERT_TRUE(r.box());
+    EXPECT_TRUE(r.box()->text.startsWith(P::kWriteErrorPrefix));
     EXPECT_EQ(readAll(mail), "being transmitted");
     EXPECT_EQ(entries(out()), QStringList{"m.pmb"});
 }

@@ -46,18 +46,19 @@ Outcome viaPmba(const QString& root, const QByteArray& name)
     QByteArray mail = field("PMBA") + le32(1) + field("T") + field("F") + field("S") + field("M") + field(name);
     mail += le32(qint32(kData.size())) + kData + le32(qint32(ModPMBA::PMBA_Crc32(kData)));
     writeAll(root + "/in.pmb", mail);
-    const ModPMBA::DecodeResult r = ModPMBA::PMBA_DecodeBinaryMail(root + "/in.pmb", root + "/out");
-    return {r.ok, r.message ? r.message->text : QString()};
+    const Result<ModPMBA::DecodedPmbaMail> r = ModPMBA::PMBA_DecodeBinaryMail(root + "/in.pmb", root + "/out");
+    return {r.ok(), r.error()};
 }
 
 Outcome viaFileMail(const QString& root, const QByteArray& name)
 {
-    const FileMail::ReadResult read = FileMail::Parse(FileMail::Build({"m", "s", "t", "f", Ansi::decode(name), kData}));
-    if (!read.ok) {
-        return {false, read.message->text};
+    const Result<FileMail::Mail> read =
+        FileMail::Parse(FileMail::Build({"m", "s", "t", "f", Ansi::decode(name), kData}));
+    if (!read.ok()) {
+        return {false, read.error()};
     }
-    const FileMail::SaveResult r = FileMail::SaveCarriedFile(read.mail, root + "/out", true);
-    return {r.ok(), r.message ? r.message->text : QString()};
+    const Result<FileMail::SavedFile> r = FileMail::SaveCarriedFile(read.value(), root + "/out", true);
+    return {r.ok(), r.error()};
 }
 
 Outcome viaSevenPlus(const QString& root, const QByteArray& name)
@@ -200,13 +201,13 @@ struct Sender {
 const Sender kSenders[] = {
     {"Pmba",
      [](const QString& a, const QString& out) {
-         const ModPMBA::CreateResult r = ModPMBA::PMBA_CreateBinaryMail(a, out + "/m.pmb", "t", "f", "s", "m");
-         return Outcome{r.ok, r.message ? r.message->text : QString()};
+         const Result<qint64> r = ModPMBA::PMBA_CreateBinaryMail(a, out + "/m.pmb", "t", "f", "s", "m");
+         return Outcome{r.ok(), r.error()};
      }},
     {"FileMail",
      [](const QString& a, const QString& out) {
-         const FileMail::WriteResult r = FileMail::Write(a, out + "/File.txt", "t", "f", "s", "m");
-         return Outcome{r.ok, r.message ? r.message->text : QString()};
+         const Result<qint64> r = FileMail::Write(a, out + "/File.txt", "t", "f", "s", "m");
+         return Outcome{r.ok(), r.error()};
      }},
     {"SevenPlus",
      [](const QString& a, const QString&) {
@@ -264,8 +265,8 @@ TEST(ReaderLimits, AFileLongerThanAnyWriterMakesIsRefusedByName)
     } readers[] = {
         {"file mail", FileMail::kMaxFileMailBytes,
          [](const QString& p) {
-             const FileMail::ReadResult r = FileMail::Read(p);
-             return r.ok ? QString() : r.message->text;
+             const Result<FileMail::Mail> r = FileMail::Read(p);
+             return r.error();
          }},
         {"coded mail", MailCodec::kMaxCodedMailFileBytes,
          [](const QString& p) { return MailFiles::ReadCodedMailFile(p).error(); }},

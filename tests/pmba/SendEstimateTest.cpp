@@ -18,11 +18,6 @@ namespace E = tolvan::SendEstimate;
 
 namespace {
 
-QString boxText(const std::optional<MessageBoxRequest>& box)
-{
-    return box ? box->text : QString();
-}
-
 qint64 folderBytes(const QString& folder)
 {
     qint64 total = 0;
@@ -71,36 +66,35 @@ TEST_P(EstimateMatchesWriters, SizesAndRefusals)
     const E::Texts t = textsFor(c.fields);
     const E::Estimate e = E::EstimateFile(file, t);
 
-    const ModPMBA::CreateResult pmba =
+    const Result<qint64> pmba =
         ModPMBA::PMBA_CreateBinaryMail(file, dir.filePath("m.pmb"), t.to, t.from, t.subject, t.message);
-    EXPECT_EQ(e.pmba.ok, pmba.ok);
-    EXPECT_EQ(e.pmba.refusal, boxText(pmba.message));
-    if (pmba.ok) {
-        EXPECT_EQ(e.pmba.bytes, QFileInfo(dir.filePath("m.pmb")).size());
+    EXPECT_EQ(e.pmba.ok(), pmba.ok());
+    EXPECT_EQ(e.pmba.error(), pmba.error());
+    if (pmba.ok()) {
+        EXPECT_EQ(e.pmba->bytes, QFileInfo(dir.filePath("m.pmb")).size());
     }
 
     const FilePost::Fields fields{t.to, t.from, t.subject, t.message};
     if (!FilePost::FieldsWithComma(fields, QStringLiteral("photo.jpg")).isEmpty()) {
-        EXPECT_FALSE(e.fileMail.ok);
-        EXPECT_TRUE(e.fileMail.refusal.startsWith("A regular file mail cannot carry a comma")) << e.fileMail.refusal.toStdString();
+        EXPECT_FALSE(e.fileMail.ok());
+        EXPECT_TRUE(e.fileMail.error().startsWith("A regular file mail cannot carry a comma")) << e.fileMail.error().toStdString();
     } else {
-        const FileMail::WriteResult mail =
-            FileMail::Write(file, dir.filePath("f.txt"), t.to, t.from, t.subject, t.message);
-        EXPECT_EQ(e.fileMail.ok, mail.ok);
-        EXPECT_EQ(e.fileMail.refusal, boxText(mail.message));
-        if (mail.ok) {
-            EXPECT_EQ(e.fileMail.bytes, QFileInfo(dir.filePath("f.txt")).size());
+        const Result<qint64> mail = FileMail::Write(file, dir.filePath("f.txt"), t.to, t.from, t.subject, t.message);
+        EXPECT_EQ(e.fileMail.ok(), mail.ok());
+        EXPECT_EQ(e.fileMail.error(), mail.error());
+        if (mail.ok()) {
+            EXPECT_EQ(e.fileMail->bytes, QFileInfo(dir.filePath("f.txt")).size());
         }
     }
 
     const Result<QString> encoded = Mod7plus::Encode7PlusFile(file);
-    EXPECT_EQ(e.sevenPlus.ok, encoded.ok());
+    EXPECT_EQ(e.sevenPlus.ok(), encoded.ok());
     if (encoded.ok()) {
         const QString out = dir.filePath("7PLUS_OUTPUT");
-        EXPECT_EQ(e.sevenPlus.parts, QDir(out).entryList(QDir::Files).size());
-        EXPECT_EQ(e.sevenPlus.bytes, folderBytes(out));
+        EXPECT_EQ(e.sevenPlus->parts, QDir(out).entryList(QDir::Files).size());
+        EXPECT_EQ(e.sevenPlus->bytes, folderBytes(out));
     } else {
-        EXPECT_EQ(e.sevenPlus.refusal, encoded.error());
+        EXPECT_EQ(e.sevenPlus.error(), encoded.error());
     }
 }
 
@@ -116,9 +110,9 @@ TEST(SendEstimate, RefusedNamesGetTheWritersWordsAndNothingIsWritten)
     const QString file = dir.filePath(QStringLiteral("a,b..jpg"));
     ASSERT_TRUE(writeAll(file, "x"));
     const E::Estimate e = E::EstimateFile(file, {});
-    EXPECT_FALSE(e.fileMail.ok);
+    EXPECT_FALSE(e.fileMail.ok());
     const QStringList before = entries(dir.path());
-    EXPECT_EQ(E::EstimateFile(dir.filePath("missing.bin"), {}).pmba.refusal, "PMBA: Attachment not found.");
+    EXPECT_EQ(E::EstimateFile(dir.filePath("missing.bin"), {}).pmba.error(), "PMBA: Attachment not found.");
     EXPECT_EQ(entries(dir.path()), before);
 }
 
@@ -131,9 +125,9 @@ TEST(SendEstimate, AirTimeDescriptionMarksTheSmallestAndNamesRefusals)
     EXPECT_EQ(E::FormatDuration(3600 + 61), "1 h 02 min");
 
     E::Estimate e;
-    e.pmba = {true, 1000, 0, {}};
-    e.fileMail = {false, 0, 0, QStringLiteral("A regular file mail cannot carry a comma.\nmore")};
-    e.sevenPlus = {true, 900, 1, {}};
+    e.pmba = E::Form{1000, 0};
+    e.fileMail = Fail(QStringLiteral("A regular file mail cannot carry a comma.\nmore"));
+    e.sevenPlus = E::Form{900, 1};
     const QStringList lines = E::DescribeLines(e, 1200);
     ASSERT_EQ(lines.size(), 3);
     EXPECT_FALSE(lines[0].contains("smallest"));

@@ -166,14 +166,14 @@ TEST_P(SendFolderLine, PmbaPostDecodesWithItsCrcAtTheFarEnd)
 
     const QString out = tmp.path() + "/received";
     QDir().mkpath(out);
-    const ModPMBA::DecodeResult d = ModPMBA::PMBA_DecodeBinaryMail(path, out);
-    ASSERT_TRUE(d.ok) << (d.message ? d.message->text.toStdString() : "");
-    EXPECT_EQ(d.mail.to, "TO: N0CALL");
-    EXPECT_EQ(d.mail.from, "From: Åsa, SM0XYZ");
-    EXPECT_EQ(d.mail.subject, "Subject: pic");
-    EXPECT_EQ(d.mail.message, "Message: line, with comma");
-    EXPECT_EQ(d.mail.attachmentPath, out + "/photo 1.bin");
-    EXPECT_EQ(test::readAll(d.mail.attachmentPath), bytes);
+    const Result<ModPMBA::DecodedPmbaMail> d = ModPMBA::PMBA_DecodeBinaryMail(path, out);
+    ASSERT_TRUE(d.ok()) << d.error().toStdString();
+    EXPECT_EQ(d->to, "TO: N0CALL");
+    EXPECT_EQ(d->from, "From: Åsa, SM0XYZ");
+    EXPECT_EQ(d->subject, "Subject: pic");
+    EXPECT_EQ(d->message, "Message: line, with comma");
+    EXPECT_EQ(d->attachmentPath, out + "/photo 1.bin");
+    EXPECT_EQ(test::readAll(d->attachmentPath), bytes);
 }
 
 INSTANTIATE_TEST_SUITE_P(SendFile, SendFolderLine,
@@ -309,14 +309,14 @@ TEST_F(SendFileScreen, RegularPostOfAnUntouchedScreenReadsBackAtTheFarEnd)
     expectLeftForTheCenter();
     EXPECT_EQ(control<QListWidget>("PACKETWINLINK", "File1")->count(), 1);
 
-    const FileMail::ReadResult r = FileMail::Read(send + "/" + kFileName);
-    ASSERT_TRUE(r.ok);
-    EXPECT_EQ(r.mail.to, "TO:");
-    EXPECT_EQ(r.mail.from, "From:");
-    EXPECT_EQ(r.mail.subject, "Subject:");
-    EXPECT_EQ(r.mail.message, "Message:");
-    EXPECT_EQ(r.mail.fileName, "photo 1.bin");
-    EXPECT_EQ(r.mail.data, bytes);
+    const Result<FileMail::Mail> r = FileMail::Read(send + "/" + kFileName);
+    ASSERT_TRUE(r.ok());
+    EXPECT_EQ(r->to, "TO:");
+    EXPECT_EQ(r->from, "From:");
+    EXPECT_EQ(r->subject, "Subject:");
+    EXPECT_EQ(r->message, "Message:");
+    EXPECT_EQ(r->fileName, "photo 1.bin");
+    EXPECT_EQ(r->data, bytes);
 }
 
 TEST_F(SendFileScreen, RegularPostRefusesEmptyChoicesAndSameSecondRepeats)
@@ -427,15 +427,16 @@ TEST_P(TextLoss, AsksBeforeCharactersAreLost)
     expectLeftForTheCenter();
     if (c.pmba) {
         QDir().mkpath(tmp.path() + "/out");
-        const ModPMBA::DecodeResult r = ModPMBA::PMBA_DecodeBinaryMail(send + "/" + kPmbaName, tmp.path() + "/out");
-        ASSERT_TRUE(r.ok);
-        EXPECT_EQ(r.mail.from, "??");
-        EXPECT_EQ(r.mail.to, "TO: \u00C5sa");
+        const Result<ModPMBA::DecodedPmbaMail> r =
+            ModPMBA::PMBA_DecodeBinaryMail(send + "/" + kPmbaName, tmp.path() + "/out");
+        ASSERT_TRUE(r.ok());
+        EXPECT_EQ(r->from, "??");
+        EXPECT_EQ(r->to, "TO: \u00C5sa");
     } else {
-        const FileMail::ReadResult r = FileMail::Read(send + "/" + kFileName);
-        ASSERT_TRUE(r.ok);
-        EXPECT_EQ(r.mail.from, "??");
-        EXPECT_EQ(r.mail.to, "TO: \u00C5sa");
+        const Result<FileMail::Mail> r = FileMail::Read(send + "/" + kFileName);
+        ASSERT_TRUE(r.ok());
+        EXPECT_EQ(r->from, "??");
+        EXPECT_EQ(r->to, "TO: \u00C5sa");
     }
 }
 
@@ -461,7 +462,7 @@ TEST_F(SendFileScreen, ChosenFileShowsSizesAndAirTimeAtTheStoredSpeed)
     const auto pmbaSize = [&] {
         return ModPMBA::PMBA_MailSize(attachment, box("Text3")->text(), box("Text4")->text(), box("Text2")->text(),
                                       box("Text1")->text())
-            .size;
+            .value();
     };
     EXPECT_TRUE(lines[0].startsWith(QString("PMBA mail: %1 bytes").arg(pmbaSize()))) << lines[0].toStdString();
     EXPECT_TRUE(lines[0].endsWith("smallest"));

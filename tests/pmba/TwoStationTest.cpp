@@ -173,14 +173,15 @@ TEST_F(TwoStations, MailAndFilesArriveUnchanged)
     const ReceiveRouting::Route file =
         ReceiveRouting::RouteIncoming(b.context->store, "File - 14-35-07--12-05-26.txt", paths);
     ASSERT_EQ(file.outcome, ReceiveRouting::Route::Outcome::FileMail);
-    const FileMail::ReadResult carried = FileMail::Read(paths.attachmentHandOver);
-    ASSERT_TRUE(carried.ok);
-    EXPECT_EQ(carried.mail.to, "TO:");
-    EXPECT_EQ(carried.mail.fileName, "log.txt");
-    EXPECT_EQ(carried.mail.data, log);
-    const FileMail::SaveResult saved = FileMail::SaveCarriedFile(carried.mail, b.root + "/save", false);
+    const Result<FileMail::Mail> carried = FileMail::Read(paths.attachmentHandOver);
+    ASSERT_TRUE(carried.ok());
+    EXPECT_EQ(carried->to, "TO:");
+    EXPECT_EQ(carried->fileName, "log.txt");
+    EXPECT_EQ(carried->data, log);
+    const Result<FileMail::SavedFile> saved = FileMail::SaveCarriedFile(carried.value(), b.root + "/save", false);
     ASSERT_TRUE(saved.ok());
-    EXPECT_EQ(test::readAll(saved.path), log);
+    EXPECT_EQ(saved->status, FileMail::SavedFile::Status::Saved);
+    EXPECT_EQ(test::readAll(saved->path), log);
 }
 
 // A file too big for one mail: station A encodes 100 kB on its 7PLUS screen;

@@ -81,11 +81,6 @@ int fail(const Output& io, const QString& text)
     return ExitFailed;
 }
 
-int fail(const Output& io, const std::optional<MessageBoxRequest>& message)
-{
-    return fail(io, message ? message->text : QStringLiteral("Failed."));
-}
-
 // Text the code page cannot hold would reach the other station as "?": a
 // script has to ask for that with --lossy. Empty when the text may be written.
 QString lossyRefusal(const Args& a, const QStringList& texts)
@@ -128,13 +123,13 @@ int pmbaCreate(const QStringList& args, const Output& io)
     if (const QString refusal = lossyRefusal(a, mailTexts(a)); !refusal.isEmpty()) {
         return fail(io, refusal);
     }
-    const ModPMBA::CreateResult r =
+    const Result<qint64> size =
         ModPMBA::PMBA_CreateBinaryMail(a.positional[1], a.positional[0], option(a, "to"), option(a, "from"),
                                        option(a, "subject"), option(a, "message"));
-    if (!r.ok) {
-        return fail(io, r.message);
+    if (!size.ok()) {
+        return fail(io, size.error());
     }
-    return printJson(io, {{QStringLiteral("size"), QJsonValue(double(r.size))}});
+    return printJson(io, {{QStringLiteral("size"), QJsonValue(double(size.value()))}});
 }
 
 int pmbaDecode(const QStringList& args, const Output& io)
@@ -143,16 +138,16 @@ int pmbaDecode(const QStringList& args, const Output& io)
     if (!parseArgs(args, 2, {}, NoSwitch, a)) {
         return ExitUsage;
     }
-    const ModPMBA::DecodeResult r =
+    const Result<ModPMBA::DecodedPmbaMail> r =
         ModPMBA::PMBA_DecodeBinaryMail(a.positional[0], QDir::cleanPath(QDir(a.positional[1]).absolutePath()));
-    if (!r.ok) {
-        return fail(io, r.message);
+    if (!r.ok()) {
+        return fail(io, r.error());
     }
-    return printJson(io, {{QStringLiteral("to"), r.mail.to},
-                          {QStringLiteral("from"), r.mail.from},
-                          {QStringLiteral("subject"), r.mail.subject},
-                          {QStringLiteral("message"), r.mail.message},
-                          {QStringLiteral("attachment_path"), r.mail.attachmentPath}});
+    return printJson(io, {{QStringLiteral("to"), r->to},
+                          {QStringLiteral("from"), r->from},
+                          {QStringLiteral("subject"), r->subject},
+                          {QStringLiteral("message"), r->message},
+                          {QStringLiteral("attachment_path"), r->attachmentPath}});
 }
 
 int fileMailWrite(const QStringList& args, const Output& io)
@@ -167,12 +162,12 @@ int fileMailWrite(const QStringList& args, const Output& io)
     if (const QString refusal = lossyRefusal(a, mailTexts(a)); !refusal.isEmpty()) {
         return fail(io, refusal);
     }
-    const FileMail::WriteResult r = FileMail::Write(a.positional[1], a.positional[0], option(a, "to"),
-                                                    option(a, "from"), option(a, "subject"), option(a, "message"));
-    if (!r.ok) {
-        return fail(io, r.message);
+    const Result<qint64> size = FileMail::Write(a.positional[1], a.positional[0], option(a, "to"), option(a, "from"),
+                                                option(a, "subject"), option(a, "message"));
+    if (!size.ok()) {
+        return fail(io, size.error());
     }
-    return printJson(io, {{QStringLiteral("size"), QJsonValue(double(r.size))}});
+    return printJson(io, {{QStringLiteral("size"), QJsonValue(double(size.value()))}});
 }
 
 int fileMailRead(const QStringList& args, const Output& io)
@@ -181,29 +176,29 @@ int fileMailRead(const QStringList& args, const Output& io)
     if (!parseArgs(args, 2, {}, YesSwitch, a)) {
         return ExitUsage;
     }
-    const FileMail::ReadResult mail = FileMail::Read(a.positional[0]);
-    if (!mail.ok) {
-        return fail(io, mail.message);
+    const Result<FileMail::Mail> mail = FileMail::Read(a.positional[0]);
+    if (!mail.ok()) {
+        return fail(io, mail.error());
     }
     const QString folder = QDir::cleanPath(QDir(a.positional[1]).absolutePath());
     if (!QFileInfo(folder).isDir()) {
         return fail(io, QStringLiteral("Error: Output folder not found: ") + folder);
     }
     // Without --yes an existing file is kept, as when the operator answers No.
-    const FileMail::SaveResult saved = FileMail::SaveCarriedFile(mail.mail, folder, a.yes);
-    if (saved.status == FileMail::SaveResult::Status::Exists) {
-        return fail(io, QStringLiteral("A file named \"%1\" already exists:\n%2\nUse --yes to replace it.")
-                            .arg(mail.mail.fileName, saved.path));
-    }
+    const Result<FileMail::SavedFile> saved = FileMail::SaveCarriedFile(mail.value(), folder, a.yes);
     if (!saved.ok()) {
-        return fail(io, saved.message);
+        return fail(io, saved.error());
     }
-    return printJson(io, {{QStringLiteral("message"), mail.mail.message},
-                          {QStringLiteral("subject"), mail.mail.subject},
-                          {QStringLiteral("to"), mail.mail.to},
-                          {QStringLiteral("from"), mail.mail.from},
-                          {QStringLiteral("filename"), mail.mail.fileName},
-                          {QStringLiteral("path"), saved.path}});
+    if (saved->status == FileMail::SavedFile::Status::Exists) {
+        return fail(io, QStringLiteral("A file named \"%1\" already exists:\n%2\nUse --yes to replace it.")
+                            .arg(mail->fileName, saved->path));
+    }
+    return printJson(io, {{QStringLiteral("message"), mail->message},
+                          {QStringLiteral("subject"), mail->subject},
+                          {QStringLiteral("to"), mail->to},
+                          {QStringLiteral("from"), mail->from},
+                          {QStringLiteral("filename"), mail->fileName},
+                          {QStringLiteral("path"), saved->path}});
 }
 
 int mailEncode(const QStringList& args, const Output& io)
@@ -246,21 +241,21 @@ int estimate(const QStringList& args, const Output& io)
     const QString textRefusal = lossyRefusal(a, mailTexts(a));
     // The writers' own order: the comma check before the code page.
     const QString fileMailRefusal = commaRefusal(a, path);
-    const auto form = [&](const SendEstimate::Form& f, const QString& firstRefusal, bool carriesTexts,
+    const auto form = [&](const Result<SendEstimate::Form>& f, const QString& firstRefusal, bool carriesTexts,
                           bool withParts) {
         QJsonObject o;
         if (!firstRefusal.isEmpty()) {
             o.insert(QStringLiteral("refused"), terminalText(firstRefusal));
-        } else if (carriesTexts && !textRefusal.isEmpty() && f.ok) {
+        } else if (carriesTexts && !textRefusal.isEmpty() && f.ok()) {
             o.insert(QStringLiteral("refused"), terminalText(textRefusal));
-        } else if (!f.ok) {
-            o.insert(QStringLiteral("refused"), terminalText(f.refusal));
+        } else if (!f.ok()) {
+            o.insert(QStringLiteral("refused"), terminalText(f.error()));
         } else {
             if (withParts) {
-                o.insert(QStringLiteral("parts"), f.parts);
+                o.insert(QStringLiteral("parts"), f->parts);
             }
-            o.insert(QStringLiteral("bytes"), double(f.bytes));
-            o.insert(QStringLiteral("seconds"), std::round(SendEstimate::AirSeconds(f.bytes, baud) * 10) / 10);
+            o.insert(QStringLiteral("bytes"), double(f->bytes));
+            o.insert(QStringLiteral("seconds"), std::round(SendEstimate::AirSeconds(f->bytes, baud) * 10) / 10);
         }
         return o;
     };

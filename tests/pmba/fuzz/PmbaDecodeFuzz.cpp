@@ -107,44 +107,44 @@ void checkPmba(const QByteArray& bytes)
     QBuffer buffer;
     buffer.setData(bytes);
     buffer.open(QIODevice::ReadOnly);
-    const ModPMBA::ParseResult parsed = ModPMBA::PMBA_ParseMail(buffer);
-    if (!parsed.ok) {
-        require(!parsed.message.text.isEmpty()); // every refusal says why
+    const Result<ModPMBA::ParsedMail> parsed = ModPMBA::PMBA_ParseMail(buffer);
+    if (!parsed.ok()) {
+        require(!parsed.error().isEmpty()); // every refusal says why
         return;
     }
-    require(!parsed.mail.data.isEmpty()); // a mail always carries at least one byte
+    require(!parsed->data.isEmpty()); // a mail always carries at least one byte
 
     const QString mailPath = folders().in + QStringLiteral("/mail.pmb");
     {
         QFile f(mailPath);
         require(f.open(QIODevice::WriteOnly | QIODevice::Truncate) && f.write(bytes) == bytes.size());
     }
-    const ModPMBA::DecodeResult decoded = ModPMBA::PMBA_DecodeBinaryMail(mailPath, folders().out);
-    if (decoded.ok) {
-        require(decoded.mail.to == parsed.mail.to && decoded.mail.message == parsed.mail.message);
-        requireOnlyFile(decoded.mail.attachmentPath, parsed.mail.data);
+    const Result<ModPMBA::DecodedPmbaMail> decoded = ModPMBA::PMBA_DecodeBinaryMail(mailPath, folders().out);
+    if (decoded.ok()) {
+        require(decoded->to == parsed->to && decoded->message == parsed->message);
+        requireOnlyFile(decoded->attachmentPath, parsed->data);
     } else {
-        require(decoded.message.has_value() && leftIn(folders().out).isEmpty());
+        require(decoded.box().has_value() && leftIn(folders().out).isEmpty());
     }
     QFile::remove(mailPath);
 }
 
 void checkFileMail(QByteArrayView content, const std::optional<QByteArray>& carried)
 {
-    const FileMail::ReadResult mail = FileMail::Parse(content);
-    if (!mail.ok) {
-        require(mail.message.has_value());
+    const Result<FileMail::Mail> mail = FileMail::Parse(content);
+    if (!mail.ok()) {
+        require(mail.box().has_value());
         return;
     }
-    require(ModPMBA::PMBA_IsValidFileName(mail.mail.fileName) && !mail.mail.fileName.contains(u'/'));
+    require(ModPMBA::PMBA_IsValidFileName(mail->fileName) && !mail->fileName.contains(u'/'));
     if (carried) {
-        require(mail.mail.data == *carried);
+        require(mail->data == *carried);
     }
-    const FileMail::SaveResult saved = FileMail::SaveCarriedFile(mail.mail, folders().out, true);
+    const Result<FileMail::SavedFile> saved = FileMail::SaveCarriedFile(mail.value(), folders().out, true);
     if (saved.ok()) {
-        requireOnlyFile(saved.path, mail.mail.data);
+        requireOnlyFile(saved->path, mail->data);
     } else {
-        require(saved.message.has_value() && leftIn(folders().out).isEmpty());
+        require(saved.box().has_value() && leftIn(folders().out).isEmpty());
     }
 }
 
