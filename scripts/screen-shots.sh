@@ -11,31 +11,19 @@
 set -euo pipefail
 here=$(cd "$(dirname "$0")/.." && pwd)
 build=${1:-$here/build}
-for tool in Xvfb openbox; do
-    command -v "$tool" >/dev/null || { echo "missing: $tool (apt-get install xvfb openbox)" >&2; exit 1; }
-done
-[ -f "$build/CMakeCache.txt" ] || cmake -S "$here" -B "$build" -G Ninja
-cmake --build "$build" --target app_guide_screens
-
-fdfile=$(mktemp)
-cleanup() {
-    kill "${wm:-}" "${xvfb:-}" 2>/dev/null || true
-    rm -f "$fdfile"
-}
-trap cleanup EXIT
-
 . "$here/scripts/xvfb-display.sh"
+need_tools 1 Xvfb openbox
+build_screens_driver
+
 status=0
 for size in 1366x768 1024x768; do
     out=$here/docs/screens/$size
     mkdir -p "$out"
     rm -f "$out"/*.png
     start_display "$size"
-    ASAN_OPTIONS=${ASAN_OPTIONS:-detect_leaks=0} QT_QPA_PLATFORM=xcb LANG=C.UTF-8 TOLVAN_SCREEN_SHOTS="$out" \
-        "$build/tests/app_guide_screens" --gtest_filter='*EveryScreenOnTheDisplay' || status=1
-    kill "$wm" "$xvfb" 2>/dev/null || true
-    wait "$wm" "$xvfb" 2>/dev/null || true
-    wm= xvfb=
+    TOLVAN_SCREEN_SHOTS="$out" on_display "$build/tests/app_guide_screens" \
+        --gtest_filter='*EveryScreenOnTheDisplay' || status=1
+    stop_display
     ls "$out"/*.png
 done
 exit $status

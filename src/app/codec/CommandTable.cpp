@@ -54,6 +54,37 @@ int CommandTable::dispatch(const QStringList& args, const Output& io) const
     return status;
 }
 
+bool parseArgs(const QStringList& args, qsizetype positionals, const QStringList& valueOptions, int switches,
+               Args& out)
+{
+    for (qsizetype i = 0; i < args.size(); ++i) {
+        const QString& a = args[i];
+        if (a.startsWith(QLatin1String("--"))) {
+            const QString name = a.mid(2);
+            if ((switches & YesSwitch) && name == QLatin1String("yes")) {
+                out.yes = true;
+            } else if ((switches & LossySwitch) && name == QLatin1String("lossy")) {
+                out.lossy = true;
+            } else if (valueOptions.contains(name) && i + 1 < args.size() && !out.options.count(name)) {
+                out.options[name] = args[++i];
+            } else {
+                return false;
+            }
+        } else if (a.isEmpty() || out.positional.size() == positionals) {
+            return false;
+        } else {
+            out.positional << a;
+        }
+    }
+    return out.positional.size() == positionals;
+}
+
+QString option(const Args& a, const char* name)
+{
+    const auto it = a.options.find(QString::fromLatin1(name));
+    return it == a.options.end() ? QString() : it->second;
+}
+
 QString terminalText(QString text)
 {
     text.replace(QLatin1String("\r\n"), QLatin1String("\n"));

@@ -4,6 +4,7 @@
 #include <QStringList>
 
 #include <functional>
+#include <map>
 #include <vector>
 
 namespace tolvan::codec {
@@ -39,6 +40,25 @@ public:
 private:
     std::vector<Command> m_commands;
 };
+
+// A command's arguments: positional ones plus "--name value" options from a
+// fixed set and "--flag" switches; anything else is bad usage.
+struct Args {
+    QStringList positional;
+    std::map<QString, QString> options;
+    bool yes = false;
+    bool lossy = false; // text the code page cannot hold may be written as "?"
+};
+
+enum Switch { NoSwitch = 0, YesSwitch = 1, LossySwitch = 2 };
+
+// False for bad usage: an unknown option or switch, an option given twice or
+// without its value, an empty argument, or not exactly `positionals` others.
+bool parseArgs(const QStringList& args, qsizetype positionals, const QStringList& valueOptions, int switches,
+               Args& out);
+
+// The value of an option, empty when it was not given.
+QString option(const Args& a, const char* name);
 
 // Turns the codec's CR LF reports into the terminal's line ends.
 QString terminalText(QString text);

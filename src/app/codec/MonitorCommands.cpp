@@ -42,23 +42,18 @@ QString jsonString(const QString& text)
 
 int watch(const QStringList& args, const Output& io)
 {
-    QString folder;
+    Args a;
+    if (!parseArgs(args, 1, {QStringLiteral("quiet-ms")}, NoSwitch, a)) {
+        return ExitUsage;
+    }
+    const QString folder = a.positional[0];
     int quietMs = int(filemonitors::kQuietPeriod.count());
-    for (qsizetype i = 0; i < args.size(); ++i) {
-        if (args[i] == QLatin1String("--quiet-ms") && i + 1 < args.size()) {
-            bool ok = false;
-            quietMs = args[++i].toInt(&ok);
-            if (!ok || quietMs < 0) {
-                return ExitUsage;
-            }
-        } else if (folder.isEmpty() && !args[i].startsWith(QLatin1String("--")) && !args[i].isEmpty()) {
-            folder = args[i];
-        } else {
+    if (a.options.count(QStringLiteral("quiet-ms"))) {
+        bool ok = false;
+        quietMs = option(a, "quiet-ms").toInt(&ok);
+        if (!ok || quietMs < 0) {
             return ExitUsage;
         }
-    }
-    if (folder.isEmpty()) {
-        return ExitUsage;
     }
     if (!QFileInfo(folder).isDir()) {
         io.err(QStringLiteral("tolvan-codec: not a folder: %1\n").arg(folder));
