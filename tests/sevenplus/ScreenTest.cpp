@@ -34,6 +34,9 @@ class SevenPlusScreen : public ::testing::Test {
 protected:
     QTemporaryDir dir;
     FakeDialogs dialogs;
+    FakeSpeaker speaker;
+    FakeDesktop desktop;
+    FakeProcesses processes;
     FakeClock clock;
     std::unique_ptr<AppContext> context;
     std::unique_ptr<ScreenRegistry> registry;
@@ -41,7 +44,7 @@ protected:
 
     void SetUp() override
     {
-        context.reset(new AppContext{ConfigStore(dir.path()), &dialogs, nullptr, nullptr, nullptr, &clock,
+        context.reset(new AppContext{ConfigStore(dir.path()), dialogs, speaker, desktop, processes, clock,
                                      LocaleText(QLocale::c())});
         registry = std::make_unique<ScreenRegistry>(*context);
         registerSevenPlusScreens(*registry);
@@ -368,8 +371,11 @@ TEST(SevenPlusScreenBusy, ASecondRunCannotStartWhileOneIsRunning)
 {
     QTemporaryDir dir;
     ClickingDialogs dialogs;
+    FakeSpeaker speaker;
+    FakeDesktop desktop;
+    FakeProcesses processes;
     FakeClock clock;
-    AppContext context{ConfigStore(dir.path()), &dialogs, nullptr, nullptr, nullptr, &clock, LocaleText(QLocale::c())};
+    AppContext context{ConfigStore(dir.path()), dialogs, speaker, desktop, processes, clock, LocaleText(QLocale::c())};
     ScreenRegistry registry(context);
     registerSevenPlusScreens(registry);
     auto* screen = registry.form<frm7Plus>("frm7Plus");
@@ -443,7 +449,7 @@ public:
 TEST_F(SevenPlusScreen, SelfTestStoppedByAFaultLeavesTheCommandsFree)
 {
     FailingQuestionDialogs failing;
-    context->dialogs = &failing;
+    context->dialogs = failing;
     encodedSet();
     setFile(dir.path() + "/pic.jpg");
     click("cmdCreateAll7Plus"); // the set exists, so the encoder asks first
@@ -452,5 +458,5 @@ TEST_F(SevenPlusScreen, SelfTestStoppedByAFaultLeavesTheCommandsFree)
 
     click("cmdCreateAll7Plus");
     EXPECT_GE(failing.boxes.size(), 3) << "the second run asked again and reported, so it ran";
-    context->dialogs = &dialogs;
+    context->dialogs = dialogs;
 }
