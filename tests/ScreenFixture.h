@@ -43,7 +43,7 @@ protected:
         QDir::setCurrent(tmp.path() + QStringLiteral("/work"));
         LocaleText locale(QLocale(QLocale::English, QLocale::UnitedStates));
         locale.setDateSeparator(QStringLiteral("-"));
-        context.reset(new AppContext{ConfigStore(programFolder()), &dialogs, &speaker, &desktop, &processes, &clock,
+        context.reset(new AppContext{ConfigStore(programFolder()), dialogs, speaker, desktop, processes, clock,
                                      locale});
         // Files the tests write count as complete at once; tests of arrivals
         // while a file is written set a quiet period of their own.

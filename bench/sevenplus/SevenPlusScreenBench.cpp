@@ -39,8 +39,11 @@ void BM_ScreenEncodeVsCodec(benchmark::State& state)
         f.write(b);
     }
     FakeDialogs dialogs;
+    FakeSpeaker speaker;
+    FakeDesktop desktop;
+    FakeProcesses processes;
     FakeClock clock;
-    AppContext context{ConfigStore(dir.path()), &dialogs, nullptr, nullptr, nullptr, &clock,
+    AppContext context{ConfigStore(dir.path()), dialogs, speaker, desktop, processes, clock,
                        LocaleText(QLocale::c())};
     ScreenRegistry registry(context);
     registerSevenPlusScreens(registry);

@@ -75,7 +75,7 @@ int main(int argc, char** argv)
     tolvan::X11Desktop desktop;
     tolvan::LinuxProcesses processes;
     tolvan::Clock clock;
-    tolvan::AppContext context{tolvan::ConfigStore(station), &dialogs, &speaker, &desktop, &processes, &clock,
+    tolvan::AppContext context{tolvan::ConfigStore(station), dialogs, speaker, desktop, processes, clock,
                                tolvan::LocaleText()};
 
     tolvan::ScreenRegistry registry(context);

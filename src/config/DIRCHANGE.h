@@ -144,12 +144,12 @@ private:
     void createFolder(int number);
 
     std::map<int, Controls> m_sections;
-    QTabWidget* pages;
-    QLabel* Label10;
-    QLabel* Label11;
-    QPushButton* Command1;
-    QPushButton* Command5;
-    QPushButton* Command8;
+    QTabWidget* pages;     // the sections, four to a page
+    QLabel* Label10;       // "STORAGE FILES"
+    QLabel* Label11;       // "COMMUNICATION"
+    QPushButton* Command1; // Enter Program: on to the restricted main menu
+    QPushButton* Command5; // EXIT: back to the entry screen
+    QPushButton* Command8; // reloads the screen, so new folders are listed
     QPushButton* cmdStandardFolders;
 };
 

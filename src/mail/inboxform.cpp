@@ -51,15 +51,11 @@ inboxform::inboxform(ScreenRegistry& registry)
     : Screen(registry, QStringLiteral("inboxform"))
 {
     setWindowTitle(QStringLiteral("Packet Mail Form"));
-    Label1 = make<QLabel>(QStringLiteral("Label1"), QStringLiteral("Packet Mail Form"));
-    makeHeading(Label1, 8);
-    Label1->setAlignment(Qt::AlignCenter);
-    Text3 = make<QLineEdit>(QStringLiteral("Text3"), QStringLiteral("TO:"));
-    Text4 = make<QLineEdit>(QStringLiteral("Text4"), QStringLiteral("From:"));
+    MakeMailBoxes(this,
+                  {QStringLiteral("TO:"), QStringLiteral("From:"), QStringLiteral("Subject:"),
+                   QStringLiteral("Your Message:")},
+                  {Label1, Text3, Text4, Text2, Text1});
     AttachAddressCompleter(ctx().store, Text3, Text4);
-    Text2 = make<QLineEdit>(QStringLiteral("Text2"), QStringLiteral("Subject:"));
-    Text1 = make<QPlainTextEdit>(QStringLiteral("Text1"));
-    setBoxText(Text1, QStringLiteral("Your Message:"));
     lblNotCoded = make<QLabel>(QStringLiteral("lblNotCoded"), kNotCodedNotice);
     lblNotCoded->setWordWrap(true);
     lblNotCoded->setVisible(false);
@@ -88,16 +84,11 @@ inboxform::inboxform(ScreenRegistry& registry)
     layout->setContentsMargins(20, 20, 20, 20);
     resize(760, 540);
 
-    setTabOrder(Text3, Text4);
-    setTabOrder(Text4, Text2);
-    setTabOrder(Text2, Text1);
     setTabOrder(Text1, Command1);
     setTabOrder(Command1, cmdAutoSaveToggle);
     setTabOrder(cmdAutoSaveToggle, Command2);
     setTabOrder(Command2, Command3);
     setTabOrder(Command3, chkAutoSave);
-    // Tab moves between the boxes; the message box keeps its line breaks.
-    Text1->setTabChangesFocus(true);
 
     connect(Command1, &QPushButton::clicked, this, &inboxform::Command1_Click);
     connect(Command2, &QPushButton::clicked, this, &inboxform::Command2_Click);

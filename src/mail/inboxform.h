@@ -45,17 +45,17 @@ private:
     static inline const QString kNotCodedNotice = QStringLiteral(
         "This mail was not coded: it came as plain text from another station's software and is shown as it arrived.");
 
-    QLabel* Label1;
+    QLabel* Label1; // heading
     QLabel* lblNotCoded;
-    QLineEdit* Text3;
-    QLineEdit* Text4;
-    QLineEdit* Text2;
-    QPlainTextEdit* Text1;
-    QPushButton* Command1;
-    QPushButton* cmdAutoSaveToggle;
-    QPushButton* Command2;
-    QPushButton* Command3;
-    QCheckBox* chkAutoSave;
+    QLineEdit* Text3;               // To
+    QLineEdit* Text4;               // From
+    QLineEdit* Text2;               // Subject
+    QPlainTextEdit* Text1;          // Message
+    QPushButton* Command1;          // send the reply
+    QPushButton* cmdAutoSaveToggle; // flips the auto-save switch
+    QPushButton* Command2;          // EXIT
+    QPushButton* Command3;          // reset the form
+    QCheckBox* chkAutoSave;         // the auto-save switch, hidden
 };
 
 } // namespace tolvan

@@ -10,7 +10,6 @@
 #include "shell/TextBoxes.h"
 #include "shell/frmdecide.h"
 
-#include <QGridLayout>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QLineEdit>
@@ -24,25 +23,15 @@ mailform::mailform(ScreenRegistry& registry)
     : Screen(registry, QStringLiteral("mailform"))
 {
     setWindowTitle(QStringLiteral("Packet Mail Form"));
-    Label1 = make<QLabel>(QStringLiteral("Label1"), QStringLiteral("Packet Mail Form"));
-    makeHeading(Label1, 8);
-    Label1->setAlignment(Qt::AlignCenter);
-    Text3 = make<QLineEdit>(QStringLiteral("Text3"), QStringLiteral("TO-"));
-    Text4 = make<QLineEdit>(QStringLiteral("Text4"), QStringLiteral("From-"));
+    // The message box starts empty, under its own caption.
+    MakeMailBoxes(this, {QStringLiteral("TO-"), QStringLiteral("From-"), QStringLiteral("Subject-"), QString()},
+                  {Label1, Text3, Text4, Text2, Text1});
     AttachAddressCompleter(ctx().store, Text3, Text4);
-    Text2 = make<QLineEdit>(QStringLiteral("Text2"), QStringLiteral("Subject-"));
     Label2 = make<QLabel>(QStringLiteral("Label2"), QStringLiteral("Your Message"));
-    Text1 = make<QPlainTextEdit>(QStringLiteral("Text1"));
     Command1 = make<QPushButton>(QStringLiteral("Command1"), QStringLiteral("&Post to Outbox"));
     Command3 = make<QPushButton>(QStringLiteral("Command3"), QStringLiteral("&Reset form"));
     Command2 = make<QPushButton>(QStringLiteral("Command2"), QStringLiteral("E&XIT"));
-    // Tab moves on to the next control here too, as in the single-line boxes.
-    Text1->setTabChangesFocus(true);
 
-    auto* fields = new QGridLayout;
-    fields->addWidget(Text3, 0, 0);
-    fields->addWidget(Text4, 0, 1);
-    fields->addWidget(Text2, 1, 0, 1, 2);
     auto* buttons = new QHBoxLayout;
     for (QPushButton* b : {Command1, Command3, Command2}) {
         b->setMinimumHeight(38);
@@ -50,16 +39,13 @@ mailform::mailform(ScreenRegistry& registry)
     }
     auto* layout = new QVBoxLayout(this);
     layout->addWidget(Label1);
-    layout->addLayout(fields);
+    layout->addLayout(MailBoxGrid(Text3, Text4, Text2));
     layout->addWidget(Label2);
     layout->addWidget(Text1, 1);
     layout->addLayout(buttons);
     layout->setContentsMargins(20, 20, 20, 20);
     resize(720, 520);
 
-    setTabOrder(Text3, Text4);
-    setTabOrder(Text4, Text2);
-    setTabOrder(Text2, Text1);
     setTabOrder(Text1, Command1);
     setTabOrder(Command1, Command3);
     setTabOrder(Command3, Command2);

@@ -31,15 +31,15 @@ private:
     // Asks before mail still waiting in the send folder is deleted.
     void offerToClearOutbox();
 
-    QLabel* Label1;
-    QLineEdit* Text3;
-    QLineEdit* Text4;
-    QLineEdit* Text2;
-    QLabel* Label2;
-    QPlainTextEdit* Text1;
-    QPushButton* Command1;
-    QPushButton* Command3;
-    QPushButton* Command2;
+    QLabel* Label1;        // heading
+    QLineEdit* Text3;      // To
+    QLineEdit* Text4;      // From
+    QLineEdit* Text2;      // Subject
+    QLabel* Label2;        // "Your Message"
+    QPlainTextEdit* Text1; // Message
+    QPushButton* Command1; // post to the outbox
+    QPushButton* Command3; // reset the form
+    QPushButton* Command2; // EXIT
 };
 
 } // namespace tolvan

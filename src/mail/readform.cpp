@@ -9,7 +9,6 @@
 #include "shell/frmdecide.h"
 
 #include <QFileInfo>
-#include <QGridLayout>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPlainTextEdit>
@@ -22,33 +21,21 @@ readform::readform(ScreenRegistry& registry)
     : Screen(registry, QStringLiteral("readform"))
 {
     setWindowTitle(QStringLiteral("Packet Mail Form"));
-    Label1 = make<QLabel>(QStringLiteral("Label1"), QStringLiteral("Packet Mail Form"));
-    makeHeading(Label1, 8);
-    Label1->setAlignment(Qt::AlignCenter);
-    Text3 = make<QLineEdit>(QStringLiteral("Text3"), QStringLiteral("TO:"));
-    Text4 = make<QLineEdit>(QStringLiteral("Text4"), QStringLiteral("From:"));
-    Text2 = make<QLineEdit>(QStringLiteral("Text2"), QStringLiteral("Subject:"));
-    Text1 = make<QPlainTextEdit>(QStringLiteral("Text1"));
-    setBoxText(Text1, QStringLiteral("Your Message:"));
-    Text1->setTabChangesFocus(true);
+    MakeMailBoxes(this,
+                  {QStringLiteral("TO:"), QStringLiteral("From:"), QStringLiteral("Subject:"),
+                   QStringLiteral("Your Message:")},
+                  {Label1, Text3, Text4, Text2, Text1});
     Command2 = make<QPushButton>(QStringLiteral("Command2"), QStringLiteral("EXIT"));
     Command2->setMinimumHeight(38);
 
-    auto* fields = new QGridLayout;
-    fields->addWidget(Text3, 0, 0);
-    fields->addWidget(Text4, 0, 1);
-    fields->addWidget(Text2, 1, 0, 1, 2);
     auto* layout = new QVBoxLayout(this);
     layout->addWidget(Label1);
-    layout->addLayout(fields);
+    layout->addLayout(MailBoxGrid(Text3, Text4, Text2));
     layout->addWidget(Text1, 1);
     layout->addWidget(Command2);
     layout->setContentsMargins(20, 20, 20, 20);
     resize(720, 520);
 
-    setTabOrder(Text3, Text4);
-    setTabOrder(Text4, Text2);
-    setTabOrder(Text2, Text1);
     setTabOrder(Text1, Command2);
 
     connect(Command2, &QPushButton::clicked, this, &readform::Command2_Click);

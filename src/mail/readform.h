@@ -23,12 +23,12 @@ private slots:
 private:
     void placeCarets();
 
-    QLabel* Label1;
-    QLineEdit* Text3;
-    QLineEdit* Text4;
-    QLineEdit* Text2;
-    QPlainTextEdit* Text1;
-    QPushButton* Command2;
+    QLabel* Label1;        // heading
+    QLineEdit* Text3;      // To
+    QLineEdit* Text4;      // From
+    QLineEdit* Text2;      // Subject
+    QPlainTextEdit* Text1; // Message
+    QPushButton* Command2; // EXIT
 };
 
 } // namespace tolvan

@@ -31,17 +31,17 @@ private:
     void fillList(PickList* list, const QString& folder, bool datOnly);
     void deleteSelected(PickList* list, const QString& folder, QLineEdit* pathBox, bool datOnly);
 
-    QLabel* Label1;
-    PickList* File1;
-    QPushButton* readmail;
-    QPushButton* cmddelete;
-    QLabel* Label2;
-    PickList* File2;
-    QPushButton* Command1;
-    QPushButton* Command2;
-    QPushButton* exit;
-    QLineEdit* Text1;
-    QLineEdit* Text2;
+    QLabel* Label1;         // "Received Files"
+    PickList* File1;        // the save folder's mails
+    QPushButton* readmail;  // read the received mail
+    QPushButton* cmddelete; // delete the received mail
+    QLabel* Label2;         // "Sent Files"
+    PickList* File2;        // the sent copies
+    QPushButton* Command1;  // read the sent copy
+    QPushButton* Command2;  // delete the sent copy
+    QPushButton* exit;      // back to the main menu
+    QLineEdit* Text1;       // path of the picked received mail, hidden
+    QLineEdit* Text2;       // path of the picked sent copy, hidden
 
     QString m_receivedFolder; // the folder File1 shows; empty when none
     QString m_sentFolder;     // the folder File2 shows; empty when none

@@ -74,14 +74,14 @@ private:
     // Decodes a whole set on the 7PLUS screen and offers to remove its parts.
     void decodeSevenPlus(const QString& part1Path, const SevenPlusSets::Set& set);
 
-    QLabel* Label1;
-    PickList* File1;
-    QPushButton* Command2;
-    QPushButton* Command1;
-    QPushButton* Cmdexit;
-    QTimer* Timer1;
-    QTimer* Timer2;
-    QLineEdit* Text1;
+    QLabel* Label1;        // heading
+    PickList* File1;       // the receive folder's files
+    QPushButton* Command2; // read the picked file
+    QPushButton* Command1; // delete the picked file
+    QPushButton* Cmdexit;  // back to the main menu
+    QTimer* Timer1;        // drives the folder monitor
+    QTimer* Timer2;        // blinks the main menu's arrival notice
+    QLineEdit* Text1;      // hidden, not used
     QLabel* lbl7PlusSets;
     QListWidget* lst7PlusSets;
     QPushButton* cmdAskMissing;

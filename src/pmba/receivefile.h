@@ -55,15 +55,15 @@ protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
-    QLabel* Label1;
-    QLineEdit* Text3;
-    QLineEdit* Text2;
-    QLineEdit* Text4;
-    QPlainTextEdit* Text1;
-    QLabel* Label2;
-    QLineEdit* Text5;
-    QPushButton* Command2;
-    QTextEdit* RichTextBox1;
+    QLabel* Label1;          // heading
+    QLineEdit* Text3;        // To
+    QLineEdit* Text2;        // Subject
+    QLineEdit* Text4;        // From
+    QPlainTextEdit* Text1;   // Message
+    QLabel* Label2;          // "Click On File To Save"
+    QLineEdit* Text5;        // path of the received file; a click saves it
+    QPushButton* Command2;   // EXIT
+    QTextEdit* RichTextBox1; // hidden, not used
 
     static std::optional<HandOver> s_nextHandOver;
 };

@@ -6,6 +6,7 @@
 #include "pmba/SendEstimateView.h"
 #include "shell/AppContext.h"
 #include "shell/ScreenRegistry.h"
+#include "shell/TextBoxes.h"
 #include "shell/frmdecide.h"
 
 #include <QFileInfo>
@@ -23,14 +24,11 @@ sendfile::sendfile(ScreenRegistry& registry)
     : Screen(registry, QStringLiteral("sendfile"))
 {
     setWindowTitle(QStringLiteral("Send File"));
-    Label1 = make<QLabel>(QStringLiteral("Label1"), QStringLiteral("Packet Mail Form"));
-    makeHeading(Label1, 8);
-    Label1->setAlignment(Qt::AlignCenter);
-    Text3 = make<QLineEdit>(QStringLiteral("Text3"), QStringLiteral("TO:"));
-    Text4 = make<QLineEdit>(QStringLiteral("Text4"), QStringLiteral("From:"));
+    MakeMailBoxes(this,
+                  {QStringLiteral("TO:"), QStringLiteral("From:"), QStringLiteral("Subject:"),
+                   QStringLiteral("Message:")},
+                  {Label1, Text3, Text4, Text2, Text1});
     AttachAddressCompleter(ctx().store, Text3, Text4);
-    Text2 = make<QLineEdit>(QStringLiteral("Text2"), QStringLiteral("Subject:"));
-    Text1 = make<QLineEdit>(QStringLiteral("Text1"), QStringLiteral("Message:"));
     Label2 = make<QLabel>(QStringLiteral("Label2"), QStringLiteral("Attached File"));
     Text5 = make<QLineEdit>(QStringLiteral("Text5"), QString(""));
     Addfile = make<QPushButton>(QStringLiteral("Addfile"), QStringLiteral("Regular File Attachment"));
@@ -41,10 +39,7 @@ sendfile::sendfile(ScreenRegistry& registry)
     RichTextBox1 = make<QTextEdit>(QStringLiteral("RichTextBox1"));
     lblEstimate = SendEstimateView::MakeLabel(this, QStringLiteral("lblEstimate"));
 
-    auto* fields = new QGridLayout;
-    fields->addWidget(Text3, 0, 0);
-    fields->addWidget(Text4, 0, 1);
-    fields->addWidget(Text2, 1, 0, 1, 2);
+    QGridLayout* fields = MailBoxGrid(Text3, Text4, Text2);
     fields->addWidget(Text1, 2, 0, 1, 2);
     fields->addWidget(Label2, 3, 0, 1, 2);
     fields->addWidget(Text5, 4, 0, 1, 2);

@@ -38,19 +38,19 @@ private:
     // page cannot hold; false when the operator cancels.
     bool confirmTextLoss(const QString& what);
 
-    QLabel* Label1;
-    QLineEdit* Text3;
-    QLineEdit* Text4;
-    QLineEdit* Text2;
-    QLineEdit* Text1;
-    QLabel* Label2;
-    QLineEdit* Text5;
-    QPushButton* Addfile;
-    QPushButton* cmdPMBA;
-    QPushButton* Command1;
-    QPushButton* cmdPMBASend;
-    QPushButton* Command2;
-    QTextEdit* RichTextBox1;
+    QLabel* Label1;           // heading
+    QLineEdit* Text3;         // To
+    QLineEdit* Text4;         // From
+    QLineEdit* Text2;         // Subject
+    QLineEdit* Text1;         // Message
+    QLabel* Label2;           // "Attached File"
+    QLineEdit* Text5;         // path of the attached file
+    QPushButton* Addfile;     // pick a file for a regular post
+    QPushButton* cmdPMBA;     // pick a file for a PMBA post
+    QPushButton* Command1;    // post as a regular file mail
+    QPushButton* cmdPMBASend; // post as a PMBA mail
+    QPushButton* Command2;    // EXIT
+    QTextEdit* RichTextBox1;  // hidden, not used
     // Sizes and air time of the chosen file in each way it can be sent.
     QLabel* lblEstimate;
     void showEstimate();

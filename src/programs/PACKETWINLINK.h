@@ -64,36 +64,36 @@ private:
     void resetProgram(const QString& resetButton);
     void apply(const PacketProgram& program, const ProgramOutcome& outcome);
 
-    QLabel* Label2;
-    QLabel* Label4;
-    QLabel* Label1;
-    QLabel* Label3;
-    QLabel* Label5;
-    QPushButton* Command1;
-    QPushButton* Command3;
-    QPushButton* Command4;
-    QPushButton* Command8;
-    QPushButton* Command2;
-    QPushButton* Command9;
-    QPushButton* Command11;
-    QPushButton* Command12;
-    QPushButton* serialswitch;
-    QPushButton* resetsplitter;
-    QPushButton* Command14;
-    QPushButton* Command15;
-    QPushButton* Command19;
-    QPushButton* Command20;
-    QPushButton* Command16;
-    QPushButton* Command17;
-    QPushButton* Command18;
-    QPushButton* Command13;
-    QPushButton* Command10;
-    PickList* File1;
-    QPushButton* Command6;
-    QPushButton* Command7;
-    QPushButton* Command5;
-    QTimer* Timer1;
-    QTimer* TimerStatus;
+    QLabel* Label2;                // "Communication Center"
+    QLabel* Label4;                // "Modem Center"
+    QLabel* Label1;                // heading of the send list
+    QLabel* Label3;                // Alt/Tab instruction
+    QLabel* Label5;                // Alt key instruction
+    QPushButton* Command1;         // start WINTNC
+    QPushButton* Command3;         // reset WINTNC
+    QPushButton* Command4;         // start Soundmodem
+    QPushButton* Command8;         // reset Soundmodem
+    QPushButton* Command2;         // start WINLINK
+    QPushButton* Command9;         // reset WINLINK
+    QPushButton* Command11;        // start Direwolf
+    QPushButton* Command12;        // reset Direwolf
+    QPushButton* serialswitch;     // start the serial port splitter
+    QPushButton* resetsplitter;    // reset the splitter
+    QPushButton* Command14;        // start VARAC
+    QPushButton* Command15;        // reset VARAC
+    QPushButton* Command19;        // start TOLVAN Terminal
+    QPushButton* Command20;        // reset TOLVAN Terminal
+    QPushButton* Command16;        // start NPR Modem, hidden
+    QPushButton* Command17;        // reset NPR Modem, hidden
+    QPushButton* Command18;        // raise the telnet server, hidden
+    QPushButton* Command13;        // raise the packet terminal
+    QPushButton* Command10;        // the task switcher
+    PickList* File1;               // the send folder's files
+    QPushButton* Command6;         // delete the picked file
+    QPushButton* Command7;         // delete every file
+    QPushButton* Command5;         // back to the main menu
+    QTimer* Timer1;                // no action
+    QTimer* TimerStatus;           // refreshes the running marks
     QList<QLabel*> m_statusLabels; // beside the start buttons, objectName "lblStatus" + button name
 
     QString m_listFolder;

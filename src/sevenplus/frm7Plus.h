@@ -85,12 +85,12 @@ private:
     QPushButton* makeButton(const QString& name, const QString& caption, int left, int top, int width, int height);
 
     QLabel* lbl7PlusStatus;
-    QLineEdit* txt7PlusFile;
+    QLineEdit* txt7PlusFile; // the file to encode
     QPushButton* cmdBrowse7Plus;
     QPushButton* cmdEncode7Plus;
     QPushButton* cmdDecode7Plus;
-    QProgressBar* prg7Plus;
-    QPlainTextEdit* txt7PlusLog;
+    QProgressBar* prg7Plus;      // progress per part
+    QPlainTextEdit* txt7PlusLog; // report of the last command
     QPushButton* cmdClose7Plus;
     // Sizes and air time of the chosen file in each way it can be sent.
     QLabel* lblEstimate;

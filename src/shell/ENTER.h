@@ -22,14 +22,14 @@ private slots:
     void reenter_Click();
 
 private:
-    QLabel* Label1;
-    QLabel* Image1;
-    QPushButton* Command1;
-    QPushButton* Command2;
-    QPushButton* Command3;
-    QPushButton* reenter;
-    QLabel* lblStation;  // which station folder this copy works in
-    QLabel* lblFirstRun; // shown until the mail folders are set up
+    QLabel* Label1;        // heading
+    QLabel* Image1;        // the station picture
+    QPushButton* Command1; // SETUP
+    QPushButton* Command2; // QUIT
+    QPushButton* Command3; // ENTER
+    QPushButton* reenter;  // RE-ENTER, shown after a reset
+    QLabel* lblStation;    // which station folder this copy works in
+    QLabel* lblFirstRun;   // shown until the mail folders are set up
 };
 
 } // namespace tolvan

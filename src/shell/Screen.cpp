@@ -42,9 +42,7 @@ bool Screen::screenAvailable(const QString& name) const
     if (m_registry.isAvailable(name)) {
         return true;
     }
-    if (Dialogs* d = ctx().dialogs) {
-        d->information(QStringLiteral("The screen \"%1\" is not available yet in this version.").arg(name));
-    }
+    ctx().dialogs->information(QStringLiteral("The screen \"%1\" is not available yet in this version.").arg(name));
     return false;
 }
 

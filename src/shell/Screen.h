@@ -25,6 +25,9 @@ public:
         return findChild<T*>(name);
     }
 
+    // Makes a caption a heading: bold, extraPoints larger than the default.
+    static void makeHeading(QWidget* caption, int extraPoints);
+
     // The load step; the registry runs it once, right after the screen is made.
     virtual void Form_Load() {}
     // Runs when the screen is unloaded by the registry (not when the program ends).
@@ -44,9 +47,6 @@ protected:
         }
         return w;
     }
-
-    // Makes a caption a heading: bold, extraPoints larger than the default.
-    static void makeHeading(QWidget* caption, int extraPoints);
 
     // False, after telling the operator, when the named screen is not part of
     // the program yet; callers then stay where they are.

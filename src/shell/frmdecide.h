@@ -24,11 +24,11 @@ private slots:
     void Cmdreturnmain_Click();
 
 private:
-    QLabel* Label1;
-    QPushButton* Cmdmail;
-    QPushButton* Cmdfile;
-    QPushButton* Cmd7Plus;
-    QPushButton* Cmdreturnmain;
+    QLabel* Label1;             // heading
+    QPushButton* Cmdmail;       // plain mail
+    QPushButton* Cmdfile;       // mail with an attached file
+    QPushButton* Cmd7Plus;      // the 7PLUS screen
+    QPushButton* Cmdreturnmain; // back to the main menu
 };
 
 // Returns to the full main menu the way every screen does: a fresh load with

@@ -25,31 +25,31 @@ protected:
     void showEvent(QShowEvent* event) override;
 
 private:
-    QLabel* Label4;
-    QLabel* Label1;
-    QLabel* Label2;
-    QLabel* Label3;
-    QLabel* Label5;
-    QLabel* Label6;
-    QLabel* Label7;
-    QLabel* Label8;
-    QLabel* Label9;
-    QLabel* Label10;
-    QLabel* Label12;
-    QLabel* Label14;
-    QLineEdit* Text1;
-    QLineEdit* Text2;
-    QLineEdit* Text3;
-    QLineEdit* Text4;
-    QLineEdit* Text5;
-    QLineEdit* Text6;
-    QLineEdit* Text7;
-    QLineEdit* Text8;
-    QLineEdit* Text9;
-    QLineEdit* Text11;
-    QLineEdit* Text13;
-    QPushButton* Command1;
-    QPushButton* Command2;
+    QLabel* Label4;        // heading
+    QLabel* Label1;        // "Save File"
+    QLabel* Label2;        // "Send File"
+    QLabel* Label3;        // "Receive File"
+    QLabel* Label5;        // "WINTNC"
+    QLabel* Label6;        // "WINLINK"
+    QLabel* Label7;        // "Serial  Port Splitter"
+    QLabel* Label8;        // "Attachment File"
+    QLabel* Label9;        // "Soundmodem"
+    QLabel* Label10;       // "Direwolf"
+    QLabel* Label12;       // "VARAC"
+    QLabel* Label14;       // "TOLVAN Terminal"
+    QLineEdit* Text1;      // save folder
+    QLineEdit* Text2;      // send folder
+    QLineEdit* Text3;      // receive folder
+    QLineEdit* Text4;      // WINTNC program
+    QLineEdit* Text5;      // WINLINK program
+    QLineEdit* Text6;      // serial port splitter program
+    QLineEdit* Text7;      // attachment folder
+    QLineEdit* Text8;      // Soundmodem program
+    QLineEdit* Text9;      // Direwolf program
+    QLineEdit* Text11;     // VARAC program
+    QLineEdit* Text13;     // TOLVAN Terminal program
+    QPushButton* Command1; // back to the main menu
+    QPushButton* Command2; // on to the directory screen
     // The station's link speed, for the air time of files; stored on change.
     QLabel* lblBaud;
     QComboBox* cboBaud;

@@ -49,34 +49,34 @@ private:
     void showWatchState();
 
     QLabel* lbmainmenu;
-    QLabel* Label3;
-    QLineEdit* Txtclock;
-    QLineEdit* Txtdate;
-    QLabel* Label1;
-    QLabel* Label2;
+    QLabel* Label3;        // "Time Is"
+    QLineEdit* Txtclock;   // the time, every second
+    QLineEdit* Txtdate;    // the date
+    QLabel* Label1;        // arrival notice, blinks while the received screen is loaded
+    QLabel* Label2;        // what to check after an arrival
     QLabel* lblWatchState; // what the receive watch does, or why it cannot
-    QTimer* Timerclock;
-    QTimer* Timer1;
-    QTimer* Timer2;
+    QTimer* Timerclock;    // ticks the clock
+    QTimer* Timer1;        // not used on this screen
+    QTimer* Timer2;        // not used on this screen
     QPushButton* PACKETMAIL;
     QPushButton* RECEIVE;
     QPushButton* RETRIEVE;
-    QPushButton* SEND;
+    QPushButton* SEND; // Communication Center
     QPushButton* SETTINGS;
-    QPushButton* testprogram;
-    QPushButton* exit;
-    QPushButton* checktnc;
+    QPushButton* testprogram; // the mandatory self-test
+    QPushButton* exit;        // back to the entry screen
+    QPushButton* checktnc;    // raises the packet terminal
     QPushButton* cmdopenstartmenu;
     QPushButton* Explorer;
-    QCheckBox* chksoundtoggle;
-    QPushButton* cmdsoundtoggle;
-    QCheckBox* chkAutoSave;
-    QPushButton* cmdAutoSaveToggle;
-    QPushButton* CmdNPRSYSTEM;
-    QPlainTextEdit* Text1;
-    QLineEdit* Text2;
-    QLineEdit* Text3;
-    QLineEdit* Text4;
+    QCheckBox* chksoundtoggle;      // the sound switch
+    QPushButton* cmdsoundtoggle;    // flips the sound switch
+    QCheckBox* chkAutoSave;         // the auto-save switch, hidden
+    QPushButton* cmdAutoSaveToggle; // flips the auto-save switch
+    QPushButton* CmdNPRSYSTEM;      // never shown
+    QPlainTextEdit* Text1;          // self-test mail: message, hidden
+    QLineEdit* Text2;               // self-test mail: Subject, hidden
+    QLineEdit* Text3;               // self-test mail: To, hidden
+    QLineEdit* Text4;               // self-test mail: From, hidden
 
     // True while the load step restores the stored sound state: the system
     // mute is then left alone, since it already matches that state.

@@ -38,7 +38,7 @@ protected:
         // The station folder as the program uses it: its path ends with "/".
         const QString station = tmp.path() + "/K1ABC/";
         QDir().mkpath(station);
-        context.reset(new AppContext{ConfigStore(station), &dialogs, &speaker, &desktop, &processes, &clock,
+        context.reset(new AppContext{ConfigStore(station), dialogs, speaker, desktop, processes, clock,
                                      context->locale});
         registry = std::make_unique<ScreenRegistry>(*context);
         registerAllScreens(*registry);

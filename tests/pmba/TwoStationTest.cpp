@@ -46,7 +46,7 @@ struct Station {
         }
         LocaleText locale(QLocale(QLocale::English, QLocale::UnitedStates));
         locale.setDateSeparator("-");
-        context.reset(new AppContext{ConfigStore(root + "/prog"), &dialogs, &speaker, &desktop, &processes, &clock,
+        context.reset(new AppContext{ConfigStore(root + "/prog"), dialogs, speaker, desktop, processes, clock,
                                      locale});
         context->store.WriteStoreLine("send.dat", root + "/send");
         context->store.WriteStoreLine("receive.dat", root + "/receive");

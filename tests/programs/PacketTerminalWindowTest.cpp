@@ -155,7 +155,7 @@ protected:
         ASSERT_TRUE(problem.isEmpty()) << problem.toStdString();
         display = std::make_unique<ScopedEnv>("DISPLAY", x.name());
         ScreenFixture::SetUp();
-        context->desktop = &realDesktop;
+        context->desktop = realDesktop;
     }
     Window managedWindow(const QByteArray& title)
     {

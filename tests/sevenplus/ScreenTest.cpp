@@ -351,7 +351,7 @@ public:
 TEST_F(SevenPlusScreen, ASecondRunCannotStartWhileOneIsRunning)
 {
     ClickingDialogs clicking;
-    context->dialogs = &clicking;
+    context->dialogs = clicking;
     const QString src = tmp.path() + "/pic.jpg";
     writeFile(src, randomBytes(1000));
     ASSERT_TRUE(Mod7plus::Encode7PlusFile(src).ok());
@@ -362,7 +362,7 @@ TEST_F(SevenPlusScreen, ASecondRunCannotStartWhileOneIsRunning)
     // Only the outer run asked; the click inside it was ignored.
     EXPECT_EQ(clicking.boxes.size(), 1);
     EXPECT_EQ(status(), "ENCODING COMPLETE");
-    context->dialogs = &dialogs;
+    context->dialogs = dialogs;
 }
 
 // A fault inside a self-test ends it with a critical box that names the test,
@@ -416,7 +416,7 @@ public:
 TEST_F(SevenPlusScreen, SelfTestStoppedByAFaultLeavesTheCommandsFree)
 {
     FailingQuestionDialogs failing;
-    context->dialogs = &failing;
+    context->dialogs = failing;
     encodedSet();
     setFile(tmp.path() + "/pic.jpg");
     click("cmdCreateAll7Plus"); // the set exists, so the encoder asks first
@@ -425,5 +425,5 @@ TEST_F(SevenPlusScreen, SelfTestStoppedByAFaultLeavesTheCommandsFree)
 
     click("cmdCreateAll7Plus");
     EXPECT_GE(failing.boxes.size(), 3) << "the second run asked again and reported, so it ran";
-    context->dialogs = &dialogs;
+    context->dialogs = dialogs;
 }
