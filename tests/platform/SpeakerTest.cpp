@@ -1,7 +1,7 @@
 // A process of its own: the first use fixes espeak-ng's output mode, and here
 // it is the one that plays through the sound device. The engine also picks its
 // sound output once, at that first use, so each case runs in a process of its
-// own too (ctest runs this binary once per suite).
+// own too (ctest runs each case on its own).
 
 #include "platform/EspeakSpeaker.h"
 
