@@ -62,9 +62,9 @@ int main(int argc, char** argv)
 
     const QString station = tolvan::StationFolder::Choose(options.station, QCoreApplication::applicationDirPath(),
                                                           tolvan::StationFolder::DefaultDataFolder());
-    const tolvan::StationFolder::Prepared prepared = tolvan::StationFolder::Prepare(station);
-    if (!prepared.ok) {
-        print(stderr, QStringLiteral("tolvan-pm: %1\n").arg(prepared.error));
+    const tolvan::Result<QStringList> prepared = tolvan::StationFolder::Prepare(station);
+    if (!prepared.ok()) {
+        print(stderr, QStringLiteral("tolvan-pm: %1\n").arg(prepared.error()));
         return tolvan::StartStationUnusable;
     }
     tolvan::MailPost::SetHandOverFolder(station);

@@ -96,23 +96,20 @@ QString findCaseBlind(const QDir& dir, const QString& name)
 
 } // namespace
 
-Prepared Prepare(const QString& stationFolder)
+Result<QStringList> Prepare(const QString& stationFolder)
 {
-    Prepared r;
     const QString folder = QDir::cleanPath(QFileInfo(stationFolder).absoluteFilePath());
     if (!QDir().mkpath(folder) || !QFileInfo(folder).isDir()) {
-        r.error = QStringLiteral("The station folder %1 cannot be created.").arg(folder);
-        return r;
+        return Fail(QStringLiteral("The station folder %1 cannot be created.").arg(folder));
     }
     if (!QFileInfo(folder).isWritable()) {
-        r.error = QStringLiteral("The station folder %1 is not writable.").arg(folder);
-        return r;
+        return Fail(QStringLiteral("The station folder %1 is not writable.").arg(folder));
     }
-    r.ok = true;
+    QStringList brought;
     const QFileInfo info(folder);
     const QString prefix = info.fileName();
     if (prefix.isEmpty()) {
-        return r; // the root has no place beside it
+        return brought; // the root has no place beside it
     }
     const QDir inside(folder);
     const QDir parent = info.dir();
@@ -125,10 +122,10 @@ Prepared Prepare(const QString& stationFolder)
         // place or the other, never lost. The spelling it had is kept.
         const QString moved = old.mid(prefix.size());
         if (QFile::rename(parent.filePath(old), inside.filePath(moved))) {
-            r.moved << moved;
+            brought << moved;
         }
     }
-    return r;
+    return brought;
 }
 
 } // namespace tolvan::StationFolder

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "platform/Result.h"
+
 #include <QString>
 #include <QStringList>
 
@@ -31,16 +33,12 @@ QString WithSeparator(const QString& folder);
 // The folder's own name, for telling two stations apart on screen.
 QString DisplayName(const QString& stationFolder);
 
-struct Prepared {
-    bool ok = false;
-    QString error;      // why the folder cannot be used, for the operator
-    QStringList moved;  // store files brought in from beside the folder
-};
-
 // Creates the folder when missing, then moves in, once, every prefix-rule
 // store file that an earlier version left beside the folder (in the parent,
-// named with the folder's name in front) and that is missing inside it.
-Prepared Prepare(const QString& stationFolder);
+// named with the folder's name in front) and that is missing inside it. The
+// value is the store files brought in; a failure says why the folder cannot
+// be used, for the operator.
+Result<QStringList> Prepare(const QString& stationFolder);
 
 // The names of the store files that lie under the prefix rule.
 const QStringList& PrefixRuleNames();

@@ -97,9 +97,8 @@ QString ConvertToASCII(QStringView text)
     return QString::fromLatin1(out);
 }
 
-Decoded DecodeFromASCII(QStringView asciiString)
+Result<QString> DecodeFromASCII(QStringView asciiString)
 {
-    Decoded result;
     QByteArray codes;
     codes.reserve(asciiString.size() / 3 + 1);
     qsizetype tokens = 0;
@@ -110,19 +109,18 @@ Decoded DecodeFromASCII(QStringView asciiString)
             end = asciiString.size();
         }
         if (++tokens > kMaxFieldLength) {
-            return {false, {}, QStringLiteral("The coded field holds more than %1 character codes.").arg(kMaxFieldLength)};
+            return Fail(QStringLiteral("The coded field holds more than %1 character codes.").arg(kMaxFieldLength));
         }
         const Token t = readToken(asciiString.sliced(start, end - start));
         if (t.kind == TokenKind::Error) {
-            return {false, {}, t.error};
+            return Fail(t.error);
         }
         if (t.kind == TokenKind::Code) {
             codes.append(static_cast<char>(t.code));
         }
         start = end + 1;
     }
-    result.text = Ansi::decode(codes);
-    return result;
+    return Ansi::decode(codes);
 }
 
 QString UpperCase(QStringView text)
@@ -165,16 +163,16 @@ ParsedMail ParseCodedMail(const QString& wholeText)
     }
     QString* targets[] = {&mail.fields.to, &mail.fields.subject, &mail.fields.message, &mail.fields.from};
     for (int i = 0; i < 4; ++i) {
-        const Decoded d = DecodeFromASCII(parts[i]);
-        if (!d.ok) {
+        const Result<QString> d = DecodeFromASCII(parts[i]);
+        if (!d.ok()) {
             // The fields before the bad one stay decoded, so the reader sees
             // as much of the mail as can be read.
             mail.status = ParsedMail::Status::BadCode;
             mail.error = QStringLiteral("The %1 field of the mail could not be decoded: %2")
-                             .arg(QString::fromLatin1(kFieldNames[i]), d.error);
+                             .arg(QString::fromLatin1(kFieldNames[i]), d.error());
             return mail;
         }
-        *targets[i] = d.text;
+        *targets[i] = d.value();
         mail.decodedFields = i + 1;
     }
     mail.status = ParsedMail::Status::Ok;

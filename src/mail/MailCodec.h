@@ -1,5 +1,7 @@
 #pragma once
 
+#include "platform/Result.h"
+
 #include <QDateTime>
 #include <QString>
 #include <QStringList>
@@ -23,12 +25,6 @@ constexpr qint64 kMaxCodedLineBytes = 4 * (4 * kMaxFieldLength - 1) + 3 + 2;
 // to one name within the same second, and the hand-over's extra CR LF.
 constexpr qint64 kMaxCodedMailFileBytes = 4 * kMaxCodedLineBytes + 2;
 
-struct Decoded {
-    bool ok = true;
-    QString text;
-    QString error; // why decoding stopped, for the operator
-};
-
 struct MailFields {
     QString to;
     QString subject;
@@ -38,8 +34,10 @@ struct MailFields {
 
 // Each character becomes its code-page code in decimal, codes separated by one space.
 QString ConvertToASCII(QStringView text);
-// Tokens between single spaces that read as numbers become characters; others are skipped.
-Decoded DecodeFromASCII(QStringView asciiString);
+// Tokens between single spaces that read as numbers become characters; others
+// are skipped. A code out of range or too many codes stop it, and the failure
+// says why, for the operator.
+Result<QString> DecodeFromASCII(QStringView asciiString);
 
 // Upper-cases as the code page allows: a letter whose capital the code page
 // lacks stays as it is.

@@ -105,7 +105,7 @@ QString inboxform::ConvertToASCII(const QString& text)
 
 QString inboxform::DecodeFromASCII(const QString& asciiString)
 {
-    return MailCodec::DecodeFromASCII(asciiString).text;
+    return MailCodec::DecodeFromASCII(asciiString).value();
 }
 
 void inboxform::Form_Load()

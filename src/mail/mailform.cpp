@@ -62,7 +62,7 @@ QString mailform::ConvertToASCII(const QString& text)
 
 QString mailform::DecodeFromASCII(const QString& asciiString)
 {
-    return MailCodec::DecodeFromASCII(asciiString).text;
+    return MailCodec::DecodeFromASCII(asciiString).value();
 }
 
 void mailform::Form_Load()

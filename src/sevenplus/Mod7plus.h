@@ -52,6 +52,13 @@ private:
     QString m_description;
 };
 
+// What an operation's result tells the operator: the report of a success, or
+// why it failed.
+inline const QString& ReportText(const Result<QString>& result)
+{
+    return result.ok() ? result.value() : result.error();
+}
+
 // ---- Line coding and check values ----
 
 // These are checks of one line or block in memory: false means the input

@@ -341,7 +341,7 @@ Result<QString> frm7Plus::runCodec(const QString& word, const std::function<Resu
     const Result<QString> done = job(host);
     const bool ok = done.ok();
     flushProgress();
-    setLog(ok ? done.value() : done.error());
+    setLog(ReportText(done));
     if (!ok && declined) {
         // The operator kept an existing file: nothing failed.
         setStatus(QStringLiteral("CANCELLED"), kNeutral);
@@ -399,7 +399,7 @@ bool frm7Plus::DecodeReceivedSet(const QString& path, QString* report)
             runCodec(QStringLiteral("DECODING"), [&](const Host& host) { return DecodeReceived7Plus(path, host); });
         decoded = done.ok();
         if (report) {
-            *report = decoded ? done.value() : done.error();
+            *report = ReportText(done);
         }
     } catch (const std::exception& e) {
         setStatus(QStringLiteral("7PLUS decoding error"));
@@ -673,7 +673,7 @@ void frm7Plus::cmdCreateAll7Plus_Click()
     const Result<QString> done = Encode7PlusFile(fileBox(), host);
     m_busy = false;
     const bool ok = done.ok();
-    const QString& message = ok ? done.value() : done.error();
+    const QString& message = ReportText(done);
     setLog(message);
     setStatus(ok ? QStringLiteral("All 7PLUS parts created") : QStringLiteral("7PLUS encoding failed"),
               ok ? kGreen : kRed);
@@ -692,7 +692,7 @@ void frm7Plus::cmdCreate7PlusPart_Click()
     const Result<QString> done =
         Create7PlusFirstPart(source, output, source.mid(source.lastIndexOf(QLatin1Char('/')) + 1));
     const bool ok = done.ok();
-    setLog(ok ? done.value() : done.error());
+    setLog(ReportText(done));
     setStatus(ok ? QStringLiteral("First 7PLUS part created.") : QStringLiteral("7PLUS part creation failed"),
               ok ? kGreen : kRed);
     box(ok ? QStringLiteral("First 7PLUS part created.") : QStringLiteral("7PLUS part creation failed"),

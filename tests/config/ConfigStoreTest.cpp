@@ -264,9 +264,9 @@ TEST_F(ConfigStoreTest, OldFilesBesideTheFolderMoveInOnce)
     writeBytes(tmp.path() + "/PMautosave.dat", "1\r\n");           // never a prefix-rule file
     writeBytes(tmp.path() + "/OTHERsend.dat", "/srv/other\r\n");    // another folder's
 
-    const StationFolder::Prepared first = StationFolder::Prepare(programFolder() + "/");
-    ASSERT_TRUE(first.ok) << first.error.toStdString();
-    EXPECT_EQ(first.moved, QStringList({"RECEIVE.DAT", "send.dat"}));
+    const Result<QStringList> first = StationFolder::Prepare(programFolder() + "/");
+    ASSERT_TRUE(first.ok()) << first.error().toStdString();
+    EXPECT_EQ(first.value(), QStringList({"RECEIVE.DAT", "send.dat"}));
 
     ConfigStore store(StationFolder::WithSeparator(programFolder()));
     EXPECT_EQ(store.ReadStoreLine("send.dat").value, "/srv/old-out");
@@ -277,21 +277,22 @@ TEST_F(ConfigStoreTest, OldFilesBesideTheFolderMoveInOnce)
 
     // A later start finds nothing more to move, even when an old file reappears.
     writeBytes(tmp.path() + "/PMsend.dat", "/srv/stale\r\n");
-    const StationFolder::Prepared second = StationFolder::Prepare(programFolder());
-    EXPECT_TRUE(second.moved.isEmpty());
+    const Result<QStringList> second = StationFolder::Prepare(programFolder());
+    EXPECT_TRUE(second.ok());
+    EXPECT_TRUE(second->isEmpty());
     EXPECT_EQ(store.ReadStoreLine("send.dat").value, "/srv/old-out");
 }
 
 TEST_F(ConfigStoreTest, StationFolderIsCreatedOrRefused)
 {
-    const StationFolder::Prepared made = StationFolder::Prepare(tmp.path() + "/new/station/");
-    EXPECT_TRUE(made.ok);
+    const Result<QStringList> made = StationFolder::Prepare(tmp.path() + "/new/station/");
+    EXPECT_TRUE(made.ok());
     EXPECT_TRUE(QFileInfo(tmp.path() + "/new/station").isDir());
 
     writeBytes(tmp.path() + "/plainfile", "x");
-    const StationFolder::Prepared refused = StationFolder::Prepare(tmp.path() + "/plainfile/station");
-    EXPECT_FALSE(refused.ok);
-    EXPECT_TRUE(refused.error.contains("plainfile/station")) << refused.error.toStdString();
+    const Result<QStringList> refused = StationFolder::Prepare(tmp.path() + "/plainfile/station");
+    EXPECT_FALSE(refused.ok());
+    EXPECT_TRUE(refused.error().contains("plainfile/station")) << refused.error().toStdString();
 }
 
 TEST(StationFolderDefault, AStoreWithoutAFolderUsesTheStationChoice)

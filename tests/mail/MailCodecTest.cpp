@@ -27,9 +27,9 @@ class DecodeFromASCIITest : public ::testing::TestWithParam<DecodeCase> {};
 
 TEST_P(DecodeFromASCIITest, DecodesNumbersAndSkipsTheRest)
 {
-    const Decoded d = DecodeFromASCII(QString::fromLatin1(GetParam().coded));
-    EXPECT_TRUE(d.ok) << d.error.toStdString();
-    EXPECT_EQ(d.text, QString::fromLatin1(GetParam().text));
+    const Result<QString> d = DecodeFromASCII(QString::fromLatin1(GetParam().coded));
+    EXPECT_TRUE(d.ok()) << d.error().toStdString();
+    EXPECT_EQ(d.value(), QString::fromLatin1(GetParam().text));
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -40,20 +40,20 @@ INSTANTIATE_TEST_SUITE_P(
 
 TEST(DecodeFromASCII, OutOfRangeCodesAreReportedNotCrashed)
 {
-    EXPECT_EQ(DecodeFromASCII(u"0 255").text, QStringLiteral("\u0000\u00ff"));
+    EXPECT_EQ(DecodeFromASCII(u"0 255").value(), QStringLiteral("\u0000\u00ff"));
     for (const char* bad : {"65 256", "-1", "40000", "99999999999999999999", "1e10"}) {
-        const Decoded d = DecodeFromASCII(QString::fromLatin1(bad));
-        EXPECT_FALSE(d.ok) << bad;
-        EXPECT_FALSE(d.error.isEmpty()) << bad;
+        const Result<QString> d = DecodeFromASCII(QString::fromLatin1(bad));
+        EXPECT_FALSE(d.ok()) << bad;
+        EXPECT_FALSE(d.error().isEmpty()) << bad;
     }
     // The token limit: one more than a field may hold.
     QString tooMany = QStringLiteral("65");
     tooMany += QStringLiteral(" 65").repeated(kMaxFieldLength);
-    EXPECT_FALSE(DecodeFromASCII(tooMany).ok);
+    EXPECT_FALSE(DecodeFromASCII(tooMany).ok());
     const QString atLimit = ConvertToASCII(QString(kMaxFieldLength, u'x'));
-    const Decoded full = DecodeFromASCII(atLimit);
-    ASSERT_TRUE(full.ok);
-    EXPECT_EQ(full.text.size(), kMaxFieldLength);
+    const Result<QString> full = DecodeFromASCII(atLimit);
+    ASSERT_TRUE(full.ok());
+    EXPECT_EQ(full->size(), kMaxFieldLength);
 }
 
 TEST(MailCodec, EveryCodePageCharacterRoundTrips)
@@ -63,9 +63,9 @@ TEST(MailCodec, EveryCodePageCharacterRoundTrips)
         all.append(static_cast<char>(i));
     }
     const QString text = Ansi::decode(all);
-    const Decoded d = DecodeFromASCII(ConvertToASCII(text));
-    ASSERT_TRUE(d.ok);
-    EXPECT_EQ(d.text, text);
+    const Result<QString> d = DecodeFromASCII(ConvertToASCII(text));
+    ASSERT_TRUE(d.ok());
+    EXPECT_EQ(d.value(), text);
 }
 
 TEST(FormatCodedMailLine, UpperCasesCodesAndJoinsWithThreeCommas)

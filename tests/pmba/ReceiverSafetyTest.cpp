@@ -75,7 +75,7 @@ Outcome viaSevenPlus(const QString& root, const QByteArray& name)
     S::ScriptedHost host;
     host.answers = {true};
     const Result<QString> decoded = Mod7plus::DecodeReceived7Plus(part, host.host());
-    return {decoded.ok(), decoded.ok() ? decoded.value() : decoded.error()};
+    return {decoded.ok(), Mod7plus::ReportText(decoded)};
 }
 
 const Receiver kReceivers[] = {
@@ -212,7 +212,7 @@ const Sender kSenders[] = {
     {"SevenPlus",
      [](const QString& a, const QString&) {
          const Result<QString> encoded = Mod7plus::Encode7PlusFile(a);
-         return Outcome{encoded.ok(), encoded.ok() ? encoded.value() : encoded.error()};
+         return Outcome{encoded.ok(), Mod7plus::ReportText(encoded)};
      }},
 };
 

@@ -16,7 +16,7 @@ namespace tolvan::sevenplus_test {
 // failure, whichever it gave.
 inline bool reported(const Result<QString>& result, QString& text)
 {
-    text = result.ok() ? result.value() : result.error();
+    text = Mod7plus::ReportText(result);
     return result.ok();
 }
 
