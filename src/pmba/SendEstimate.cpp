@@ -27,13 +27,8 @@ Estimate EstimateFile(const QString& path, const Texts& texts)
         e.fileMail = mail.ok() ? Result<Form>(Form{mail.value(), 0}) : mail.failure();
     }
 
-    Mod7plus::SetSize set;
-    QString message;
-    if (Mod7plus::Plan7PlusSet(path, set, message)) {
-        e.sevenPlus = Form{set.bytes, set.parts};
-    } else {
-        e.sevenPlus = Fail(message);
-    }
+    const Result<Mod7plus::SetSize> set = Mod7plus::Plan7PlusSet(path);
+    e.sevenPlus = set.ok() ? Result<Form>(Form{set->bytes, set->parts}) : set.failure();
     return e;
 }
 

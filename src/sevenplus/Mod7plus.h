@@ -112,14 +112,6 @@ struct SetSize {
     qint64 bytes = 0;
 };
 Result<SetSize> Plan7PlusSet(const QString& sourcePath);
-// The same, for callers that still take the answer apart.
-inline bool Plan7PlusSet(const QString& sourcePath, SetSize& set, QString& message)
-{
-    const Result<SetSize> plan = Plan7PlusSet(sourcePath);
-    set = plan.value();
-    message = plan.error();
-    return plan.ok();
-}
 
 // ---- Decoder ----
 
