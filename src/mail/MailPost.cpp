@@ -99,6 +99,19 @@ QByteArray codedLine(const MailCodec::MailFields& mail)
     return Ansi::encode(MailCodec::FormatCodedMailLine(mail.to, mail.subject, mail.message, mail.from)) + "\r\n";
 }
 
+// The send folder, once the mail's fields are known to fit a coded mail.
+Result<QString> sendFolderFor(const ConfigStore& store, const MailCodec::MailFields& mail)
+{
+    const Result<QString> folder = readSendFolder(store);
+    if (!folder.ok()) {
+        return folder;
+    }
+    if (const Result<> fits = checkFieldLengths(mail); !fits.ok()) {
+        return fits.failure();
+    }
+    return folder;
+}
+
 } // namespace
 
 QString SentMailFolder(const ConfigStore& store)
@@ -139,12 +152,9 @@ Result<> WriteHandOver(const QString& name, const QString& text)
 Result<Posted> PostComposedMail(const ConfigStore& store, const QDateTime& now, const LocaleText& locale,
                                 const MailCodec::MailFields& mail)
 {
-    const Result<QString> folder = readSendFolder(store);
+    const Result<QString> folder = sendFolderFor(store, mail);
     if (!folder.ok()) {
         return folder.failure();
-    }
-    if (const Result<> fits = checkFieldLengths(mail); !fits.ok()) {
-        return fits.failure();
     }
 
     Posted r;
@@ -197,12 +207,9 @@ Result<Posted> PostComposedMail(const ConfigStore& store, const QDateTime& now, 
 
 Result<Posted> PostReplyMail(const ConfigStore& store, const QDateTime& now, const MailCodec::MailFields& mail)
 {
-    const Result<QString> folder = readSendFolder(store);
+    const Result<QString> folder = sendFolderFor(store, mail);
     if (!folder.ok()) {
         return folder.failure();
-    }
-    if (const Result<> fits = checkFieldLengths(mail); !fits.ok()) {
-        return fits.failure();
     }
     Posted r;
     r.path = MailCodec::ReplyMailFileName(folder.value(), now);
