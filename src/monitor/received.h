@@ -79,7 +79,7 @@ private:
     QPushButton* Command2; // read the picked file
     QPushButton* Command1; // delete the picked file
     QPushButton* Cmdexit;  // back to the main menu
-    QTimer* Timer1;        // drives the folder monitor
+    QTimer* Timer1;        // kept, without effect: the receive watch drives the scan
     QTimer* Timer2;        // blinks the main menu's arrival notice
     QLineEdit* Text1;      // hidden, not used
     QLabel* lbl7PlusSets;
