@@ -30,6 +30,12 @@ inline Failure Fail(MessageBoxRequest box)
     return {std::move(text), std::move(box)};
 }
 
+namespace detail {
+// What a success answers when asked for its error text or box.
+inline const QString kNoError;
+inline const std::optional<MessageBoxRequest> kNoBox;
+} // namespace detail
+
 // What an operation came to: a success, carrying its value when it has one,
 // or a Failure. The one default is success; a failure is made only from a
 // Failure (`return Fail(...)`). Widget-free code returns these and never shows
@@ -58,9 +64,9 @@ public:
 
     bool ok() const { return !m_failure.has_value(); }
     // Empty on success.
-    const QString& error() const { return m_failure ? m_failure->error : emptyText(); }
+    const QString& error() const { return m_failure ? m_failure->error : detail::kNoError; }
     // The failure's own box, when it has one.
-    const std::optional<MessageBoxRequest>& box() const { return m_failure ? m_failure->box : noBox(); }
+    const std::optional<MessageBoxRequest>& box() const { return m_failure ? m_failure->box : detail::kNoBox; }
     // The failure, to pass on as another result's (`return inner.failure();`).
     Failure failure() const { return m_failure.value_or(Failure{}); }
 
@@ -70,17 +76,6 @@ public:
     const T* operator->() const { return &m_value; }
 
 private:
-    static const QString& emptyText()
-    {
-        static const QString empty;
-        return empty;
-    }
-    static const std::optional<MessageBoxRequest>& noBox()
-    {
-        static const std::optional<MessageBoxRequest> none;
-        return none;
-    }
-
     T m_value{};
     std::optional<Failure> m_failure;
 };
@@ -94,22 +89,11 @@ public:
     }
 
     bool ok() const { return !m_failure.has_value(); }
-    const QString& error() const { return m_failure ? m_failure->error : emptyText(); }
-    const std::optional<MessageBoxRequest>& box() const { return m_failure ? m_failure->box : noBox(); }
+    const QString& error() const { return m_failure ? m_failure->error : detail::kNoError; }
+    const std::optional<MessageBoxRequest>& box() const { return m_failure ? m_failure->box : detail::kNoBox; }
     Failure failure() const { return m_failure.value_or(Failure{}); }
 
 private:
-    static const QString& emptyText()
-    {
-        static const QString empty;
-        return empty;
-    }
-    static const std::optional<MessageBoxRequest>& noBox()
-    {
-        static const std::optional<MessageBoxRequest> none;
-        return none;
-    }
-
     std::optional<Failure> m_failure;
 };
 

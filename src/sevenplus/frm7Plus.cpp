@@ -536,14 +536,20 @@ void frm7Plus::cmdRead7PlusHeader_Click()
     box(QStringLiteral("7PLUS header verified successfully!"), MsgIcon::Information);
 }
 
-void frm7Plus::cmdDecodeAll7Plus_Click()
+std::optional<QString> frm7Plus::pickOriginalPicture()
 {
     const auto picture = ctx().dialogs->openFileName({QStringLiteral("Select Original JPG"), kJpegFilters, {}, {}});
-    if (!picture) {
-        return;
-    }
-    if (!QFileInfo(*picture).isFile()) {
+    if (picture && !QFileInfo(*picture).isFile()) {
         box(QStringLiteral("Original JPG not found."), MsgIcon::Exclamation);
+        return std::nullopt;
+    }
+    return picture;
+}
+
+void frm7Plus::cmdDecodeAll7Plus_Click()
+{
+    const auto picture = pickOriginalPicture();
+    if (!picture) {
         return;
     }
     const QString out = folderOf(*picture) + QStringLiteral("7PLUS_OUTPUT/");
@@ -570,12 +576,8 @@ void frm7Plus::cmdDecodeAll7Plus_Click()
 
 void frm7Plus::cmdCompare7PlusPart1_Click()
 {
-    const auto picture = ctx().dialogs->openFileName({QStringLiteral("Select Original JPG"), kJpegFilters, {}, {}});
+    const auto picture = pickOriginalPicture();
     if (!picture) {
-        return;
-    }
-    if (!QFileInfo(*picture).isFile()) {
-        box(QStringLiteral("Original JPG not found."), MsgIcon::Exclamation);
         return;
     }
     const QString decodedPath = folderOf(*picture) + QStringLiteral("7PLUS_OUTPUT/PART1_TEST.BIN");

@@ -8,6 +8,7 @@
 #include <QTimer>
 
 #include <functional>
+#include <optional>
 
 class QLabel;
 class QLineEdit;
@@ -80,6 +81,9 @@ private:
     // naming the test, the error number and the description.
     void runSelfTest(void (frm7Plus::*test)(), const QString& errorPrefix);
     void box(const QString& text, MsgIcon icon);
+    // The original picture a self-test compares with, asked for in a file
+    // dialog; nothing when cancelled or not a file (which a box says).
+    std::optional<QString> pickOriginalPicture();
     bool askYesNo(const QString& title, const QString& text);
     QString fileBox() const;
     QPushButton* makeButton(const QString& name, const QString& caption, int left, int top, int width, int height);
