@@ -13,7 +13,6 @@
 
 #include <cctype>
 #include <memory>
-#include <optional>
 
 namespace tolvan {
 
@@ -108,8 +107,24 @@ Result<qint64> runProgramFile(const QFileInfo& file, const QString& folder)
     return startDetached(path, {}, folder, path);
 }
 
+// Calls visit with the /proc folder of each process ("/proc/123") until it
+// returns false; nothing when /proc cannot be read.
+template <class Visit> void forEachProcess(Visit visit)
+{
+    const std::unique_ptr<DIR, int (*)(DIR*)> proc(::opendir("/proc"), &::closedir);
+    if (!proc) {
+        return;
+    }
+    while (const dirent* entry = ::readdir(proc.get())) {
+        if (std::isdigit(static_cast<unsigned char>(entry->d_name[0])) &&
+            !visit(QByteArray("/proc/") + entry->d_name)) {
+            return;
+        }
+    }
+}
+
 // Refuses what cannot be started before anything is forked, with the reason.
-std::optional<Failure> checkProgramFile(const QString& programPath, const QFileInfo& file)
+Result<> checkProgramFile(const QString& programPath, const QFileInfo& file)
 {
     if (programPath.trimmed().isEmpty()) {
         return Fail(QStringLiteral("No program path is set."));
@@ -120,7 +135,7 @@ std::optional<Failure> checkProgramFile(const QString& programPath, const QFileI
     if (file.isDir()) {
         return Fail(QStringLiteral("%1 is a folder, not a program.").arg(file.absoluteFilePath()));
     }
-    return std::nullopt;
+    return {};
 }
 
 } // namespace
@@ -130,46 +145,31 @@ bool LinuxProcesses::isRunning(const QString& executableName)
     if (executableName.isEmpty()) {
         return false;
     }
-    const std::unique_ptr<DIR, int (*)(DIR*)> proc(::opendir("/proc"), &::closedir);
-    if (!proc) {
-        return false;
-    }
-    while (const dirent* entry = ::readdir(proc.get())) {
-        if (!std::isdigit(static_cast<unsigned char>(entry->d_name[0]))) {
-            continue;
-        }
-        const QByteArray dir = QByteArray("/proc/") + entry->d_name;
-        if (processMatches(namesOf(dir), executableName) && !isZombie(dir)) {
-            return true;
-        }
-    }
-    return false;
+    bool found = false;
+    forEachProcess([&](const QByteArray& dir) {
+        found = processMatches(namesOf(dir), executableName) && !isZombie(dir);
+        return !found;
+    });
+    return found;
 }
 
 QList<ProcessNames> LinuxProcesses::processList()
 {
     QList<ProcessNames> list;
-    const std::unique_ptr<DIR, int (*)(DIR*)> proc(::opendir("/proc"), &::closedir);
-    if (!proc) {
-        return list;
-    }
-    while (const dirent* entry = ::readdir(proc.get())) {
-        if (!std::isdigit(static_cast<unsigned char>(entry->d_name[0]))) {
-            continue;
-        }
-        const QByteArray dir = QByteArray("/proc/") + entry->d_name;
+    forEachProcess([&](const QByteArray& dir) {
         if (!isZombie(dir)) {
             list << namesOf(dir);
         }
-    }
+        return true;
+    });
     return list;
 }
 
 Result<qint64> LinuxProcesses::start(const QString& programPath)
 {
     const QFileInfo file(programPath);
-    if (auto refused = checkProgramFile(programPath, file)) {
-        return *refused;
+    if (const Result<> usable = checkProgramFile(programPath, file); !usable.ok()) {
+        return usable.failure();
     }
     return runProgramFile(file, file.absolutePath());
 }
@@ -181,8 +181,8 @@ Result<qint64> LinuxProcesses::open(const QString& fileName, const QString& work
         return Fail(QStringLiteral("The folder %1 does not exist.").arg(workingFolder));
     }
     const QFileInfo file(QDir(folder.absoluteFilePath()), fileName);
-    if (auto refused = checkProgramFile(fileName, file)) {
-        return *refused;
+    if (const Result<> usable = checkProgramFile(fileName, file); !usable.ok()) {
+        return usable.failure();
     }
     // Opening a program runs it, as the shell's "open" does; any other file goes
     // to the desktop's handler for its type.

@@ -38,8 +38,8 @@ protected:
         // The station folder as the program uses it: its path ends with "/".
         const QString station = tmp.path() + "/K1ABC/";
         QDir().mkpath(station);
-        context.reset(new AppContext{ConfigStore(station), dialogs, speaker, desktop, processes, clock,
-                                     context->locale});
+        context.reset(
+            new AppContext{ConfigStore(station), dialogs, speaker, desktop, processes, clock, context->locale});
         registry = std::make_unique<ScreenRegistry>(*context);
         registerAllScreens(*registry);
         MailPost::SetHandOverFolder(station);
@@ -69,11 +69,7 @@ protected:
         QTest::qWait(400);
         EXPECT_TRUE(s->grab().save(QDir(out).filePath(file))) << file.toStdString();
     }
-    template <class T>
-    T* field(Screen* s, const char* name)
-    {
-        return s->findChild<T*>(QString::fromLatin1(name));
-    }
+    template <class T> T* field(Screen* s, const char* name) { return s->findChild<T*>(QString::fromLatin1(name)); }
     void setupStation()
     {
         ASSERT_TRUE(StandardFolders::Apply(context->store, StandardFolders::Plan(home)).ok());
@@ -81,6 +77,16 @@ protected:
         context->store.WriteStoreLine("VARA.dat", home + "/.wine/drive_c/VARA/VARA.exe");
         context->store.WriteStoreLine("soundmodempacket.dat", "blank");
         context->store.WriteStoreLine("packet.dat", "blank");
+    }
+    // A coded mail waiting in the receive folder; its line as written.
+    QString placeIncomingMail()
+    {
+        const QString line =
+            MailCodec::FormatCodedMailLine("K1ABC", "Field day", "See you there. 73", "W2XYZ") + QStringLiteral("\r\n");
+        QFile incoming(home + "/TOLVAN/Receive/MAIL - 143005.txt");
+        EXPECT_TRUE(incoming.open(QIODevice::WriteOnly));
+        incoming.write(line.toLatin1());
+        return line;
     }
 };
 
@@ -125,12 +131,7 @@ TEST_F(GuideScreens, EveryScreenOfTheGuide)
     flush();
 
     // A mail waiting in the receive folder.
-    const QString line =
-        MailCodec::FormatCodedMailLine("K1ABC", "Field day", "See you there. 73", "W2XYZ") + QStringLiteral("\r\n");
-    QFile incoming(home + "/TOLVAN/Receive/MAIL - 143005.txt");
-    ASSERT_TRUE(incoming.open(QIODevice::WriteOnly));
-    incoming.write(line.toLatin1());
-    incoming.close();
+    const QString line = placeIncomingMail();
     shoot("received", "guide-received.png");
     registry->Unload("received");
     flush();
@@ -159,12 +160,7 @@ TEST_F(GuideScreens, EveryScreenOnTheDisplay)
         GTEST_SKIP() << "the display pictures were not asked for";
     }
     setupStation();
-    const QString line =
-        MailCodec::FormatCodedMailLine("K1ABC", "Field day", "See you there. 73", "W2XYZ") + QStringLiteral("\r\n");
-    QFile incoming(home + "/TOLVAN/Receive/MAIL - 143005.txt");
-    ASSERT_TRUE(incoming.open(QIODevice::WriteOnly));
-    incoming.write(line.toLatin1());
-    incoming.close();
+    const QString line = placeIncomingMail();
     ASSERT_TRUE(MailPost::WriteHandOver(MailPost::kMailHandOver, line.trimmed()).ok());
     ASSERT_TRUE(MailPost::WriteHandOver(MailPost::kReaderHandOver,
                                         QStringLiteral("TO: K1ABC,SUBJECT: Field day,See you, 73,FROM: W2XYZ"))

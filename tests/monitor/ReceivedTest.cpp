@@ -3,8 +3,8 @@
 #include "monitor/filemonitors.h"
 #include "monitor/fileoperation.h"
 #include "monitor/received.h"
-#include "sevenplus/Mod7plus.h"
 #include "pmba/FileMail.h"
+#include "sevenplus/Mod7plus.h"
 
 #include <QLabel>
 #include <QLineEdit>
@@ -48,15 +48,17 @@ protected:
         ASSERT_TRUE(f.open(QIODevice::WriteOnly));
         f.write(bytes);
     }
-    QStringList listed()
+    // The lines a list of the received screen shows.
+    QStringList items(const char* listName)
     {
-        QStringList names;
-        auto* list = control<QListWidget>("received", "File1");
+        QStringList lines;
+        auto* list = control<QListWidget>("received", listName);
         for (int i = 0; list && i < list->count(); ++i) {
-            names << list->item(i)->text();
+            lines << list->item(i)->text();
         }
-        return names;
+        return lines;
     }
+    QStringList listed() { return items("File1"); }
     void select(const QString& name)
     {
         auto* list = control<QListWidget>("received", "File1");
@@ -474,15 +476,7 @@ protected:
         put(as.isEmpty() ? name : as, f.readAll());
         tick();
     }
-    QStringList setLines()
-    {
-        QStringList lines;
-        auto* list = control<QListWidget>("received", "lst7PlusSets");
-        for (int i = 0; list && i < list->count(); ++i) {
-            lines << list->item(i)->text();
-        }
-        return lines;
-    }
+    QStringList setLines() { return items("lst7PlusSets"); }
 };
 
 TEST_P(ReceivedSevenPlus, PartsAreCollectedAnnouncedAndDecoded)
@@ -538,8 +532,8 @@ TEST_P(ReceivedSevenPlus, PartsAreCollectedAnnouncedAndDecoded)
     ASSERT_EQ(dialogs.boxes.size(), 1);
     EXPECT_EQ(dialogs.boxes[0].buttons, MsgButtons::YesNo);
     EXPECT_EQ(dialogs.boxes[0].defaultButton, MsgAnswer::No);
-    const QStringList left = removeParts ? QStringList{}
-                                         : QStringList{"PHOTO.P02", "PHOTO.P03", "PHOTO.P04", "photo.p01"};
+    const QStringList left =
+        removeParts ? QStringList{} : QStringList{"PHOTO.P02", "PHOTO.P03", "PHOTO.P04", "photo.p01"};
     EXPECT_EQ(listed(), left);
 }
 
