@@ -6,8 +6,8 @@
 #include "monitor/filemonitorevent.h"
 #include "monitor/filemonitors.h"
 #include "monitor/fileoperation.h"
-#include "sevenplus/frm7Plus.h"
 #include "pmba/receivefile.h"
+#include "sevenplus/frm7Plus.h"
 #include "shell/AppContext.h"
 #include "shell/Notify.h"
 #include "shell/PickList.h"
@@ -22,8 +22,8 @@
 #include <QLineEdit>
 #include <QListWidget>
 #include <QPlainTextEdit>
-#include <QRegularExpression>
 #include <QPushButton>
+#include <QRegularExpression>
 #include <QTimer>
 #include <QVBoxLayout>
 
@@ -113,8 +113,11 @@ void received::Form_Load()
     watch.Begin();
     const StoreValue<QString> folder = ctx().store.ReadStoreLine(QStringLiteral("receive.dat"));
     if (!folder.ok()) {
-        ctx().dialogs->messageBox({QStringLiteral("Error initializing monitoring: ") + folder.message, {},
-                                   MsgIcon::Critical, MsgButtons::Ok, MsgAnswer::Ok});
+        ctx().dialogs->messageBox({QStringLiteral("Error initializing monitoring: ") + folder.message,
+                                   {},
+                                   MsgIcon::Critical,
+                                   MsgButtons::Ok,
+                                   MsgAnswer::Ok});
     } else if (filemonitors* monitor = fileoperation::ReceiveMonitor(); monitor && !monitor->FolderPath.isEmpty()) {
         setFileListFolder(monitor->FolderPath);
     }
@@ -140,8 +143,8 @@ void received::Form_Activate()
 void received::refreshSevenPlusSets()
 {
     const SevenPlusSets::Collector& sets = ctx().receiveWatch.sevenPlusSets();
-    const QString picked = lst7PlusSets->currentItem() ? lst7PlusSets->currentItem()->data(Qt::UserRole).toString()
-                                                       : QString();
+    const QString picked =
+        lst7PlusSets->currentItem() ? lst7PlusSets->currentItem()->data(Qt::UserRole).toString() : QString();
     const QStringList lines = sets.Lines();
     QStringList shown;
     for (int i = 0; i < lst7PlusSets->count(); ++i) {
@@ -154,8 +157,8 @@ void received::refreshSevenPlusSets()
     for (qsizetype i = 0; i < lines.size(); ++i) {
         auto* item = new QListWidgetItem(lines[i], lst7PlusSets);
         // A set's row carries its key; a damaged file's row its file name.
-        item->setData(Qt::UserRole, i < sets.sets().size() ? sets.sets()[i].key()
-                                                           : sets.damaged()[i - sets.sets().size()]);
+        item->setData(Qt::UserRole,
+                      i < sets.sets().size() ? sets.sets()[i].key() : sets.damaged()[i - sets.sets().size()]);
         if (!picked.isEmpty() && item->data(Qt::UserRole).toString() == picked) {
             lst7PlusSets->setCurrentItem(item);
         }
@@ -201,8 +204,9 @@ void received::AnnounceArrival(ScreenRegistry& registry, const QString& folderPa
         names << set.name;
     }
     if (!complete.isEmpty()) {
-        Notify::AnnounceIfEnabled(ctx.store, *ctx.speaker,
-                                  QStringLiteral("7PLUS file %1 has arrived complete").arg(names.join(QStringLiteral(" and "))));
+        Notify::AnnounceIfEnabled(
+            ctx.store, *ctx.speaker,
+            QStringLiteral("7PLUS file %1 has arrived complete").arg(names.join(QStringLiteral(" and "))));
     }
     if (otherArrivals) {
         Notify::AnnounceIfEnabled(ctx.store, *ctx.speaker, kArrivalWarning);
@@ -355,12 +359,7 @@ void received::cmdAskMissing_Click()
             key = set->key();
         }
     }
-    const SevenPlusSets::Set* set = nullptr;
-    for (const SevenPlusSets::Set& s : sets.sets()) {
-        if (s.key() == key) {
-            set = &s;
-        }
-    }
+    const SevenPlusSets::Set* set = sets.SetByKey(key);
     if (!set) {
         ctx().dialogs->messageBox({QStringLiteral("Select a 7PLUS file in the list of 7PLUS files first."),
                                    QStringLiteral("7PLUS"), MsgIcon::Exclamation, MsgButtons::Ok, MsgAnswer::Ok});
@@ -368,20 +367,12 @@ void received::cmdAskMissing_Click()
     }
     const QList<int> wanted = set->missing() + m_damagedLines.value(set->key());
     if (wanted.isEmpty()) {
-        ctx().dialogs->messageBox({QStringLiteral("Every part of %1 has arrived; there is nothing to ask for.")
-                                       .arg(set->name),
-                                   QStringLiteral("7PLUS"), MsgIcon::Information, MsgButtons::Ok, MsgAnswer::Ok});
+        ctx().dialogs->messageBox(
+            {QStringLiteral("Every part of %1 has arrived; there is nothing to ask for.").arg(set->name),
+             QStringLiteral("7PLUS"), MsgIcon::Information, MsgButtons::Ok, MsgAnswer::Ok});
         return;
     }
-    // Damaged files of the same set carry its parts' base name.
-    const QString base = QFileInfo(set->parts.first()).completeBaseName();
-    QStringList damaged;
-    for (const QString& name : sets.damaged()) {
-        if (QFileInfo(name).completeBaseName().compare(base, Qt::CaseInsensitive) == 0) {
-            damaged << name;
-        }
-    }
-    const SevenPlusSets::Request request = SevenPlusSets::AskForParts(*set, wanted, damaged);
+    const SevenPlusSets::Request request = SevenPlusSets::AskForParts(*set, wanted, sets.DamagedOf(*set));
     ScreenRegistry& reg = registry();
     Screen* compose = reg.form<Screen>(QStringLiteral("mailform"));
     if (!compose) {

@@ -199,6 +199,28 @@ const Set* Collector::SetOf(const QString& fileName) const
     return nullptr;
 }
 
+const Set* Collector::SetByKey(const QString& key) const
+{
+    for (const Set& set : m_sets) {
+        if (set.key() == key) {
+            return &set;
+        }
+    }
+    return nullptr;
+}
+
+QStringList Collector::DamagedOf(const Set& set) const
+{
+    const QString base = QFileInfo(set.parts.first()).completeBaseName();
+    QStringList damaged;
+    for (const QString& name : m_damaged) {
+        if (QFileInfo(name).completeBaseName().compare(base, Qt::CaseInsensitive) == 0) {
+            damaged << name;
+        }
+    }
+    return damaged;
+}
+
 QStringList Collector::Lines() const
 {
     QStringList lines;

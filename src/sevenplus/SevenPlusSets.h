@@ -55,6 +55,10 @@ public:
     const QStringList& damaged() const { return m_damaged; }
     // The set the named file belongs to, if it is a sound part.
     const Set* SetOf(const QString& fileName) const;
+    // The set with this key(), if it is still listed.
+    const Set* SetByKey(const QString& key) const;
+    // The damaged files that carry the set's part base name.
+    QStringList DamagedOf(const Set& set) const;
     // One line per set, then one per damaged file.
     QStringList Lines() const;
     // How many first blocks were read since construction (for the tests of the cache).
@@ -71,7 +75,7 @@ private:
     QString m_folder;
     bool m_primed = false;
     QStringList m_waitingNames; // files left out as still arriving
-    qint64 m_folderTime = -1; // the folder's modification time at the last full look
+    qint64 m_folderTime = -1;   // the folder's modification time at the last full look
     QHash<QString, Entry> m_cache;
     QList<Set> m_sets;
     QStringList m_damaged;

@@ -51,14 +51,26 @@ TEST(SevenPlusSetCollector, FollowsSetsPartByPart)
     const QString damaged = "PHOTO.P03 \u2014 damaged 7PLUS part (bad header)";
     const QList<Step> steps = {
         {big + "/PHOTO.P04", "PHOTO.P04", false, {big4.arg(1).arg("waiting for 1, 2 and 3")}, {}},
-        {small + "/PHOTO.P02", "photo2.p02", false,
-         {big4.arg(1).arg("waiting for 1, 2 and 3"), small2.arg(1).arg("waiting for 1")}, {}},
-        {big + "/PHOTO.P01", "PHOTO.P01", false,
-         {big4.arg(2).arg("waiting for 2 and 3"), small2.arg(1).arg("waiting for 1")}, {}},
-        {big + "/PHOTO.P03", "PHOTO.P03", true,
-         {big4.arg(2).arg("waiting for 2 and 3"), small2.arg(1).arg("waiting for 1"), damaged}, {}},
-        {small + "/PHOTO.P01", "photo2.p01", false,
-         {big4.arg(2).arg("waiting for 2 and 3"), small2.arg(2).arg("complete"), damaged}, {"PHOTO.JPG 40000"}},
+        {small + "/PHOTO.P02",
+         "photo2.p02",
+         false,
+         {big4.arg(1).arg("waiting for 1, 2 and 3"), small2.arg(1).arg("waiting for 1")},
+         {}},
+        {big + "/PHOTO.P01",
+         "PHOTO.P01",
+         false,
+         {big4.arg(2).arg("waiting for 2 and 3"), small2.arg(1).arg("waiting for 1")},
+         {}},
+        {big + "/PHOTO.P03",
+         "PHOTO.P03",
+         true,
+         {big4.arg(2).arg("waiting for 2 and 3"), small2.arg(1).arg("waiting for 1"), damaged},
+         {}},
+        {small + "/PHOTO.P01",
+         "photo2.p01",
+         false,
+         {big4.arg(2).arg("waiting for 2 and 3"), small2.arg(2).arg("complete"), damaged},
+         {"PHOTO.JPG 40000"}},
     };
 
     SevenPlusSets::Collector collector;
@@ -89,6 +101,12 @@ TEST(SevenPlusSetCollector, FollowsSetsPartByPart)
     EXPECT_EQ(set->part1(), "photo2.p01");
     EXPECT_EQ(collector.damaged(), QStringList{"PHOTO.P03"});
     EXPECT_EQ(collector.SetOf("PHOTO.P03"), nullptr);
+    // A damaged file belongs to the set whose parts share its base name.
+    EXPECT_EQ(collector.SetByKey(set->key()), set);
+    EXPECT_TRUE(collector.DamagedOf(*set).isEmpty());
+    const SevenPlusSets::Set* bigSet = collector.SetOf("PHOTO.P01");
+    ASSERT_NE(bigSet, nullptr);
+    EXPECT_EQ(collector.DamagedOf(*bigSet), QStringList{"PHOTO.P03"});
     EXPECT_EQ(collector.SetOf("MAIL - 1.txt"), nullptr);
 }
 
@@ -127,8 +145,12 @@ TEST_P(SevenPlusPartRequest, NamesThePartsToSendAgain)
 INSTANTIATE_TEST_SUITE_P(
     Cases, SevenPlusPartRequest,
     ::testing::Values(
-        RequestCase{{3}, {}, "7PLUS PHOTO.JPG: please send again part 3",
+        RequestCase{{3},
+                    {},
+                    "7PLUS PHOTO.JPG: please send again part 3",
                     "Please send again these 7PLUS parts of PHOTO.JPG (100000 bytes, 4 parts):\nphoto.P03"},
-        RequestCase{{3, 2, 3}, {"photo.p03"}, "7PLUS PHOTO.JPG: please send again parts 2 and 3",
+        RequestCase{{3, 2, 3},
+                    {"photo.p03"},
+                    "7PLUS PHOTO.JPG: please send again parts 2 and 3",
                     "Please send again these 7PLUS parts of PHOTO.JPG (100000 bytes, 4 parts):\nphoto.P02\nphoto.P03\n"
                     "\nThese arrived damaged: photo.p03"}));
