@@ -128,7 +128,7 @@ QList<SevenPlusSets::Set> ReceiveWatch::refreshSets()
 {
     const QString folder = m_state.kind == State::Kind::Watching ? m_state.folder : QString();
     QList<SevenPlusSets::Set> done =
-        m_sets.Refresh(folder, [this](const QString& name) { return IsStillArriving(name); });
+        m_sets.Refresh(folder, [this, &folder](const QString& name) { return stillArrivingIn(folder, name); });
     emit SetsRefreshed();
     return done;
 }
@@ -164,7 +164,11 @@ void ReceiveWatch::setState(const State& state)
 bool ReceiveWatch::IsStillArriving(const QString& name) const
 {
     const StoreValue<QString> line = m_store.ReadStoreLine(kReceiveDat);
-    const QString folder = line.ok() ? line.value.trimmed() : QString();
+    return stillArrivingIn(line.ok() ? line.value.trimmed() : QString(), name);
+}
+
+bool ReceiveWatch::stillArrivingIn(const QString& folder, const QString& name) const
+{
     if (folder.isEmpty() || name.isEmpty()) {
         return false;
     }

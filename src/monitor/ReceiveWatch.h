@@ -71,6 +71,8 @@ private:
     void setState(const State& state);
     // Reads the parts that came or went; returns the sets that became complete.
     QList<SevenPlusSets::Set> refreshSets();
+    // IsStillArriving for a file of this receive folder.
+    bool stillArrivingIn(const QString& folder, const QString& name) const;
 
     const ConfigStore& m_store;
     QTimer m_timer;
