@@ -107,7 +107,7 @@ Outcome runSession(Station& s, const Scenario& sc)
     for (int guard = 0; guard < 100000 && !(sender.isDone() && receiver.isDone()); ++guard) {
         QByteArray chunk = toReceiver.pending.left(sc.split);
         toReceiver.pending.remove(0, chunk.size());
-        if (sc.breakAt >= 0 && delivered + chunk.size() > sc.breakAt) {
+        if (sc.breakAt >= 0 && delivered + chunk.size() >= sc.breakAt) {
             receiver.receive(chunk.left(sc.breakAt - delivered));
             sender.linkBroken();
             receiver.linkBroken();
@@ -181,7 +181,7 @@ TEST_P(YappScenario, EveryFileArrivesWholeOnceAndNothingHalfIsVisible)
     EXPECT_EQ(visible(s.send), QStringList());
     EXPECT_EQ(visible(s.send + "/Transmitted"), QStringList(sent.keys()) << "journal.txt");
     EXPECT_EQ(readAll(s.send + "/Transmitted/journal.txt").count("\r\n"), sent.size());
-    EXPECT_EQ(entries(s.receive).size(), sent.size()) << "no partial file stays";
+    EXPECT_EQ(entries(s.receive).filter(".part").size(), 0) << "no partial file stays";
 }
 
 // Stream offsets: SI 2 bytes, a header of about 20, then blocks of 256 with checksums.
@@ -195,6 +195,10 @@ INSTANTIATE_TEST_SUITE_P(
         Scenario{"corrupt_block_is_caught_and_resumed", {3000}, 100, true, 900, -1, -1, -1, false, 0, true},
         Scenario{"broken_mid_file_resumes", {20000}, 250, true, -1, 9000, -1, -1, false, 0, true},
         Scenario{"broken_in_second_file", {1000, 4000}, 250, true, -1, 3000, -1, -1, false, 1, true},
+        // 2 (SI) + 19 (header) + 1012 (four blocks) + 2 (EF): the file is in
+        // place and AF on its way when the link breaks; offered again, it is
+        // recognised and not written twice.
+        Scenario{"broken_before_the_last_ack", {1000}, 250, true, -1, 1035, -1, -1, false, 0, true},
         Scenario{"broken_before_any_data", {1000}, 10, true, -1, 10, -1, -1, false, 0, false},
         Scenario{"sender_cancels", {8000}, 500, true, -1, -1, 3000, -1, false, 0, true},
         Scenario{"receiver_cancels_and_drops_the_part", {8000}, 500, true, -1, -1, -1, 3000, false, 0, false},
