@@ -389,3 +389,25 @@ INSTANTIATE_TEST_SUITE_P(
                       DestinationCase{"nowhere", Kind::Coded, "To: John", "", ""},
                       DestinationCase{"call_starting_with_to", Kind::Coded, "TO1ABC", "N0ZZZ", "TO1ABC"}),
     [](const auto& info) { return std::string(info.param.name); });
+
+TEST(YappTimeout, SilenceCancelsAndKeepsThePartForResume)
+{
+    Station s;
+    writeAll(s.send + "/A", "abc");
+    Pipe toReceiver;
+    Pipe toSender;
+    QString senderFailure;
+    YappSender sender(toReceiver, SendQueue(s.send).scan("N0BBB").first().files);
+    sender.failed = [&](const QString& why) { senderFailure = why; };
+    sender.start();
+    sender.timeout();
+    EXPECT_EQ(toReceiver.pending, QByteArray("\x05\x01\x18\x07Timeout", 11));
+    EXPECT_FALSE(senderFailure.isEmpty());
+
+    ReceiveStore store(s.receive);
+    YappReceiver receiver(toSender, store, "N0AAA");
+    receiver.receive(QByteArray("\x05\x01\x01\x06" "B\0" "9\0" "x\0" "\x02\x02" "ab", 14) + char('a' + 'b'));
+    receiver.timeout();
+    EXPECT_TRUE(toSender.pending.endsWith(QByteArray("\x18\x07Timeout")));
+    EXPECT_EQ(readAll(store.partialPath("N0AAA", "B")), "ab");
+}
