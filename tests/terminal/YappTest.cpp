@@ -411,3 +411,23 @@ TEST(YappTimeout, SilenceCancelsAndKeepsThePartForResume)
     EXPECT_TRUE(toSender.pending.endsWith(QByteArray("\x18\x07Timeout")));
     EXPECT_EQ(readAll(store.partialPath("N0AAA", "B")), "ab");
 }
+
+TEST(YappBytes, GarbageFromThePeerNeverLeavesAVisibleFile)
+{
+    Station s;
+    writeAll(s.send + "/A", content(3000, 5));
+    for (quint32 seed = 1; seed <= 200; ++seed) {
+        Pipe toReceiver;
+        Pipe toSender;
+        const QByteArray noise = content(600, seed);
+        ReceiveStore store(s.receive);
+        YappReceiver receiver(toSender, store, "N0AAA");
+        // After a valid start and header, anything at all.
+        receiver.receive(QByteArray("\x05\x01\x01\x08" "B\0" "500\0" "x\0", 12) + noise);
+        YappSender sender(toReceiver, SendQueue(s.send).scan("N0BBB").first().files);
+        sender.start();
+        sender.receive(QByteArray("\x06\x01", 2) + noise);
+        sender.linkReady();
+    }
+    EXPECT_EQ(visible(s.receive), QStringList());
+}
