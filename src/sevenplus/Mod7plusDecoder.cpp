@@ -185,6 +185,23 @@ Result<Header> Read7PlusHeader(const QString& path)
     return PartFile(path).readHeader();
 }
 
+QString Find7PlusPartDamage(const QString& path, const Header& header)
+{
+    const PartFile part(path);
+    const qint64 n = linesOfPart(header, header.partNumber);
+    QByteArray data;
+    if (n < 1 || header.encodedBytes != n * kCodeChars || !part.readAll(data, (n + 2) * kStoredLine)) {
+        return QStringLiteral("its length does not match its header");
+    }
+    const auto bytes = bytesOf(data);
+    for (int k = 0; k < n; ++k) {
+        if (!Verify7PlusLine(bytes.subspan(size_t(kStoredLine) * (k + 1), kBlockSize), k)) {
+            return QStringLiteral("line %1 fails its check").arg(k);
+        }
+    }
+    return {};
+}
+
 bool IsSafe7PlusFileName(const QString& name)
 {
     return ReceivedName::Problem(name).isEmpty();
