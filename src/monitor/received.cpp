@@ -24,6 +24,7 @@
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QRegularExpression>
+#include <QScopeGuard>
 #include <QTimer>
 #include <QVBoxLayout>
 
@@ -67,7 +68,7 @@ received::received(ScreenRegistry& registry)
     Text1 = make<QLineEdit>(QStringLiteral("Text1"));
     // Beside the files: what the 7PLUS parts among them add up to.
     lbl7PlusSets = make<QLabel>(QStringLiteral("lbl7PlusSets"), QStringLiteral("7PLUS files"));
-    lst7PlusSets = make<QListWidget>(QStringLiteral("lst7PlusSets"));
+    lst7PlusSets = make<PickList>(QStringLiteral("lst7PlusSets"));
     cmdAskMissing = make<QPushButton>(QStringLiteral("cmdAskMissing"), QStringLiteral("Ask for missing parts"));
 
     auto* layout = new QVBoxLayout(this);
@@ -144,7 +145,7 @@ void received::refreshSevenPlusSets()
 {
     const SevenPlusSets::Collector& sets = ctx().receiveWatch.sevenPlusSets();
     const QString picked =
-        lst7PlusSets->currentItem() ? lst7PlusSets->currentItem()->data(Qt::UserRole).toString() : QString();
+        lst7PlusSets->pickedItem() ? lst7PlusSets->pickedItem()->data(Qt::UserRole).toString() : QString();
     const QStringList lines = sets.Lines();
     QStringList shown;
     for (int i = 0; i < lst7PlusSets->count(); ++i) {
@@ -311,9 +312,19 @@ void received::decodeSevenPlus(const QString& part1Path, const SevenPlusSets::Se
     if (!screen) {
         return;
     }
+    // The 7PLUS screen takes this screen's place while it shows the decode's
+    // report, and its Close comes back here.
+    screen->SetReturnScreen(QStringLiteral("received"));
+    reg.Hide(QStringLiteral("received"));
     reg.Show(QStringLiteral("frm7Plus"));
     QString report;
     const bool decoded = screen->DecodeReceivedSet(part1Path, &report);
+    // The report stays in front of whatever a box of the decode left active.
+    const auto reportInFront = qScopeGuard([&reg] {
+        if (reg.IsFormLoaded(QStringLiteral("frm7Plus"))) {
+            reg.Show(QStringLiteral("frm7Plus"));
+        }
+    });
     m_damagedLines.remove(set.key());
     if (!decoded) {
         // A damaged line names its part; that part is the one to ask for again.
@@ -353,7 +364,7 @@ void received::decodeSevenPlus(const QString& part1Path, const SevenPlusSets::Se
 void received::cmdAskMissing_Click()
 {
     const SevenPlusSets::Collector& sets = ctx().receiveWatch.sevenPlusSets();
-    QString key = lst7PlusSets->currentItem() ? lst7PlusSets->currentItem()->data(Qt::UserRole).toString() : QString();
+    QString key = lst7PlusSets->pickedItem() ? lst7PlusSets->pickedItem()->data(Qt::UserRole).toString() : QString();
     if (key.isEmpty()) {
         if (const SevenPlusSets::Set* set = sets.SetOf(selectedName())) {
             key = set->key();

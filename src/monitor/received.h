@@ -83,7 +83,7 @@ private:
     QTimer* Timer2;        // blinks the main menu's arrival notice
     QLineEdit* Text1;      // hidden, not used
     QLabel* lbl7PlusSets;
-    QListWidget* lst7PlusSets;
+    PickList* lst7PlusSets; // acts, like the file list, only on the operator's pick
     QPushButton* cmdAskMissing;
 
     QString m_folder;

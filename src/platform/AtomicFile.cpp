@@ -2,12 +2,20 @@
 
 #include <QFile>
 #include <QFileInfo>
+#include <QDateTime>
 #include <QRandomGenerator>
 
+#include <mutex>
+#include <set>
+
+#include <algorithm>
+#include <cctype>
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
+#include <dirent.h>
 #include <fcntl.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -19,6 +27,11 @@ QString describeErrno(int err)
 {
     return QString::fromLocal8Bit(std::strerror(err));
 }
+
+// O_EXCL refuses any existing name, a link included, so the temporary file is
+// always a new one of ours. Mode 0666 less the umask: no new file is ever
+// executable.
+constexpr int kCreateFlags = O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC;
 
 bool isDiskFull(int err)
 {
@@ -52,6 +65,85 @@ int renameNoReplace(const QByteArray& from, const QByteArray& to)
         return EEXIST;
     }
     return std::rename(from.constData(), to.constData()) == 0 ? 0 : errno;
+}
+
+
+// The hidden temporary name of a writer: ".tolvan-", 16 hexadecimal digits, ".part".
+QString drawnName()
+{
+    return QStringLiteral(".tolvan-%1.part").arg(QRandomGenerator::global()->generate64(), 16, 16, QLatin1Char('0'));
+}
+
+bool isDrawnName(const char* name)
+{
+    static constexpr char kHead[] = ".tolvan-";
+    static constexpr char kTail[] = ".part";
+    const size_t head = sizeof kHead - 1;
+    const size_t tail = sizeof kTail - 1;
+    const size_t length = std::strlen(name);
+    if (length != head + 16 + tail || std::strncmp(name, kHead, head) != 0
+        || std::strcmp(name + head + 16, kTail) != 0) {
+        return false;
+    }
+    for (size_t i = head; i < head + 16; ++i) {
+        if (!std::isxdigit(static_cast<unsigned char>(name[i]))) {
+            return false;
+        }
+    }
+    return true;
+}
+
+// A writer killed before it could clean up leaves its temporary file behind.
+// The first writer into a folder removes such files of ours (regular, owned
+// by this user, untouched for a day, so no live writer's file) once per run.
+void removeStaleParts(const QString& folder)
+{
+    static std::mutex lock;
+    static std::set<QString> swept;
+    {
+        const std::lock_guard hold(lock);
+        if (!swept.insert(folder).second) {
+            return;
+        }
+    }
+    const QByteArray path = QFile::encodeName(folder);
+    DIR* dir = ::opendir(path.constData());
+    if (!dir) {
+        return;
+    }
+    const qint64 dayAgo = QDateTime::currentSecsSinceEpoch() - 24 * 60 * 60;
+    while (const dirent* entry = ::readdir(dir)) {
+        if (!isDrawnName(entry->d_name)) {
+            continue;
+        }
+        struct stat st;
+        if (::fstatat(::dirfd(dir), entry->d_name, &st, AT_SYMLINK_NOFOLLOW) == 0 && S_ISREG(st.st_mode)
+            && st.st_uid == ::geteuid() && st.st_mtime < dayAgo) {
+            ::unlinkat(::dirfd(dir), entry->d_name, 0);
+        }
+    }
+    ::closedir(dir);
+}
+
+// A work file of a fixed name whose writer has gone: nobody holds its lock.
+// Removes it and returns true then, or when it is gone already; false while
+// a running writer holds it or when it is no regular file of ours.
+bool removeAbandonedWorkFile(const QByteArray& path)
+{
+    const int fd = ::open(path.constData(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0) {
+        return errno == ENOENT;
+    }
+    struct stat held;
+    bool removed = false;
+    if (::fstat(fd, &held) == 0 && S_ISREG(held.st_mode) && ::flock(fd, LOCK_EX | LOCK_NB) == 0) {
+        // Still the same file under that name: another run may have replaced it meanwhile.
+        struct stat named;
+        removed = ::lstat(path.constData(), &named) != 0
+                  || (named.st_dev == held.st_dev && named.st_ino == held.st_ino && ::unlink(path.constData()) == 0);
+    }
+    ::close(fd);
+    return removed;
 }
 
 } // namespace
@@ -92,6 +184,11 @@ QString AtomicFile::obstacle(const QString& path)
 
 QString AtomicFile::shortWriteMessage(qint64 written, qint64 wanted, const QString& path)
 {
+    if (wanted < 0) {
+        return QStringLiteral("Only the first %1 bytes could be written to %2: the disk may be full.")
+            .arg(written)
+            .arg(path);
+    }
     return QStringLiteral("Only %1 of %2 bytes could be written to %3: the disk may be full.")
         .arg(written)
         .arg(wanted)
@@ -114,28 +211,16 @@ bool AtomicFile::open()
     if (m_mode == Mode::NoReplace && occupied(m_finalPath)) {
         return fail(Failure::Exists, QStringLiteral("A file of this name already exists: %1").arg(m_finalPath));
     }
-    // O_EXCL refuses any existing name, a link included, so the temporary
-    // file is always a new one of ours. Mode 0666 less the umask: no new file
-    // is ever executable.
-    constexpr int flags = O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC;
-    if (!m_workPath.isEmpty()) {
-        m_fd = ::open(QFile::encodeName(m_workPath).constData(), flags, 0666);
-        if (m_fd < 0) {
-            const int err = errno;
-            return fail(err == EEXIST ? Failure::Exists : Failure::Other,
-                        err == EEXIST ? QStringLiteral("A file of this name already exists: %1").arg(m_workPath)
-                                      : QStringLiteral("%1: %2").arg(m_workPath, describeErrno(err)));
-        }
-        m_tempPath = m_workPath;
-        return true;
-    }
+    m_written = 0;
     const QString folder = QFileInfo(m_finalPath).absolutePath();
+    removeStaleParts(folder);
+    if (!m_workPath.isEmpty()) {
+        return openWorkFile(folder);
+    }
     int err = 0;
     for (int attempt = 0; attempt < 16; ++attempt) {
-        const QString path =
-            folder + u'/' +
-            QStringLiteral(".tolvan-%1.part").arg(QRandomGenerator::global()->generate64(), 16, 16, QLatin1Char('0'));
-        m_fd = ::open(QFile::encodeName(path).constData(), flags, 0666);
+        const QString path = folder + u'/' + drawnName();
+        m_fd = ::open(QFile::encodeName(path).constData(), kCreateFlags, 0666);
         if (m_fd >= 0) {
             m_tempPath = path;
             return true;
@@ -147,6 +232,60 @@ bool AtomicFile::open()
     }
     return fail(isDiskFull(err) ? Failure::DiskFull : Failure::Other,
                 QStringLiteral("%1: %2").arg(m_finalPath, describeErrno(err)));
+}
+
+bool AtomicFile::openWorkFile(const QString& folder)
+{
+    // The work name only ever names a locked file: a hidden file is made and
+    // locked first and then given the work name. A work file nobody holds
+    // was left by a run that no longer exists and is removed; one that is
+    // held belongs to a running writer and stops this one.
+    const QByteArray work = QFile::encodeName(m_workPath);
+    const auto inUse = [this] {
+        return fail(Failure::Exists, QStringLiteral("A file of this name already exists: %1").arg(m_workPath));
+    };
+    for (int attempt = 0; attempt < 4; ++attempt) {
+        const QByteArray hidden = QFile::encodeName(folder + u'/' + drawnName());
+        const int fd = ::open(hidden.constData(), kCreateFlags, 0666);
+        if (fd < 0) {
+            const int err = errno;
+            return fail(isDiskFull(err) ? Failure::DiskFull : Failure::Other,
+                        QStringLiteral("%1: %2").arg(m_workPath, describeErrno(err)));
+        }
+        ::flock(fd, LOCK_EX | LOCK_NB);
+        const int linked = ::link(hidden.constData(), work.constData()) == 0 ? 0 : errno;
+        ::unlink(hidden.constData());
+        if (linked == 0) {
+            m_fd = fd;
+            m_tempPath = m_workPath;
+            return true;
+        }
+        ::close(fd);
+        if (linked == EPERM || linked == EOPNOTSUPP) {
+            // No hard links here (a FAT stick, some shares): created under
+            // its name and locked at once.
+            if (!removeAbandonedWorkFile(work)) {
+                return inUse();
+            }
+            m_fd = ::open(work.constData(), kCreateFlags, 0666);
+            if (m_fd < 0) {
+                const int err = errno;
+                return err == EEXIST ? inUse()
+                                     : fail(Failure::Other, QStringLiteral("%1: %2").arg(m_workPath, describeErrno(err)));
+            }
+            ::flock(m_fd, LOCK_EX | LOCK_NB);
+            m_tempPath = m_workPath;
+            return true;
+        }
+        if (linked != EEXIST) {
+            return fail(isDiskFull(linked) ? Failure::DiskFull : Failure::Other,
+                        QStringLiteral("%1: %2").arg(m_workPath, describeErrno(linked)));
+        }
+        if (!removeAbandonedWorkFile(work)) {
+            return inUse();
+        }
+    }
+    return inUse();
 }
 
 bool AtomicFile::write(QByteArrayView bytes)
@@ -166,13 +305,18 @@ bool AtomicFile::write(QByteArrayView bytes)
         if (n <= 0) {
             const int err = n < 0 ? errno : ENOSPC;
             if (isDiskFull(err)) {
-                return fail(Failure::DiskFull, shortWriteMessage(bytes.size() - left, bytes.size(), m_finalPath));
+                // The figures are the whole file's, not this piece's.
+                const qint64 done = m_written + (bytes.size() - left);
+                const qint64 wanted = std::max(m_expected, m_written + qint64(bytes.size()));
+                return fail(Failure::DiskFull, m_expected > 0 ? shortWriteMessage(done, wanted, m_finalPath)
+                                                              : shortWriteMessage(done, -1, m_finalPath));
             }
             return fail(Failure::Other, QStringLiteral("%1: %2").arg(m_finalPath, describeErrno(err)));
         }
         p += n;
         left -= n;
     }
+    m_written += bytes.size();
     return true;
 }
 
@@ -201,12 +345,17 @@ bool AtomicFile::commit()
             return fail(Failure::Other, QStringLiteral("%1: %2").arg(m_tempPath, describeErrno(errno)));
         }
     }
-    const int fd = m_fd;
-    m_fd = -1;
-    if (::close(fd) != 0 && errno != EINTR) {
-        const int err = errno;
-        return fail(isDiskFull(err) ? Failure::DiskFull : Failure::Other,
-                    QStringLiteral("%1: %2").arg(m_finalPath, describeErrno(err)));
+    // A work file of a fixed name keeps its lock until it has its final
+    // name, so no other run takes it for abandoned in between.
+    const bool keepLock = !m_workPath.isEmpty();
+    if (!keepLock) {
+        const int fd = m_fd;
+        m_fd = -1;
+        if (::close(fd) != 0 && errno != EINTR) {
+            const int err = errno;
+            return fail(isDiskFull(err) ? Failure::DiskFull : Failure::Other,
+                        QStringLiteral("%1: %2").arg(m_finalPath, describeErrno(err)));
+        }
     }
     if (m_mode == Mode::Replace) {
         // rename() replaces the name itself: a link that appeared meanwhile
@@ -224,18 +373,24 @@ bool AtomicFile::commit()
         return fail(Failure::Other, QStringLiteral("%1: %2").arg(m_finalPath, describeErrno(err)));
     }
     m_tempPath.clear();
+    if (keepLock) {
+        ::close(m_fd);
+        m_fd = -1;
+    }
     return true;
 }
 
 void AtomicFile::discard()
 {
-    if (m_fd >= 0) {
-        ::close(m_fd);
-        m_fd = -1;
-    }
+    // The name goes before the descriptor: a locked work file is never
+    // nobody's while it still carries its name.
     if (!m_tempPath.isEmpty()) {
         ::unlink(QFile::encodeName(m_tempPath).constData());
         m_tempPath.clear();
+    }
+    if (m_fd >= 0) {
+        ::close(m_fd);
+        m_fd = -1;
     }
 }
 
@@ -243,6 +398,7 @@ Result<> AtomicFile::writeWhole(const QString& finalPath, QByteArrayView bytes, 
 {
     AtomicFile file(finalPath, mode);
     file.setSync(sync == Sync::Yes);
+    file.setExpectedSize(bytes.size());
     if (file.open() && file.write(bytes) && file.commit()) {
         return {};
     }

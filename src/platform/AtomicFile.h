@@ -10,7 +10,9 @@ namespace tolvan {
 // A file that appears under its final name only once it is complete. The bytes
 // go to a hidden temporary file in the same folder (folder lists and the packet
 // programs skip dot names), which is renamed when committed; an uncommitted
-// temporary file is removed when this object goes away.
+// temporary file is removed when this object goes away, and one left behind
+// by a writer that was killed is removed by the next writer into its folder
+// once it is a day old.
 //
 // Every whole-file writer of the program goes through here, because received
 // names and folders are not to be trusted:
@@ -35,8 +37,10 @@ public:
         Other,
     };
 
-    // workPath, when given, is the temporary file's fixed name (created only
-    // when no file of that name exists) instead of a drawn hidden one.
+    // workPath, when given, is the temporary file's fixed name instead of a
+    // drawn hidden one. It is locked while its writer runs: a work file of
+    // that name that nobody holds was left by a run that ended and is
+    // removed; one that is held makes open() fail with Exists.
     AtomicFile(QString finalPath, Mode mode, QString workPath = {});
     ~AtomicFile();
     AtomicFile(const AtomicFile&) = delete;
@@ -45,6 +49,9 @@ public:
     // Whether the content goes to disk before the rename (on by default); a
     // set of many parts may skip it.
     void setSync(bool sync) { m_sync = sync; }
+    // The whole file's size when known, so a write cut short can say how
+    // much of the file, not of one piece, was written.
+    void setExpectedSize(qint64 bytes) { m_expected = bytes; }
 
     bool open();
     bool write(QByteArrayView bytes);
@@ -69,11 +76,13 @@ public:
     static QString obstacle(const QString& path);
     // True when anything, a dangling link included, has this name.
     static bool occupied(const QString& path);
-    // The message of a write cut short after `written` of `wanted` bytes.
+    // The message of a write cut short after `written` of `wanted` bytes
+    // (wanted < 0: not known).
     static QString shortWriteMessage(qint64 written, qint64 wanted, const QString& path);
 
 private:
     bool fail(Failure kind, const QString& message);
+    bool openWorkFile(const QString& folder);
 
     QString m_finalPath;
     Mode m_mode;
@@ -81,6 +90,8 @@ private:
     QString m_tempPath;
     int m_fd = -1;
     bool m_sync = true;
+    qint64 m_written = 0;
+    qint64 m_expected = -1;
     QString m_error;
     Failure m_failure = Failure::None;
 };

@@ -8,7 +8,11 @@
 #include <alsa/asoundlib.h>
 #include <espeak-ng/speak_lib.h>
 
+#include <chrono>
+#include <condition_variable>
+#include <deque>
 #include <mutex>
+#include <thread>
 
 namespace tolvan {
 
@@ -87,11 +91,11 @@ bool EspeakSpeaker::available()
     return !QDir(QStringLiteral("/dev/snd"), QStringLiteral("pcmC*p"), QDir::NoSort, QDir::System).isEmpty();
 }
 
-bool EspeakSpeaker::speak(const QString& text)
+namespace {
+
+// Speaks one text and returns when it has been heard.
+bool speakNow(const QString& text)
 {
-    if (!available()) {
-        return false; // no output: do not wait for the engine to find that out
-    }
     Engine& e = engine();
     const std::lock_guard guard(e.lock);
     if (!e.readyFor(AUDIO_OUTPUT_SYNCH_PLAYBACK)) {
@@ -100,6 +104,86 @@ bool EspeakSpeaker::speak(const QString& text)
     // In this mode espeak_Synth returns once the sound has played; without a
     // device it fails at once.
     return e.synth(text, nullptr) == EE_OK;
+}
+
+// How long the farewell may keep the ending program waiting.
+constexpr int kLastWordsMs = 10000;
+
+} // namespace
+
+// The texts waiting to be spoken and the thread that speaks them. Shared with
+// that thread, so a thread still speaking when the speaker goes away finds
+// its queue intact.
+struct EspeakSpeaker::Queue {
+    std::mutex lock;
+    std::condition_variable changed;
+    std::deque<QString> texts;
+    bool speaking = false;
+    bool stopping = false;
+    std::thread worker;
+
+    static void run(const std::shared_ptr<Queue>& q)
+    {
+        std::unique_lock hold(q->lock);
+        for (;;) {
+            q->changed.wait(hold, [&] { return q->stopping || !q->texts.empty(); });
+            if (q->texts.empty()) {
+                return; // stopping, with nothing left to say
+            }
+            const QString text = std::move(q->texts.front());
+            q->texts.pop_front();
+            q->speaking = true;
+            hold.unlock();
+            speakNow(text);
+            hold.lock();
+            q->speaking = false;
+            q->changed.notify_all();
+        }
+    }
+};
+
+EspeakSpeaker::EspeakSpeaker()
+    : m_queue(std::make_shared<Queue>())
+{
+}
+
+EspeakSpeaker::~EspeakSpeaker()
+{
+    const bool quiet = waitUntilQuiet(kLastWordsMs);
+    std::unique_lock hold(m_queue->lock);
+    m_queue->texts.clear();
+    m_queue->stopping = true;
+    m_queue->changed.notify_all();
+    hold.unlock();
+    if (m_queue->worker.joinable()) {
+        // A text that will not end is left to its thread, which holds the queue.
+        if (quiet) {
+            m_queue->worker.join();
+        } else {
+            m_queue->worker.detach();
+        }
+    }
+}
+
+bool EspeakSpeaker::speak(const QString& text)
+{
+    if (!available()) {
+        return false; // no output: do not wait for the engine to find that out
+    }
+    const std::lock_guard hold(m_queue->lock);
+    if (!m_queue->worker.joinable()) {
+        m_queue->worker = std::thread(&Queue::run, m_queue);
+    }
+    m_queue->texts.push_back(text);
+    m_queue->changed.notify_all();
+    return true;
+}
+
+bool EspeakSpeaker::waitUntilQuiet(int timeoutMs)
+{
+    std::unique_lock hold(m_queue->lock);
+    return m_queue->changed.wait_for(hold, std::chrono::milliseconds(timeoutMs),
+                                     [this] { return m_queue->texts.empty() && !m_queue->speaking; });
 }
 
 SynthesizedSpeech synthesizeSpeech(const QString& text)

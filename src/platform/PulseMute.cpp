@@ -13,28 +13,10 @@ namespace {
 
 const char* const kDefaultSink = "@DEFAULT_SINK@";
 
-struct SinkMute {
-    bool done = false;
-    bool found = false;
-    bool muted = false;
-};
-
 struct Confirmation {
     bool done = false;
     bool success = false;
 };
-
-void onSinkInfo(pa_context*, const pa_sink_info* info, int eol, void* userData)
-{
-    auto* state = static_cast<SinkMute*>(userData);
-    if (info) {
-        state->found = true;
-        state->muted = info->mute != 0;
-    }
-    if (eol != 0) {
-        state->done = true;
-    }
-}
 
 void onSuccess(pa_context*, int success, void* userData)
 {
@@ -114,19 +96,14 @@ private:
 
 } // namespace
 
-DesktopResult toggleDefaultOutputMute(int timeoutMs)
+DesktopResult setDefaultOutputMute(bool muted, int timeoutMs)
 {
     PulseConnection pulse(timeoutMs);
     if (!pulse.connect()) {
         return DesktopResult::NotAvailable;
     }
-    SinkMute sink;
-    if (!pulse.await(pa_context_get_sink_info_by_name(pulse.context(), kDefaultSink, &onSinkInfo, &sink), sink.done) ||
-        !sink.found) {
-        return DesktopResult::Failed;
-    }
     Confirmation set;
-    if (!pulse.await(pa_context_set_sink_mute_by_name(pulse.context(), kDefaultSink, !sink.muted, &onSuccess, &set),
+    if (!pulse.await(pa_context_set_sink_mute_by_name(pulse.context(), kDefaultSink, muted ? 1 : 0, &onSuccess, &set),
                      set.done) ||
         !set.success) {
         return DesktopResult::Failed;

@@ -1,5 +1,7 @@
 #include "platform/QtDialogs.h"
 
+#include "platform/ReceivedName.h"
+
 #include <QApplication>
 #include <QDir>
 #include <QFileDialog>
@@ -11,8 +13,11 @@ namespace tolvan {
 MsgAnswer QtDialogs::messageBox(const MessageBoxRequest& r)
 {
     QMessageBox box(QApplication::activeWindow());
-    box.setText(r.text);
-    box.setWindowTitle(r.title.isEmpty() ? kDefaultBoxTitle : r.title);
+    // Texts carry names from other stations: shown as plain text, never as
+    // markup, with control characters spelt out.
+    box.setTextFormat(Qt::PlainText);
+    box.setText(ReceivedName::Printable(r.text));
+    box.setWindowTitle(ReceivedName::Printable(r.title.isEmpty() ? kDefaultBoxTitle : r.title, false));
     switch (r.icon) {
     case MsgIcon::None: box.setIcon(QMessageBox::NoIcon); break;
     case MsgIcon::Critical: box.setIcon(QMessageBox::Critical); break;

@@ -58,7 +58,54 @@ bool isOwnName(const QString& name)
     return false;
 }
 
+// Names Windows keeps for its devices, with or without an extension: a file
+// sent to a station there under such a name cannot be written.
+bool isDeviceName(const QString& name)
+{
+    static const QStringList plain = {QStringLiteral("con"), QStringLiteral("prn"), QStringLiteral("aux"),
+                                      QStringLiteral("nul")};
+    const QString base = name.section(u'.', 0, 0).trimmed().toLower();
+    if (plain.contains(base)) {
+        return true;
+    }
+    return base.size() == 4 && (base.startsWith(QLatin1String("com")) || base.startsWith(QLatin1String("lpt")))
+           && base[3] >= u'1' && base[3] <= u'9';
+}
+
+// Characters that would act on a terminal or reorder the text around them.
+bool needsEscape(char32_t c)
+{
+    return c < 0x20 || (c >= 0x7F && c <= 0x9F) || c == 0x200E || c == 0x200F || (c >= 0x202A && c <= 0x202E)
+           || (c >= 0x2066 && c <= 0x2069) || (c >= 0xD800 && c <= 0xDFFF);
+}
+
+QString escaped(char32_t c)
+{
+    const bool small = c < 0x100;
+    return (small ? QStringLiteral("\\x") : QStringLiteral("\\u"))
+           + QStringLiteral("%1").arg(uint(c), small ? 2 : 4, 16, QLatin1Char('0')).toUpper();
+}
+
 } // namespace
+
+QString Shown(const QString& name)
+{
+    return Printable(name, false);
+}
+
+QString Printable(const QString& text, bool keepLineBreaks)
+{
+    QString out;
+    out.reserve(text.size());
+    for (const char32_t c : text.toUcs4()) {
+        if (needsEscape(c) && !(keepLineBreaks && (c == u'\n' || c == u'\r' || c == u'\t'))) {
+            out += escaped(c);
+        } else {
+            out += QString::fromUcs4(&c, 1);
+        }
+    }
+    return out;
+}
 
 bool IsForbiddenChar(char32_t c)
 {
@@ -97,6 +144,20 @@ QString Problem(const QString& name)
         if (c >= 0xD800 && c <= 0xDFFF) {
             return QStringLiteral("it holds a broken character");
         }
+    }
+    // Stations on Windows exchange files with this one: names they cannot
+    // write, or that hide the file or pass for an option here, are refused.
+    if (name.startsWith(u'.')) {
+        return QStringLiteral("it begins with a dot, which hides the file");
+    }
+    if (name.startsWith(u'-')) {
+        return QStringLiteral("it begins with \"-\", which programs take for an option");
+    }
+    if (name.endsWith(u' ') || name.endsWith(u'.')) {
+        return QStringLiteral("it ends with a space or a dot, which Windows drops");
+    }
+    if (isDeviceName(name)) {
+        return QStringLiteral("it is the name of a Windows device (%1)").arg(name.section(u'.', 0, 0).trimmed());
     }
     if (isOwnName(name)) {
         return QStringLiteral("it is the name of one of the program's own files");

@@ -4,8 +4,9 @@
 
 namespace tolvan {
 
-// Synthetic speech. speak() returns only when the text has been spoken; with no
-// engine or no sound device it returns at once and reports false.
+// Synthetic speech. speak() hands the text over and returns without waiting
+// for it to be heard; texts are spoken in the order given, never two at once.
+// With no engine or no sound device it returns at once and reports false.
 class Speaker {
 public:
     virtual ~Speaker() = default;

@@ -2,6 +2,7 @@
 
 #include "platform/PulseMute.h"
 
+#include <QCoreApplication>
 #include <QDir>
 #include <QProcess>
 #include <QStandardPaths>
@@ -13,6 +14,7 @@
 #include <X11/extensions/XTest.h>
 #include <X11/keysym.h>
 
+#include <memory>
 #include <optional>
 #include <vector>
 
@@ -324,12 +326,12 @@ DesktopResult X11Desktop::pressKey(DesktopKey key)
     return sent && x.succeeded() ? DesktopResult::Done : DesktopResult::Failed;
 }
 
-DesktopResult X11Desktop::toggleMute()
+DesktopResult X11Desktop::setMute(bool muted)
 {
-    return toggleDefaultOutputMute(kMuteTimeoutMs);
+    return setDefaultOutputMute(muted, kMuteTimeoutMs);
 }
 
-DesktopResult X11Desktop::openFileManager(const QString& folder)
+DesktopResult X11Desktop::openFileManager(const QString& folder, LaterFailure whenFailed)
 {
     if (!XConnection()) {
         return DesktopResult::NotAvailable;
@@ -339,7 +341,48 @@ DesktopResult X11Desktop::openFileManager(const QString& folder)
         return DesktopResult::NotAvailable;
     }
     const QString target = folder.isEmpty() ? QDir::homePath() : folder;
-    return QProcess::startDetached(opener, {target}, target) ? DesktopResult::Done : DesktopResult::Failed;
+    if (!QCoreApplication::instance()) {
+        return QProcess::startDetached(opener, {target}, target) ? DesktopResult::Done : DesktopResult::Failed;
+    }
+    // xdg-open starts at once and finds out only then whether the desktop has
+    // a file manager for the folder; its exit status says so. It may also run
+    // as long as the file manager it started, so it is watched, not awaited.
+    auto* process = new QProcess(QCoreApplication::instance());
+    process->setProgram(opener);
+    process->setArguments({target});
+    process->setWorkingDirectory(target);
+    process->setStandardInputFile(QProcess::nullDevice());
+    process->setStandardOutputFile(QProcess::nullDevice());
+    auto lastWords = std::make_shared<QByteArray>();
+    QObject::connect(process, &QProcess::readyReadStandardError, process, [process, lastWords] {
+        *lastWords += process->readAllStandardError();
+        *lastWords = lastWords->right(400); // a chatty file manager cannot fill memory
+    });
+    QObject::connect(process, &QProcess::finished, process,
+                     [process, lastWords, whenFailed](int code, QProcess::ExitStatus status) {
+                         *lastWords += process->readAllStandardError();
+                         process->deleteLater();
+                         // At the program's end the opener is stopped, not failed.
+                         if ((status == QProcess::NormalExit && code == 0) || QCoreApplication::closingDown()) {
+                             return;
+                         }
+                         QString why = status == QProcess::NormalExit
+                                           ? QStringLiteral("xdg-open ended with exit status %1").arg(code)
+                                           : QStringLiteral("xdg-open stopped unexpectedly");
+                         const QString words = QString::fromLocal8Bit(lastWords->trimmed());
+                         if (!words.isEmpty()) {
+                             why += QStringLiteral(" (") + words.section(u'\n', -1).trimmed() + u')';
+                         }
+                         if (whenFailed) {
+                             whenFailed(why);
+                         }
+                     });
+    process->start();
+    if (!process->waitForStarted(2000)) {
+        delete process;
+        return DesktopResult::Failed;
+    }
+    return DesktopResult::Done;
 }
 
 } // namespace tolvan

@@ -12,8 +12,8 @@ public:
     DesktopResult findWindow(const QString& exactTitle) override;
     DesktopResult raiseWindow(const QString& exactTitle, WindowShow how) override;
     DesktopResult pressKey(DesktopKey key) override;
-    DesktopResult toggleMute() override;
-    DesktopResult openFileManager(const QString& folder) override;
+    DesktopResult setMute(bool muted) override;
+    DesktopResult openFileManager(const QString& folder, LaterFailure whenFailed) override;
 };
 
 } // namespace tolvan

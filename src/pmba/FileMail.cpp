@@ -359,7 +359,8 @@ Result<Mail> parseStream(qsizetype contentSize, Next&& next, ReadError&& readErr
     // The name is joined to a folder of ours: it must not lead out of it.
     if (const QString why = ReceivedName::Problem(mail.fileName); !why.isEmpty()) {
         return readFailure(
-            QStringLiteral("Error: The file name in this mail is not valid: \"%1\"\n(%2)").arg(mail.fileName, why),
+            QStringLiteral("Error: The file name in this mail is not valid: \"%1\"\n(%2)")
+                .arg(ReceivedName::Shown(mail.fileName), why),
             mail);
     }
     if (!reader.dataOk()) {
@@ -488,7 +489,8 @@ Result<> prepare(const QString& attachmentPath, const QString& to, const QString
     }
     if (!why.isEmpty()) {
         return fail(
-            QStringLiteral("Error: The file name \"%1\" cannot be sent in a file mail: %2.").arg(mail.fileName, why),
+            QStringLiteral("Error: The file name \"%1\" cannot be sent in a file mail: %2.")
+                .arg(ReceivedName::Shown(mail.fileName), why),
             MsgIcon::Exclamation);
     }
     if (QFileInfo(attachmentPath).size() > kMaxCarriedFileBytes) {
@@ -548,6 +550,7 @@ Result<qint64> Write(const QString& attachmentPath, const QString& outputPath, c
     // the same second must not add a second mail to the first one's file: the
     // receiver could read neither.
     AtomicFile out(outputPath, AtomicFile::Mode::NoReplace);
+    out.setExpectedSize(builtSize(head.size(), mail.data.size()));
     if (!out.open() || !buildStream(head, mail.data, [&out](QByteArrayView piece) { return out.write(piece); }) ||
         !out.commit()) {
         return fail(QStringLiteral("File mail error: ") + out.errorString());
@@ -565,10 +568,19 @@ Result<Mail> Read(const QString& path)
                                .arg(size)
                                .arg(kMaxFileMailBytes));
     }
+    // Say what is wrong and where: a pipe or a device gives no error text of its own.
+    const QFileInfo info(path);
+    const QString cannot = QStringLiteral("Error: The file mail cannot be read: ");
+    if (!info.exists()) {
+        return readFailure(cannot + QStringLiteral("there is no file %1").arg(path));
+    }
+    if (!info.isFile()) {
+        return readFailure(cannot + QStringLiteral("%1 is not a regular file (it is a folder, a pipe or a device)")
+                                        .arg(path));
+    }
     QFile file(path);
-    if (!QFileInfo(path).isFile() || !file.open(QIODevice::ReadOnly | QIODevice::Unbuffered)) {
-        return readFailure(QStringLiteral("Error: The file mail cannot be read: ") +
-                           (file.errorString().isEmpty() ? path : file.errorString()));
+    if (!file.open(QIODevice::ReadOnly | QIODevice::Unbuffered)) {
+        return readFailure(cannot + QStringLiteral("%1: %2").arg(path, file.errorString()));
     }
     // Read in pieces: the whole text of a large mail is never held at once.
     return parseStream(
@@ -579,8 +591,8 @@ Result<Mail> Read(const QString& path)
 Result<SavedFile> SaveCarriedFile(const Mail& mail, const QString& folder, bool replaceExisting)
 {
     if (const QString why = ReceivedName::Problem(mail.fileName); !why.isEmpty()) {
-        return fail(
-            QStringLiteral("Error: The file name in this mail is not valid: \"%1\"\n(%2)").arg(mail.fileName, why));
+        return fail(QStringLiteral("Error: The file name in this mail is not valid: \"%1\"\n(%2)")
+                        .arg(ReceivedName::Shown(mail.fileName), why));
     }
     const QString path = folder.endsWith(u'/') ? folder + mail.fileName : folder + u'/' + mail.fileName;
     if (!replaceExisting && QFileInfo::exists(path) && AtomicFile::obstacle(path).isEmpty()) {

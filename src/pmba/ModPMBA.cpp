@@ -147,7 +147,7 @@ Result<> prepareHeader(const QString& attachmentPath, const QString& to, const Q
     if (const QString why = ReceivedName::SendProblem(fileName); !why.isEmpty()) {
         return fail(QStringLiteral("PMBA: Invalid attachment filename.\n"
                                    "The name \"%1\" cannot be sent: %2.")
-                        .arg(fileName, why),
+                        .arg(ReceivedName::Shown(fileName), why),
                     MsgIcon::Exclamation);
     }
 
@@ -208,6 +208,7 @@ Result<qint64> PMBA_CreateBinaryMail(const QString& attachmentPath, const QStrin
     // The packet program transmits whatever lies in the send folder, so the
     // mail gets its name only when it is whole.
     AtomicFile out(outputPath, AtomicFile::Mode::NoReplace);
+    out.setExpectedSize(header.size() + data.size() + checksum.size());
     if (!out.open() || !out.write(header) || !out.write(data) || !out.write(checksum) || !out.commit()) {
         return writeError(out.errorString());
     }
@@ -267,7 +268,7 @@ Result<ParsedMail> PMBA_ParseMail(QIODevice& file)
     return m;
 }
 
-Result<DecodedPmbaMail> PMBA_DecodeBinaryMail(const QString& mailPath, const QString& outputFolder)
+Result<DecodedPmbaMail> PMBA_DecodeBinaryMail(const QString& mailPath, const QString& outputFolder, Existing existing)
 {
     if (!QFileInfo(mailPath).isFile()) {
         return fail(QStringLiteral("PMBA: Binary mail file not found."), MsgIcon::Exclamation);
@@ -288,13 +289,20 @@ Result<DecodedPmbaMail> PMBA_DecodeBinaryMail(const QString& mailPath, const QSt
         return parsed.failure();
     }
     const ParsedMail& m = parsed.value();
-    if (!PMBA_IsValidFileName(m.fileName)) {
-        return parseFailure(QStringLiteral("PMBA: Invalid attachment filename."));
+    if (const QString why = ReceivedName::Problem(m.fileName); !why.isEmpty()) {
+        return parseFailure(QStringLiteral("PMBA: Invalid attachment filename.\nThe name \"%1\" cannot be written: %2.")
+                                .arg(ReceivedName::Shown(m.fileName), why));
     }
 
     const QString path = outputFolder.endsWith(u'/') ? outputFolder + m.fileName : outputFolder + u'/' + m.fileName;
+    if (existing == Existing::Keep && AtomicFile::occupied(path)) {
+        return fail(QStringLiteral("PMBA: A file named \"%1\" already exists:\n%2")
+                        .arg(ReceivedName::Shown(m.fileName), path),
+                    MsgIcon::Exclamation);
+    }
     // The earlier attachment of this name is replaced only by a complete one.
-    const Result<> written = AtomicFile::writeWhole(path, m.data, AtomicFile::Mode::Replace);
+    const Result<> written = AtomicFile::writeWhole(
+        path, m.data, existing == Existing::Keep ? AtomicFile::Mode::NoReplace : AtomicFile::Mode::Replace);
     if (!written.ok()) {
         return readFailure(written.error());
     }

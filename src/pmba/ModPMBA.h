@@ -62,10 +62,15 @@ Result<qint64> PMBA_CreateBinaryMail(const QString& attachmentPath, const QStrin
 Result<qint64> PMBA_MailSize(const QString& attachmentPath, const QString& to, const QString& from,
                              const QString& subject, const QString& message);
 
+// What becomes of an earlier attachment of the same name.
+enum class Existing { Replace, Keep };
+
 // Checks the mail at mailPath and writes its attachment into outputFolder,
-// replacing an earlier attachment of the same name. The mail file is never
-// changed; on failure no attachment is left behind.
-Result<DecodedPmbaMail> PMBA_DecodeBinaryMail(const QString& mailPath, const QString& outputFolder);
+// replacing an earlier attachment of the same name, or, with Keep, failing
+// with a message naming it. The mail file is never changed; on failure no
+// attachment is left behind.
+Result<DecodedPmbaMail> PMBA_DecodeBinaryMail(const QString& mailPath, const QString& outputFolder,
+                                              Existing existing = Existing::Replace);
 
 // The same, showing a failure's box through dialogs.
 Result<qint64> PMBA_CreateBinaryMail(Dialogs& dialogs, const QString& attachmentPath, const QString& outputPath,

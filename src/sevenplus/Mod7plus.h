@@ -129,6 +129,10 @@ Result<Header> Parse7PlusHeader(std::span<const std::uint8_t> block);
 // The header of a part file: a file of at least one block whose first block
 // is a sound header.
 Result<Header> Read7PlusHeader(const QString& path);
+// What is wrong with a part file beyond its header, as the end of a sentence
+// ("line 5 fails its check"); empty when its length matches the header and
+// every line passes its check, so the part decodes.
+QString Find7PlusPartDamage(const QString& path, const Header& header);
 // A received name may only name a file inside the output folder.
 bool IsSafe7PlusFileName(const QString& name);
 // Rebuilds the file of the set whose part 1 is given into "7PLUS_RECEIVED"

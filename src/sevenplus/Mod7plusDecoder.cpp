@@ -185,6 +185,23 @@ Result<Header> Read7PlusHeader(const QString& path)
     return PartFile(path).readHeader();
 }
 
+QString Find7PlusPartDamage(const QString& path, const Header& header)
+{
+    const PartFile part(path);
+    const qint64 n = linesOfPart(header, header.partNumber);
+    QByteArray data;
+    if (n < 1 || header.encodedBytes != n * kCodeChars || !part.readAll(data, (n + 2) * kStoredLine)) {
+        return QStringLiteral("its length does not match its header");
+    }
+    const auto bytes = bytesOf(data);
+    for (int k = 0; k < n; ++k) {
+        if (!Verify7PlusLine(bytes.subspan(size_t(kStoredLine) * (k + 1), kBlockSize), k)) {
+            return QStringLiteral("line %1 fails its check").arg(k);
+        }
+    }
+    return {};
+}
+
 bool IsSafe7PlusFileName(const QString& name)
 {
     return ReceivedName::Problem(name).isEmpty();
@@ -204,9 +221,13 @@ struct CheckedSet {
     std::vector<PartFile> parts;
 };
 
+// A work file left by a run that ended is removed by the writer; one that
+// stays belongs to a decoding still running in this folder.
 Failure workFileExists(const QString& workPath)
 {
-    return Fail(QStringLiteral("Temporary decoding file already exists:") + kCrLf + workPath);
+    return Fail(QStringLiteral("Temporary decoding file already exists:") + kCrLf + workPath + kCrLf
+                + QStringLiteral("Another 7PLUS decoding into this folder is still running; try again when it has "
+                                 "finished."));
 }
 
 // Part 1's header and the name it carries.
@@ -233,8 +254,8 @@ Result<CheckedSet> checkFirstPart(const QString& part1Path)
     // The name comes from the far station; it must not lead out of the
     // output folder or name something that is no plain file name.
     if (const QString why = ReceivedName::Problem(set.first.name); !why.isEmpty()) {
-        return Fail(QStringLiteral("Invalid file name in 7PLUS header:") + kCrLf + set.first.name + kCrLf + u'('
-                    + why + u')');
+        return Fail(QStringLiteral("Invalid file name in 7PLUS header:") + kCrLf + ReceivedName::Shown(set.first.name)
+                    + kCrLf + u'(' + why + u')');
     }
     const qsizetype slash = part1Path.lastIndexOf(QLatin1Char('/'));
     if (slash < 0) {
@@ -262,7 +283,6 @@ Result<> checkDestination(CheckedSet& set, const Host& host)
         return Fail(why);
     }
     set.outputExisted = AtomicFile::occupied(set.outPath);
-    const QString backupPath = set.outPath + QStringLiteral(".BAK");
     if (set.outputExisted) {
         const QString text = QStringLiteral("This decoded file already exists:") + kCrLf + kCrLf + set.outPath + kCrLf
                              + kCrLf + QStringLiteral("Do you want to replace it?");
@@ -270,19 +290,10 @@ Result<> checkDestination(CheckedSet& set, const Host& host)
         if (!yes) {
             return Fail(QStringLiteral("7PLUS decoding cancelled.") + kCrLf + QStringLiteral("Existing file preserved."));
         }
-        // A backup left by another program, or a link at its name, stops
-        // the replacement before any work is done.
-        if (const QString why = AtomicFile::obstacle(backupPath); !why.isEmpty()) {
-            return Fail(why);
-        }
-        if (AtomicFile::occupied(backupPath)) {
-            return Fail(QStringLiteral("Backup file already exists:") + kCrLf + backupPath);
-        }
+        // The new file replaces the old one in one rename: no backup is
+        // made, so none can be in the way.
     }
     set.workPath = outFolder + QStringLiteral("/7PLUS_NEW.TMP");
-    if (AtomicFile::occupied(set.workPath)) {
-        return workFileExists(set.workPath);
-    }
     return {};
 }
 
@@ -419,6 +430,7 @@ Result<QString> DecodeReceived7Plus(const QString& part1Path, const Host& host)
         // and no backup is ever needed.
         AtomicFile work(set->outPath, set->outputExisted ? AtomicFile::Mode::Replace : AtomicFile::Mode::NoReplace,
                         set->workPath);
+        work.setExpectedSize(set->first.size);
         const Result<qint64> written = decodeIntoWork(work, set.value(), host);
         if (!written.ok()) {
             return written.failure();

@@ -107,6 +107,7 @@ void writePart(const QString& path, const QByteArray& bytes)
     // 255 parts would otherwise wait on the disk 255 times.
     AtomicFile out(path, AtomicFile::Mode::Replace);
     out.setSync(false);
+    out.setExpectedSize(bytes.size());
     if (!out.open() || !out.write(bytes) || !out.commit()) {
         throwWriteError(out);
     }

@@ -134,9 +134,13 @@ QList<Set> Collector::Refresh(const QString& folder, const std::function<bool(co
             ++m_reads;
             if (const Result<Mod7plus::Header> header = Mod7plus::Read7PlusHeader(info.filePath()); header.ok()) {
                 entry.header = header.value();
-                entry.kind = Entry::Kind::Part;
+                // A part counts only when it would decode: a line damaged on
+                // the air is found now, not when the whole set is decoded.
+                entry.damage = Mod7plus::Find7PlusPartDamage(info.filePath(), entry.header);
+                entry.kind = entry.damage.isEmpty() ? Entry::Kind::Part : Entry::Kind::Damaged;
             } else if (LooksLikePartName(name) || startsLikeHeader(info.filePath())) {
                 entry.kind = Entry::Kind::Damaged;
+                entry.damage = QStringLiteral("bad header");
             }
         }
         seen.insert(name, entry);
@@ -152,10 +156,12 @@ QList<Set> Collector::Refresh(const QString& folder, const std::function<bool(co
     known.sort();
     QMap<QString, Set> byKey;
     m_damaged.clear();
+    m_damageLines.clear();
     for (const QString& name : std::as_const(known)) {
         const Entry& entry = m_cache[name];
         if (entry.kind == Entry::Kind::Damaged) {
             m_damaged << name;
+            m_damageLines << entry.damage;
         } else if (entry.kind == Entry::Kind::Part) {
             const Mod7plus::Header& h = entry.header;
             Set probe{h.name, h.size, h.totalParts, {}};
@@ -227,8 +233,8 @@ QStringList Collector::Lines() const
     for (const Set& set : m_sets) {
         lines << set.text();
     }
-    for (const QString& name : m_damaged) {
-        lines << QStringLiteral("%1 \u2014 damaged 7PLUS part (bad header)").arg(name);
+    for (qsizetype i = 0; i < m_damaged.size(); ++i) {
+        lines << QStringLiteral("%1 \u2014 damaged 7PLUS part (%2)").arg(m_damaged[i], m_damageLines[i]);
     }
     return lines;
 }

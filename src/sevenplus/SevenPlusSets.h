@@ -51,7 +51,8 @@ public:
     QList<Set> Refresh(const QString& folder, const std::function<bool(const QString& name)>& stillArriving = {});
 
     const QList<Set>& sets() const { return m_sets; }
-    // Files that look like parts but whose first block fails its check.
+    // Files that look like parts but fail a check: the header's, the
+    // length's or a line's.
     const QStringList& damaged() const { return m_damaged; }
     // The set the named file belongs to, if it is a sound part.
     const Set* SetOf(const QString& fileName) const;
@@ -70,6 +71,7 @@ private:
         qint64 mtime = 0;
         enum class Kind { Other, Part, Damaged } kind = Kind::Other;
         Mod7plus::Header header;
+        QString damage; // what is wrong with a damaged part
     };
 
     QString m_folder;
@@ -79,6 +81,7 @@ private:
     QHash<QString, Entry> m_cache;
     QList<Set> m_sets;
     QStringList m_damaged;
+    QStringList m_damageLines; // what is wrong with each, in the same order
     QSet<QString> m_complete;
     int m_reads = 0;
 };

@@ -412,7 +412,13 @@ bool frm7Plus::DecodeReceivedSet(const QString& path, QString* report)
 void frm7Plus::cmdClose7Plus_Click()
 {
     ScreenRegistry& r = registry();
+    const QString back = m_returnScreen;
     r.Unload(QStringLiteral("frm7Plus"));
+    // Back where the operator came from, when that screen is still open.
+    if (!back.isEmpty() && r.IsFormLoaded(back)) {
+        r.Show(back);
+        return;
+    }
     const QString menu = QStringLiteral("mainmenu");
     r.setControlVisible(menu, QStringLiteral("testprogram"), false);
     r.setControlVisible(menu, QStringLiteral("chksoundtoggle"), false);

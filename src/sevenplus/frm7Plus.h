@@ -40,6 +40,9 @@ public:
     // is given, with this screen's status, progress and log. True when the
     // file was rebuilt; report receives the codec's message.
     bool DecodeReceivedSet(const QString& part1Path, QString* report = nullptr);
+    // The screen that opened this one, which Close shows again; without one
+    // (or once it is gone) Close leads to the main menu.
+    void SetReturnScreen(const QString& name) { m_returnScreen = name; }
 
 protected:
     // A window-manager close leaves the screen like its Close button.
@@ -101,6 +104,7 @@ private:
     // Set while a codec operation runs, so a click that arrives during a
     // repaint cannot start a second one over the same files.
     bool m_busy = false;
+    QString m_returnScreen;
 
     void showProgress(int percent);
     // Shows a value that is still waiting, if any.

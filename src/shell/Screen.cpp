@@ -9,7 +9,6 @@
 #include <QCursor>
 #include <QMouseEvent>
 #include <QScreen>
-#include <QWindow>
 
 namespace tolvan {
 
@@ -103,13 +102,9 @@ void Screen::mousePressEvent(QMouseEvent* event)
         QWidget::mousePressEvent(event);
         return;
     }
-    // The window manager moves the window where it can; otherwise the screen
-    // follows the pointer itself.
-    QWindow* handle = windowHandle();
-    if (handle && handle->startSystemMove()) {
-        event->accept();
-        return;
-    }
+    // The screen follows the pointer itself, and only while the button is
+    // held. Handing the move to the window manager on a press lets a quick
+    // click leave the manager's move running until the next click.
     m_dragging = true;
     m_dragOffset = event->globalPosition().toPoint() - frameGeometry().topLeft();
     event->accept();
@@ -117,12 +112,19 @@ void Screen::mousePressEvent(QMouseEvent* event)
 
 void Screen::mouseMoveEvent(QMouseEvent* event)
 {
-    if (m_dragging && (event->buttons() & Qt::LeftButton)) {
-        move(event->globalPosition().toPoint() - m_dragOffset);
-        event->accept();
+    if (!m_dragging) {
+        QWidget::mouseMoveEvent(event);
         return;
     }
-    QWidget::mouseMoveEvent(event);
+    // A release the screen never saw (it went to a box, or another window)
+    // ends the drag at the first move that comes without the button.
+    if (!(event->buttons() & Qt::LeftButton)) {
+        m_dragging = false;
+        QWidget::mouseMoveEvent(event);
+        return;
+    }
+    move(event->globalPosition().toPoint() - m_dragOffset);
+    event->accept();
 }
 
 void Screen::mouseReleaseEvent(QMouseEvent* event)

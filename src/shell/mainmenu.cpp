@@ -169,11 +169,11 @@ void mainmenu::Form_Load()
 
     ConfigStore& store = ctx().store;
     if (store.StoreFileExists(Notify::kSoundStateFile)) {
-        // An empty or unreadable file counts as off.
+        // An empty or unreadable file counts as off. Shown on, the switch's
+        // handler makes the desktop's output match: a muted output under
+        // "Sound ON" would leave every arrival silent.
         const StoreValue<QString> line = store.ReadStoreLine(Notify::kSoundStateFile);
-        m_restoringSoundState = true;
         showSoundState(line.ok() && Notify::SoundStateLineIsOn(line.value));
-        m_restoringSoundState = false;
     }
     if (store.StoreFileExists(Notify::kAutoSaveFile)) {
         const StoreValue<QString> line = store.ReadStoreLine(Notify::kAutoSaveFile);
@@ -308,18 +308,22 @@ void mainmenu::Explorer_Click()
     // The station folder: where this station's settings, sent copies and
     // received attachments are.
     const QString folder = ctx().store.programFolder();
-    const DesktopResult r = ctx().desktop->openFileManager(folder);
+    const QString problem = QStringLiteral("Unable to open the file manager on %1: ").arg(folder);
+    // The opener may fail after this screen has gone; the box then still comes.
+    Dialogs* dialogs = &*ctx().dialogs;
+    const DesktopResult r = ctx().desktop->openFileManager(
+        folder, [dialogs, problem](const QString& why) { dialogs->exclamation(problem + why); });
     if (r != DesktopResult::Done) {
-        ctx().dialogs->exclamation(QStringLiteral("Unable to open the file manager on %1: ").arg(folder) + describe(r));
+        dialogs->exclamation(problem + describe(r));
     }
 }
 
 void mainmenu::chksoundtoggle_Click()
 {
-    if (!m_restoringSoundState) {
-        ctx().desktop->toggleMute();
-    }
+    // The output is set to the state shown, not flipped: a flip turns a
+    // desktop that was already silent (or already sounding) the wrong way.
     const bool on = chksoundtoggle->isChecked();
+    ctx().desktop->setMute(!on);
     Notify::SaveSoundSetting(ctx().store, on);
     Notify::SpeakText(*ctx().speaker, on ? QStringLiteral("Sound on") : QStringLiteral("Sound off"));
 }

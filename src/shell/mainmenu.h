@@ -77,10 +77,6 @@ private:
     QLineEdit* Text2;               // self-test mail: Subject, hidden
     QLineEdit* Text3;               // self-test mail: To, hidden
     QLineEdit* Text4;               // self-test mail: From, hidden
-
-    // True while the load step restores the stored sound state: the system
-    // mute is then left alone, since it already matches that state.
-    bool m_restoringSoundState = false;
 };
 
 } // namespace tolvan

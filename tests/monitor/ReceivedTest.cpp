@@ -524,7 +524,9 @@ TEST_P(ReceivedSevenPlus, PartsAreCollectedAnnouncedAndDecoded)
     select("PHOTO.P04");
     click("received", "Command2");
     ASSERT_TRUE(registry->IsFormLoaded("frm7Plus")) << dialogs.texts().join(" | ").toStdString();
+    // The report is in front, in the received screen's place.
     EXPECT_TRUE(registry->loaded("frm7Plus")->isVisible());
+    EXPECT_FALSE(registry->loaded("received")->isVisible());
     EXPECT_EQ(control<QLabel>("frm7Plus", "lbl7PlusStatus")->text(), "DECODING COMPLETE");
     QFile out(at("7PLUS_RECEIVED/PHOTO.JPG"));
     ASSERT_TRUE(out.open(QIODevice::ReadOnly));
@@ -535,12 +537,17 @@ TEST_P(ReceivedSevenPlus, PartsAreCollectedAnnouncedAndDecoded)
     const QStringList left =
         removeParts ? QStringList{} : QStringList{"PHOTO.P02", "PHOTO.P03", "PHOTO.P04", "photo.p01"};
     EXPECT_EQ(listed(), left);
+    // Close leads back to the received screen, not to the main menu.
+    click("frm7Plus", "cmdClose7Plus");
+    EXPECT_FALSE(registry->IsFormLoaded("frm7Plus"));
+    EXPECT_TRUE(registry->loaded("received")->isVisible());
 }
 
 INSTANTIATE_TEST_SUITE_P(RemoveParts, ReceivedSevenPlus, ::testing::Bool());
 
-// A set whose decoding finds a damaged line asks for that part again.
-TEST_F(ReceivedSevenPlus, DamagedLineIsAskedForAgain)
+// A part damaged in the middle of a line is found when it arrives, not when
+// the set is decoded; the list of sets acts only on a row the operator picked.
+TEST_F(ReceivedSevenPlus, DamagedLineIsFoundOnArrivalAndAskedForAgain)
 {
     encodePhoto(70000); // three parts
     registry->Show("received");
@@ -552,10 +559,17 @@ TEST_F(ReceivedSevenPlus, DamagedLineIsAskedForAgain)
     put("PHOTO.P02", p2);
     arrive("PHOTO.P01");
     arrive("PHOTO.P03");
-    select("PHOTO.P01");
-    click("received", "Command2");
-    ASSERT_TRUE(registry->IsFormLoaded("frm7Plus")) << dialogs.texts().join(" | ").toStdString();
-    EXPECT_EQ(control<QLabel>("frm7Plus", "lbl7PlusStatus")->text(), "DECODING FAILED");
+    EXPECT_EQ(setLines(), (QStringList{QString::fromUtf8("PHOTO.JPG \u2014 2 of 3 parts, waiting for 2"),
+                                       QString::fromUtf8("PHOTO.P02 \u2014 damaged 7PLUS part (line 0 fails its check)")}));
+
+    auto* sets = control<QListWidget>("received", "lst7PlusSets");
+    sets->setCurrentRow(0, QItemSelectionModel::NoUpdate); // highlighted, as the focus does, not picked
+    dialogs.boxes.clear();
+    click("received", "cmdAskMissing");
+    ASSERT_EQ(dialogs.boxes.size(), 1);
+    EXPECT_EQ(dialogs.boxes[0].text, "Select a 7PLUS file in the list of 7PLUS files first.");
+    sets->setCurrentRow(0);
     click("received", "cmdAskMissing");
     EXPECT_EQ(boxText("mailform", "Text2"), "7PLUS PHOTO.JPG: please send again part 2");
+    EXPECT_TRUE(boxText("mailform", "Text1").endsWith("These arrived damaged: PHOTO.P02"));
 }

@@ -12,8 +12,11 @@
 
 #include <csignal>
 #include <functional>
+#include <fcntl.h>
+#include <sys/file.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 using namespace tolvan;
 
@@ -143,25 +146,55 @@ TEST(AtomicFileModes, AReplacedFilePassesOnAtMostItsReadAndWriteBits)
     EXPECT_EQ(modeOf(dir.filePath("n")), 0666u);
 }
 
-TEST(AtomicFileWorkName, AnExistingWorkFileIsNeitherUsedNorRemoved)
+TEST(AtomicFileWorkName, AHeldWorkFileIsLeftAloneAnAbandonedOneIsRemoved)
 {
     QTemporaryDir dir;
     const QString work = dir.filePath("WORK.TMP");
-    writeAll(work, "someone else's");
+    writeAll(work, "a running writer's");
+    const int held = ::open(QFile::encodeName(work).constData(), O_RDONLY);
+    ASSERT_GE(held, 0);
+    ASSERT_EQ(::flock(held, LOCK_EX), 0);
     {
         AtomicFile file(dir.filePath("out"), AtomicFile::Mode::NoReplace, work);
         EXPECT_FALSE(file.open());
         EXPECT_EQ(file.failure(), AtomicFile::Failure::Exists);
     }
-    EXPECT_EQ(readAll(work), "someone else's");
+    EXPECT_EQ(readAll(work), "a running writer's");
 
-    QFile::remove(work);
+    // Its writer was killed: nobody holds it any more.
+    ::close(held);
     AtomicFile file(dir.filePath("out"), AtomicFile::Mode::NoReplace, work);
     ASSERT_TRUE(file.open());
+    // While this writer runs, a second one is turned away.
+    AtomicFile second(dir.filePath("out2"), AtomicFile::Mode::NoReplace, work);
+    EXPECT_FALSE(second.open());
     ASSERT_TRUE(file.write("abc"));
     EXPECT_EQ(readAll(work), "abc");
     ASSERT_TRUE(file.commit());
     EXPECT_EQ(entries(dir.path()), QStringList{"out"});
+
+    // Anything but a regular file at the work name is never removed.
+    ASSERT_TRUE(QDir().mkpath(work));
+    AtomicFile blocked(dir.filePath("out3"), AtomicFile::Mode::NoReplace, work);
+    EXPECT_FALSE(blocked.open());
+    EXPECT_TRUE(QFileInfo(work).isDir());
+}
+
+TEST(AtomicFileLeftovers, AWriterRemovesItsOwnDayOldTemporaryFiles)
+{
+    QTemporaryDir dir;
+    const QString stale = dir.filePath(".tolvan-00112233445566aa.part");
+    const QString fresh = dir.filePath(".tolvan-00112233445566bb.part");
+    const QString notOurs = dir.filePath(".tolvan-notours.part");
+    for (const QString& path : {stale, fresh, notOurs}) {
+        writeAll(path, "left by a killed writer");
+    }
+    const struct timespec twoDaysAgo[2] = {{::time(nullptr) - 2 * 86400, 0}, {::time(nullptr) - 2 * 86400, 0}};
+    for (const QString& path : {stale, notOurs}) {
+        ASSERT_EQ(::utimensat(AT_FDCWD, QFile::encodeName(path).constData(), twoDaysAgo, 0), 0);
+    }
+    ASSERT_TRUE(AtomicFile::writeWhole(dir.filePath("out"), "new", AtomicFile::Mode::NoReplace).ok());
+    EXPECT_EQ(entries(dir.path()), (QStringList{".tolvan-00112233445566bb.part", ".tolvan-notours.part", "out"}));
 }
 
 } // namespace

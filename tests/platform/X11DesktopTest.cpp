@@ -6,6 +6,7 @@
 // Before Xlib: its macros (None, Bool) would break GoogleTest's headers.
 #include <gtest/gtest.h>
 
+#include <QCoreApplication>
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFileInfo>
@@ -432,17 +433,29 @@ TEST_F(X11DesktopWithManager, FileManagerOpensTheGivenFolderOrHome)
     const ScopedEnv homeEnv("HOME", home.toUtf8());
     {
         const ScopedEnv pathEnv("PATH", dir.filePath("bin").toUtf8() + ":" + qgetenv("PATH"));
-        EXPECT_EQ(desktop.openFileManager({}), DesktopResult::Done);
+        QStringList failures;
+        const auto noteFailure = [&failures](const QString& why) { failures << why; };
+        EXPECT_EQ(desktop.openFileManager({}, noteFailure), DesktopResult::Done);
         ASSERT_TRUE(waitUntil([&] { return QFileInfo::exists(record); }));
         EXPECT_EQ(readAll(record), (home + "|" + home + "\n").toUtf8());
         QFile::remove(record);
         const QString station = QFileInfo(dir.filePath("bin")).canonicalFilePath();
-        EXPECT_EQ(desktop.openFileManager(station), DesktopResult::Done);
+        EXPECT_EQ(desktop.openFileManager(station, noteFailure), DesktopResult::Done);
         ASSERT_TRUE(waitUntil([&] { return QFileInfo::exists(record); }));
         EXPECT_EQ(readAll(record), (station + "|" + station + "\n").toUtf8());
+        (void)waitUntil([] { QCoreApplication::processEvents(); return false; }, 300);
+        EXPECT_TRUE(failures.isEmpty()) << failures.join('\n').toStdString();
+
+        // An opener that finds no file manager ends with a status; its last words are passed on.
+        ASSERT_TRUE(writeFile(dir.filePath("bin/xdg-open"),
+                              "#!/bin/sh\necho 'xdg-open: no method available for opening it' >&2\nexit 3\n", true));
+        EXPECT_EQ(desktop.openFileManager(station, noteFailure), DesktopResult::Done);
+        ASSERT_TRUE(waitUntil([&] { QCoreApplication::processEvents(); return !failures.isEmpty(); }));
+        EXPECT_EQ(failures, QStringList{"xdg-open ended with exit status 3 (xdg-open: no method available for "
+                                        "opening it)"});
     }
     const ScopedEnv noOpener("PATH", dir.filePath("home").toUtf8());
-    EXPECT_EQ(desktop.openFileManager({}), DesktopResult::NotAvailable);
+    EXPECT_EQ(desktop.openFileManager({}, {}), DesktopResult::NotAvailable);
 }
 
 // ---- a bare X server ------------------------------------------------------
@@ -490,7 +503,7 @@ TEST(X11DesktopWithoutDisplay, EveryDesktopCallIsNotAvailable)
     EXPECT_EQ(desktop.raiseWindow("TOLVAN Terminal", WindowShow::Maximized), DesktopResult::NotAvailable);
     EXPECT_EQ(desktop.pressKey(DesktopKey::Super), DesktopResult::NotAvailable);
     EXPECT_EQ(desktop.pressKey(DesktopKey::AltTab), DesktopResult::NotAvailable);
-    EXPECT_EQ(desktop.openFileManager({}), DesktopResult::NotAvailable);
+    EXPECT_EQ(desktop.openFileManager({}, {}), DesktopResult::NotAvailable);
 }
 
 TEST(X11DesktopWithoutDisplay, MuteWithoutASoundServerIsNotAvailableAtOnce)
@@ -505,11 +518,11 @@ TEST(X11DesktopWithoutDisplay, MuteWithoutASoundServerIsNotAvailableAtOnce)
     X11Desktop desktop;
     QElapsedTimer clock;
     clock.start();
-    EXPECT_EQ(desktop.toggleMute(), DesktopResult::NotAvailable);
+    EXPECT_EQ(desktop.setMute(true), DesktopResult::NotAvailable);
     EXPECT_LT(clock.elapsed(), 3000);
 }
 
-TEST(X11DesktopMute, TogglesTheDefaultOutputOfTheSoundServer)
+TEST(X11DesktopMute, SetsTheDefaultOutputOfTheSoundServer)
 {
     PrivateSoundServer sound;
     const QString problem = sound.start();
@@ -521,11 +534,12 @@ TEST(X11DesktopMute, TogglesTheDefaultOutputOfTheSoundServer)
     const ScopedEnv home("HOME", sound.home().toUtf8());
     X11Desktop desktop;
 
+    // The state asked for, not a flip: asking twice leaves it so.
     ASSERT_EQ(sound.muted(), std::optional(false));
-    EXPECT_EQ(desktop.toggleMute(), DesktopResult::Done);
-    EXPECT_EQ(sound.muted(), std::optional(true));
-    EXPECT_EQ(desktop.toggleMute(), DesktopResult::Done);
-    EXPECT_EQ(sound.muted(), std::optional(false));
+    for (const bool muted : {true, true, false, false}) {
+        EXPECT_EQ(desktop.setMute(muted), DesktopResult::Done);
+        EXPECT_EQ(sound.muted(), std::optional(muted));
+    }
 }
 
 } // namespace

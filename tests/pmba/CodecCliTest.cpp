@@ -53,6 +53,29 @@ TEST_F(CodecCli, PmbaRoundTripCarriesUtf8ArgumentsAndTheBytes)
     EXPECT_EQ(o.value("message").toString(), "l1\r\nl2");
     EXPECT_EQ(o.value("attachment_path").toString(), path("out/att.bin"));
     EXPECT_EQ(readAll(path("out/att.bin")), data);
+
+    // A second decode keeps the file it would replace unless told --yes.
+    ASSERT_TRUE(writeAll(path("out/att.bin"), "mine"));
+    r = run({"pmba-decode", "m.pmb", "out"});
+    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(r.err, "PMBA: A file named \"att.bin\" already exists:\n" + path("out/att.bin")
+                         + "\nUse --yes to replace it.\n");
+    EXPECT_EQ(readAll(path("out/att.bin")), "mine");
+    r = run({"pmba-decode", "m.pmb", "out", "--yes"});
+    ASSERT_EQ(r.status, 0) << r.err.toStdString();
+    EXPECT_EQ(readAll(path("out/att.bin")), data);
+}
+
+TEST_F(CodecCli, RefusedNamesReachTheTerminalEscapedAndSayWhy)
+{
+    const QByteArray name = "x\x1b]0;owned\x07\x7f.bin";
+    const QByteArray mail = field("PMBA") + le32(1) + QByteArray(16, 0) + field(name) + le32(1) + "d"
+                            + le32(static_cast<qint32>(0x98DD4ACC)); // the CRC-32 of "d"
+    ASSERT_TRUE(writeAll(path("bad.pmb"), mail));
+    const CliRun r = run({"pmba-decode", "bad.pmb", "."});
+    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(r.err, "PMBA: Invalid attachment filename.\nThe name \"x\\x1B]0;owned\\x07\\x7F.bin\" cannot be "
+                     "written: it holds the control character U+001B.\n");
 }
 
 TEST_F(CodecCli, FailuresPrintTheCodecsMessageAndBadUsageTheUsage)

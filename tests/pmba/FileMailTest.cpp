@@ -9,6 +9,8 @@
 
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
+
 using namespace tolvan;
 using namespace tolvan::test;
 namespace F = tolvan::FileMail;
@@ -208,6 +210,13 @@ TEST_F(FileMailFolders, WriteThenReadRoundTrips)
     EXPECT_EQ(r->subject, "Subj");
     EXPECT_EQ(r->fileName, "notes.txt");
     EXPECT_EQ(r->data, "line\r\nline\xe9");
+
+    // What cannot be read is named, with the reason.
+    ASSERT_EQ(::mkfifo(QFile::encodeName(path("pipe.txt")).constData(), 0600), 0);
+    EXPECT_EQ(F::Read(path("pipe.txt")).error(), "Error: The file mail cannot be read: " + path("pipe.txt")
+                                                     + " is not a regular file (it is a folder, a pipe or a device)");
+    EXPECT_EQ(F::Read(path("absent.txt")).error(),
+              "Error: The file mail cannot be read: there is no file " + path("absent.txt"));
 }
 
 TEST_F(FileMailFolders, WriterRefusesAndLeavesTheFolderAsItWas)

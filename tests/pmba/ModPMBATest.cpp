@@ -180,7 +180,15 @@ namespace {
 
 const QString kLength = P::kDecodingErrorPrefix + P::kInvalidTextLength;
 const QString kIncomplete = QStringLiteral("PMBA: Attachment data is incomplete.");
-const QString kBadName = QStringLiteral("PMBA: Invalid attachment filename.");
+// The refusal names the name, control characters spelt out, and the reason.
+QString badName(const QString& shown, const QString& why)
+{
+    return QStringLiteral("PMBA: Invalid attachment filename.\nThe name \"%1\" cannot be written: %2.").arg(shown, why);
+}
+QString badChar(const QString& shown, const char* c)
+{
+    return badName(shown, QStringLiteral("it holds the character %1, which no file name may hold").arg(c));
+}
 
 QByteArray withByte(QByteArray b, qsizetype at, char value)
 {
@@ -243,15 +251,15 @@ INSTANTIATE_TEST_SUITE_P(
                 P::kDecodingErrorPrefix + "Unexpected end of the PMBA mail file.",
                 MsgIcon::Critical,
                 "PMBA"},
-        BadMail{"NameTwoDots", withNameField(field("..")), kBadName, MsgIcon::Critical, {}},
-        BadMail{"NameOneDot", withNameField(field(".")), kBadName, MsgIcon::Critical, {}},
-        BadMail{"NameEmpty", withNameField(le32(0)), kBadName, MsgIcon::Critical, {}},
-        BadMail{"NameColon", withNameField(field("c:x")), kBadName, MsgIcon::Critical, {}},
-        BadMail{"NameQuestionMark", withNameField(field("a?")), kBadName, MsgIcon::Critical, {}},
-        BadMail{"NameBackslash", withNameField(field("..\\x")), kBadName, MsgIcon::Critical, {}},
-        BadMail{"NameSlashUp", withNameField(field("../escape")), kBadName, MsgIcon::Critical, {}},
-        BadMail{"NameAbsolute", withNameField(field("/tmp/x")), kBadName, MsgIcon::Critical, {}},
-        BadMail{"NameWithNul", withNameField(field(QByteArray("a\0b", 3))), kBadName, MsgIcon::Critical, {}}),
+        BadMail{"NameTwoDots", withNameField(field("..")), badName("..", "it names a folder, not a file"), MsgIcon::Critical, {}},
+        BadMail{"NameOneDot", withNameField(field(".")), badName(".", "it names a folder, not a file"), MsgIcon::Critical, {}},
+        BadMail{"NameEmpty", withNameField(le32(0)), badName("", "it is empty"), MsgIcon::Critical, {}},
+        BadMail{"NameColon", withNameField(field("c:x")), badChar("c:x", "\":\" (U+003A)"), MsgIcon::Critical, {}},
+        BadMail{"NameQuestionMark", withNameField(field("a?")), badChar("a?", "\"?\" (U+003F)"), MsgIcon::Critical, {}},
+        BadMail{"NameBackslash", withNameField(field("..\\x")), badChar("..\\x", "\"\\\" (U+005C)"), MsgIcon::Critical, {}},
+        BadMail{"NameSlashUp", withNameField(field("../escape")), badChar("../escape", "\"/\" (U+002F)"), MsgIcon::Critical, {}},
+        BadMail{"NameAbsolute", withNameField(field("/tmp/x")), badChar("/tmp/x", "\"/\" (U+002F)"), MsgIcon::Critical, {}},
+        BadMail{"NameWithNul", withNameField(field(QByteArray("a\0b", 3))), badName("a\\x00b", "it holds the control character U+0000"), MsgIcon::Critical, {}}),
     [](const auto& info) { return std::string(info.param.name); });
 
 TEST_F(PmbaFolders, CutShortAnywhereIsRefusedAndInsideDataOrChecksumSaysIncomplete)
@@ -270,7 +278,8 @@ TEST_F(PmbaFolders, CutShortAnywhereIsRefusedAndInsideDataOrChecksumSaysIncomple
 
 TEST_F(PmbaFolders, NamesWithSpacesHyphensAndDotsAreAccepted)
 {
-    for (const char* name : {"my file.txt", "a-b", "archive.tar.gz", ".profile", "x"}) {
+    // Inside a name, that is: a leading dot or "-" is refused (see the receivers' table).
+    for (const char* name : {"my file.txt", "a-b", "archive.tar.gz", "x", "CONSOLE.TXT", "com10"}) {
         EXPECT_TRUE(P::PMBA_DecodeBinaryMail(put("m.pmb", handMail(name, "d")), out()).ok()) << name;
     }
 }

@@ -17,6 +17,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <functional>
 #include <sys/stat.h>
 
@@ -160,21 +161,34 @@ TEST_P(ReceiverSafety, RefusedNamesWriteNothing)
         {"Send.Dat", "own files"},
         {"TOLVAN-PM", "own files"},
         {"..", "folder"},
+        // Names a station on Windows could not write, or that hide the file
+        // or pass for an option here.
+        {".HIDDEN", "begins with a dot"},
+        {"-RF.BIN", "option"},
+        {"NAME.", "ends with a space or a dot"},
+        {"CON", "Windows device (CON)"},
+        {"nul.txt", "Windows device (nul)"},
+        {"Com1.JPG", "Windows device (Com1)"},
+        {"LPT9.X.Y", "Windows device (LPT9)"},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name.toStdString());
         const Outcome r = deliver(c.name);
         EXPECT_FALSE(r.ok);
-        if (QByteArrayView(GetParam().label) != "Pmba") { // PMBA keeps its one refusal text
-            EXPECT_TRUE(r.message.contains(c.why)) << r.message.toStdString();
+        EXPECT_TRUE(r.message.contains(c.why)) << r.message.toStdString();
+        // The refused name is quoted, its control characters spelt out.
+        if (c.name.contains('\x07')) {
+            EXPECT_TRUE(r.message.contains("A\\x07B.BIN")) << r.message.toStdString();
         }
+        EXPECT_FALSE(std::any_of(r.message.begin(), r.message.end(),
+                                 [](QChar ch) { return ch.unicode() < 0x20 && ch != u'\n' && ch != u'\r'; }));
         EXPECT_EQ(entries(out()), QStringList());
     }
 }
 
 INSTANTIATE_TEST_SUITE_P(AllReceivers, ReceiverSafety, ::testing::ValuesIn(kReceivers), receiverName);
 
-TEST(SevenPlusBackupName, ALinkThereStopsTheReplacementAndNothingIsWrittenThroughIt)
+TEST(SevenPlusBackupName, ALinkThereIsLeftAloneSinceNoBackupIsMade)
 {
     QTemporaryDir dir;
     const QString out = dir.path() + "/src/7PLUS_OUTPUT/7PLUS_RECEIVED";
@@ -184,10 +198,9 @@ TEST(SevenPlusBackupName, ALinkThereStopsTheReplacementAndNothingIsWrittenThroug
     ASSERT_TRUE(QFile::link(target, out + "/PIC.BIN.BAK"));
 
     const Outcome r = viaSevenPlus(dir.path(), "PIC.BIN");
-    EXPECT_FALSE(r.ok);
-    EXPECT_TRUE(r.message.contains("symbolic link")) << r.message.toStdString();
+    EXPECT_TRUE(r.ok) << r.message.toStdString();
     EXPECT_FALSE(QFileInfo::exists(target));
-    EXPECT_EQ(readAll(out + "/PIC.BIN"), "old");
+    EXPECT_EQ(readAll(out + "/PIC.BIN"), kData);
     EXPECT_EQ(entries(out), (QStringList{"PIC.BIN", "PIC.BIN.BAK"}));
 }
 

@@ -2,7 +2,11 @@
 
 #include <QFileInfo>
 
+#include <sys/file.h>
 #include <sys/stat.h>
+
+#include <fcntl.h>
+#include <unistd.h>
 
 using namespace tolvan;
 using namespace tolvan::Mod7plus;
@@ -295,33 +299,31 @@ TEST_P(SevenPlusDecoderSecondRun, AsksAndLeavesNoBackup)
 
 INSTANTIATE_TEST_SUITE_P(Answers, SevenPlusDecoderSecondRun, ::testing::Bool());
 
-TEST_F(SevenPlusDecoder, LeftoverWorkFileBlocksDecodingUntilRemoved)
+TEST_F(SevenPlusDecoder, LeftoverWorkFileIsRemovedButARunningDecodeIsLeftAlone)
 {
     encode(5000);
     QDir(dir.path() + "/7PLUS_OUTPUT").mkdir("7PLUS_RECEIVED");
-    writeFile(workFile(), "interrupted");
+    // A run that holds its work file: the lock says it is alive.
+    writeFile(workFile(), "running");
+    const int held = ::open(QFile::encodeName(workFile()).constData(), O_RDONLY);
+    ASSERT_GE(held, 0);
+    ASSERT_EQ(::flock(held, LOCK_EX), 0);
     QString msg;
     EXPECT_FALSE(decode(msg));
-    EXPECT_EQ(msg, "Temporary decoding file already exists:\r\n" + workFile());
-    EXPECT_EQ(readFile(workFile()), "interrupted");
-    QFile::remove(workFile());
-    EXPECT_TRUE(decode(msg));
-}
-
-TEST_F(SevenPlusDecoder, ExistingBackupStopsTheReplacement)
-{
-    encode(5000);
-    QString msg;
-    ASSERT_TRUE(decode(msg));
+    EXPECT_TRUE(msg.startsWith("Temporary decoding file already exists:\r\n" + workFile() + "\r\n"));
+    EXPECT_EQ(readFile(workFile()), "running");
+    EXPECT_FALSE(QFileInfo::exists(received()));
+    // The run ends without cleaning up (killed): the next decode goes ahead.
+    ::close(held);
+    EXPECT_TRUE(decode(msg)) << msg.toStdString();
+    EXPECT_EQ(readFile(received()), original);
+    EXPECT_FALSE(QFileInfo::exists(workFile()));
+    // A backup of another program's beside the output is no obstacle: none is made.
     writeFile(received("PIC.BIN.BAK"), "someone's backup");
-    writeFile(received(), "current");
     ScriptedHost host;
     host.answers = {true};
-    EXPECT_FALSE(decode(msg, &host));
-    EXPECT_EQ(msg, "Backup file already exists:\r\n" + received("PIC.BIN.BAK"));
-    EXPECT_EQ(readFile(received()), "current");
+    EXPECT_TRUE(decode(msg, &host)) << msg.toStdString();
     EXPECT_EQ(readFile(received("PIC.BIN.BAK")), "someone's backup");
-    EXPECT_FALSE(QFileInfo::exists(workFile()));
 }
 
 TEST_F(SevenPlusDecoder, FooterDamageDoesNotMatter)

@@ -25,7 +25,8 @@ QString encodePhoto(const QTemporaryDir& dir, const QString& sub, qint64 size, q
 } // namespace
 
 // Parts arrive one by one in a scrambled order: four parts of a 100 kB photo
-// (part 2 never comes, part 3 arrives with a broken header), and two parts of
+// (part 3 arrives with a broken header, part 2 last with one byte changed in
+// the middle of a line, which its line sums catch), and two parts of
 // another, smaller PHOTO.JPG renamed in lower case by the packet program.
 // After every arrival the collector's view is checked, and a set is reported
 // complete exactly once.
@@ -42,35 +43,41 @@ TEST(SevenPlusSetCollector, FollowsSetsPartByPart)
     struct Step {
         QString from;
         QString as;
-        bool damage;
+        int damageAt; // the byte changed, or -1
         QStringList lines;
         QStringList completed;
     };
     const QString big4 = "PHOTO.JPG \u2014 %1 of 4 parts, %2";
     const QString small2 = "PHOTO.JPG \u2014 %1 of 2 parts, %2";
     const QString damaged = "PHOTO.P03 \u2014 damaged 7PLUS part (bad header)";
+    const QString damagedLine = "PHOTO.P02 \u2014 damaged 7PLUS part (line 5 fails its check)";
     const QList<Step> steps = {
-        {big + "/PHOTO.P04", "PHOTO.P04", false, {big4.arg(1).arg("waiting for 1, 2 and 3")}, {}},
+        {big + "/PHOTO.P04", "PHOTO.P04", -1, {big4.arg(1).arg("waiting for 1, 2 and 3")}, {}},
         {small + "/PHOTO.P02",
          "photo2.p02",
-         false,
+         -1,
          {big4.arg(1).arg("waiting for 1, 2 and 3"), small2.arg(1).arg("waiting for 1")},
          {}},
         {big + "/PHOTO.P01",
          "PHOTO.P01",
-         false,
+         -1,
          {big4.arg(2).arg("waiting for 2 and 3"), small2.arg(1).arg("waiting for 1")},
          {}},
         {big + "/PHOTO.P03",
          "PHOTO.P03",
-         true,
+         10, // breaks the header's check characters
          {big4.arg(2).arg("waiting for 2 and 3"), small2.arg(1).arg("waiting for 1"), damaged},
          {}},
         {small + "/PHOTO.P01",
          "photo2.p01",
-         false,
+         -1,
          {big4.arg(2).arg("waiting for 2 and 3"), small2.arg(2).arg("complete"), damaged},
          {"PHOTO.JPG 40000"}},
+        {big + "/PHOTO.P02",
+         "PHOTO.P02",
+         71 * 6 + 30, // a data character of line 5
+         {big4.arg(2).arg("waiting for 2 and 3"), small2.arg(2).arg("complete"), damagedLine, damaged},
+         {}},
     };
 
     SevenPlusSets::Collector collector;
@@ -78,8 +85,8 @@ TEST(SevenPlusSetCollector, FollowsSetsPartByPart)
     for (const Step& step : steps) {
         SCOPED_TRACE(step.as.toStdString());
         QByteArray bytes = readFile(step.from);
-        if (step.damage) {
-            bytes[10] = char(bytes[10] ^ 0x01); // breaks the header's check characters
+        if (step.damageAt >= 0) {
+            bytes[step.damageAt] = char(bytes[step.damageAt] ^ 0x01);
         }
         writeFile(rx + '/' + step.as, bytes);
         const QList<SevenPlusSets::Set> done = collector.Refresh(rx);
@@ -99,14 +106,15 @@ TEST(SevenPlusSetCollector, FollowsSetsPartByPart)
     const SevenPlusSets::Set* set = collector.SetOf("photo2.p01");
     ASSERT_NE(set, nullptr);
     EXPECT_EQ(set->part1(), "photo2.p01");
-    EXPECT_EQ(collector.damaged(), QStringList{"PHOTO.P03"});
+    EXPECT_EQ(collector.damaged(), (QStringList{"PHOTO.P02", "PHOTO.P03"}));
     EXPECT_EQ(collector.SetOf("PHOTO.P03"), nullptr);
+    EXPECT_EQ(collector.SetOf("PHOTO.P02"), nullptr);
     // A damaged file belongs to the set whose parts share its base name.
     EXPECT_EQ(collector.SetByKey(set->key()), set);
     EXPECT_TRUE(collector.DamagedOf(*set).isEmpty());
     const SevenPlusSets::Set* bigSet = collector.SetOf("PHOTO.P01");
     ASSERT_NE(bigSet, nullptr);
-    EXPECT_EQ(collector.DamagedOf(*bigSet), QStringList{"PHOTO.P03"});
+    EXPECT_EQ(collector.DamagedOf(*bigSet), (QStringList{"PHOTO.P02", "PHOTO.P03"}));
     EXPECT_EQ(collector.SetOf("MAIL - 1.txt"), nullptr);
 }
 

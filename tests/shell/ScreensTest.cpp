@@ -108,14 +108,15 @@ TEST_F(ShellScreens, SoundResetFlow)
     EXPECT_EQ(dialogs.boxes[0].icon, MsgIcon::Question);
     EXPECT_FALSE(context->store.StoreFileExists("soundstate.dat"));
     EXPECT_TRUE(registry->IsFormLoaded("mainmenu"));
-    EXPECT_EQ(desktop.muteToggles, 0);
+    EXPECT_TRUE(desktop.muteRequests.isEmpty());
 
     dialogs.answers.enqueue(MsgAnswer::Yes);
     click("mainmenu", "cmdsoundtoggle");
     EXPECT_EQ(context->store.ReadStoreLine("soundstate.dat").value, "ON");
     EXPECT_EQ(context->store.ReadStoreLine("soundsettings.dat").value, "1");
     EXPECT_EQ(speaker.spoken, QStringList{"Sound on"});
-    EXPECT_EQ(desktop.muteToggles, 1);
+    // "Sound ON" asks for the output unmuted, whatever it was before.
+    EXPECT_EQ(desktop.muteRequests, QList<bool>{false});
     EXPECT_EQ(registry->loadedNames(), QStringList{"ENTER"});
     EXPECT_TRUE(shown("ENTER", "reenter"));
 
@@ -126,8 +127,9 @@ TEST_F(ShellScreens, SoundResetFlow)
     EXPECT_FALSE(shown("mainmenu", "chksoundtoggle"));
     EXPECT_FALSE(shown("mainmenu", "testprogram"));
     EXPECT_TRUE(shown("mainmenu", "PACKETMAIL"));
-    // Restoring the stored state on load leaves the system mute as it was.
-    EXPECT_EQ(desktop.muteToggles, 1);
+    // Shown on at load, the output is made to sound again (the operator may
+    // have muted the desktop meanwhile).
+    EXPECT_EQ(desktop.muteRequests, (QList<bool>{false, false}));
 
     // And back off.
     dialogs.answers.enqueue(MsgAnswer::Yes);
@@ -135,7 +137,7 @@ TEST_F(ShellScreens, SoundResetFlow)
     EXPECT_EQ(context->store.ReadStoreLine("soundstate.dat").value, "OFF");
     EXPECT_EQ(context->store.ReadStoreLine("soundsettings.dat").value, "0");
     EXPECT_EQ(speaker.spoken.last(), "Sound off");
-    EXPECT_EQ(desktop.muteToggles, 2);
+    EXPECT_EQ(desktop.muteRequests, (QList<bool>{false, false, true}));
 }
 
 TEST_F(ShellScreens, SoundDisplayFollowsTheStoredStateUntrimmed)
@@ -273,6 +275,14 @@ TEST_F(ShellScreens, DesktopTools)
     EXPECT_EQ(desktop.fileManagerFolder, context->store.programFolder());
     EXPECT_EQ(control<QAbstractButton>("mainmenu", "cmdopenstartmenu")->text(), "Start Menu");
     EXPECT_EQ(control<QAbstractButton>("mainmenu", "Explorer")->text(), "File Manager");
+    // The opener started but found no file manager: the operator is told.
+    desktop.fileManagerLaterFailure = "xdg-open ended with exit status 3";
+    dialogs.clear();
+    click("mainmenu", "Explorer");
+    ASSERT_EQ(dialogs.boxes.size(), 1);
+    EXPECT_EQ(dialogs.boxes[0].text, "Unable to open the file manager on " + context->store.programFolder()
+                                         + ": xdg-open ended with exit status 3");
+    desktop.fileManagerLaterFailure.clear();
 
     desktop.available = false;
     dialogs.clear();
@@ -481,29 +491,30 @@ TEST_F(ShellScreens, ScreensOpenCentredAndMoveByTheirBackground)
         flush();
     }
 
-    // Dragging the background of a screen without title bar moves it.
+    // Dragging the background of a screen without title bar moves it, only
+    // while the button is held.
     Screen* enter = registry->Show("ENTER");
     ASSERT_TRUE(enter->windowFlags().testFlag(Qt::FramelessWindowHint));
-    const QPoint before = enter->pos();
-    const QPoint grab(5, 5);
-    const QPoint to = grab + QPoint(40, 30);
     // Each event is made just before it is sent: events of one pointer share
     // their point, so a later one would move an earlier one's position.
-    {
-        QMouseEvent press(QEvent::MouseButtonPress, grab, enter->mapToGlobal(grab), Qt::LeftButton, Qt::LeftButton,
-                          Qt::NoModifier);
-        QCoreApplication::sendEvent(enter, &press);
-    }
-    const QPoint globalTo = enter->mapToGlobal(to);
-    {
-        QMouseEvent move(QEvent::MouseMove, to, globalTo, Qt::NoButton, Qt::LeftButton, Qt::NoModifier);
-        QCoreApplication::sendEvent(enter, &move);
-    }
-    {
-        QMouseEvent release(QEvent::MouseButtonRelease, to, globalTo, Qt::LeftButton, Qt::NoButton, Qt::NoModifier);
-        QCoreApplication::sendEvent(enter, &release);
-    }
+    const auto send = [enter](QEvent::Type type, QPoint at, Qt::MouseButton button, Qt::MouseButtons held) {
+        QMouseEvent e(type, at, enter->mapToGlobal(at), button, held, Qt::NoModifier);
+        QCoreApplication::sendEvent(enter, &e);
+    };
+    const QPoint before = enter->pos();
+    const QPoint grab(5, 5);
+    send(QEvent::MouseButtonPress, grab, Qt::LeftButton, Qt::LeftButton);
+    send(QEvent::MouseMove, grab + QPoint(40, 30), Qt::NoButton, Qt::LeftButton);
+    send(QEvent::MouseButtonRelease, grab, Qt::LeftButton, Qt::NoButton);
     EXPECT_EQ(enter->pos(), before + QPoint(40, 30));
+
+    // After a plain click the screen no longer follows the pointer, not even
+    // a move that still reports the button (one delivered late).
+    const QPoint placed = enter->pos();
+    send(QEvent::MouseButtonPress, grab, Qt::LeftButton, Qt::LeftButton);
+    send(QEvent::MouseButtonRelease, grab, Qt::LeftButton, Qt::NoButton);
+    send(QEvent::MouseMove, grab + QPoint(60, 60), Qt::NoButton, Qt::LeftButton);
+    EXPECT_EQ(enter->pos(), placed);
 }
 
 TEST_F(ShellScreens, EntryScreenNamesTheStationAndTheFirstStep)

@@ -7,6 +7,7 @@
 #include "mail/MailCodec.h"
 #include "mail/MailFiles.h"
 #include "platform/AnsiCodec.h"
+#include "platform/ReceivedName.h"
 #include "pmba/FileMail.h"
 #include "pmba/FilePost.h"
 #include "pmba/ModPMBA.h"
@@ -92,13 +93,16 @@ int pmbaCreate(const QStringList& args, const Output& io)
 int pmbaDecode(const QStringList& args, const Output& io)
 {
     Args a;
-    if (!parseArgs(args, 2, {}, NoSwitch, a)) {
+    if (!parseArgs(args, 2, {}, YesSwitch, a)) {
         return ExitUsage;
     }
+    // Without --yes an existing attachment is kept, as the other decoders do.
     const Result<ModPMBA::DecodedPmbaMail> r =
-        ModPMBA::PMBA_DecodeBinaryMail(a.positional[0], QDir::cleanPath(QDir(a.positional[1]).absolutePath()));
+        ModPMBA::PMBA_DecodeBinaryMail(a.positional[0], QDir::cleanPath(QDir(a.positional[1]).absolutePath()),
+                                       a.yes ? ModPMBA::Existing::Replace : ModPMBA::Existing::Keep);
     if (!r.ok()) {
-        return fail(io, r.error());
+        const bool exists = r.error().startsWith(QLatin1String("PMBA: A file named"));
+        return fail(io, exists ? r.error() + QStringLiteral("\nUse --yes to replace it.") : r.error());
     }
     return printJson(io, {{QStringLiteral("to"), r->to},
                           {QStringLiteral("from"), r->from},
@@ -148,7 +152,7 @@ int fileMailRead(const QStringList& args, const Output& io)
     }
     if (saved->status == FileMail::SavedFile::Status::Exists) {
         return fail(io, QStringLiteral("A file named \"%1\" already exists:\n%2\nUse --yes to replace it.")
-                            .arg(mail->fileName, saved->path));
+                            .arg(ReceivedName::Shown(mail->fileName), saved->path));
     }
     return printJson(io, {{QStringLiteral("message"), mail->message},
                           {QStringLiteral("subject"), mail->subject},
@@ -270,9 +274,9 @@ void registerMailCommands(CommandTable& table)
          QStringLiteral("Write a PMBA mail carrying ATTACHMENT to OUT (which must not exist); prints {\"size\"}. "
                         "--lossy writes characters the code page lacks as \"?\" instead of refusing them."),
          pmbaCreate});
-    table.add({QStringLiteral("pmba-decode"), QStringLiteral("MAIL OUTFOLDER"),
-               QStringLiteral("Check the PMBA mail MAIL and write its attachment into OUTFOLDER; prints the fields "
-                              "and \"attachment_path\"."),
+    table.add({QStringLiteral("pmba-decode"), QStringLiteral("MAIL OUTFOLDER [--yes]"),
+               QStringLiteral("Check the PMBA mail MAIL and write its attachment into OUTFOLDER; --yes replaces an "
+                              "existing file. Prints the fields and \"attachment_path\"."),
                pmbaDecode});
     table.add({QStringLiteral("filemail-write"),
                QStringLiteral("OUT ATTACHMENT --to T --from F --subject S --message M [--lossy]"),

@@ -3,6 +3,8 @@
 
 #include "CommandTable.h"
 
+#include "platform/ReceivedName.h"
+
 #include <QCoreApplication>
 
 #include <csignal>
@@ -47,7 +49,9 @@ int main(int argc, char** argv)
                         std::fwrite(b.constData(), 1, size_t(b.size()), stdout);
                     },
                     [](const QString& s) {
-                        const QByteArray b = s.toUtf8();
+                        // Failure texts quote names from other stations: a
+                        // control character in one must not reach the terminal.
+                        const QByteArray b = tolvan::ReceivedName::Printable(s).toUtf8();
                         std::fwrite(b.constData(), 1, size_t(b.size()), stderr);
                     }};
     return table.dispatch(args, io);

@@ -84,9 +84,11 @@ public:
     bool available = true;
     QStringList raised;        // titles raised, in order
     QList<DesktopKey> keys;
-    int muteToggles = 0;
+    QList<bool> muteRequests;  // the states asked for, in order
     int fileManagerStarts = 0;
     QString fileManagerFolder; // the folder the file manager was last asked to open
+    // When set, the file manager's opener starts and then fails with these words.
+    QString fileManagerLaterFailure;
 
     DesktopResult findWindow(const QString& title) override
     {
@@ -111,21 +113,24 @@ public:
         keys << key;
         return DesktopResult::Done;
     }
-    DesktopResult toggleMute() override
+    DesktopResult setMute(bool muted) override
     {
         if (!available) {
             return DesktopResult::NotAvailable;
         }
-        ++muteToggles;
+        muteRequests << muted;
         return DesktopResult::Done;
     }
-    DesktopResult openFileManager(const QString& folder) override
+    DesktopResult openFileManager(const QString& folder, LaterFailure whenFailed) override
     {
         if (!available) {
             return DesktopResult::NotAvailable;
         }
         ++fileManagerStarts;
         fileManagerFolder = folder;
+        if (!fileManagerLaterFailure.isEmpty() && whenFailed) {
+            whenFailed(fileManagerLaterFailure);
+        }
         return DesktopResult::Done;
     }
 };
