@@ -2,12 +2,11 @@
 
 #include "platform/Result.h"
 
+#include <QByteArray>
 #include <QByteArrayView>
 #include <QDateTime>
-#include <QFile>
 #include <QString>
 
-#include <memory>
 
 namespace tolvan {
 
@@ -26,7 +25,8 @@ class Clock;
 // When the link breaks in the middle of a file the partial file stays, so the
 // same station can go on where it stopped (the sender is told how many bytes
 // are held). Beside it a small hidden ".info" file remembers the size the
-// sender announced, and a resume is offered only for the same size. Partial
+// sender announced and the date it gave, and a resume is offered only for
+// the same size and date. Partial
 // files untouched for 24 hours are removed at the next start of a file and
 // whenever expire() is called.
 //
@@ -60,8 +60,10 @@ public:
     // which case an old partial is discarded). Refuses, saying why, a name the
     // received-file name rule refuses, a size above the largest file
     // accepted, or a partial file that cannot be made. A file already in
-    // progress is kept for resume first.
-    Result<qint64> begin(const QString& fromCall, const QString& name, qint64 size, bool resume = true);
+    // progress is kept for resume first. senderDate, the date the sender
+    // gave (may be empty), must also match for a resume.
+    Result<qint64> begin(const QString& fromCall, const QString& name, qint64 size, bool resume = true,
+                         const QByteArray& senderDate = {});
 
     // Appends bytes to the file in progress. A write failure (a full disk)
     // removes the partial file and says why; the transfer must be cancelled.
@@ -71,7 +73,7 @@ public:
     // Bytes held of the file in progress (the resume offset included).
     qint64 held() const { return m_held; }
     qint64 expected() const { return m_size; }
-    bool active() const { return m_file != nullptr; }
+    bool active() const { return m_fd >= 0; }
     const QString& currentName() const { return m_name; }
 
     // The file in progress is complete: checks that it holds exactly the
@@ -88,12 +90,14 @@ public:
 
 private:
     void closeCurrent();
-    QString infoPath(const QString& partial) const;
+    void removeCurrent();
+    QDateTime now() const;
+    static QString infoPath(const QString& partial);
 
     QString m_folder;
     const Clock* m_clock = nullptr;
     qint64 m_largest = 0;
-    std::unique_ptr<QFile> m_file;
+    int m_fd = -1;
     QString m_from;
     QString m_name;
     QString m_partial;

@@ -76,8 +76,12 @@ public:
     void append(QByteArrayView bytes) { m_buffer.append(bytes); }
     // Data blocks carry a checksum byte from now on.
     void setChecksum(bool on) { m_checksum = on; }
-    // The next whole packet (kind byte first), or nothing yet.
+    // The next whole packet (kind byte first), or nothing yet. A byte that
+    // starts no packet comes alone.
     std::optional<QByteArray> next();
+    // Drops everything before the first occurrence of marker; false (keeping
+    // only what could still begin it) when it has not come yet.
+    bool skipTo(QByteArrayView marker);
     void clear() { m_buffer.clear(); }
 
 private:
@@ -94,7 +98,7 @@ private:
 // The owner feeds what the peer sends to receive(), tells linkReady() when
 // the link can take more, and linkBroken() when the connection is gone. The
 // callbacks report the outcome; after finished or failed nothing more is
-// sent.
+// sent. A callback must not destroy the machine (use deleteLater or the like).
 class YappSender {
 public:
     YappSender(ByteSink& link, QList<OutgoingFile> files, Yapp::Options options = {});
@@ -121,7 +125,10 @@ public:
     // The peer acknowledged the whole file (AF). `file.stamp` is the file's
     // look when it was opened, for SendQueue::markSent.
     std::function<void(const OutgoingFile& file, qint64 bytes)> fileDone;
-    // A file that could not be opened or read is left out; the batch goes on.
+    // A file left out: it could not be opened or read, or its name cannot be
+    // sent (the batch goes on), or the receiving station refused its header
+    // (failed follows: a refusal ends the session, so the owner may leave the
+    // file out of the next one).
     std::function<void(const OutgoingFile& file, const QString& reason)> fileSkipped;
     std::function<void(const QString& name, qint64 done, qint64 total)> progress;
     // The peer acknowledged the end of the batch (AT).
