@@ -215,14 +215,24 @@ void TerminalEngine::scan()
     const qint64 now = m_clock.elapsed();
     qint64 nextDue = -1;
     for (const Destination& d : destinations) {
-        const QByteArray peer = d.call.toLatin1();
-        if (m_sessions.contains(peer) || peer == m_settings.call) {
+        const QByteArray peer = NormalCall(d.call.toUpper().toLatin1());
+        if (peer == m_settings.call) {
+            if (!m_reported.contains(peer)) {
+                m_reported.insert(peer);
+                error(QStringLiteral("%1 file(s) in the send folder are addressed to this station itself (%2) and "
+                                     "are not sent")
+                          .arg(d.files.size())
+                          .arg(d.call));
+            }
+            continue;
+        }
+        if (m_sessions.contains(peer)) {
             continue;
         }
         Destination waiting{d.call, {}};
         for (const OutgoingFile& f : d.files) {
-            const auto sent = m_sent.constFind(f.path);
-            if (sent == m_sent.cend() || *sent != StampOf(f.path)) {
+            const auto left = m_leftOut.constFind(f.path);
+            if (left == m_leftOut.cend() || *left != StampOf(f.path)) {
                 waiting.files << f;
             }
         }
@@ -248,7 +258,7 @@ void TerminalEngine::scan()
 void TerminalEngine::beginOutgoing(const Destination& destination)
 {
     auto s = std::make_shared<Session>();
-    s->peer = destination.call.toLatin1();
+    s->peer = NormalCall(destination.call.toUpper().toLatin1());
     s->files = destination.files;
     m_sessions.insert(s->peer, s);
     m_outgoing = s->peer;
@@ -269,7 +279,7 @@ void TerminalEngine::startSending(Session& s)
         const Result<SendQueue::SentOutcome> moved = m_queue.markSent(file, bytes, seconds);
         if (!moved.ok()) {
             // Left in the send folder, it must still not go out again in this run.
-            m_sent.insert(file.path, file.stamp);
+            m_leftOut.insert(file.path, file.stamp);
             error(moved.error());
         } else if (moved.value() == SendQueue::SentOutcome::Moved) {
             emitEvent(QStringLiteral("file-sent"),
@@ -282,6 +292,8 @@ void TerminalEngine::startSending(Session& s)
         }
     };
     sender.fileSkipped = [this](const OutgoingFile& file, const QString& reason) {
+        // Offered again only once it has changed: a refusal would repeat.
+        m_leftOut.insert(file.path, file.stamp);
         error(QStringLiteral("\"%1\" was not sent: %2").arg(file.name, reason));
     };
     sender.finished = [this, peer, session] {

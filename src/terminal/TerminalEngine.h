@@ -99,7 +99,9 @@ private:
     QHash<QByteArray, Retry> m_retries;
     QByteArray m_outgoing; // the peer of the outgoing session, if any
     QSet<QString> m_reported; // undeliverable files already named
-    QHash<QString, FileStamp> m_sent; // acknowledged files that could not be moved away
+    // Files not to offer again while unchanged: refused by the peer, or
+    // acknowledged but not movable into Transmitted.
+    QHash<QString, FileStamp> m_leftOut;
     bool m_ready = false;
     bool m_stopping = false;
 };

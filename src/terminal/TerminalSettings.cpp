@@ -204,7 +204,13 @@ Result<QByteArray> CheckCallSign(const QString& text)
     if (m.capturedLength(2) > 0 && m.captured(2).toInt() > 15) {
         return Fail(why + QStringLiteral("the SSID must be from 0 to 15."));
     }
-    return call.toLatin1();
+    return NormalCall(call.toLatin1());
+}
+
+QByteArray NormalCall(const QByteArray& call)
+{
+    // SSID 0 is the bare call: the TNC reports the station without it.
+    return call.endsWith("-0") ? call.left(call.size() - 2) : call;
 }
 
 Result<QList<QByteArray>> CheckCallList(const QString& text, const QString& what)

@@ -103,6 +103,10 @@ int main(int argc, char** argv)
         return tolvan::TerminalUnusable;
     }
 
+    if (!options.headless) {
+        print(stderr, QStringLiteral("tolvan-terminal: this version has no window yet; running as with --headless\n"));
+    }
+
     // Signals reach the event loop through a pipe, so stopping happens
     // between two events and never inside one.
     if (::pipe2(g_signalPipe, O_CLOEXEC | O_NONBLOCK) != 0) {
