@@ -1,4 +1,5 @@
 #include "FakeTnc.h"
+#include "config/ConfigStore.h"
 #include "mail/MailCodec.h"
 #include "terminal/TerminalEngine.h"
 #include "terminal/TncLink.h"
@@ -6,7 +7,9 @@
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
+#include <QJsonDocument>
 #include <QJsonObject>
+#include <QProcess>
 #include <QRandomGenerator>
 #include <QTemporaryDir>
 #include <QTest>
@@ -181,4 +184,32 @@ TEST(TerminalSession, BrokenLinkIsRetriedAndResumed)
     EXPECT_TRUE(a.waitFor("file-sent"));
     EXPECT_EQ(tnc.calls.value("N0BBB-1"), 2);
     EXPECT_EQ(QDir(b.dir.path() + "/recv").entryList(QDir::Files), QStringList{"big.bin"});
+}
+
+// The program itself: unusable settings end it with 1; headless it prints one
+// JSON object per line and ends with 0 on SIGTERM.
+TEST(TerminalSession, HeadlessProgramPrintsEventLinesAndStopsOnSigterm)
+{
+    test::FakeTnc tnc;
+    Station b("N0BBB-1", tnc.port());
+    QTemporaryDir st;
+    QProcess p;
+    p.start(TOLVAN_TERMINAL, {"--station", st.path(), "--headless"});
+    ASSERT_TRUE(p.waitForFinished(10000));
+    EXPECT_EQ(p.exitCode(), 1);
+    EXPECT_TRUE(p.readAllStandardError().contains("terminalcall.dat"));
+
+    ConfigStore store(st.path() + "/");
+    ASSERT_TRUE(store.WriteStoreLine("send.dat", b.dir.path() + "/send").ok());
+    ASSERT_TRUE(store.WriteStoreLine("receive.dat", b.dir.path() + "/recv").ok());
+    p.start(TOLVAN_TERMINAL, {"--station", st.path(), "--headless", "--call", "N0AAA",
+                              "--tnc", QString("127.0.0.1:%1").arg(tnc.port())});
+    ASSERT_TRUE(QTest::qWaitFor([&] { return p.canReadLine(); }, 10000));
+    const QJsonObject first = QJsonDocument::fromJson(p.readLine()).object();
+    EXPECT_EQ(first["event"].toString(), "tnc-connected");
+    EXPECT_EQ(first["port"].toInt(), tnc.port());
+    p.terminate();
+    ASSERT_TRUE(p.waitForFinished(10000));
+    EXPECT_EQ(p.exitStatus(), QProcess::NormalExit);
+    EXPECT_EQ(p.exitCode(), 0);
 }
