@@ -114,6 +114,20 @@ void TerminalEngine::tncConnected(const QString& host, quint16 port)
 void TerminalEngine::tncLost(const QString& reason)
 {
     m_ready = false;
+    // A call in progress died with the TNC; it is made again when the TNC is
+    // back, and does not count against the station called. Links that were
+    // up are reported gone by the TNC link itself.
+    for (auto it = m_sessions.begin(); it != m_sessions.end();) {
+        if ((*it)->state == Session::State::Connecting) {
+            it = m_sessions.erase(it);
+        } else {
+            ++it;
+        }
+    }
+    if (!m_outgoing.isEmpty() && !m_sessions.contains(m_outgoing)) {
+        m_outgoing.clear();
+        m_connectTimer.stop();
+    }
     emitEvent(QStringLiteral("tnc-lost"), {{QStringLiteral("reason"), reason}});
 }
 
@@ -142,6 +156,11 @@ void TerminalEngine::linkUp(const QByteArray& peer, bool incoming)
         emitEvent(QStringLiteral("connected"),
                   {{QStringLiteral("peer"), text(peer)}, {QStringLiteral("direction"), QStringLiteral("out")}});
         startSending(s);
+        return;
+    }
+    if (!incoming && it == m_sessions.end()) {
+        // A call given up on (no answer in time) came through late.
+        m_tnc.disconnectFrom(peer);
         return;
     }
     if (it != m_sessions.end()) {

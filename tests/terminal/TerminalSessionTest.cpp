@@ -148,19 +148,25 @@ TEST(TerminalSession, TncLostAndBackThenTwoDestinations)
     Station b("N0BBB-1", tnc.port());
     Station c("N0CCC-2", tnc.port());
     ASSERT_TRUE(a.waitFor("tnc-connected") && c.waitFor("tnc-connected"));
+    // A call under way when the TNC goes is made again once it is back.
+    tnc.silent = {"N0BBB-1"};
+    tnc.noAnswerMs = 60000;
+    a.put("MAIL - 1.txt", codedMail("TO-N0BBB-1"));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return tnc.calls.value("N0BBB-1") == 1; }));
     tnc.stop();
     ASSERT_TRUE(a.waitFor("tnc-lost"));
+    tnc.silent.clear();
+    tnc.noAnswerMs = 100;
     tnc.restart();
     ASSERT_TRUE(a.waitFor("tnc-connected", 2) && b.waitFor("tnc-connected", 2) && c.waitFor("tnc-connected", 2));
     EXPECT_EQ(a.of("tnc-connected")[1]["port"].toInt(), tnc.port());
 
-    a.put("MAIL - 1.txt", codedMail("TO-N0BBB-1"));
     a.put("MAIL - 2.txt", codedMail("N0CCC-2"));
     ASSERT_TRUE(b.waitFor("file-received") && c.waitFor("file-received"));
     ASSERT_TRUE(a.waitFor("file-sent", 2));
     EXPECT_EQ(b.of("file-received")[0]["name"].toString(), "MAIL - 1.txt");
     EXPECT_EQ(c.of("file-received")[0]["from"].toString(), "N0AAA-1");
-    EXPECT_EQ(tnc.calls.value("N0BBB-1"), 1);
+    EXPECT_GE(tnc.calls.value("N0BBB-1"), 2);
     EXPECT_EQ(tnc.calls.value("N0CCC-2"), 1);
     EXPECT_TRUE(QDir(a.dir.path() + "/send").entryList(QDir::Files).isEmpty());
 }
