@@ -79,12 +79,19 @@ void TerminalEngine::start()
 {
     m_watcher.addPath(m_settings.sendFolder);
     m_rescan.start(m_timing.rescanMs);
+    // Partial files no station came back for are removed after a day, also
+    // while the terminal runs for weeks without receiving anything.
+    const auto expire = [folder = m_settings.receiveFolder] { ReceiveStore(folder).expire(); };
+    expire();
+    connect(&m_expire, &QTimer::timeout, this, expire);
+    m_expire.start(60 * 60 * 1000);
 }
 
 void TerminalEngine::stop()
 {
     m_stopping = true;
     m_rescan.stop();
+    m_expire.stop();
     m_soon.stop();
     m_connectTimer.stop();
     for (const std::shared_ptr<Session>& s : std::as_const(m_sessions)) {

@@ -93,6 +93,7 @@ private:
     QFileSystemWatcher m_watcher;
     QTimer m_rescan;
     QTimer m_soon; // a scan shortly after something changed
+    QTimer m_expire;
     QTimer m_connectTimer;
     QElapsedTimer m_clock;
     QHash<QByteArray, std::shared_ptr<Session>> m_sessions;
