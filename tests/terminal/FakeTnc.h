@@ -23,6 +23,7 @@ public:
     QHash<QByteArray, qint64> dataBytes;  // connected data bytes per sending station
     QList<QByteArray> via;                // the digipeaters of the last 'v' connect
     qint64 dropAfter = -1;                // breaks the first link to carry this many data bytes
+    int mostUnasked = 0;                  // most data frames a client sent between two 'Y' questions
 
     FakeTnc() { listen(0); }
     ~FakeTnc() { stop(); }
@@ -126,6 +127,7 @@ private:
         case agw::Kind::Data:
             if (m_links.contains(key(me, peer))) {
                 dataBytes[me] += f.data.size();
+                mostUnasked = qMax(mostUnasked, ++m_unasked[me]);
                 if (dropAfter >= 0 && dataBytes[me] >= dropAfter) {
                     dropAfter = -1;
                     dropLink(me, peer);
@@ -140,7 +142,10 @@ private:
                 notify(peer, agw::Kind::Disconnect, me, "*** DISCONNECTED From Station " + me + "\r");
             }
             break;
-        case agw::Kind::Outstanding: send(s, 'Y', me, peer, QByteArray(4, '\0')); break;
+        case agw::Kind::Outstanding:
+            m_unasked[me] = 0;
+            send(s, 'Y', me, peer, QByteArray(4, '\0'));
+            break;
         default: break;
         }
     }
@@ -150,6 +155,7 @@ private:
     QList<QTcpSocket*> m_clients;
     QHash<QByteArray, QTcpSocket*> m_calls;
     QSet<QByteArray> m_links;
+    QHash<QByteArray, int> m_unasked;
 };
 
 } // namespace tolvan::test

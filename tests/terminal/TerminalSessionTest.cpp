@@ -189,6 +189,7 @@ TEST(TerminalSession, BrokenLinkIsRetriedAndResumed)
     EXPECT_EQ(b.read("/recv/big.bin"), data);
     EXPECT_TRUE(a.waitFor("file-sent"));
     EXPECT_EQ(tnc.calls.value("N0BBB-1"), 2);
+    EXPECT_EQ(tnc.mostUnasked, TncLink::kMaxOutstanding); // paced, yet the window is used
     EXPECT_EQ(QDir(b.dir.path() + "/recv").entryList(QDir::Files), QStringList{"big.bin"});
 }
 
