@@ -180,10 +180,10 @@ void TerminalEngine::linkUp(const QByteArray& peer, bool incoming)
         m_sessions.erase(it);
     }
     if (!m_settings.allows(peer)) {
-        emitEvent(QStringLiteral("refused"), {{QStringLiteral("from"), text(peer)},
-                                              {QStringLiteral("name"), QString()},
-                                              {QStringLiteral("reason"), QStringLiteral("%1 is not in allowedcalls.dat")
-                                                                             .arg(text(peer))}});
+        emitEvent(QStringLiteral("refused"),
+                  {{QStringLiteral("from"), text(peer)},
+                   {QStringLiteral("name"), QString()},
+                   {QStringLiteral("reason"), QStringLiteral("%1 is not in allowedcalls.dat").arg(text(peer))}});
         m_tnc.disconnectFrom(peer);
         return;
     }
@@ -308,11 +308,10 @@ void TerminalEngine::startSending(Session& s)
             m_leftOut.insert(file.path, file.stamp);
             error(moved.error());
         } else if (moved.value() == SendQueue::SentOutcome::Moved) {
-            emitEvent(QStringLiteral("file-sent"),
-                      {{QStringLiteral("to"), text(peer)},
-                       {QStringLiteral("name"), file.name},
-                       {QStringLiteral("bytes"), double(bytes)},
-                       {QStringLiteral("seconds"), qRound(seconds * 10) / 10.0}});
+            emitEvent(QStringLiteral("file-sent"), {{QStringLiteral("to"), text(peer)},
+                                                    {QStringLiteral("name"), file.name},
+                                                    {QStringLiteral("bytes"), double(bytes)},
+                                                    {QStringLiteral("seconds"), qRound(seconds * 10) / 10.0}});
         } else if (moved.value() == SendQueue::SentOutcome::Changed) {
             error(QStringLiteral("\"%1\" changed while it was sent; it will be sent again whole").arg(file.name));
         }
@@ -351,8 +350,9 @@ void TerminalEngine::startReceiving(Session& s)
                                                     {QStringLiteral("resumed_from"), double(file.resumedFrom)}});
     };
     receiver.refused = [this, peer](const QString& name, const QString& reason) {
-        emitEvent(QStringLiteral("refused"),
-                  {{QStringLiteral("from"), text(peer)}, {QStringLiteral("name"), name}, {QStringLiteral("reason"), reason}});
+        emitEvent(
+            QStringLiteral("refused"),
+            {{QStringLiteral("from"), text(peer)}, {QStringLiteral("name"), name}, {QStringLiteral("reason"), reason}});
     };
     receiver.failed = [this, peer](const QString& reason) {
         error(QStringLiteral("Receiving from %1 stopped: %2").arg(text(peer), reason));
@@ -387,7 +387,8 @@ void TerminalEngine::endSession(const QByteArray& peer, const QString& reason)
         s->sender->linkBroken();
         brokenEarly = true;
     }
-    emitEvent(QStringLiteral("disconnected"), {{QStringLiteral("peer"), text(peer)}, {QStringLiteral("reason"), reason}});
+    emitEvent(QStringLiteral("disconnected"),
+              {{QStringLiteral("peer"), text(peer)}, {QStringLiteral("reason"), reason}});
     if (!s->incoming && brokenEarly && m_ready) {
         failedTry(peer, s->failure.isEmpty() ? reason : s->failure);
     }

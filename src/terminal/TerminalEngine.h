@@ -39,8 +39,8 @@ class TerminalEngine : public QObject {
 public:
     struct Timing {
         QList<int> retryPausesMs{60000, 120000, 300000, 600000}; // before the 2nd, 3rd, ... try
-        int rescanMs = 5000;          // the send folder is looked at again this often
-        int connectTimeoutMs = 180000; // a connect the TNC never answers counts as failed
+        int rescanMs = 5000;                                     // the send folder is looked at again this often
+        int connectTimeoutMs = 180000;                           // a connect the TNC never answers counts as failed
         Yapp::Options yapp;
     };
 
@@ -71,8 +71,8 @@ signals:
 private:
     struct Session;
     struct Retry {
-        int failures = 0;    // failed tries in a row
-        qint64 dueMs = 0;    // monotonic time of the next try
+        int failures = 0; // failed tries in a row
+        qint64 dueMs = 0; // monotonic time of the next try
         bool givenUp = false;
     };
 
@@ -98,7 +98,7 @@ private:
     QElapsedTimer m_clock;
     QHash<QByteArray, std::shared_ptr<Session>> m_sessions;
     QHash<QByteArray, Retry> m_retries;
-    QByteArray m_outgoing; // the peer of the outgoing session, if any
+    QByteArray m_outgoing;    // the peer of the outgoing session, if any
     QSet<QString> m_reported; // undeliverable files already named
     // Files not to offer again while unchanged: refused by the peer, or
     // acknowledged but not movable into Transmitted.

@@ -196,8 +196,8 @@ TEST(TerminalSession, HeadlessProgramPrintsEventLinesAndStopsOnSigterm)
     ConfigStore store(st.path() + "/");
     ASSERT_TRUE(store.WriteStoreLine("send.dat", b.dir.path() + "/send").ok());
     ASSERT_TRUE(store.WriteStoreLine("receive.dat", b.dir.path() + "/recv").ok());
-    p.start(TOLVAN_TERMINAL, {"--station", st.path(), "--headless", "--call", "N0AAA",
-                              "--tnc", QString("127.0.0.1:%1").arg(tnc.port())});
+    p.start(TOLVAN_TERMINAL, {"--station", st.path(), "--headless", "--call", "N0AAA", "--tnc",
+                              QString("127.0.0.1:%1").arg(tnc.port())});
     ASSERT_TRUE(QTest::qWaitFor([&] { return p.canReadLine(); }, 10000));
     const QJsonObject first = QJsonDocument::fromJson(p.readLine()).object();
     EXPECT_EQ(first["event"].toString(), "tnc-connected");
