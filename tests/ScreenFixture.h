@@ -48,6 +48,9 @@ protected:
         // Files the tests write count as complete at once; tests of arrivals
         // while a file is written set a quiet period of their own.
         context->receiveWatch.quietPeriod = std::chrono::milliseconds(0);
+        // A station that has chosen auto-save off: a new station's switch
+        // starts on and saves every mail read, which the tests of that ask for.
+        writeStore(QStringLiteral("autosave.dat"), "0\r\n");
         registry = std::make_unique<ScreenRegistry>(*context);
         registerAllScreens(*registry);
         registry->setQuitHook([this] { ++quits; });

@@ -141,12 +141,13 @@ QString HandOverPath(const QString& name)
 
 Result<> EmptyHandOver(const QString& name)
 {
-    return SafeFile::replace(HandOverPath(name), QByteArray());
+    return SafeFile::replacePrivate(HandOverPath(name), QByteArray());
 }
 
 Result<> WriteHandOver(const QString& name, const QString& text)
 {
-    return SafeFile::replace(HandOverPath(name), Ansi::encode(text) + "\r\n");
+    // A hand-over holds mail: for the operator's eyes only.
+    return SafeFile::replacePrivate(HandOverPath(name), Ansi::encode(text) + "\r\n");
 }
 
 Result<Posted> PostComposedMail(const ConfigStore& store, const QDateTime& now, const LocaleText& locale,

@@ -118,8 +118,9 @@ bool AtomicFile::open()
     // file is always a new one of ours. Mode 0666 less the umask: no new file
     // is ever executable.
     constexpr int flags = O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC;
+    const mode_t perms = m_private ? 0600 : 0666;
     if (!m_workPath.isEmpty()) {
-        m_fd = ::open(QFile::encodeName(m_workPath).constData(), flags, 0666);
+        m_fd = ::open(QFile::encodeName(m_workPath).constData(), flags, perms);
         if (m_fd < 0) {
             const int err = errno;
             return fail(err == EEXIST ? Failure::Exists : Failure::Other,
@@ -135,7 +136,7 @@ bool AtomicFile::open()
         const QString path =
             folder + u'/' +
             QStringLiteral(".tolvan-%1.part").arg(QRandomGenerator::global()->generate64(), 16, 16, QLatin1Char('0'));
-        m_fd = ::open(QFile::encodeName(path).constData(), flags, 0666);
+        m_fd = ::open(QFile::encodeName(path).constData(), flags, perms);
         if (m_fd >= 0) {
             m_tempPath = path;
             return true;
@@ -197,7 +198,7 @@ bool AtomicFile::commit()
         // The new content keeps at most the read and write bits of the file
         // it replaces; execute, setuid, setgid and sticky bits never pass on.
         struct stat st;
-        if (::lstat(to.constData(), &st) == 0 && ::fchmod(m_fd, st.st_mode & 0666) != 0) {
+        if (!m_private && ::lstat(to.constData(), &st) == 0 && ::fchmod(m_fd, st.st_mode & 0666) != 0) {
             return fail(Failure::Other, QStringLiteral("%1: %2").arg(m_tempPath, describeErrno(errno)));
         }
     }
@@ -239,10 +240,11 @@ void AtomicFile::discard()
     }
 }
 
-Result<> AtomicFile::writeWhole(const QString& finalPath, QByteArrayView bytes, Mode mode, Sync sync)
+Result<> AtomicFile::writeWhole(const QString& finalPath, QByteArrayView bytes, Mode mode, Sync sync, bool ownerOnly)
 {
     AtomicFile file(finalPath, mode);
     file.setSync(sync == Sync::Yes);
+    file.setPrivate(ownerOnly);
     if (file.open() && file.write(bytes) && file.commit()) {
         return {};
     }

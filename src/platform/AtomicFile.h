@@ -45,6 +45,9 @@ public:
     // Whether the content goes to disk before the rename (on by default); a
     // set of many parts may skip it.
     void setSync(bool sync) { m_sync = sync; }
+    // Whether the file is readable and writable by its owner only, whatever
+    // the file it replaces allowed (off by default). Set before open().
+    void setPrivate(bool ownerOnly) { m_private = ownerOnly; }
 
     bool open();
     bool write(QByteArrayView bytes);
@@ -61,7 +64,8 @@ public:
     // Whether writeWhole waits for the disk before the rename.
     enum class Sync { Yes, No };
     // Writes bytes in one go; a failure's text names the file and the reason.
-    static Result<> writeWhole(const QString& finalPath, QByteArrayView bytes, Mode mode, Sync sync = Sync::Yes);
+    static Result<> writeWhole(const QString& finalPath, QByteArrayView bytes, Mode mode, Sync sync = Sync::Yes,
+                               bool ownerOnly = false);
 
     // Why nothing may be written at path: a symbolic link or something other
     // than a regular file stands there. Empty when the name is free or holds a
@@ -81,6 +85,7 @@ private:
     QString m_tempPath;
     int m_fd = -1;
     bool m_sync = true;
+    bool m_private = false;
     QString m_error;
     Failure m_failure = Failure::None;
 };

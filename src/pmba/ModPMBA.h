@@ -21,6 +21,9 @@ namespace ModPMBA {
 constexpr qint32 kVersion = 1;
 // The longest text field a reader accepts, in bytes.
 constexpr qint32 kMaxTextField = 0x100000;
+// The longest PMBA mail there can be: the signature, the version, five text
+// fields at their limit, the size, the largest attachment and the checksum.
+constexpr qint64 kMaxMailBytes = 8 + 4 + 5 * (4 + qint64(kMaxTextField)) + 4 + 0x7FFFFFFF + 4;
 // Size of a mail whose texts are all empty and whose name and data are one byte.
 constexpr qint64 kSmallestMail = 42;
 

@@ -175,10 +175,8 @@ void mainmenu::Form_Load()
         showSoundState(line.ok() && Notify::SoundStateLineIsOn(line.value));
         m_restoringSoundState = false;
     }
-    if (store.StoreFileExists(Notify::kAutoSaveFile)) {
-        const StoreValue<QString> line = store.ReadStoreLine(Notify::kAutoSaveFile);
-        UpdateAutoSaveDisplay(registry(), line.ok() && Notify::AutoSaveLineIsOn(line.value));
-    }
+    // Shown from the start, so the button says what the switch is.
+    UpdateAutoSaveDisplay(registry(), Notify::ReadAutoSaveSetting(store));
 
     Timerclock->setInterval(1000);
     Timerclock->start();

@@ -6,6 +6,7 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QMap>
 #include <QProcess>
 #include <QRandomGenerator>
 #include <QTemporaryDir>
@@ -14,6 +15,7 @@
 #include <thread>
 
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <gtest/gtest.h>
@@ -119,6 +121,31 @@ TEST(CodecCli, ExistingResultsNeedYes)
     EXPECT_FALSE(QFile::exists(dir.filePath("7PLUS_OUTPUT/7PLUS_RECEIVED/A.BIN.BAK")));
 }
 
+TEST(CodecCli, ReadersRefuseCutMailsFifosAndDevicesAtOnce)
+{
+    QTemporaryDir dir;
+    writeFile(dir.filePath("a.bin"), randomBytes(5000));
+    ASSERT_EQ(codec({"filemail-write", dir.filePath("File a.txt"), dir.filePath("a.bin")}).status, 0);
+    const QByteArray whole = readFile(dir.filePath("File a.txt"));
+    writeFile(dir.filePath("cut.txt"), whole.first(whole.size() / 2));
+    writeFile(dir.filePath("mail.txt"), tolvan::MailCodec::FormatCodedMailLine("A", "B", "C", "Z").toLatin1());
+    ASSERT_EQ(::mkfifo(QFile::encodeName(dir.filePath("fifo")).constData(), 0600), 0);
+    QDir(dir.path()).mkdir("out");
+    const QStringList cases[] = {
+        {"filemail-read", dir.filePath("cut.txt"), dir.filePath("out")},
+        {"filemail-read", dir.filePath("fifo"), dir.filePath("out")},
+        {"mail-decode", dir.filePath("mail.txt")}, // "90" of the last field could have been cut to "9"
+        {"mail-decode", dir.filePath("fifo")},
+        {"mail-decode", "/dev/zero"},
+    };
+    for (const QStringList& args : cases) {
+        const CliRun r = codec(args);
+        EXPECT_EQ(r.status, 1) << args.join(' ').toStdString() << ": " << r.err.toStdString();
+        EXPECT_TRUE(r.out.isEmpty());
+    }
+    EXPECT_TRUE(QDir(dir.filePath("out")).isEmpty());
+}
+
 TEST(CodecCli, FailuresAndBadUsage)
 {
     QTemporaryDir dir;
@@ -165,14 +192,24 @@ TEST(CodecCli, AFileSizeLimitFailsEveryWriterCleanly)
         {"pmba-decode", {"pmba-decode", dir.filePath("big.pmb"), dir.filePath("out")}, dir.filePath("out")},
         {"filemail-write", {"filemail-write", dir.filePath("out/File new.txt"), big}, dir.filePath("out")},
         {"filemail-read", {"filemail-read", dir.filePath("File big.txt"), dir.filePath("out")}, dir.filePath("out")},
+        // A new set over an old one: the old set stays whole.
+        {"7plus-encode --yes", {"7plus-encode", "--yes", big}, dir.filePath("7PLUS_OUTPUT")},
+    };
+    const auto snapshot = [](const QString& folder) {
+        QMap<QString, QByteArray> files;
+        for (const QString& name : QDir(folder).entryList(QDir::Files | QDir::Hidden | QDir::System)) {
+            files[name] = readFile(folder + "/" + name);
+        }
+        return files;
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.label);
+        const QMap<QString, QByteArray> before = snapshot(c.folder);
         const CliRun r = codec(c.args, {}, 16384);
         EXPECT_EQ(r.status, 1) << r.err.toStdString();
         EXPECT_TRUE(r.err.contains(" bytes could be written to ")) << r.err.toStdString();
         EXPECT_TRUE(r.err.contains("the disk may be full")) << r.err.toStdString();
-        EXPECT_EQ(QDir(c.folder).entryList(QDir::Files | QDir::Hidden | QDir::System), QStringList());
+        EXPECT_EQ(snapshot(c.folder), before);
     }
     // Nothing stands in the way of the next run once there is room.
     EXPECT_EQ(codec({"7plus-decode", dir.filePath("7PLUS_OUTPUT/BIG.P01")}).status, 0);

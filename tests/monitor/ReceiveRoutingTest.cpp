@@ -8,10 +8,13 @@
 
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QTemporaryDir>
 #include <QtEndian>
 
 #include <gtest/gtest.h>
+
+#include <sys/stat.h>
 
 using namespace tolvan;
 namespace R = tolvan::ReceiveRouting;
@@ -123,7 +126,9 @@ TEST_P(Routing, SendsEachKindToItsScreenAndDeletesOnlyAfterTheHandOver)
     for (qsizetype i = 0; i < texts.size(); ++i) {
         EXPECT_TRUE(texts[i].startsWith(c.messages[i])) << texts[i].toStdString();
     }
-    if (!c.deleteIncoming && c.outcome != Outcome::Pmba && c.outcome != Outcome::SevenPlusSet) {
+    // A file mail stays until its carried file is written, on the next screen.
+    if (!c.deleteIncoming && c.outcome != Outcome::Pmba && c.outcome != Outcome::SevenPlusSet &&
+        c.outcome != Outcome::FileMail) {
         // Whatever stays is named, so the operator can find it.
         ASSERT_FALSE(texts.isEmpty());
         EXPECT_TRUE(texts.last().contains(incoming)) << texts.last().toStdString();
@@ -187,8 +192,21 @@ INSTANTIATE_TEST_SUITE_P(
                   false,
                   {"This mail cannot be read:\n"}},
         RouteCase{
-            "FileMailByName", "File - 14-35-07--12-05-26.txt", fileMailContainingMail(), Outcome::FileMail, true, {}},
-        RouteCase{"FileMailByContent", "x.txt", fileMailContainingFile(), Outcome::FileMail, true, {}},
+            "FileMailByName", "File - 14-35-07--12-05-26.txt", fileMailContainingMail(), Outcome::FileMail, false, {}},
+        RouteCase{"FileMailByContent", "x.txt", fileMailContainingFile(), Outcome::FileMail, false, {}},
+        // Cut short on the way: "90" cut to "9" would read as a TAB.
+        RouteCase{"CodedMailCutInItsLastField",
+                  "MAIL - 6.txt",
+                  "84 79,83,72 73,9",
+                  Outcome::Unreadable,
+                  false,
+                  {"This mail cannot be read:\n"}},
+        RouteCase{"FileMailCut",
+                  "File - 4.txt",
+                  fileMailContainingFile().chopped(7),
+                  Outcome::Unreadable,
+                  false,
+                  {"This file mail cannot be read:\n"}},
         RouteCase{"FileMailNotBase64",
                   "File - 1.txt",
                   "a file in clear",
@@ -256,6 +274,35 @@ TEST_F(Routing, NoSelectionAndMissingFileReadNothing)
     r = R::RouteIncoming(store, "tmp", paths);
     EXPECT_EQ(r.outcome, Outcome::ReceiveError);
     EXPECT_FALSE(r.deleteIncoming);
+}
+
+TEST_F(Routing, LinksFifosAndAShownInboxReadNothingAndHandOversAreTheOwnersOnly)
+{
+    ASSERT_TRUE(writeAll(dir.filePath("secret"), kCodedLine));
+    ASSERT_TRUE(QFile::link(dir.filePath("secret"), rx() + "/MAIL-x.txt"));
+    ASSERT_EQ(::mkfifo(QFile::encodeName(rx() + "/MAIL-fifo.txt").constData(), 0600), 0);
+    for (const char* name : {"MAIL-x.txt", "MAIL-fifo.txt"}) {
+        const R::Route r = R::RouteIncoming(store, name, paths);
+        EXPECT_EQ(r.outcome, Outcome::NotRegular) << name;
+        ASSERT_EQ(r.messages.size(), 1);
+        EXPECT_TRUE(r.messages[0].text.contains("not a regular file")) << r.messages[0].text.toStdString();
+        EXPECT_EQ(readAll(paths.mailDat), "stale");
+    }
+
+    // The inbox on screen keeps its mail; the new one waits in the folder.
+    ASSERT_TRUE(writeAll(rx() + "/MAIL - 1.txt", kCodedLine));
+    paths.inboxShown = true;
+    R::Route r = R::RouteIncoming(store, "MAIL - 1.txt", paths);
+    EXPECT_EQ(r.outcome, Outcome::InboxBusy);
+    EXPECT_FALSE(r.deleteIncoming);
+    EXPECT_EQ(readAll(paths.mailDat), "stale");
+
+    paths.inboxShown = false;
+    r = R::RouteIncoming(store, "MAIL - 1.txt", paths);
+    ASSERT_EQ(r.outcome, Outcome::Mail);
+    struct stat st {};
+    ASSERT_EQ(::stat(QFile::encodeName(paths.mailDat).constData(), &st), 0);
+    EXPECT_EQ(st.st_mode & 0777, 0600u);
 }
 
 TEST_F(Routing, UnwritableHandOverIsAReceiveErrorAndKeepsTheFile)

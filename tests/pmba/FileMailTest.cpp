@@ -166,6 +166,9 @@ INSTANTIATE_TEST_SUITE_P(
                   "m"},
         ParseCase{"FivePieces", outer("m,s,t,f,n.txt"), false, "Error: Decoded data format is incorrect!"},
         ParseCase{"NotBase64", "this is not base64!\r\n", false, "Error: The file mail is not valid Base64 text!"},
+        ParseCase{"NoFinalLineEnd", outer("m,s,t,f,n.txt,YQ==").chopped(2), false,
+                  "Error: The file mail is incomplete: it ends before its Base64 text and line end do, so part of "
+                  "it is missing or still arriving."},
         ParseCase{"EmptyFile", {}, false, "Error: Decoded data format is incorrect!"},
         // A comma in Message shifts every field: the name becomes the From text
         // and the data the real file name, which is no Base64.
@@ -185,6 +188,18 @@ INSTANTIATE_TEST_SUITE_P(
         ParseCase{"DataPaddingInTheMiddle", outer("m,s,t,f,n.txt,YQ==YQ=="), false,
                   "Error: The attached file is not valid Base64 data!"}),
     [](const auto& info) { return std::string(info.param.name); });
+
+TEST(FileMailParse, AMailCutAnywhereIsRefused)
+{
+    // A cut mail must never give a shorter file taken for the whole one, at
+    // any cut point, the line end included.
+    F::Mail mail{"m", "s", "t", "f", "n.bin", QByteArray(300, '\x5a')};
+    const QByteArray whole = F::Build(mail);
+    ASSERT_TRUE(F::Parse(whole).ok());
+    for (qsizetype cut = 1; cut < whole.size(); ++cut) {
+        EXPECT_FALSE(F::Parse(whole.first(cut)).ok()) << "cut to " << cut << " of " << whole.size() << " bytes";
+    }
+}
 
 class FileMailFolders : public ::testing::Test {
 protected:

@@ -1,5 +1,6 @@
 #include "ScreenFixture.h"
 
+#include "monitor/filemonitors.h"
 #include "monitor/fileoperation.h"
 #include "pmba/FileMail.h"
 #include "pmba/ModPMBA.h"
@@ -215,6 +216,64 @@ TEST_F(ReceiveFileScreen, ExistingFileIsReplacedOnlyWhenTheOperatorSaysSo)
     EXPECT_EQ(text("Text5"), doc);
 }
 
+// The incoming file mail is the only whole copy of its file until that file is
+// written somewhere: it leaves the receive folder only then, or when the
+// operator, told so, lets it go.
+TEST_F(ReceiveFileScreen, AFileMailStaysUntilItsFileIsWrittenOrLetGo)
+{
+    const QString folder = programFolder() + "/PMBA-Binary-Received";
+    const QString doc = folder + "/doc.txt";
+    const QString elsewhere = tmp.path() + "/elsewhere.txt";
+    const struct {
+        const char* label;
+        const char* atName; // "file", "link" or nothing at the carried file's name
+        QList<MsgAnswer> answers;
+        bool chooseAnotherName;
+        bool incomingStays;
+    } cases[] = {
+        {"new name", "", {}, false, false},
+        {"kept by No", "file", {MsgAnswer::No, MsgAnswer::No, MsgAnswer::No}, false, true},
+        {"let go after the warning", "file", {MsgAnswer::No, MsgAnswer::No, MsgAnswer::Yes}, false, false},
+        {"another name", "file", {MsgAnswer::No, MsgAnswer::Yes}, true, false},
+        {"link in the way", "link", {MsgAnswer::No, MsgAnswer::No}, false, true},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.label);
+        QDir(folder).removeRecursively();
+        QDir().mkpath(folder);
+        QFile::remove(elsewhere);
+        if (QByteArray(c.atName) == "file") {
+            write(doc, "mine");
+        } else if (QByteArray(c.atName) == "link") {
+            ASSERT_TRUE(QFile::link(tmp.path() + "/victim", doc));
+        }
+        write(rx() + "/File - 1.txt", FileMail::Build({"m", "s", "t", "f", "doc.txt", "theirs"}));
+        if (filemonitors* watch = fileoperation::ReceiveMonitor()) {
+            watch->TimerScan_Timer(); // complete at once: the quiet period is 0
+        }
+        dialogs.clear();
+        for (MsgAnswer a : c.answers) {
+            dialogs.answers.enqueue(a);
+        }
+        if (c.chooseAnotherName) {
+            dialogs.fileAnswers.enqueue(elsewhere);
+        }
+        readMessage("File - 1.txt");
+        EXPECT_EQ(QFile::exists(rx() + "/File - 1.txt"), c.incomingStays) << dialogs.texts().join(" | ").toStdString();
+        EXPECT_TRUE(dialogs.answers.isEmpty());
+        if (QByteArray(c.atName) == "file") {
+            EXPECT_EQ(readFile(doc), "mine");
+        }
+        if (c.chooseAnotherName) {
+            EXPECT_EQ(readFile(elsewhere), "theirs");
+            EXPECT_EQ(text("Text5"), elsewhere);
+        }
+        EXPECT_FALSE(QFile::exists(tmp.path() + "/victim"));
+        registry->Unload("receivefile");
+        flush();
+    }
+}
+
 struct BadFileMail {
     const char* name;
     QByteArray content;
@@ -248,12 +307,12 @@ INSTANTIATE_TEST_SUITE_P(Contents, BadRegularFileMail,
                                                        "Error: Decoded data format is incorrect!"},
                                            BadFileMail{"NotBase64", "this is not base64 !!\r\n",
                                                        "Error: The file mail is not valid Base64 text!"},
-                                           BadFileMail{"CarriedNotBase64", QByteArray("m,s,t,f,x.bin,@@@").toBase64(),
+                                           BadFileMail{"CarriedNotBase64", QByteArray("m,s,t,f,x.bin,@@@").toBase64() + "\r\n",
                                                        "Error: The attached file is not valid Base64 data!"},
                                            BadFileMail{"NameLeavesTheFolder",
-                                                       QByteArray("m,s,t,f,../evil.txt,QUJD").toBase64(),
+                                                       QByteArray("m,s,t,f,../evil.txt,QUJD").toBase64() + "\r\n",
                                                        "Error: The file name in this mail is not valid"},
-                                           BadFileMail{"NameIsDotDot", QByteArray("m,s,t,f,..,QUJD").toBase64(),
+                                           BadFileMail{"NameIsDotDot", QByteArray("m,s,t,f,..,QUJD").toBase64() + "\r\n",
                                                        "Error: The file name in this mail is not valid"}),
                          [](const auto& info) { return std::string(info.param.name); });
 

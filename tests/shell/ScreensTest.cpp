@@ -169,6 +169,12 @@ TEST_F(ShellScreens, AutoSaveSwitch)
     flush();
     UpdateAutoSaveDisplay(*registry, true);
     EXPECT_TRUE(registry->loadedNames().isEmpty());
+
+    // A first start: the switch is on, stored so, and the button says so.
+    QFile::remove(context->store.StorePath("autosave.dat"));
+    registry->Show("mainmenu");
+    EXPECT_EQ(text("mainmenu", "cmdAutoSaveToggle"), "Receive Auto Save ON");
+    EXPECT_EQ(context->store.ReadStoreLine("autosave.dat").value, "1");
 }
 
 TEST_F(ShellScreens, ClockShowsTwoDigitHoursAndTheLongDate)

@@ -133,7 +133,7 @@ int fileMailRead(const QStringList& args, const Output& io)
     if (!parseArgs(args, 2, {}, YesSwitch, a)) {
         return ExitUsage;
     }
-    const Result<FileMail::Mail> mail = FileMail::Read(a.positional[0]);
+    const Result<FileMail::Mail> mail = FileMail::Read(a.positional[0], SafeFile::Links::Follow);
     if (!mail.ok()) {
         return fail(io, mail.error());
     }
@@ -233,7 +233,7 @@ int mailDecode(const QStringList& args, const Output& io)
     if (!parseArgs(args, 1, {}, NoSwitch, a)) {
         return ExitUsage;
     }
-    const Result<QString> file = MailFiles::ReadCodedMailFile(a.positional[0]);
+    const Result<QString> file = MailFiles::ReadCodedMailFile(a.positional[0], SafeFile::Links::Follow);
     if (!file.ok()) {
         return fail(io, file.error());
     }
