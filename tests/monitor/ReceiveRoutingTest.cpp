@@ -201,12 +201,6 @@ INSTANTIATE_TEST_SUITE_P(
                   Outcome::Unreadable,
                   false,
                   {"This mail cannot be read:\n"}},
-        RouteCase{"FileMailCut",
-                  "File - 4.txt",
-                  fileMailContainingFile().chopped(7),
-                  Outcome::Unreadable,
-                  false,
-                  {"This file mail cannot be read:\n"}},
         RouteCase{"FileMailNotBase64",
                   "File - 1.txt",
                   "a file in clear",
@@ -281,25 +275,20 @@ TEST_F(Routing, LinksFifosAndAShownInboxReadNothingAndHandOversAreTheOwnersOnly)
     ASSERT_TRUE(writeAll(dir.filePath("secret"), kCodedLine));
     ASSERT_TRUE(QFile::link(dir.filePath("secret"), rx() + "/MAIL-x.txt"));
     ASSERT_EQ(::mkfifo(QFile::encodeName(rx() + "/MAIL-fifo.txt").constData(), 0600), 0);
-    for (const char* name : {"MAIL-x.txt", "MAIL-fifo.txt"}) {
+    ASSERT_TRUE(writeAll(rx() + "/MAIL - 1.txt", kCodedLine));
+    // The inbox on screen keeps its mail; the new one waits in the folder.
+    paths.inboxShown = true;
+    const std::pair<const char*, Outcome> refused[] = {{"MAIL-x.txt", Outcome::NotRegular},
+                                                       {"MAIL-fifo.txt", Outcome::NotRegular},
+                                                       {"MAIL - 1.txt", Outcome::InboxBusy}};
+    for (const auto& [name, outcome] : refused) {
         const R::Route r = R::RouteIncoming(store, name, paths);
-        EXPECT_EQ(r.outcome, Outcome::NotRegular) << name;
-        ASSERT_EQ(r.messages.size(), 1);
-        EXPECT_TRUE(r.messages[0].text.contains("not a regular file")) << r.messages[0].text.toStdString();
+        EXPECT_EQ(r.outcome, outcome) << name;
+        EXPECT_FALSE(r.deleteIncoming);
         EXPECT_EQ(readAll(paths.mailDat), "stale");
     }
-
-    // The inbox on screen keeps its mail; the new one waits in the folder.
-    ASSERT_TRUE(writeAll(rx() + "/MAIL - 1.txt", kCodedLine));
-    paths.inboxShown = true;
-    R::Route r = R::RouteIncoming(store, "MAIL - 1.txt", paths);
-    EXPECT_EQ(r.outcome, Outcome::InboxBusy);
-    EXPECT_FALSE(r.deleteIncoming);
-    EXPECT_EQ(readAll(paths.mailDat), "stale");
-
     paths.inboxShown = false;
-    r = R::RouteIncoming(store, "MAIL - 1.txt", paths);
-    ASSERT_EQ(r.outcome, Outcome::Mail);
+    ASSERT_EQ(R::RouteIncoming(store, "MAIL - 1.txt", paths).outcome, Outcome::Mail);
     struct stat st {};
     ASSERT_EQ(::stat(QFile::encodeName(paths.mailDat).constData(), &st), 0);
     EXPECT_EQ(st.st_mode & 0777, 0600u);

@@ -221,30 +221,27 @@ TEST_F(ReceiveFileScreen, ExistingFileIsReplacedOnlyWhenTheOperatorSaysSo)
 // operator, told so, lets it go.
 TEST_F(ReceiveFileScreen, AFileMailStaysUntilItsFileIsWrittenOrLetGo)
 {
-    const QString folder = programFolder() + "/PMBA-Binary-Received";
-    const QString doc = folder + "/doc.txt";
-    const QString elsewhere = tmp.path() + "/elsewhere.txt";
+    const QString doc = programFolder() + "/PMBA-Binary-Received/doc.txt", other = tmp.path() + "/other.txt";
+    using A = MsgAnswer;
     const struct {
         const char* label;
-        const char* atName; // "file", "link" or nothing at the carried file's name
+        char atName; // 'f' a file, 'l' a dangling link, or nothing at the carried file's name
         QList<MsgAnswer> answers;
-        bool chooseAnotherName;
         bool incomingStays;
     } cases[] = {
-        {"new name", "", {}, false, false},
-        {"kept by No", "file", {MsgAnswer::No, MsgAnswer::No, MsgAnswer::No}, false, true},
-        {"let go after the warning", "file", {MsgAnswer::No, MsgAnswer::No, MsgAnswer::Yes}, false, false},
-        {"another name", "file", {MsgAnswer::No, MsgAnswer::Yes}, true, false},
-        {"link in the way", "link", {MsgAnswer::No, MsgAnswer::No}, false, true},
+        {"new name", 0, {}, false},
+        {"kept by No", 'f', {A::No, A::No, A::No}, true},
+        {"let go after the warning", 'f', {A::No, A::No, A::Yes}, false},
+        {"another name", 'f', {A::No, A::Yes}, false},
+        {"link in the way", 'l', {A::No, A::No}, true},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.label);
-        QDir(folder).removeRecursively();
-        QDir().mkpath(folder);
-        QFile::remove(elsewhere);
-        if (QByteArray(c.atName) == "file") {
+        QDir(programFolder() + "/PMBA-Binary-Received").removeRecursively();
+        QDir().mkpath(programFolder() + "/PMBA-Binary-Received");
+        if (c.atName == 'f') {
             write(doc, "mine");
-        } else if (QByteArray(c.atName) == "link") {
+        } else if (c.atName == 'l') {
             ASSERT_TRUE(QFile::link(tmp.path() + "/victim", doc));
         }
         write(rx() + "/File - 1.txt", FileMail::Build({"m", "s", "t", "f", "doc.txt", "theirs"}));
@@ -252,23 +249,15 @@ TEST_F(ReceiveFileScreen, AFileMailStaysUntilItsFileIsWrittenOrLetGo)
             watch->TimerScan_Timer(); // complete at once: the quiet period is 0
         }
         dialogs.clear();
-        for (MsgAnswer a : c.answers) {
-            dialogs.answers.enqueue(a);
-        }
-        if (c.chooseAnotherName) {
-            dialogs.fileAnswers.enqueue(elsewhere);
-        }
+        dialogs.answers.append(c.answers);
+        dialogs.fileAnswers.enqueue(other);
         readMessage("File - 1.txt");
         EXPECT_EQ(QFile::exists(rx() + "/File - 1.txt"), c.incomingStays) << dialogs.texts().join(" | ").toStdString();
         EXPECT_TRUE(dialogs.answers.isEmpty());
-        if (QByteArray(c.atName) == "file") {
-            EXPECT_EQ(readFile(doc), "mine");
-        }
-        if (c.chooseAnotherName) {
-            EXPECT_EQ(readFile(elsewhere), "theirs");
-            EXPECT_EQ(text("Text5"), elsewhere);
-        }
+        EXPECT_EQ(readFile(doc), c.atName == 'f' ? "mine" : c.atName ? "" : "theirs");
+        EXPECT_EQ(QFile::exists(other), c.answers.size() == 2 && c.atName == 'f');
         EXPECT_FALSE(QFile::exists(tmp.path() + "/victim"));
+        QFile::remove(other);
         registry->Unload("receivefile");
         flush();
     }
@@ -302,19 +291,19 @@ TEST_P(BadRegularFileMail, IsRefusedWithAMessageAndNothingWritten)
     EXPECT_EQ(after, before);
 }
 
-INSTANTIATE_TEST_SUITE_P(Contents, BadRegularFileMail,
-                         ::testing::Values(BadFileMail{"FivePieces", QByteArray("a,b,c,d,e").toBase64() + "\r\n",
-                                                       "Error: Decoded data format is incorrect!"},
-                                           BadFileMail{"NotBase64", "this is not base64 !!\r\n",
-                                                       "Error: The file mail is not valid Base64 text!"},
-                                           BadFileMail{"CarriedNotBase64", QByteArray("m,s,t,f,x.bin,@@@").toBase64() + "\r\n",
-                                                       "Error: The attached file is not valid Base64 data!"},
-                                           BadFileMail{"NameLeavesTheFolder",
-                                                       QByteArray("m,s,t,f,../evil.txt,QUJD").toBase64() + "\r\n",
-                                                       "Error: The file name in this mail is not valid"},
-                                           BadFileMail{"NameIsDotDot", QByteArray("m,s,t,f,..,QUJD").toBase64() + "\r\n",
-                                                       "Error: The file name in this mail is not valid"}),
-                         [](const auto& info) { return std::string(info.param.name); });
+INSTANTIATE_TEST_SUITE_P(
+    Contents, BadRegularFileMail,
+    ::testing::Values(BadFileMail{"FivePieces", QByteArray("a,b,c,d,e").toBase64() + "\r\n",
+                                  "Error: Decoded data format is incorrect!"},
+                      BadFileMail{"NotBase64", "this is not base64 !!\r\n",
+                                  "Error: The file mail is not valid Base64 text!"},
+                      BadFileMail{"CarriedNotBase64", QByteArray("m,s,t,f,x.bin,@@@").toBase64() + "\r\n",
+                                  "Error: The attached file is not valid Base64 data!"},
+                      BadFileMail{"NameLeavesTheFolder", QByteArray("m,s,t,f,../evil.txt,QUJD").toBase64() + "\r\n",
+                                  "Error: The file name in this mail is not valid"},
+                      BadFileMail{"NameIsDotDot", QByteArray("m,s,t,f,..,QUJD").toBase64() + "\r\n",
+                                  "Error: The file name in this mail is not valid"}),
+    [](const auto& info) { return std::string(info.param.name); });
 
 TEST_F(ReceiveFileScreen, MissingHandOverFileLeavesAnEmptyScreen)
 {
@@ -323,4 +312,3 @@ TEST_F(ReceiveFileScreen, MissingHandOverFileLeavesAnEmptyScreen)
     EXPECT_EQ(dialogs.boxes[0].icon, MsgIcon::Exclamation);
     EXPECT_TRUE(prompts());
 }
-
