@@ -5,7 +5,6 @@
 
 #include "mail/MailCodec.h"
 
-
 namespace tolvan::MailFiles {
 
 Result<> AppendLine(const QString& path, const QString& text)

@@ -157,7 +157,8 @@ Route RouteIncoming(const ConfigStore& store, const QString& selectedName, const
     r.incomingPath = joinFolder(folder.value.trimmed(), selectedName);
     // A link would lead anywhere (a system file shown as mail and copied into
     // a hand-over file), a FIFO would hang the read: neither is ever opened.
-    if (const QString kind = SafeFile::NonRegularKind(r.incomingPath); !selectedName.contains(u'/') && !kind.isEmpty()) {
+    if (const QString kind = SafeFile::NonRegularKind(r.incomingPath);
+        !selectedName.contains(u'/') && !kind.isEmpty()) {
         r.outcome = Route::Outcome::NotRegular;
         r.messages << box(QStringLiteral("%1 is %2, not a regular file.\n\nIt is not read; it stays in the receive "
                                          "folder.")

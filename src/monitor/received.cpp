@@ -274,7 +274,7 @@ void received::Command2_Click()
     case ReceiveRouting::Route::Outcome::Pmba:
         // A fresh screen for each received mail.
         reg.Unload(QStringLiteral("receivefile"));
-        receivefile::SetNextHandOver({true, r.incomingPath, r.pmba});
+        receivefile::SetNextHandOver({true, r.incomingPath, r.pmba, {}});
         if (auto* screen = reg.form<receivefile>(QStringLiteral("receivefile"))) {
             screen->DisplayPMBAMail();
             reg.Hide(QStringLiteral("received"));

@@ -201,9 +201,8 @@ qint64 Reader::read(char* buffer, qint64 max)
         m_done += n;
         m_counted = true;
         if (m_limit >= 0 && m_done > m_limit) {
-            m_error = QStringLiteral("%1 grew beyond %2 bytes while it was read; it is not read.")
-                          .arg(m_path)
-                          .arg(m_limit);
+            m_error =
+                QStringLiteral("%1 grew beyond %2 bytes while it was read; it is not read.").arg(m_path).arg(m_limit);
             return -1;
         }
         return n;

@@ -85,7 +85,11 @@ TEST_F(ReceiveFileScreen, SavingAPmbaAttachmentRemovesTheIncomingMail)
 {
     const QString pmb = rx() + "/PMBA - 1.pmb";
     write(pmb, pmbaMail("photo.jpg", "JPEGDATA"));
+    writeStore("save.dat", (tmp.path() + "\r\n").toUtf8());
+    writeStore("autosave.dat", "1\r\n");
     readMessage("PMBA - 1.pmb");
+    // Auto-save keeps the mail's text, which leaves with the incoming file.
+    EXPECT_EQ(readFile(tmp.path() + "/mail_26-12-05_1435.dat"), "TO: X,SUBJ,Line 1\r\nLine 2,FROM: Y\r\n");
 
     ASSERT_NE(screen(), nullptr);
     EXPECT_TRUE(screen()->isVisible());
@@ -216,9 +220,8 @@ TEST_F(ReceiveFileScreen, ExistingFileIsReplacedOnlyWhenTheOperatorSaysSo)
     EXPECT_EQ(text("Text5"), doc);
 }
 
-// The incoming file mail is the only whole copy of its file until that file is
-// written somewhere: it leaves the receive folder only then, or when the
-// operator, told so, lets it go.
+// The incoming file mail, the only whole copy of its file until that is written
+// somewhere, leaves only then, or when the operator, told so, lets it go.
 TEST_F(ReceiveFileScreen, AFileMailStaysUntilItsFileIsWrittenOrLetGo)
 {
     const QString doc = programFolder() + "/PMBA-Binary-Received/doc.txt", other = tmp.path() + "/other.txt";

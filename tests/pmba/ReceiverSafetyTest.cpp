@@ -289,13 +289,11 @@ TEST(ReaderLimits, AFileLongerThanAnyWriterMakesIsRefusedByName)
 
 TEST(ReaderLimits, EveryReaderRefusesWhatIsNoRegularFileWithoutBlocking)
 {
-    // A FIFO with no writer would block a plain open for good, /dev/zero
-    // would be read without end, and a link may lead anywhere.
+    // A FIFO would block a plain open, /dev/zero never end, a link lead anywhere.
     QTemporaryDir dir;
     ASSERT_TRUE(writeAll(dir.filePath("plain"), "65,66,67,68\r\n"));
     using Read = std::function<QString(const QString&)>;
     const std::tuple<const char*, bool, Read> readers[] = {
-        // label, follows links, the refusal
         {"file mail", false, [](const QString& p) { return FileMail::Read(p).error(); }},
         {"coded mail", false, [](const QString& p) { return MailFiles::ReadCodedMailFile(p).error(); }},
         {"PMBA mail", false, [&](const QString& p) { return ModPMBA::PMBA_DecodeBinaryMail(p, dir.path()).error(); }},
@@ -307,7 +305,6 @@ TEST(ReaderLimits, EveryReaderRefusesWhatIsNoRegularFileWithoutBlocking)
         {"command line", true, [](const QString& p) { return FileMail::Read(p, SafeFile::Links::Follow).error(); }},
     };
     const std::tuple<const char*, std::function<bool(const QString&)>, bool> obstacles[] = {
-        // label, make, refused by all
         {"FIFO", [](const QString& p) { return ::mkfifo(QFile::encodeName(p).constData(), 0600) == 0; }, true},
         {"link to a device", [](const QString& p) { return QFile::link("/dev/zero", p); }, true},
         {"link to a file", [&](const QString& p) { return QFile::link(dir.filePath("plain"), p); }, false},
