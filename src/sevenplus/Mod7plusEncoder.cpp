@@ -441,8 +441,10 @@ Result<QString> Encode7PlusFile(const QString& sourcePath, const Host& host)
             }
             written.add(part->finalPath());
         }
-        removeLeftovers(plan.value(), newParts);
+        // The new set is whole: an old part that cannot be removed is reported,
+        // and the new set stays.
         written.keep();
+        removeLeftovers(plan.value(), newParts);
         return QStringLiteral("7PLUS MULTIPART ENCODING COMPLETE") + kCrLf + QString(32, QLatin1Char('-')) + kCrLf
                + QStringLiteral("Original size: ") + QString::number(plan->src.size) + kCrLf
                + QStringLiteral("Total parts: ") + QString::number(total) + kCrLf
