@@ -266,7 +266,8 @@ Result<ParsedMail> PMBA_ParseMail(QIODevice& file)
     return m;
 }
 
-Result<DecodedPmbaMail> PMBA_DecodeBinaryMail(const QString& mailPath, const QString& outputFolder)
+Result<DecodedPmbaMail> PMBA_DecodeBinaryMail(const QString& mailPath, const QString& outputFolder,
+                                              SafeFile::Links links)
 {
     // Anything else of that name (a link, a FIFO) is refused by the reader below.
     if (const QFileInfo mail(mailPath); !mail.exists() && !mail.isSymLink()) {
@@ -281,7 +282,7 @@ Result<DecodedPmbaMail> PMBA_DecodeBinaryMail(const QString& mailPath, const QSt
         // One descriptor for the whole read: a regular file, no link followed,
         // and refused when it was rewritten while it was read.
         SafeFile::Reader reader;
-        if (const Result<> opened = reader.open(mailPath, kMaxMailBytes); !opened.ok()) {
+        if (const Result<> opened = reader.open(mailPath, kMaxMailBytes, links); !opened.ok()) {
             return readFailure(opened.error());
         }
         QFile file;

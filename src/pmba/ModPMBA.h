@@ -2,6 +2,7 @@
 
 #include "platform/Dialogs.h"
 #include "platform/Result.h"
+#include "platform/SafeFile.h"
 
 #include <QByteArray>
 #include <QIODevice>
@@ -67,8 +68,10 @@ Result<qint64> PMBA_MailSize(const QString& attachmentPath, const QString& to, c
 
 // Checks the mail at mailPath and writes its attachment into outputFolder,
 // replacing an earlier attachment of the same name. The mail file is never
-// changed; on failure no attachment is left behind.
-Result<DecodedPmbaMail> PMBA_DecodeBinaryMail(const QString& mailPath, const QString& outputFolder);
+// changed; on failure no attachment is left behind. The mail is read as
+// SafeFile::Reader reads: a regular file, a link only when links says so.
+Result<DecodedPmbaMail> PMBA_DecodeBinaryMail(const QString& mailPath, const QString& outputFolder,
+                                              SafeFile::Links links = SafeFile::Links::Refuse);
 
 // The same, showing a failure's box through dialogs.
 Result<qint64> PMBA_CreateBinaryMail(Dialogs& dialogs, const QString& attachmentPath, const QString& outputPath,

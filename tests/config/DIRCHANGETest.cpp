@@ -431,7 +431,6 @@ TEST_F(DirScreen, StandardFoldersAreShownFirstThenMadeAndStored)
         EXPECT_EQ(stored(file), home + "/TOLVAN/" + folder + "\r\n") << file;
         EXPECT_TRUE(QFileInfo(home + "/TOLVAN/" + folder).isDir()) << folder;
     }
-    // Reading removes a mail from the receive folder: auto-save keeps a copy.
     EXPECT_EQ(stored("autosave.dat"), "1\r\n");
     EXPECT_TRUE(QFile::exists(home + "/TOLVAN/Save/mail_old.dat")); // an existing folder keeps its mail
     EXPECT_EQ(dialogs.boxes.last().icon, MsgIcon::Information);

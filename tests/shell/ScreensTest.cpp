@@ -170,7 +170,6 @@ TEST_F(ShellScreens, AutoSaveSwitch)
     UpdateAutoSaveDisplay(*registry, true);
     EXPECT_TRUE(registry->loadedNames().isEmpty());
 
-    // A first start: the switch is on, stored so, and the button says so.
     QFile::remove(context->store.StorePath("autosave.dat"));
     registry->Show("mainmenu");
     EXPECT_EQ(text("mainmenu", "cmdAutoSaveToggle"), "Receive Auto Save ON");

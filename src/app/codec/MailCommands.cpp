@@ -95,8 +95,8 @@ int pmbaDecode(const QStringList& args, const Output& io)
     if (!parseArgs(args, 2, {}, NoSwitch, a)) {
         return ExitUsage;
     }
-    const Result<ModPMBA::DecodedPmbaMail> r =
-        ModPMBA::PMBA_DecodeBinaryMail(a.positional[0], QDir::cleanPath(QDir(a.positional[1]).absolutePath()));
+    const Result<ModPMBA::DecodedPmbaMail> r = ModPMBA::PMBA_DecodeBinaryMail(
+        a.positional[0], QDir::cleanPath(QDir(a.positional[1]).absolutePath()), SafeFile::Links::Follow);
     if (!r.ok()) {
         return fail(io, r.error());
     }
