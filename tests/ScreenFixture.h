@@ -48,6 +48,8 @@ protected:
         // Files the tests write count as complete at once; tests of arrivals
         // while a file is written set a quiet period of their own.
         context->receiveWatch.quietPeriod = std::chrono::milliseconds(0);
+        // A station that chose auto-save off; the tests of auto-save ask for it.
+        writeStore(QStringLiteral("autosave.dat"), "0\r\n");
         registry = std::make_unique<ScreenRegistry>(*context);
         registerAllScreens(*registry);
         registry->setQuitHook([this] { ++quits; });

@@ -86,13 +86,14 @@ StoreValue<QString> ConfigStore::readFirstLine(const QString& name) const
     if (path.isEmpty()) {
         return {{}, StoreError::FileNotFound, describeMissing(StorePath(name))};
     }
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly)) {
-        return {{}, StoreError::Io, QStringLiteral("%1: %2").arg(file.errorString(), path)};
+    // One line is all a store file holds; reading only its start keeps a
+    // stray huge file from being pulled into memory, and a FIFO or device put
+    // in its place from hanging the program.
+    const Result<QByteArray> head = SafeFile::ReadHead(path, 64 * 1024, SafeFile::Links::Follow);
+    if (!head.ok()) {
+        return {{}, StoreError::Io, head.error()};
     }
-    // One line is all a store file holds; a bounded read keeps a stray huge
-    // file from being pulled into memory whole.
-    QByteArray bytes = file.read(64 * 1024);
+    const QByteArray& bytes = head.value();
     if (bytes.isEmpty()) {
         return {{}, StoreError::EndOfFile, QStringLiteral("Input past end of file: %1").arg(path)};
     }

@@ -22,6 +22,7 @@ QString Describe(const QList<Entry>& plan)
     for (qsizetype i = 0; i < plan.size(); ++i) {
         text += QStringLiteral("%1: %2\n").arg(i < roles.size() ? roles[i] : plan[i].storeFile, plan[i].folder);
     }
+    text += QStringLiteral("\nEach mail you read is saved in the third (auto-save is switched on).");
     text += QStringLiteral("\nSet your packet program to drop incoming mail in the first and send from the second.");
     return text;
 }
@@ -38,6 +39,11 @@ Result<> Apply(ConfigStore& store, const QList<Entry>& plan)
         if (!s.ok()) {
             return Fail(QStringLiteral("%1 cannot be written: %2").arg(e.storeFile, s.message));
         }
+    }
+    // Reading a mail removes it from the receive folder: a working station
+    // keeps a copy of each one in the save folder.
+    if (const StoreStatus s = store.WriteStoreNumber(QStringLiteral("autosave.dat"), 1); !s.ok()) {
+        return Fail(QStringLiteral("autosave.dat cannot be written: %1").arg(s.message));
     }
     return {};
 }

@@ -25,7 +25,7 @@ QList<Entry> Plan(const QString& home);
 QString Describe(const QList<Entry>& plan);
 
 // Creates every folder (existing ones are kept with their content) and then
-// stores them; a folder that cannot be made stops it before anything is stored.
+// stores them and switches auto-save on; a folder that cannot be made stops it before anything is stored.
 // A failure names the folder or store file that failed.
 Result<> Apply(ConfigStore& store, const QList<Entry>& plan);
 

@@ -1,5 +1,7 @@
 #include "config/StationFolder.h"
 
+#include "platform/SafeFile.h"
+
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -116,6 +118,11 @@ Result<QStringList> Prepare(const QString& stationFolder)
     for (const QString& name : PrefixRuleNames()) {
         const QString old = findCaseBlind(parent, prefix + name);
         if (old.isEmpty() || !findCaseBlind(inside, name).isEmpty()) {
+            continue;
+        }
+        // Only a store file is carried in: a link, FIFO or device of that
+        // name beside the folder stays where it is and is never read.
+        if (!SafeFile::NonRegularKind(parent.filePath(old)).isEmpty()) {
             continue;
         }
         // The same file system, so the rename is atomic: the value is in one

@@ -175,6 +175,19 @@ ParsedMail ParseCodedMail(const QString& wholeText)
         *targets[i] = d.value();
         mail.decodedFields = i + 1;
     }
+    // Blanks (and a DOS end-of-file mark) may follow the line end.
+    qsizetype end = wholeText.size();
+    while (end > 0 && (wholeText[end - 1] == u' ' || wholeText[end - 1] == u'\t' || wholeText[end - 1] == u'\x1a')) {
+        --end;
+    }
+    if (end == 0 || (wholeText[end - 1] != u'\n' && wholeText[end - 1] != u'\r')) {
+        mail.status = ParsedMail::Status::Cut;
+        mail.fields = {};
+        mail.decodedFields = 0;
+        mail.error = QStringLiteral("The mail is incomplete: it does not end with a line end, so part of it is "
+                                    "missing or still arriving.");
+        return mail;
+    }
     mail.status = ParsedMail::Status::Ok;
     return mail;
 }

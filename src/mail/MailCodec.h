@@ -52,10 +52,13 @@ QStringList SplitMailText(const QString& text);
 inline const char* const kFieldNames[4] = {"To", "Subject", "Message", "From"};
 
 struct ParsedMail {
-    enum class Status { Empty, Ok, BadFormat, BadCode } status = Status::Empty;
+    // Cut: the four fields read, but the text does not end with a line end,
+    // as every coded mail line does; its last field may be cut short (a "90"
+    // cut to "9" would read as a TAB), so none of it is shown.
+    enum class Status { Empty, Ok, BadFormat, BadCode, Cut } status = Status::Empty;
     MailFields fields;     // for BadCode, the fields decoded before the bad one
     int decodedFields = 0; // how many fields, in order, hold their decoded text
-    QString error;         // for BadFormat and BadCode
+    QString error;         // for BadFormat, BadCode and Cut
 };
 // A whole coded mail file as the inbox reads it.
 ParsedMail ParseCodedMail(const QString& wholeText);

@@ -5,9 +5,6 @@
 
 #include "mail/MailCodec.h"
 
-#include <QFile>
-#include <QFileInfo>
-
 namespace tolvan::MailFiles {
 
 Result<> AppendLine(const QString& path, const QString& text)
@@ -21,28 +18,27 @@ Result<> AppendLine(const QString& path, const QString& text)
     return {};
 }
 
-Result<QString> ReadWholeFile(const QString& path)
+namespace {
+
+Result<QString> readText(const QString& path, qint64 limit, SafeFile::Links links)
 {
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly)) {
-        return Fail(QStringLiteral("Cannot open \"%1\": %2").arg(path, file.errorString()));
+    const Result<QByteArray> bytes = SafeFile::ReadWhole(path, limit, links);
+    if (!bytes.ok()) {
+        return Fail(QStringLiteral("Cannot read the mail file: ") + bytes.error());
     }
-    const QByteArray bytes = file.readAll();
-    if (file.error() != QFileDevice::NoError) {
-        return Fail(QStringLiteral("Cannot read \"%1\": %2").arg(path, file.errorString()));
-    }
-    return Ansi::decode(bytes);
+    return Ansi::decode(bytes.value());
 }
 
-Result<QString> ReadCodedMailFile(const QString& path)
+} // namespace
+
+Result<QString> ReadWholeFile(const QString& path, SafeFile::Links links)
 {
-    if (const qint64 size = QFileInfo(path).size(); size > MailCodec::kMaxCodedMailFileBytes) {
-        return Fail(QStringLiteral("\"%1\" is %2 bytes long; a coded mail file is at most %3 bytes.")
-                        .arg(path)
-                        .arg(size)
-                        .arg(MailCodec::kMaxCodedMailFileBytes));
-    }
-    return ReadWholeFile(path);
+    return readText(path, kMaxTextFileBytes, links);
+}
+
+Result<QString> ReadCodedMailFile(const QString& path, SafeFile::Links links)
+{
+    return readText(path, MailCodec::kMaxCodedMailFileBytes, links);
 }
 
 } // namespace tolvan::MailFiles

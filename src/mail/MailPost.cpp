@@ -1,6 +1,7 @@
 #include "mail/MailPost.h"
 
 #include "config/ConfigStore.h"
+#include "mail/MailFiles.h"
 #include "platform/AnsiCodec.h"
 #include "platform/AtomicFile.h"
 #include "platform/LocaleText.h"
@@ -141,12 +142,13 @@ QString HandOverPath(const QString& name)
 
 Result<> EmptyHandOver(const QString& name)
 {
-    return SafeFile::replace(HandOverPath(name), QByteArray());
+    return SafeFile::replacePrivate(HandOverPath(name), QByteArray());
 }
 
 Result<> WriteHandOver(const QString& name, const QString& text)
 {
-    return SafeFile::replace(HandOverPath(name), Ansi::encode(text) + "\r\n");
+    // A hand-over holds mail: for the operator's eyes only.
+    return SafeFile::replacePrivate(HandOverPath(name), Ansi::encode(text) + "\r\n");
 }
 
 Result<Posted> PostComposedMail(const ConfigStore& store, const QDateTime& now, const LocaleText& locale,
@@ -187,14 +189,13 @@ Result<Posted> PostComposedMail(const ConfigStore& store, const QDateTime& now, 
         }
     };
 
-    QFile outgoing(r.path);
-    if (!outgoing.open(QIODevice::ReadOnly)) {
-        const QString why = outgoing.errorString();
+    const Result<QByteArray> readBack = SafeFile::ReadWhole(r.path, MailFiles::kMaxTextFileBytes);
+    if (!readBack.ok()) {
         undoOutgoing();
-        return Fail(QStringLiteral("The mail file could not be read back for its sent copy.\n%1\n%2").arg(r.path, why));
+        return Fail(QStringLiteral("The mail file could not be read back for its sent copy.\n%1\n%2")
+                        .arg(r.path, readBack.error()));
     }
-    const QByteArray whole = outgoing.readAll();
-    outgoing.close();
+    const QByteArray& whole = readBack.value();
     const Result<> copied = SafeFile::replace(r.copyPath, whole);
     if (!copied.ok()) {
         // Without its copy the post is taken back whole, so that posting

@@ -112,10 +112,8 @@ void inboxform::Form_Load()
 {
     chkAutoSave->setVisible(false);
     ConfigStore& store = ctx().store;
-    if (store.StoreFileExists(Notify::kAutoSaveFile)) {
-        const StoreValue<QString> line = store.ReadStoreLine(Notify::kAutoSaveFile);
-        UpdateAutoSaveDisplay(registry(), line.ok() && Notify::AutoSaveLineIsOn(line.value));
-    }
+    // Shown from the start, so the button says what the switch is.
+    UpdateAutoSaveDisplay(registry(), Notify::ReadAutoSaveSetting(store));
     removeTitleBar();
 
     clearOutgoingFolder();
@@ -157,27 +155,30 @@ void inboxform::ReadMailHandOver()
     }
     lblNotCoded->setVisible(false);
     const MailCodec::ParsedMail mail = MailCodec::ParseCodedMail(read.value());
-    if (mail.status == MailCodec::ParsedMail::Status::BadFormat) {
+    if (mail.status == MailCodec::ParsedMail::Status::Empty) {
+        return; // no mail: the boxes keep their texts
+    }
+    if (mail.status == MailCodec::ParsedMail::Status::BadFormat || mail.status == MailCodec::ParsedMail::Status::Cut) {
         ctx().dialogs->messageBox(plainBox(mail.error));
         return;
     }
-    // A field that fails to decode leaves the ones before it readable.
+    // A field that fails to decode leaves the ones before it readable; the
+    // boxes after it are emptied, so that no text of another mail stands
+    // beside this one.
     const int shown = mail.decodedFields;
-    if (shown > 0) {
-        Text3->setText(mail.fields.to);
-    }
-    if (shown > 1) {
-        Text2->setText(mail.fields.subject);
-    }
-    if (shown > 2) {
-        setBoxText(Text1, mail.fields.message);
-    }
-    if (shown > 3) {
-        Text4->setText(mail.fields.from);
-    }
+    Text3->setText(shown > 0 ? mail.fields.to : QString());
+    Text2->setText(shown > 1 ? mail.fields.subject : QString());
+    setBoxText(Text1, shown > 2 ? mail.fields.message : QString());
+    Text4->setText(shown > 3 ? mail.fields.from : QString());
     if (mail.status == MailCodec::ParsedMail::Status::BadCode) {
         ctx().dialogs->exclamation(mail.error);
     }
+}
+
+void inboxform::ReloadMailHandOver()
+{
+    resetBoxes();
+    ReadMailHandOver();
 }
 
 void inboxform::showPlainMail(const QString& text)

@@ -19,10 +19,12 @@ public:
     explicit inboxform(ScreenRegistry& registry);
     void Form_Load() override;
 
-    // Reads "mail.dat" into the boxes, as the opening does. The received screen
-    // calls it when the inbox was already loaded (hidden by the self-test), so a
-    // mail handed over later is still shown.
+    // Reads "mail.dat" into the boxes, as the opening does.
     void ReadMailHandOver();
+    // Puts the prompts back and reads "mail.dat" afresh. The received screen
+    // calls it when the inbox was already loaded hidden (by the self-test), so
+    // a mail handed over later is still shown; a shown inbox is never re-read.
+    void ReloadMailHandOver();
 
     static QString ConvertToASCII(const QString& text);
     static QString DecodeFromASCII(const QString& asciiString);

@@ -4,7 +4,7 @@
 #include "mail/MailCodec.h"
 #include "mail/MailPost.h"
 #include "platform/AnsiCodec.h"
-#include "platform/AtomicFile.h"
+#include "platform/SafeFile.h"
 #include "pmba/FileMail.h"
 
 #include <QDir>
@@ -59,10 +59,11 @@ QString codedMailFault(const QString& text)
     return mail.status == MailCodec::ParsedMail::Status::Ok ? QString() : mail.error;
 }
 
+// A regular file under that very name (a link is not), and not hidden.
 bool isOrdinaryFile(const QString& path)
 {
     const QFileInfo info(path);
-    return info.isFile() && !info.isHidden();
+    return info.exists() && SafeFile::NonRegularKind(path).isEmpty() && !info.isHidden();
 }
 
 QString joinFolder(const QString& folder, const QString& name)
@@ -154,6 +155,17 @@ Route RouteIncoming(const ConfigStore& store, const QString& selectedName, const
         return r;
     }
     r.incomingPath = joinFolder(folder.value.trimmed(), selectedName);
+    // A link would lead anywhere (a system file shown as mail and copied into
+    // a hand-over file), a FIFO would hang the read: neither is ever opened.
+    if (const QString kind = SafeFile::NonRegularKind(r.incomingPath);
+        !selectedName.contains(u'/') && !kind.isEmpty()) {
+        r.outcome = Route::Outcome::NotRegular;
+        r.messages << box(QStringLiteral("%1 is %2, not a regular file.\n\nIt is not read; it stays in the receive "
+                                         "folder.")
+                              .arg(r.incomingPath, kind),
+                          MsgIcon::Exclamation);
+        return r;
+    }
     // A list entry is a bare name; anything else would reach outside the folder.
     if (selectedName.contains(u'/') || !isOrdinaryFile(r.incomingPath)) {
         r.outcome = Route::Outcome::NotFound;
@@ -188,26 +200,38 @@ Route RouteIncoming(const ConfigStore& store, const QString& selectedName, const
         return sevenPlus;
     }
 
-    // Stale hand-overs must not be shown for this file.
-    QFile::remove(paths.mailDat);
-    QFile::remove(paths.attachmentHandOver);
-
-    QFile incoming(r.incomingPath);
-    if (!incoming.open(QIODevice::ReadOnly)) {
-        return receiveError(r, kIncomingUnreadable, incoming.errorString() + QStringLiteral(": ") + r.incomingPath);
+    // One read from one descriptor: never through a link, never a FIFO, never
+    // more than the longest mail.
+    const Result<QByteArray> read = SafeFile::ReadWhole(r.incomingPath, kMaxIncomingBytes);
+    if (!read.ok()) {
+        return receiveError(r, kIncomingUnreadable, read.error());
     }
-    const QByteArray content = incoming.readAll();
-    if (incoming.error() != QFileDevice::NoError) {
-        return receiveError(r, kIncomingUnreadable, incoming.errorString() + QStringLiteral(": ") + r.incomingPath);
-    }
-    incoming.close();
+    const QByteArray& content = read.value();
     if (content.isEmpty()) {
         return receiveError(r, kIncomingEmpty, QStringLiteral("The file is empty: ") + r.incomingPath);
     }
 
+    const Kind kind = Classify(QFileInfo(r.incomingPath).fileName(), content);
+    if (kind == Kind::Mail && paths.inboxShown) {
+        // The mail on screen, or a reply being typed, is not replaced.
+        r.outcome = Route::Outcome::InboxBusy;
+        r.messages << box(QStringLiteral("The inbox is open with another mail.\n\nLeave the inbox first (with "
+                                         "auto-save on, EXIT saves its mail), then read this one:\n%1\n\nThe file "
+                                         "stays in the receive folder.")
+                              .arg(r.incomingPath),
+                          MsgIcon::Exclamation);
+        return r;
+    }
+    // Stale hand-overs must not be shown for this file; the shown inbox's
+    // mail.dat stays with it.
+    if (!paths.inboxShown) {
+        QFile::remove(paths.mailDat);
+    }
+    QFile::remove(paths.attachmentHandOver);
+
     QString handOver;
     QByteArray handOverBytes;
-    switch (Classify(QFileInfo(r.incomingPath).fileName(), content)) {
+    switch (kind) {
     case Kind::Mail: {
         // Plain text goes to the inbox as it is; the inbox tells it from a
         // coded mail by the same rule.
@@ -237,12 +261,15 @@ Route RouteIncoming(const ConfigStore& store, const QString& selectedName, const
                           MsgIcon::Exclamation);
         return r;
     }
-    // The incoming file may go only once its content is whole in the hand-over file.
-    const Result<> written = AtomicFile::writeWhole(handOver, handOverBytes, AtomicFile::Mode::Replace);
+    // Hand-over files hold received mail: for the operator's eyes only. The
+    // incoming file may go only once its content is whole in the hand-over
+    // file; a file mail only once its carried file is written, which the
+    // receive attachment screen does.
+    const Result<> written = SafeFile::replacePrivate(handOver, handOverBytes);
     if (!written.ok()) {
         return receiveError(r, kHandOverUnwritable, written.error());
     }
-    r.deleteIncoming = true;
+    r.deleteIncoming = r.outcome == Route::Outcome::Mail;
     return r;
 }
 

@@ -31,10 +31,13 @@ struct Route {
     enum class Outcome {
         NoSelection,  // "No file selected."
         NotFound,     // no ordinary file at the path
+        NotRegular,   // a link, FIFO, device or folder: listed, never read
+        InboxBusy,    // a mail while the inbox shows another: nothing written, the file stays
         Pmba,         // decoded; show the receive attachment screen in PMBA mode
         PmbaFailed,   // the incoming file stays
         Mail,         // mail.dat written; show the inbox
-        FileMail,     // the attachment hand-over file written; show the receive attachment screen
+        FileMail,     // the attachment hand-over file written; show the receive attachment screen,
+                      // which deletes the incoming file once the carried file is safe
         Unrecognized, // the incoming file stays
         Unreadable,   // a mail or file mail its reader refused; the incoming file stays
         ReceiveError, // nothing deleted, no screen opened
@@ -63,9 +66,15 @@ struct Paths {
     QString mailDat;            // the inbox's hand-over file, "mail.dat" among the hand-over files
     QString attachmentHandOver; // the program folder's path text followed by "temp"
     QString attachmentFolder;   // "PMBA-Binary-Received" inside the program folder
+    // The inbox is shown with a mail the operator may be reading or answering:
+    // "mail.dat" is then neither replaced nor removed, and a mail waits.
+    bool inboxShown = false;
 };
 // The hand-over paths for this store.
 Paths DefaultPaths(const ConfigStore& store);
+
+// The most an incoming file may hold to be read: the longest file mail.
+constexpr qint64 kMaxIncomingBytes = 96 * 1024 * 1024;
 
 // Routes the file selectedName of the receive folder named in "receive.dat".
 Route RouteIncoming(const ConfigStore& store, const QString& selectedName, const Paths& paths);

@@ -259,8 +259,10 @@ void received::Command2_Click()
         return;
     }
 
-    const ReceiveRouting::Route r =
-        ReceiveRouting::RouteIncoming(ctx().store, selectedName(), ReceiveRouting::DefaultPaths(ctx().store));
+    ReceiveRouting::Paths paths = ReceiveRouting::DefaultPaths(ctx().store);
+    Screen* openInbox = reg.loaded(QStringLiteral("inboxform"));
+    paths.inboxShown = openInbox && openInbox->isVisible();
+    const ReceiveRouting::Route r = ReceiveRouting::RouteIncoming(ctx().store, selectedName(), paths);
     for (const MessageBoxRequest& m : r.messages) {
         ctx().dialogs->messageBox(m);
     }
@@ -273,7 +275,7 @@ void received::Command2_Click()
     case ReceiveRouting::Route::Outcome::Pmba:
         // A fresh screen for each received mail.
         reg.Unload(QStringLiteral("receivefile"));
-        receivefile::SetNextHandOver({true, r.incomingPath, r.pmba});
+        receivefile::SetNextHandOver({true, r.incomingPath, r.pmba, {}});
         if (auto* screen = reg.form<receivefile>(QStringLiteral("receivefile"))) {
             screen->DisplayPMBAMail();
             reg.Hide(QStringLiteral("received"));
@@ -281,22 +283,28 @@ void received::Command2_Click()
         }
         break;
     case ReceiveRouting::Route::Outcome::Mail: {
-        // An inbox already loaded (hidden by the self-test) has read "mail.dat"
-        // before this mail was handed over, so it reads it again.
+        // A shown inbox never gets here (routing leaves the mail waiting); one
+        // loaded hidden by the self-test read "mail.dat" before this mail was
+        // handed over, and shows no mail of the operator's, so it reads afresh.
         const bool wasLoaded = reg.IsFormLoaded(QStringLiteral("inboxform"));
         auto* inbox = reg.form<inboxform>(QStringLiteral("inboxform"));
         if (inbox && wasLoaded) {
-            inbox->ReadMailHandOver();
+            inbox->ReloadMailHandOver();
         }
         reg.Show(QStringLiteral("inboxform"));
         break;
     }
-    case ReceiveRouting::Route::Outcome::FileMail:
+    case ReceiveRouting::Route::Outcome::FileMail: {
+        // The file mail stays in the receive folder until its carried file is
+        // written; the receive attachment screen deletes it then.
         reg.Hide(QStringLiteral("received"));
         reg.Unload(QStringLiteral("receivefile"));
-        receivefile::SetNextHandOver({});
+        receivefile::HandOver handOver;
+        handOver.fileMailIncomingPath = r.incomingPath;
+        receivefile::SetNextHandOver(handOver);
         reg.Show(QStringLiteral("receivefile"));
         break;
+    }
     case ReceiveRouting::Route::Outcome::SevenPlusSet:
         decodeSevenPlus(r.sevenPlusPart1, r.sevenPlusSet);
         break;

@@ -212,6 +212,7 @@ bool AtomicFile::open()
         return fail(Failure::Exists, QStringLiteral("A file of this name already exists: %1").arg(m_finalPath));
     }
     m_written = 0;
+    const mode_t perms = m_private ? 0600 : 0666;
     const QString folder = QFileInfo(m_finalPath).absolutePath();
     removeStaleParts(folder);
     if (!m_workPath.isEmpty()) {
@@ -220,7 +221,7 @@ bool AtomicFile::open()
     int err = 0;
     for (int attempt = 0; attempt < 16; ++attempt) {
         const QString path = folder + u'/' + drawnName();
-        m_fd = ::open(QFile::encodeName(path).constData(), kCreateFlags, 0666);
+        m_fd = ::open(QFile::encodeName(path).constData(), kCreateFlags, perms);
         if (m_fd >= 0) {
             m_tempPath = path;
             return true;
@@ -246,7 +247,7 @@ bool AtomicFile::openWorkFile(const QString& folder)
     };
     for (int attempt = 0; attempt < 4; ++attempt) {
         const QByteArray hidden = QFile::encodeName(folder + u'/' + drawnName());
-        const int fd = ::open(hidden.constData(), kCreateFlags, 0666);
+        const int fd = ::open(hidden.constData(), kCreateFlags, m_private ? 0600 : 0666);
         if (fd < 0) {
             const int err = errno;
             return fail(isDiskFull(err) ? Failure::DiskFull : Failure::Other,
@@ -267,7 +268,7 @@ bool AtomicFile::openWorkFile(const QString& folder)
             if (!removeAbandonedWorkFile(work)) {
                 return inUse();
             }
-            m_fd = ::open(work.constData(), kCreateFlags, 0666);
+            m_fd = ::open(work.constData(), kCreateFlags, m_private ? 0600 : 0666);
             if (m_fd < 0) {
                 const int err = errno;
                 return err == EEXIST ? inUse()
@@ -341,7 +342,7 @@ bool AtomicFile::commit()
         // The new content keeps at most the read and write bits of the file
         // it replaces; execute, setuid, setgid and sticky bits never pass on.
         struct stat st;
-        if (::lstat(to.constData(), &st) == 0 && ::fchmod(m_fd, st.st_mode & 0666) != 0) {
+        if (!m_private && ::lstat(to.constData(), &st) == 0 && ::fchmod(m_fd, st.st_mode & 0666) != 0) {
             return fail(Failure::Other, QStringLiteral("%1: %2").arg(m_tempPath, describeErrno(errno)));
         }
     }
@@ -394,11 +395,12 @@ void AtomicFile::discard()
     }
 }
 
-Result<> AtomicFile::writeWhole(const QString& finalPath, QByteArrayView bytes, Mode mode, Sync sync)
+Result<> AtomicFile::writeWhole(const QString& finalPath, QByteArrayView bytes, Mode mode, Sync sync, bool ownerOnly)
 {
     AtomicFile file(finalPath, mode);
     file.setSync(sync == Sync::Yes);
     file.setExpectedSize(bytes.size());
+    file.setPrivate(ownerOnly);
     if (file.open() && file.write(bytes) && file.commit()) {
         return {};
     }

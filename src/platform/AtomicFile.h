@@ -52,6 +52,9 @@ public:
     // The whole file's size when known, so a write cut short can say how
     // much of the file, not of one piece, was written.
     void setExpectedSize(qint64 bytes) { m_expected = bytes; }
+    // Whether the file is readable and writable by its owner only, whatever
+    // the file it replaces allowed (off by default). Set before open().
+    void setPrivate(bool ownerOnly) { m_private = ownerOnly; }
 
     bool open();
     bool write(QByteArrayView bytes);
@@ -68,7 +71,8 @@ public:
     // Whether writeWhole waits for the disk before the rename.
     enum class Sync { Yes, No };
     // Writes bytes in one go; a failure's text names the file and the reason.
-    static Result<> writeWhole(const QString& finalPath, QByteArrayView bytes, Mode mode, Sync sync = Sync::Yes);
+    static Result<> writeWhole(const QString& finalPath, QByteArrayView bytes, Mode mode, Sync sync = Sync::Yes,
+                               bool ownerOnly = false);
 
     // Why nothing may be written at path: a symbolic link or something other
     // than a regular file stands there. Empty when the name is free or holds a
@@ -92,6 +96,7 @@ private:
     bool m_sync = true;
     qint64 m_written = 0;
     qint64 m_expected = -1;
+    bool m_private = false;
     QString m_error;
     Failure m_failure = Failure::None;
 };

@@ -182,6 +182,9 @@ public:
     }
 
     char* end() const { return m_out; }
+    // Whether the text so far is whole groups of four, as every sender
+    // writes it: a text cut short is not.
+    bool whole() const { return m_count % 4 == 0; }
     // Where the following bytes go; the group in progress is kept.
     void setOutput(char* out) { m_out = out; }
 
@@ -307,7 +310,7 @@ private:
 
     void endData()
     {
-        m_dataOk = m_dataOk && m_decoder.finish();
+        m_dataOk = m_dataOk && m_decoder.whole() && m_decoder.finish();
         m_data.truncate(m_decoder.end() - m_data.constData());
         m_field = 6;
     }
@@ -332,6 +335,9 @@ Result<Mail> parseStream(qsizetype contentSize, Next&& next, ReadError&& readErr
     QByteArray inner(decodedCapacity(in.size()), Qt::Uninitialized);
     InnerReader reader(decodedCapacity(decodedCapacity(contentSize)));
     Base64Decoder outer(inner.data());
+    char last = 0;
+    qint64 total = 0;
+    bool fed = true;
     for (;;) {
         const qsizetype got = next(in.data(), in.size());
         if (got < 0) {
@@ -340,13 +346,23 @@ Result<Mail> parseStream(qsizetype contentSize, Next&& next, ReadError&& readErr
         if (got == 0) {
             break;
         }
+        last = in[got - 1];
+        total += got;
         outer.setOutput(inner.data());
         if (!outer.feed(in.constData(), got)) {
+            fed = false;
             break;
         }
         reader.feed(inner.constData(), outer.end() - inner.constData());
     }
     outer.setOutput(inner.data());
+    // A sender ends the text with a line end after whole groups of four: a
+    // mail cut short on the way, or still arriving, ends otherwise and would
+    // give a shorter file taken for the whole one.
+    if (fed && total > 0 && (!outer.whole() || last != '\n')) {
+        return readFailure(QStringLiteral("Error: The file mail is incomplete: it ends before its Base64 text and "
+                                          "line end do, so part of it is missing or still arriving."));
+    }
     if (!outer.finish()) {
         return readFailure(QStringLiteral("Error: The file mail is not valid Base64 text!"));
     }
@@ -558,34 +574,23 @@ Result<qint64> Write(const QString& attachmentPath, const QString& outputPath, c
     return builtSize(head.size(), mail.data.size());
 }
 
-Result<Mail> Read(const QString& path)
+Result<Mail> Read(const QString& path, SafeFile::Links links)
 {
-    // Refused before reading: a longer file was not written by a sender and
-    // would only take memory.
-    if (const qint64 size = QFileInfo(path).size(); size > kMaxFileMailBytes) {
-        return readFailure(QStringLiteral("Error: The file mail %1 is %2 bytes long; a file mail is at most %3 bytes.")
-                               .arg(path)
-                               .arg(size)
-                               .arg(kMaxFileMailBytes));
-    }
-    // Say what is wrong and where: a pipe or a device gives no error text of its own.
-    const QFileInfo info(path);
-    const QString cannot = QStringLiteral("Error: The file mail cannot be read: ");
-    if (!info.exists()) {
-        return readFailure(cannot + QStringLiteral("there is no file %1").arg(path));
-    }
-    if (!info.isFile()) {
-        return readFailure(cannot + QStringLiteral("%1 is not a regular file (it is a folder, a pipe or a device)")
-                                        .arg(path));
-    }
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly | QIODevice::Unbuffered)) {
-        return readFailure(cannot + QStringLiteral("%1: %2").arg(path, file.errorString()));
+    // One descriptor for the whole read: a regular file only, a longer file
+    // than any sender writes refused before reading, and a file rewritten
+    // while it was read refused rather than mixed.
+    SafeFile::Reader reader;
+    if (const Result<> opened = reader.open(path, kMaxFileMailBytes, links); !opened.ok()) {
+        return readFailure(QStringLiteral("Error: The file mail cannot be read: ") + opened.error());
     }
     // Read in pieces: the whole text of a large mail is never held at once.
-    return parseStream(
-        file.size(), [&file](char* buffer, qsizetype max) { return file.read(buffer, max); },
-        [&file] { return QStringLiteral("Error: The file mail cannot be read: ") + file.errorString(); });
+    Result<Mail> mail = parseStream(
+        reader.size(), [&reader](char* buffer, qsizetype max) { return reader.read(buffer, max); },
+        [&reader] { return QStringLiteral("Error: The file mail cannot be read: ") + reader.error(); });
+    if (const Result<> done = reader.finish(); mail.ok() && !done.ok()) {
+        return readFailure(QStringLiteral("Error: The file mail cannot be read: ") + done.error());
+    }
+    return mail;
 }
 
 Result<SavedFile> SaveCarriedFile(const Mail& mail, const QString& folder, bool replaceExisting)

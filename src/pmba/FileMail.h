@@ -2,6 +2,7 @@
 
 #include "platform/Dialogs.h"
 #include "platform/Result.h"
+#include "platform/SafeFile.h"
 
 #include <QByteArray>
 #include <QString>
@@ -65,8 +66,9 @@ Result<qint64> Write(const QString& attachmentPath, const QString& outputPath, c
 // the same refusals; nothing is written and the file is not read.
 Result<qint64> Size(const QString& attachmentPath, const QString& to, const QString& from, const QString& subject,
                     const QString& message);
-// Reads and parses the file mail at path, as Parse.
-Result<Mail> Read(const QString& path);
+// Reads and parses the file mail at path, as Parse, through one
+// SafeFile::Reader.
+Result<Mail> Read(const QString& path, SafeFile::Links links = SafeFile::Links::Refuse);
 
 // Writes the carried file into folder under its own name. An existing file of
 // that name is replaced only with replaceExisting; otherwise the status is

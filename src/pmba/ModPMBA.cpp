@@ -3,6 +3,7 @@
 #include "platform/AnsiCodec.h"
 #include "platform/AtomicFile.h"
 #include "platform/ReceivedName.h"
+#include "platform/SafeFile.h"
 
 #include <QBuffer>
 #include <QFile>
@@ -115,12 +116,10 @@ bool PMBA_IsValidFileName(const QString& name)
 
 bool IsPMBAFile(const QString& path)
 {
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly) || file.size() < 8) {
-        return false;
-    }
-    const QByteArray head = file.read(8);
-    return head.size() == 8 && qFromLittleEndian<qint32>(head.constData()) == 4 && head.mid(4) == "PMBA";
+    // Never through a link, never blocking on a FIFO.
+    const Result<QByteArray> read = SafeFile::ReadHead(path, 8);
+    const QByteArray& head = read.value();
+    return read.ok() && head.size() == 8 && qFromLittleEndian<qint32>(head.constData()) == 4 && head.mid(4) == "PMBA";
 }
 
 namespace {
@@ -268,9 +267,11 @@ Result<ParsedMail> PMBA_ParseMail(QIODevice& file)
     return m;
 }
 
-Result<DecodedPmbaMail> PMBA_DecodeBinaryMail(const QString& mailPath, const QString& outputFolder, Existing existing)
+Result<DecodedPmbaMail> PMBA_DecodeBinaryMail(const QString& mailPath, const QString& outputFolder, Existing existing,
+                                              SafeFile::Links links)
 {
-    if (!QFileInfo(mailPath).isFile()) {
+    // Anything else of that name (a link, a FIFO) is refused by the reader below.
+    if (const QFileInfo mail(mailPath); !mail.exists() && !mail.isSymLink()) {
         return fail(QStringLiteral("PMBA: Binary mail file not found."), MsgIcon::Exclamation);
     }
     if (outputFolder.isEmpty() || !QFileInfo(outputFolder).isDir()) {
@@ -279,11 +280,21 @@ Result<DecodedPmbaMail> PMBA_DecodeBinaryMail(const QString& mailPath, const QSt
 
     Result<ParsedMail> parsed;
     {
-        QFile file(mailPath);
-        if (!file.open(QIODevice::ReadOnly)) {
+        // One descriptor for the whole read: a regular file, no link followed,
+        // and refused when it was rewritten while it was read.
+        SafeFile::Reader reader;
+        if (const Result<> opened = reader.open(mailPath, kMaxMailBytes, links); !opened.ok()) {
+            return readFailure(opened.error());
+        }
+        QFile file;
+        if (!file.open(reader.descriptor(), QIODevice::ReadOnly, QFileDevice::DontCloseHandle)) {
             return readFailure(file.errorString());
         }
         parsed = PMBA_ParseMail(file);
+        file.close();
+        if (const Result<> done = reader.finish(); parsed.ok() && !done.ok()) {
+            return readFailure(done.error());
+        }
     }
     if (!parsed.ok()) {
         return parsed.failure();

@@ -2,6 +2,7 @@
 
 #include "platform/Dialogs.h"
 #include "platform/Result.h"
+#include "platform/SafeFile.h"
 
 #include <QByteArray>
 #include <QIODevice>
@@ -21,6 +22,9 @@ namespace ModPMBA {
 constexpr qint32 kVersion = 1;
 // The longest text field a reader accepts, in bytes.
 constexpr qint32 kMaxTextField = 0x100000;
+// The longest PMBA mail there can be: the signature, the version, five text
+// fields at their limit, the size, the largest attachment and the checksum.
+constexpr qint64 kMaxMailBytes = 8 + 4 + 5 * (4 + qint64(kMaxTextField)) + 4 + 0x7FFFFFFF + 4;
 // Size of a mail whose texts are all empty and whose name and data are one byte.
 constexpr qint64 kSmallestMail = 42;
 
@@ -68,9 +72,11 @@ enum class Existing { Replace, Keep };
 // Checks the mail at mailPath and writes its attachment into outputFolder,
 // replacing an earlier attachment of the same name, or, with Keep, failing
 // with a message naming it. The mail file is never changed; on failure no
-// attachment is left behind.
+// attachment is left behind. The mail is read as SafeFile::Reader reads: a
+// regular file, a link only when links says so.
 Result<DecodedPmbaMail> PMBA_DecodeBinaryMail(const QString& mailPath, const QString& outputFolder,
-                                              Existing existing = Existing::Replace);
+                                              Existing existing = Existing::Replace,
+                                              SafeFile::Links links = SafeFile::Links::Refuse);
 
 // The same, showing a failure's box through dialogs.
 Result<qint64> PMBA_CreateBinaryMail(Dialogs& dialogs, const QString& attachmentPath, const QString& outputPath,

@@ -5,6 +5,7 @@
 #include "platform/SafeFile.h"
 #include "pmba/FileMail.h"
 #include "shell/AppContext.h"
+#include "shell/Notify.h"
 #include "shell/ScreenRegistry.h"
 #include "shell/TextBoxes.h"
 #include "shell/frmdecide.h"
@@ -109,6 +110,7 @@ void receivefile::Form_Load()
         PMBASubject = s_nextHandOver->mail.subject;
         PMBAMessage = s_nextHandOver->mail.message;
         PMBAAttachmentPath = s_nextHandOver->mail.attachmentPath;
+        m_fileMailIncomingPath = s_nextHandOver->fileMailIncomingPath;
         s_nextHandOver.reset();
     }
     ClearReceiveFields();
@@ -132,6 +134,19 @@ void receivefile::DisplayPMBAMail()
     Text3->setText(PMBATo);
     Text4->setText(PMBAFrom);
     Text5->setText(PMBAAttachmentPath);
+    autoSaveShownMail();
+}
+
+void receivefile::autoSaveShownMail()
+{
+    if (!Notify::ReadAutoSaveSetting(ctx().store)) {
+        return;
+    }
+    const MailCodec::MailFields mail{Text3->text(), Text2->text(), boxText(Text1), Text4->text()};
+    const Result<QString> saved = Notify::SaveMailToSaveFolder(ctx().store, ctx().clock->now(), ctx().locale, mail);
+    if (!saved.ok()) {
+        ctx().dialogs->exclamation(QStringLiteral("The mail's text could not be saved: ") + saved.error());
+    }
 }
 
 void receivefile::ClearReceiveFields()
@@ -166,6 +181,7 @@ void receivefile::LoadRegularFileMail(const QString& path)
     Text2->setText(read->subject);
     Text3->setText(read->to);
     Text4->setText(read->from);
+    autoSaveShownMail();
 
     // The carried file lands in the attachment folder under the sender's name,
     // like a PMBA attachment: never beside the program's own files. An
@@ -177,14 +193,70 @@ void receivefile::LoadRegularFileMail(const QString& path)
     }
     const Result<FileMail::SavedFile> saved = FileMail::SaveCarriedFile(dialogs, read.value(), folder);
     if (!saved.ok()) {
-        return; // the failure was shown
+        // The failure was shown; the file mail is still the only whole copy.
+        offerAnotherName(read.value(), QStringLiteral("It could not be written to the attachment folder."));
+        return;
     }
     if (saved->status == FileMail::SavedFile::Status::Exists) {
-        dialogs.exclamation(QStringLiteral("The received file was not written; the existing file was kept:\n") +
-                            saved->path);
+        offerAnotherName(read.value(), QStringLiteral("The existing file was kept:\n") + saved->path);
         return;
     }
     Text5->setText(saved->path);
+    removeIncomingFileMail();
+}
+
+void receivefile::offerAnotherName(const FileMail::Mail& mail, const QString& why)
+{
+    Dialogs& dialogs = *ctx().dialogs;
+    const QString incoming = m_fileMailIncomingPath;
+    const MessageBoxRequest question{
+        QStringLiteral("The received file \"%1\" was not written. %2\n\nSave it under another name?")
+            .arg(mail.fileName, why),
+        QStringLiteral("Confirmation"), MsgIcon::Question, MsgButtons::YesNo, MsgAnswer::Yes};
+    while (dialogs.messageBox(question) == MsgAnswer::Yes) {
+        FileDialogRequest request;
+        request.title = QStringLiteral("Save Attachment As");
+        request.filters = {{QStringLiteral("All Files"), QStringLiteral("*.*")}};
+        request.proposedName = mail.fileName;
+        const std::optional<QString> destination = dialogs.saveFileName(request);
+        if (!destination || destination->isEmpty()) {
+            break;
+        }
+        const Result<> written = SafeFile::replace(*destination, mail.data);
+        if (written.ok()) {
+            Text5->setText(*destination);
+            removeIncomingFileMail();
+            return;
+        }
+        dialogs.critical(QStringLiteral("Error: The received file could not be written: ") + written.error());
+    }
+    if (incoming.isEmpty()) {
+        return;
+    }
+    // Nothing else holds the carried file: the hand-over file is replaced by
+    // the next file mail read. So the incoming file stays unless the operator,
+    // told so, lets it go.
+    const MessageBoxRequest discard{
+        QStringLiteral("The file mail stays in the receive folder, so that it can be read again:\n%1\n\nIt is the "
+                       "last copy of \"%2\". Delete it anyway and lose the file?")
+            .arg(incoming, mail.fileName),
+        QStringLiteral("Confirmation"), MsgIcon::Question, MsgButtons::YesNo, MsgAnswer::No};
+    if (dialogs.messageBox(discard) == MsgAnswer::Yes) {
+        removeIncomingFileMail();
+    }
+}
+
+void receivefile::removeIncomingFileMail()
+{
+    const QString incoming = m_fileMailIncomingPath;
+    m_fileMailIncomingPath.clear();
+    if (incoming.isEmpty()) {
+        return;
+    }
+    ReceiveRouting::KillFile(*ctx().dialogs, incoming);
+    if (auto* list = qobject_cast<received*>(registry().loaded(QStringLiteral("received")))) {
+        list->refreshFileList();
+    }
 }
 
 bool receivefile::eventFilter(QObject* watched, QEvent* event)
@@ -221,13 +293,9 @@ void receivefile::Text5_Click()
         dialogs.critical(QStringLiteral("Error: Received file not found!"));
         return;
     }
-    QFile file(source);
     QByteArray bytes;
-    if (FileExists(source) && file.open(QIODevice::ReadOnly)) {
-        bytes = file.readAll();
-        if (file.error() != QFileDevice::NoError) {
-            bytes.clear();
-        }
+    if (FileExists(source)) {
+        bytes = SafeFile::ReadWhole(source, ModPMBA::kMaxMailBytes).value();
     }
     if (bytes.isEmpty()) {
         dialogs.critical(QStringLiteral("Error: File is empty or unreadable!"));

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "pmba/FileMail.h"
 #include "pmba/ModPMBA.h"
 #include "shell/Screen.h"
 
@@ -27,6 +28,9 @@ public:
         bool PMBAReceiveMode = false;
         QString PMBAOriginalMailPath;
         ModPMBA::DecodedPmbaMail mail;
+        // A regular file mail's incoming file in the receive folder: deleted
+        // once its carried file is safely written, kept otherwise.
+        QString fileMailIncomingPath;
     };
     // Taken by the next load of the screen, then forgotten.
     static void SetNextHandOver(const HandOver& handOver);
@@ -65,6 +69,17 @@ private:
     QPushButton* Command2;   // EXIT
     QTextEdit* RichTextBox1; // hidden, not used
 
+    // With auto-save on, the mail's text goes to the save folder as the
+    // inbox's does: the incoming file that holds it is removed once its file
+    // is saved.
+    void autoSaveShownMail();
+    // After the carried file is safe, or the operator chose to let it go.
+    void removeIncomingFileMail();
+    // When the carried file could not be written under its own name: another
+    // name, or the file mail stays in the receive folder.
+    void offerAnotherName(const FileMail::Mail& mail, const QString& why);
+
+    QString m_fileMailIncomingPath;
     static std::optional<HandOver> s_nextHandOver;
 };
 

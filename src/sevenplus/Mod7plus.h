@@ -23,6 +23,8 @@ inline constexpr int kCodeChars = 64;          // code characters per data line
 inline constexpr int kBlockSize = 69;          // protected line, header or footer block
 inline constexpr int kStoredLine = 71;         // a block followed by CR LF
 inline constexpr int kBlockLines = 512;        // data lines per full part
+// The longest part file: header, data lines and footer, each a stored line.
+inline constexpr qint64 kMaxPartFileBytes = qint64(kBlockLines + 2) * kStoredLine;
 inline constexpr int kPartBytes = kBlockLines * kLineBytes; // 31,744
 inline constexpr int kMaxParts = 255;
 inline constexpr qint64 kMaxFileSize = qint64(kMaxParts) * kPartBytes; // 8,094,720

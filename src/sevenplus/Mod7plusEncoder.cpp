@@ -1,12 +1,16 @@
 // The encoder: one file into a set of up to 255 part files in "7PLUS_OUTPUT".
 
 #include "platform/AnsiCodec.h"
+#include "platform/AtomicFile.h"
 #include "platform/ReceivedName.h"
 #include "sevenplus/Mod7plusFiles.h"
 
 #include <QDateTime>
 #include <QFile>
 #include <QFileInfo>
+
+#include <memory>
+#include <vector>
 
 namespace tolvan::Mod7plus {
 
@@ -268,9 +272,9 @@ Result<SetPlan> planSet(const QString& sourcePath, QFile& source)
     return plan;
 }
 
-// Asks before an existing set of the same name is replaced, and removes it
-// when the answer is Yes.
-Result<> replaceExisting(const SetPlan& plan, const Host& host)
+// Asks before an existing set of the same name is replaced. Nothing is
+// removed here: the new set is written beside the old one first.
+Result<> confirmReplace(const SetPlan& plan, const Host& host)
 {
     if (plan.existing.isEmpty()) {
         return {};
@@ -283,28 +287,40 @@ Result<> replaceExisting(const SetPlan& plan, const Host& host)
     if (!yes) {
         return Fail(QStringLiteral("7PLUS encoding cancelled. Existing files preserved."));
     }
+    return {};
+}
+
+// Removes the parts of the old set that the new one did not replace (a longer
+// old set, or another spelling of the name), once the new set is in place.
+void removeLeftovers(const SetPlan& plan, const QStringList& newParts)
+{
     for (const QString& path : plan.existing) {
-        QFile f(path);
-        if (!f.remove()) {
-            throwFileError(f);
+        if (!newParts.contains(path)) {
+            QFile f(path);
+            if (!f.remove()) {
+                throwFileError(f);
+            }
         }
     }
-    return {};
 }
 
 // Builds each part of a set in memory from the open source and writes it in
 // one go; the buffers are kept from part to part.
 class PartWriter {
 public:
-    PartWriter(const QString& sourcePath, QFile& source, const SetPlan& plan)
+    // Each part goes to a hidden work file of its own; staged holds them
+    // until the whole set is written.
+    PartWriter(const QString& sourcePath, QFile& source, const SetPlan& plan,
+               std::vector<std::unique_ptr<AtomicFile>>& staged)
         : m_sourcePath(sourcePath)
         , m_source(source)
         , m_plan(plan)
+        , m_staged(staged)
         , m_input(kPartBytes, Qt::Uninitialized)
     {
     }
 
-    // Writes part p (1-based); the value is its path.
+    // Writes part p (1-based) to its work file; the value is its final path.
     Result<QString> write(int p)
     {
         const Source& src = m_plan.src;
@@ -343,7 +359,14 @@ public:
         }
         appendStored(m_part, m_footer);
         const QString partPath = m_plan.outFolder + QLatin1Char('/') + src.base + QStringLiteral(".P") + Hex2(p);
-        writePart(partPath, m_part);
+        // No sync to disk per part: a set of 255 parts would otherwise wait on
+        // the disk 255 times.
+        auto out = std::make_unique<AtomicFile>(partPath, AtomicFile::Mode::Replace);
+        out->setSync(false);
+        if (!out->open() || !out->write(m_part)) {
+            throwWriteError(*out);
+        }
+        m_staged.push_back(std::move(out));
         return partPath;
     }
 
@@ -351,6 +374,7 @@ private:
     const QString& m_sourcePath;
     QFile& m_source;
     const SetPlan& m_plan;
+    std::vector<std::unique_ptr<AtomicFile>>& m_staged;
     QByteArray m_input;
     QByteArray m_part;
     Block m_header{};
@@ -389,23 +413,38 @@ Result<QString> Encode7PlusFile(const QString& sourcePath, const Host& host)
         if (!plan.ok()) {
             return plan.failure();
         }
-        if (const Result<> replaced = replaceExisting(plan.value(), host); !replaced.ok()) {
+        if (const Result<> replaced = confirmReplace(plan.value(), host); !replaced.ok()) {
             return replaced.failure();
         }
         const qint64 total = plan->src.total;
-        PartWriter writer(sourcePath, source, plan.value());
-        PartsOfThisRun written;
+        // The new set is written beside the old one under work names and
+        // takes the parts' names only when every part is whole: a kill or a
+        // full disk on the way leaves the old set as it was (an uncommitted
+        // work file is removed when its writer goes).
+        std::vector<std::unique_ptr<AtomicFile>> staged;
+        PartWriter writer(sourcePath, source, plan.value(), staged);
+        QStringList newParts;
         for (int p = 1; p <= total; ++p) {
             const Result<QString> part = writer.write(p);
             if (!part.ok()) {
                 return part.failure();
             }
-            written.add(part.value());
+            newParts << part.value();
             if (host.progress) {
                 host.progress(int(qint64(p) * 100 / total));
             }
         }
+        PartsOfThisRun written;
+        for (const std::unique_ptr<AtomicFile>& part : staged) {
+            if (!part->commit()) {
+                throwWriteError(*part);
+            }
+            written.add(part->finalPath());
+        }
+        // The new set is whole: an old part that cannot be removed is reported,
+        // and the new set stays.
         written.keep();
+        removeLeftovers(plan.value(), newParts);
         return QStringLiteral("7PLUS MULTIPART ENCODING COMPLETE") + kCrLf + QString(32, QLatin1Char('-')) + kCrLf
                + QStringLiteral("Original size: ") + QString::number(plan->src.size) + kCrLf
                + QStringLiteral("Total parts: ") + QString::number(total) + kCrLf

@@ -2,6 +2,7 @@
 // comparisons, a lone first part, and decoders that skip the check characters
 // to tell a coding fault from a checking fault.
 
+#include "platform/SafeFile.h"
 #include "sevenplus/Mod7plusFiles.h"
 
 #include <QFile>
@@ -83,12 +84,11 @@ Result<QString> Create7PlusFirstPart(const QString& sourcePath, const QString& o
 Result<> Decode7PlusPart1(const QString& partPath, const QString& outputPath)
 {
     const Failure failed = Fail(QStringLiteral("7PLUS Part 1 decoding failed."));
-    QFile f(partPath);
-    if (!f.exists() || !f.open(QIODevice::ReadOnly)) {
+    const Result<QByteArray> read = SafeFile::ReadWhole(partPath, kMaxPartFileBytes, SafeFile::Links::Follow);
+    if (!read.ok()) {
         return failed;
     }
-    const QByteArray data = f.readAll();
-    f.close();
+    const QByteArray& data = read.value();
     // A full part: 512 data lines after the header.
     if (data.size() < qsizetype(kStoredLine) * (kBlockLines + 1)) {
         return failed;
@@ -133,8 +133,7 @@ Result<QString> Decode7PlusAll(const QString& part1Path, qint64 originalSize)
     out.reserve(originalSize);
     LineBytes decoded{};
     for (int p = 1; p <= total; ++p) {
-        QFile f(parts[p - 1]);
-        const QByteArray data = f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+        const QByteArray data = SafeFile::ReadWhole(parts[p - 1], kMaxPartFileBytes, SafeFile::Links::Follow).value();
         const auto bytes = bytesOf(data);
         const qint64 n = std::min<qint64>(kBlockLines, (originalSize - out.size() + kLineBytes - 1) / kLineBytes);
         for (int k = 0; k < n; ++k) {

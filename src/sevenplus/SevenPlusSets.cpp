@@ -1,5 +1,7 @@
 #include "sevenplus/SevenPlusSets.h"
 
+#include "platform/SafeFile.h"
+
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -19,11 +21,9 @@ constexpr char kHeaderStart[] = " go_7+. ";
 
 bool startsLikeHeader(const QString& path)
 {
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly)) {
-        return false;
-    }
-    return file.read(8) == QByteArrayView(kHeaderStart);
+    // A FIFO in the folder must not hang the look, nor a link lead elsewhere.
+    const Result<QByteArray> head = SafeFile::ReadHead(path, 8);
+    return head.ok() && head.value() == QByteArrayView(kHeaderStart);
 }
 
 QString baseOf(const QString& fileName)

@@ -1,5 +1,6 @@
 #include "sevenplus/frm7Plus.h"
 
+#include "platform/SafeFile.h"
 #include "pmba/SendEstimateView.h"
 
 #include "sevenplus/Mod7plus.h"
@@ -77,12 +78,8 @@ QString setBase(const QString& path)
 // Data line 0 of a part file, or nothing when the file is too short.
 bool firstDataLine(const QString& partPath, Block& line)
 {
-    QFile f(partPath);
-    if (!f.open(QIODevice::ReadOnly)) {
-        return false;
-    }
-    f.seek(kStoredLine);
-    const QByteArray b = f.read(kBlockSize);
+    const QByteArray head = SafeFile::ReadHead(partPath, kStoredLine + kBlockSize, SafeFile::Links::Follow).value();
+    const QByteArray b = head.mid(kStoredLine);
     if (b.size() != kBlockSize) {
         return false;
     }
@@ -466,8 +463,7 @@ void frm7Plus::cmdTest7PlusCRC_Click()
         box(QStringLiteral("Invalid encoded line count."), MsgIcon::Exclamation);
         return;
     }
-    QFile f(*path);
-    const QByteArray data = f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+    const QByteArray data = SafeFile::ReadWhole(*path, kMaxPartFileBytes, SafeFile::Links::Follow).value();
     int passed = 0;
     for (int k = 0; k < lines; ++k) {
         const qsizetype at = qsizetype(kStoredLine) * (k + 1);

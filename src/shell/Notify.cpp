@@ -50,6 +50,16 @@ void SaveAutoSaveSetting(ConfigStore& store, bool enabled)
     store.WriteStoreNumber(kAutoSaveFile, enabled ? 1 : 0);
 }
 
+bool ReadAutoSaveSetting(ConfigStore& store)
+{
+    if (!store.StoreFileExists(kAutoSaveFile)) {
+        SaveAutoSaveSetting(store, true);
+        return true;
+    }
+    const StoreValue<QString> line = store.ReadStoreLine(kAutoSaveFile);
+    return line.ok() && AutoSaveLineIsOn(line.value);
+}
+
 double LeadingNumber(QStringView text)
 {
     qsizetype i = 0;

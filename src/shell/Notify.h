@@ -31,6 +31,10 @@ void SpeakText(Speaker& speaker, const QString& text);
 void AnnounceIfEnabled(const ConfigStore& store, Speaker& speaker, const QString& text);
 
 void SaveAutoSaveSetting(ConfigStore& store, bool enabled);
+// The auto-save switch as stored. A station without "autosave.dat" (a first
+// start) has it on, and the file is written so: reading removes a mail from
+// the receive folder, so a new station keeps a copy of each.
+bool ReadAutoSaveSetting(ConfigStore& store);
 // Whether a stored auto-save line means on: its numeric value is 1, or it is
 // "ON" in any letter case with blanks around it.
 bool AutoSaveLineIsOn(const QString& line);

@@ -175,10 +175,8 @@ void mainmenu::Form_Load()
         const StoreValue<QString> line = store.ReadStoreLine(Notify::kSoundStateFile);
         showSoundState(line.ok() && Notify::SoundStateLineIsOn(line.value));
     }
-    if (store.StoreFileExists(Notify::kAutoSaveFile)) {
-        const StoreValue<QString> line = store.ReadStoreLine(Notify::kAutoSaveFile);
-        UpdateAutoSaveDisplay(registry(), line.ok() && Notify::AutoSaveLineIsOn(line.value));
-    }
+    // Shown from the start, so the button says what the switch is.
+    UpdateAutoSaveDisplay(registry(), Notify::ReadAutoSaveSetting(store));
 
     Timerclock->setInterval(1000);
     Timerclock->start();

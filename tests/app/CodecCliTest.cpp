@@ -6,6 +6,7 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QMap>
 #include <QProcess>
 #include <QRandomGenerator>
 #include <QRegularExpression>
@@ -15,6 +16,7 @@
 #include <thread>
 
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <gtest/gtest.h>
@@ -120,6 +122,23 @@ TEST(CodecCli, ExistingResultsNeedYes)
     EXPECT_FALSE(QFile::exists(dir.filePath("7PLUS_OUTPUT/7PLUS_RECEIVED/A.BIN.BAK")));
 }
 
+TEST(CodecCli, ReadersRefuseCutMailsFifosAndDevicesAtOnce)
+{
+    QTemporaryDir dir;
+    writeFile(dir.filePath("a.bin"), randomBytes(5000));
+    ASSERT_EQ(codec({"filemail-write", dir.filePath("File a.txt"), dir.filePath("a.bin")}).status, 0);
+    writeFile(dir.filePath("cut.txt"), readFile(dir.filePath("File a.txt")).chopped(1000));
+    ASSERT_EQ(::mkfifo(QFile::encodeName(dir.filePath("fifo")).constData(), 0600), 0);
+    QDir(dir.path()).mkdir("out");
+    for (const QStringList& args :
+         {QStringList{"filemail-read", dir.filePath("cut.txt"), dir.filePath("out")},
+          QStringList{"mail-decode", dir.filePath("fifo")}, QStringList{"mail-decode", "/dev/zero"}}) {
+        const CliRun r = codec(args);
+        EXPECT_EQ(r.status, 1) << args.join(' ').toStdString() << ": " << r.err.toStdString();
+    }
+    EXPECT_TRUE(QDir(dir.filePath("out")).isEmpty()) << "no shorter file taken for the whole one";
+}
+
 TEST(CodecCli, FailuresAndBadUsage)
 {
     QTemporaryDir dir;
@@ -166,9 +185,19 @@ TEST(CodecCli, AFileSizeLimitFailsEveryWriterCleanly)
         {"pmba-decode", {"pmba-decode", dir.filePath("big.pmb"), dir.filePath("out")}, dir.filePath("out")},
         {"filemail-write", {"filemail-write", dir.filePath("out/File new.txt"), big}, dir.filePath("out")},
         {"filemail-read", {"filemail-read", dir.filePath("File big.txt"), dir.filePath("out")}, dir.filePath("out")},
+        // A new set over an old one: the old set stays whole.
+        {"7plus-encode --yes", {"7plus-encode", "--yes", big}, dir.filePath("7PLUS_OUTPUT")},
+    };
+    const auto snapshot = [](const QString& folder) {
+        QMap<QString, QByteArray> files;
+        for (const QString& name : QDir(folder).entryList(QDir::Files | QDir::Hidden | QDir::System)) {
+            files[name] = readFile(folder + "/" + name);
+        }
+        return files;
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.label);
+        const QMap<QString, QByteArray> before = snapshot(c.folder);
         const CliRun r = codec(c.args, {}, 16384);
         EXPECT_EQ(r.status, 1) << r.err.toStdString();
         EXPECT_TRUE(r.err.contains(" bytes could be written to ")) << r.err.toStdString();
@@ -178,7 +207,7 @@ TEST(CodecCli, AFileSizeLimitFailsEveryWriterCleanly)
         if (const QRegularExpressionMatch m = figures.match(r.err); m.hasMatch() && QByteArrayView(c.label) != "7plus-encode") {
             EXPECT_GE(m.captured(2).toLongLong(), 100000) << r.err.toStdString();
         }
-        EXPECT_EQ(QDir(c.folder).entryList(QDir::Files | QDir::Hidden | QDir::System), QStringList());
+        EXPECT_EQ(snapshot(c.folder), before);
     }
     // Nothing stands in the way of the next run once there is room.
     EXPECT_EQ(codec({"7plus-decode", dir.filePath("7PLUS_OUTPUT/BIG.P01")}).status, 0);
@@ -196,11 +225,11 @@ TEST(CodecCli, WatchPrintsEachCompleteArrivalOnce)
     writeFile(rx + "/known-before.txt", "x");
     writeFile(dir.filePath("att.bin"), randomBytes(3000));
     ASSERT_TRUE(tolvan::ModPMBA::PMBA_CreateBinaryMail(dir.filePath("att.bin"), dir.filePath("p.pmb"), "to", "from",
-                                                        "subject", "message")
+                                                       "subject", "message")
                     .ok());
     const QList<QPair<QString, QByteArray>> slow = {
-        {"MAIL - 1.txt", tolvan::MailCodec::FormatCodedMailLine("TO: A", "S", "A MESSAGE", "FROM- B").toLatin1() +
-                             "\r\n"},
+        {"MAIL - 1.txt",
+         tolvan::MailCodec::FormatCodedMailLine("TO: A", "S", "A MESSAGE", "FROM- B").toLatin1() + "\r\n"},
         {"PMBA - 1.pmb", readFile(dir.filePath("p.pmb"))},
         {"File - 1.txt", tolvan::FileMail::Build({"m", "s", "t", "f", "a.bin", randomBytes(2000)})}};
     writeFile(dir.filePath("noise.bin"), "nothing to see");
@@ -342,5 +371,6 @@ TEST(CodecCli, MailDecodeShowsPlainTextWhole)
     writeFile(dir.filePath("MAIL - 1.txt"), "Hello John, 73, Bob\r\n");
     const CliRun r = codec({"mail-decode", "MAIL - 1.txt"}, dir.path());
     ASSERT_EQ(r.status, 0) << r.err.toStdString();
-    EXPECT_EQ(r.out, "{\"coded\":false,\"from\":\"\",\"message\":\"Hello John, 73, Bob\",\"subject\":\"\",\"to\":\"\"}\n");
+    EXPECT_EQ(r.out,
+              "{\"coded\":false,\"from\":\"\",\"message\":\"Hello John, 73, Bob\",\"subject\":\"\",\"to\":\"\"}\n");
 }

@@ -7,8 +7,9 @@
 #include <QFileInfo>
 #include <QTemporaryDir>
 #include <csignal>
-#include <sys/resource.h>
 #include <gtest/gtest.h>
+#include <sys/resource.h>
+#include <sys/stat.h>
 
 using namespace tolvan;
 
@@ -263,6 +264,8 @@ TEST_F(ConfigStoreTest, OldFilesBesideTheFolderMoveInOnce)
     writeBytes(programFolder() + "/save.dat", "/srv/new-save\r\n"); // already inside: kept
     writeBytes(tmp.path() + "/PMautosave.dat", "1\r\n");           // never a prefix-rule file
     writeBytes(tmp.path() + "/OTHERsend.dat", "/srv/other\r\n");    // another folder's
+    ASSERT_TRUE(QFile::link("/etc/hostname", tmp.path() + "/PMpacket.dat")); // a link or FIFO stays outside
+    ASSERT_EQ(::mkfifo(QFile::encodeName(tmp.path() + "/PMwinlink.dat").constData(), 0600), 0);
 
     const Result<QStringList> first = StationFolder::Prepare(programFolder() + "/");
     ASSERT_TRUE(first.ok()) << first.error().toStdString();
@@ -273,7 +276,7 @@ TEST_F(ConfigStoreTest, OldFilesBesideTheFolderMoveInOnce)
     EXPECT_EQ(store.ReadStoreLine("receive.dat").value, "/srv/old-in");
     EXPECT_EQ(store.ReadStoreLine("save.dat").value, "/srv/new-save");
     EXPECT_EQ(QDir(tmp.path()).entryList(QDir::Files),
-              QStringList({"OTHERsend.dat", "PMautosave.dat", "PMsave.dat"}));
+              QStringList({"OTHERsend.dat", "PMautosave.dat", "PMpacket.dat", "PMsave.dat"}));
 
     // A later start finds nothing more to move, even when an old file reappears.
     writeBytes(tmp.path() + "/PMsend.dat", "/srv/stale\r\n");

@@ -431,6 +431,7 @@ TEST_F(DirScreen, StandardFoldersAreShownFirstThenMadeAndStored)
         EXPECT_EQ(stored(file), home + "/TOLVAN/" + folder + "\r\n") << file;
         EXPECT_TRUE(QFileInfo(home + "/TOLVAN/" + folder).isDir()) << folder;
     }
+    EXPECT_EQ(stored("autosave.dat"), "1\r\n");
     EXPECT_TRUE(QFile::exists(home + "/TOLVAN/Save/mail_old.dat")); // an existing folder keeps its mail
     EXPECT_EQ(dialogs.boxes.last().icon, MsgIcon::Information);
     EXPECT_TRUE(registry->loaded("DIRCHANGE")->isVisible());

@@ -88,11 +88,13 @@ INSTANTIATE_TEST_SUITE_P(
         // Text from software that does not code its mails is shown whole.
         OpeningCase{"PlainText", "Hello John, 73, Bob\r\n\r\n", {"", "", "Hello John, 73, Bob", ""}, {}, true},
         OpeningCase{"PlainInFourParts", "a,b,c,d\r\n", {"", "", "a,b,c,d", ""}, {}, true},
-        // A code outside 0..255 stops at that field; the fields before it stay shown.
+        // A code outside 0..255 stops at that field; the later boxes hold nothing.
         OpeningCase{"BadCodeInSubject",
                     "65,83 999,72,66\r\n",
-                    {"A", "Subject:", "Your Message:", "From:"},
-                    {"The Subject field of the mail could not be decoded: "}}),
+                    {"A", "", "", ""},
+                    {"The Subject field of the mail could not be decoded: "}},
+        // A "90" cut to "9" would read as a TAB: a mail without its line end shows nothing.
+        OpeningCase{"CutInFrom", "65,83,72,9", kInitial, {"The mail is incomplete: "}}),
     [](const auto& info) { return std::string(info.param.name); });
 
 TEST_F(Inbox, AutoSaveToggleRoundTrips)

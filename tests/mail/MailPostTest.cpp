@@ -180,9 +180,9 @@ TEST_F(MailPostTest, KnownAddressesNewestFirstWithoutDuplicates)
         int minutesAgo;
     };
     const File files[] = {
-        {sent + "/MAIL old", MailCodec::FormatCodedMailLine("k1abc", "S", "M", "DL2XYZ").toLatin1(), 30},
+        {sent + "/MAIL old", MailCodec::FormatCodedMailLine("k1abc", "S", "M", "DL2XYZ").toLatin1() + "\r\n", 30},
         {saved + "/mail_1.dat", "To: G4ABC@GB7XYZ,Subject,Body,From: dl2xyz\r\n", 20},
-        {sent + "/MAIL new", MailCodec::FormatCodedMailLine("TO-", "S", "M", "From- PA3XYZ").toLatin1(), 10},
+        {sent + "/MAIL new", MailCodec::FormatCodedMailLine("TO-", "S", "M", "From- PA3XYZ").toLatin1() + "\r\n", 10},
         {saved + "/mail_2.dat", "", 5}, // empty: nothing to learn
     };
     const QDateTime now = QDateTime::currentDateTime();

@@ -8,10 +8,13 @@
 
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QTemporaryDir>
 #include <QtEndian>
 
 #include <gtest/gtest.h>
+
+#include <sys/stat.h>
 
 using namespace tolvan;
 namespace R = tolvan::ReceiveRouting;
@@ -123,7 +126,9 @@ TEST_P(Routing, SendsEachKindToItsScreenAndDeletesOnlyAfterTheHandOver)
     for (qsizetype i = 0; i < texts.size(); ++i) {
         EXPECT_TRUE(texts[i].startsWith(c.messages[i])) << texts[i].toStdString();
     }
-    if (!c.deleteIncoming && c.outcome != Outcome::Pmba && c.outcome != Outcome::SevenPlusSet) {
+    // A file mail stays until its carried file is written, on the next screen.
+    if (!c.deleteIncoming && c.outcome != Outcome::Pmba && c.outcome != Outcome::SevenPlusSet &&
+        c.outcome != Outcome::FileMail) {
         // Whatever stays is named, so the operator can find it.
         ASSERT_FALSE(texts.isEmpty());
         EXPECT_TRUE(texts.last().contains(incoming)) << texts.last().toStdString();
@@ -187,8 +192,15 @@ INSTANTIATE_TEST_SUITE_P(
                   false,
                   {"This mail cannot be read:\n"}},
         RouteCase{
-            "FileMailByName", "File - 14-35-07--12-05-26.txt", fileMailContainingMail(), Outcome::FileMail, true, {}},
-        RouteCase{"FileMailByContent", "x.txt", fileMailContainingFile(), Outcome::FileMail, true, {}},
+            "FileMailByName", "File - 14-35-07--12-05-26.txt", fileMailContainingMail(), Outcome::FileMail, false, {}},
+        RouteCase{"FileMailByContent", "x.txt", fileMailContainingFile(), Outcome::FileMail, false, {}},
+        // Cut short on the way: "90" cut to "9" would read as a TAB.
+        RouteCase{"CodedMailCutInItsLastField",
+                  "MAIL - 6.txt",
+                  "84 79,83,72 73,9",
+                  Outcome::Unreadable,
+                  false,
+                  {"This mail cannot be read:\n"}},
         RouteCase{"FileMailNotBase64",
                   "File - 1.txt",
                   "a file in clear",
@@ -256,6 +268,29 @@ TEST_F(Routing, NoSelectionAndMissingFileReadNothing)
     r = R::RouteIncoming(store, "tmp", paths);
     EXPECT_EQ(r.outcome, Outcome::ReceiveError);
     EXPECT_FALSE(r.deleteIncoming);
+}
+
+TEST_F(Routing, LinksFifosAndAShownInboxReadNothingAndHandOversAreTheOwnersOnly)
+{
+    ASSERT_TRUE(writeAll(dir.filePath("secret"), kCodedLine));
+    ASSERT_TRUE(QFile::link(dir.filePath("secret"), rx() + "/MAIL-x.txt"));
+    ASSERT_EQ(::mkfifo(QFile::encodeName(rx() + "/MAIL-fifo.txt").constData(), 0600), 0);
+    ASSERT_TRUE(writeAll(rx() + "/MAIL - 1.txt", kCodedLine));
+    // The inbox on screen keeps its mail; the new one waits in the folder.
+    paths.inboxShown = true;
+    const std::pair<const char*, Outcome> refused[] = {{"MAIL-x.txt", Outcome::NotRegular},
+                                                       {"MAIL-fifo.txt", Outcome::NotRegular},
+                                                       {"MAIL - 1.txt", Outcome::InboxBusy}};
+    for (const auto& [name, outcome] : refused) {
+        const R::Route r = R::RouteIncoming(store, name, paths);
+        EXPECT_EQ(r.outcome, outcome) << name;
+        EXPECT_FALSE(r.deleteIncoming);
+        EXPECT_EQ(readAll(paths.mailDat), "stale");
+    }
+    paths.inboxShown = false;
+    ASSERT_EQ(R::RouteIncoming(store, "MAIL - 1.txt", paths).outcome, Outcome::Mail);
+    EXPECT_EQ(QFileInfo(paths.mailDat).permissions(),
+              QFile::ReadOwner | QFile::WriteOwner | QFile::ReadUser | QFile::WriteUser);
 }
 
 TEST_F(Routing, UnwritableHandOverIsAReceiveErrorAndKeepsTheFile)

@@ -174,6 +174,18 @@ TEST_F(ReceivedScreen, ReadingAMailOpensTheInboxAndRemovesTheFile)
     EXPECT_EQ(boxText("inboxform", "Text1"), "HI");
     EXPECT_EQ(boxText("inboxform", "Text4"), "B");
     EXPECT_TRUE(listed().isEmpty());
+
+    // A second mail read while the inbox shows the first (a reply half typed) waits.
+    control<QLineEdit>("inboxform", "Text2")->setText("S - my reply");
+    put("MAIL - 2.txt", "90 90,90,90,90\r\n");
+    tick();
+    registry->Show("received");
+    select("MAIL - 2.txt");
+    click("received", "Command2");
+    ASSERT_EQ(dialogs.boxes.size(), 1);
+    EXPECT_TRUE(dialogs.boxes[0].text.startsWith("The inbox is open with another mail."));
+    EXPECT_TRUE(QFile::exists(at("MAIL - 2.txt")));
+    EXPECT_EQ(boxText("inboxform", "Text2"), "S - my reply");
 }
 
 TEST_F(ReceivedScreen, AMailStillBeingWrittenIsNeitherAnnouncedNorRead)

@@ -188,6 +188,18 @@ INSTANTIATE_TEST_SUITE_P(
                   "Error: The attached file is not valid Base64 data!"}),
     [](const auto& info) { return std::string(info.param.name); });
 
+TEST(FileMailParse, AMailCutAnywhereIsRefused)
+{
+    // A cut mail must never give a shorter file taken for the whole one, at
+    // any cut point, the line end included.
+    F::Mail mail{"m", "s", "t", "f", "n.bin", QByteArray(300, '\x5a')};
+    const QByteArray whole = F::Build(mail);
+    ASSERT_TRUE(F::Parse(whole).ok());
+    for (qsizetype cut = 1; cut < whole.size(); ++cut) {
+        EXPECT_FALSE(F::Parse(whole.first(cut)).ok()) << "cut to " << cut << " of " << whole.size() << " bytes";
+    }
+}
+
 class FileMailFolders : public ::testing::Test {
 protected:
     QTemporaryDir dir;

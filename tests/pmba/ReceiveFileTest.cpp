@@ -1,5 +1,6 @@
 #include "ScreenFixture.h"
 
+#include "monitor/filemonitors.h"
 #include "monitor/fileoperation.h"
 #include "pmba/FileMail.h"
 #include "pmba/ModPMBA.h"
@@ -84,7 +85,11 @@ TEST_F(ReceiveFileScreen, SavingAPmbaAttachmentRemovesTheIncomingMail)
 {
     const QString pmb = rx() + "/PMBA - 1.pmb";
     write(pmb, pmbaMail("photo.jpg", "JPEGDATA"));
+    writeStore("save.dat", (tmp.path() + "\r\n").toUtf8());
+    writeStore("autosave.dat", "1\r\n");
     readMessage("PMBA - 1.pmb");
+    // Auto-save keeps the mail's text, which leaves with the incoming file.
+    EXPECT_EQ(readFile(tmp.path() + "/mail_26-12-05_1435.dat"), "TO: X,SUBJ,Line 1\r\nLine 2,FROM: Y\r\n");
 
     ASSERT_NE(screen(), nullptr);
     EXPECT_TRUE(screen()->isVisible());
@@ -215,6 +220,52 @@ TEST_F(ReceiveFileScreen, ExistingFileIsReplacedOnlyWhenTheOperatorSaysSo)
     EXPECT_EQ(text("Text5"), doc);
 }
 
+// The incoming file mail, the only whole copy of its file until that is written
+// somewhere, leaves only then, or when the operator, told so, lets it go.
+TEST_F(ReceiveFileScreen, AFileMailStaysUntilItsFileIsWrittenOrLetGo)
+{
+    const QString doc = programFolder() + "/PMBA-Binary-Received/doc.txt", other = tmp.path() + "/other.txt";
+    using A = MsgAnswer;
+    const struct {
+        const char* label;
+        char atName; // 'f' a file, 'l' a dangling link, or nothing at the carried file's name
+        QList<MsgAnswer> answers;
+        bool incomingStays;
+    } cases[] = {
+        {"new name", 0, {}, false},
+        {"kept by No", 'f', {A::No, A::No, A::No}, true},
+        {"let go after the warning", 'f', {A::No, A::No, A::Yes}, false},
+        {"another name", 'f', {A::No, A::Yes}, false},
+        {"link in the way", 'l', {A::No, A::No}, true},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.label);
+        QDir(programFolder() + "/PMBA-Binary-Received").removeRecursively();
+        QDir().mkpath(programFolder() + "/PMBA-Binary-Received");
+        if (c.atName == 'f') {
+            write(doc, "mine");
+        } else if (c.atName == 'l') {
+            ASSERT_TRUE(QFile::link(tmp.path() + "/victim", doc));
+        }
+        write(rx() + "/File - 1.txt", FileMail::Build({"m", "s", "t", "f", "doc.txt", "theirs"}));
+        if (filemonitors* watch = fileoperation::ReceiveMonitor()) {
+            watch->TimerScan_Timer(); // complete at once: the quiet period is 0
+        }
+        dialogs.clear();
+        dialogs.answers.append(c.answers);
+        dialogs.fileAnswers.enqueue(other);
+        readMessage("File - 1.txt");
+        EXPECT_EQ(QFile::exists(rx() + "/File - 1.txt"), c.incomingStays) << dialogs.texts().join(" | ").toStdString();
+        EXPECT_TRUE(dialogs.answers.isEmpty());
+        EXPECT_EQ(readFile(doc), c.atName == 'f' ? "mine" : c.atName ? "" : "theirs");
+        EXPECT_EQ(QFile::exists(other), c.answers.size() == 2 && c.atName == 'f');
+        EXPECT_FALSE(QFile::exists(tmp.path() + "/victim"));
+        QFile::remove(other);
+        registry->Unload("receivefile");
+        flush();
+    }
+}
+
 struct BadFileMail {
     const char* name;
     QByteArray content;
@@ -243,19 +294,19 @@ TEST_P(BadRegularFileMail, IsRefusedWithAMessageAndNothingWritten)
     EXPECT_EQ(after, before);
 }
 
-INSTANTIATE_TEST_SUITE_P(Contents, BadRegularFileMail,
-                         ::testing::Values(BadFileMail{"FivePieces", QByteArray("a,b,c,d,e").toBase64() + "\r\n",
-                                                       "Error: Decoded data format is incorrect!"},
-                                           BadFileMail{"NotBase64", "this is not base64 !!\r\n",
-                                                       "Error: The file mail is not valid Base64 text!"},
-                                           BadFileMail{"CarriedNotBase64", QByteArray("m,s,t,f,x.bin,@@@").toBase64(),
-                                                       "Error: The attached file is not valid Base64 data!"},
-                                           BadFileMail{"NameLeavesTheFolder",
-                                                       QByteArray("m,s,t,f,../evil.txt,QUJD").toBase64(),
-                                                       "Error: The file name in this mail is not valid"},
-                                           BadFileMail{"NameIsDotDot", QByteArray("m,s,t,f,..,QUJD").toBase64(),
-                                                       "Error: The file name in this mail is not valid"}),
-                         [](const auto& info) { return std::string(info.param.name); });
+INSTANTIATE_TEST_SUITE_P(
+    Contents, BadRegularFileMail,
+    ::testing::Values(BadFileMail{"FivePieces", QByteArray("a,b,c,d,e").toBase64() + "\r\n",
+                                  "Error: Decoded data format is incorrect!"},
+                      BadFileMail{"NotBase64", "this is not base64 !!\r\n",
+                                  "Error: The file mail is not valid Base64 text!"},
+                      BadFileMail{"CarriedNotBase64", QByteArray("m,s,t,f,x.bin,@@@").toBase64() + "\r\n",
+                                  "Error: The attached file is not valid Base64 data!"},
+                      BadFileMail{"NameLeavesTheFolder", QByteArray("m,s,t,f,../evil.txt,QUJD").toBase64() + "\r\n",
+                                  "Error: The file name in this mail is not valid"},
+                      BadFileMail{"NameIsDotDot", QByteArray("m,s,t,f,..,QUJD").toBase64() + "\r\n",
+                                  "Error: The file name in this mail is not valid"}),
+    [](const auto& info) { return std::string(info.param.name); });
 
 TEST_F(ReceiveFileScreen, MissingHandOverFileLeavesAnEmptyScreen)
 {
@@ -264,4 +315,3 @@ TEST_F(ReceiveFileScreen, MissingHandOverFileLeavesAnEmptyScreen)
     EXPECT_EQ(dialogs.boxes[0].icon, MsgIcon::Exclamation);
     EXPECT_TRUE(prompts());
 }
-

@@ -4,6 +4,7 @@
 // names, and nothing sent that the far end would refuse.
 
 #include "PmbaTestUtil.h"
+#include "config/ConfigStore.h"
 #include "mail/MailCodec.h"
 #include "mail/MailFiles.h"
 #include "platform/AnsiCodec.h"
@@ -20,6 +21,8 @@
 #include <algorithm>
 #include <functional>
 #include <sys/stat.h>
+#include <tuple>
+#include <unistd.h>
 
 using namespace tolvan;
 using namespace tolvan::test;
@@ -294,6 +297,40 @@ TEST(ReaderLimits, AFileLongerThanAnyWriterMakesIsRefusedByName)
         const QString refusal = r.read(path);
         EXPECT_TRUE(refusal.contains(path)) << refusal.toStdString();
         EXPECT_TRUE(refusal.contains(QString::number(r.limit))) << refusal.toStdString();
+    }
+}
+
+TEST(ReaderLimits, EveryReaderRefusesWhatIsNoRegularFileWithoutBlocking)
+{
+    // A FIFO would block a plain open, /dev/zero never end, a link lead anywhere.
+    QTemporaryDir dir;
+    ASSERT_TRUE(writeAll(dir.filePath("plain"), "65,66,67,68\r\n"));
+    using Read = std::function<QString(const QString&)>;
+    const std::tuple<const char*, bool, Read> readers[] = {
+        {"file mail", false, [](const QString& p) { return FileMail::Read(p).error(); }},
+        {"coded mail", false, [](const QString& p) { return MailFiles::ReadCodedMailFile(p).error(); }},
+        {"PMBA mail", false, [&](const QString& p) { return ModPMBA::PMBA_DecodeBinaryMail(p, dir.path()).error(); }},
+        {"PMBA test", false, [](const QString& p) { return ModPMBA::IsPMBAFile(p) ? "" : "not a regular file"; }},
+        {"store file", true,
+         [&](const QString& p) {
+             return ConfigStore(dir.path() + "/").ReadStoreLine(p.mid(p.lastIndexOf('/') + 1)).message;
+         }},
+        {"command line", true, [](const QString& p) { return FileMail::Read(p, SafeFile::Links::Follow).error(); }},
+    };
+    const std::tuple<const char*, std::function<bool(const QString&)>, bool> obstacles[] = {
+        {"FIFO", [](const QString& p) { return ::mkfifo(QFile::encodeName(p).constData(), 0600) == 0; }, true},
+        {"link to a device", [](const QString& p) { return QFile::link("/dev/zero", p); }, true},
+        {"link to a file", [&](const QString& p) { return QFile::link(dir.filePath("plain"), p); }, false},
+    };
+    int n = 0;
+    for (const auto& [obstacle, make, refusedByAll] : obstacles) {
+        for (const auto& [reader, followsLinks, read] : readers) {
+            SCOPED_TRACE(std::string(obstacle) + " read as " + reader);
+            const QString path = dir.filePath(QStringLiteral("x%1.dat").arg(n++));
+            ASSERT_TRUE(make(path));
+            const QString refusal = read(path);
+            EXPECT_EQ(refusal.contains("not a regular file"), refusedByAll || !followsLinks) << refusal.toStdString();
+        }
     }
 }
 

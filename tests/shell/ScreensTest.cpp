@@ -171,6 +171,11 @@ TEST_F(ShellScreens, AutoSaveSwitch)
     flush();
     UpdateAutoSaveDisplay(*registry, true);
     EXPECT_TRUE(registry->loadedNames().isEmpty());
+
+    QFile::remove(context->store.StorePath("autosave.dat"));
+    registry->Show("mainmenu");
+    EXPECT_EQ(text("mainmenu", "cmdAutoSaveToggle"), "Receive Auto Save ON");
+    EXPECT_EQ(context->store.ReadStoreLine("autosave.dat").value, "1");
 }
 
 TEST_F(ShellScreens, ClockShowsTwoDigitHoursAndTheLongDate)

@@ -97,9 +97,9 @@ int pmbaDecode(const QStringList& args, const Output& io)
         return ExitUsage;
     }
     // Without --yes an existing attachment is kept, as the other decoders do.
-    const Result<ModPMBA::DecodedPmbaMail> r =
-        ModPMBA::PMBA_DecodeBinaryMail(a.positional[0], QDir::cleanPath(QDir(a.positional[1]).absolutePath()),
-                                       a.yes ? ModPMBA::Existing::Replace : ModPMBA::Existing::Keep);
+    const Result<ModPMBA::DecodedPmbaMail> r = ModPMBA::PMBA_DecodeBinaryMail(
+        a.positional[0], QDir::cleanPath(QDir(a.positional[1]).absolutePath()),
+        a.yes ? ModPMBA::Existing::Replace : ModPMBA::Existing::Keep, SafeFile::Links::Follow);
     if (!r.ok()) {
         const bool exists = r.error().startsWith(QLatin1String("PMBA: A file named"));
         return fail(io, exists ? r.error() + QStringLiteral("\nUse --yes to replace it.") : r.error());
@@ -137,7 +137,7 @@ int fileMailRead(const QStringList& args, const Output& io)
     if (!parseArgs(args, 2, {}, YesSwitch, a)) {
         return ExitUsage;
     }
-    const Result<FileMail::Mail> mail = FileMail::Read(a.positional[0]);
+    const Result<FileMail::Mail> mail = FileMail::Read(a.positional[0], SafeFile::Links::Follow);
     if (!mail.ok()) {
         return fail(io, mail.error());
     }
@@ -237,7 +237,7 @@ int mailDecode(const QStringList& args, const Output& io)
     if (!parseArgs(args, 1, {}, NoSwitch, a)) {
         return ExitUsage;
     }
-    const Result<QString> file = MailFiles::ReadCodedMailFile(a.positional[0]);
+    const Result<QString> file = MailFiles::ReadCodedMailFile(a.positional[0], SafeFile::Links::Follow);
     if (!file.ok()) {
         return fail(io, file.error());
     }
