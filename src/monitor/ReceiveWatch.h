@@ -28,6 +28,9 @@ public:
         enum class Kind { Off, Watching, NoStoreFile, NoFolderNamed, FolderMissing, FolderUnreadable };
         Kind kind = Kind::Off;
         QString folder;
+        // What the last arrival notice failed with, when it failed; the watch
+        // goes on regardless.
+        QString noticeFailure;
         // One line for the main menu.
         QString text() const;
         bool operator==(const State&) const = default;
@@ -51,6 +54,15 @@ public:
     // One tick: the state check, then the monitor's scan (bound to the same timer).
     void Check();
     QTimer* timer() { return &m_timer; }
+
+    // The arrival notice not yet taken up by the operator ("&Read Inbox"):
+    // kept here so that the main menu shows it also when it was closed while
+    // the file arrived (compose or another screen open).
+    struct Notice {
+        QString text;
+        QString check;
+    };
+    Notice pendingNotice;
 
     // The 7PLUS sets of the watched folder as of the last tick.
     const SevenPlusSets::Collector& sevenPlusSets() const { return m_sets; }

@@ -13,6 +13,7 @@
 #include "shell/PickList.h"
 #include "shell/ScreenRegistry.h"
 #include "shell/frmdecide.h"
+#include "shell/mainmenu.h"
 
 #include <QCoreApplication>
 #include <QFile>
@@ -211,14 +212,13 @@ void received::AnnounceArrival(ScreenRegistry& registry, const QString& folderPa
     if (otherArrivals) {
         Notify::AnnounceIfEnabled(ctx.store, *ctx.speaker, kArrivalWarning);
     }
-    if (QLabel* notice = menuLabel(registry, QStringLiteral("Label1"))) {
-        notice->setText(complete.isEmpty() ? kArrivalNotice
-                                           : kSevenPlusNotice + names.join(QStringLiteral(", ")) + u' ');
-        notice->setVisible(true);
-    }
-    if (QLabel* check = menuLabel(registry, QStringLiteral("Label2"))) {
-        check->setText(otherArrivals ? kArrivalCheck : kSevenPlusCheck);
-        check->setVisible(true);
+    // Kept until the operator opens the received screen: a main menu closed
+    // now (compose is open) shows it when it is loaded again.
+    ReceiveWatch::Notice& pending = ctx.receiveWatch.pendingNotice;
+    pending.text = complete.isEmpty() ? kArrivalNotice : kSevenPlusNotice + names.join(QStringLiteral(", ")) + u' ';
+    pending.check = otherArrivals ? kArrivalCheck : kSevenPlusCheck;
+    if (auto* menu = qobject_cast<mainmenu*>(registry.loaded(QStringLiteral("mainmenu")))) {
+        menu->ShowArrivalNotice();
     }
     auto* screen = qobject_cast<received*>(registry.loaded(QStringLiteral("received")));
     if (screen && screen->isVisible()) {
