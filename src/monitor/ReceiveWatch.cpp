@@ -137,8 +137,13 @@ void ReceiveWatch::Check()
 QList<SevenPlusSets::Set> ReceiveWatch::refreshSets()
 {
     const QString folder = m_state.kind == State::Kind::Watching ? m_state.folder : QString();
-    QList<SevenPlusSets::Set> done =
-        m_sets.Refresh(folder, [this, &folder](const QString& name) { return stillArrivingIn(folder, name); });
+    // The kernel's reports are read once for all the questions of this look.
+    filemonitors* monitor = fileoperation::ReceiveMonitor();
+    if (monitor) {
+        monitor->ReadKernelReports();
+    }
+    QList<SevenPlusSets::Set> done = m_sets.Refresh(
+        folder, [this, &folder](const QString& name) { return stillArrivingIn(folder, name, true); });
     emit SetsRefreshed();
     return done;
 }
@@ -177,7 +182,7 @@ bool ReceiveWatch::IsStillArriving(const QString& name) const
     return stillArrivingIn(line.ok() ? line.value.trimmed() : QString(), name);
 }
 
-bool ReceiveWatch::stillArrivingIn(const QString& folder, const QString& name) const
+bool ReceiveWatch::stillArrivingIn(const QString& folder, const QString& name, bool reportsRead) const
 {
     if (folder.isEmpty() || name.isEmpty()) {
         return false;
@@ -185,7 +190,7 @@ bool ReceiveWatch::stillArrivingIn(const QString& folder, const QString& name) c
     filemonitors* monitor = fileoperation::ReceiveMonitor();
     if (m_active && monitor && monitor->FolderPath == folder &&
         monitor->State() == filemonitors::FolderState::Watching) {
-        return monitor->IsStillArriving(name);
+        return monitor->IsStillArriving(name, reportsRead);
     }
     const QString path = folder.endsWith(u'/') ? folder + name : folder + u'/' + name;
     return filemonitors::LooksStillArriving(path, quietPeriod);

@@ -84,7 +84,7 @@ private:
     // Reads the parts that came or went; returns the sets that became complete.
     QList<SevenPlusSets::Set> refreshSets();
     // IsStillArriving for a file of this receive folder.
-    bool stillArrivingIn(const QString& folder, const QString& name) const;
+    bool stillArrivingIn(const QString& folder, const QString& name, bool reportsRead = false) const;
 
     const ConfigStore& m_store;
     QTimer m_timer;

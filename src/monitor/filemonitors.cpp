@@ -203,21 +203,23 @@ bool filemonitors::takeSnapshot(bool asNew, SteadyTime now)
         return false;
     }
     ++m_listing;
-    // One look at each file: the listing's inode and one stat for its size and time.
+    // The listing gives each file's inode. With the kernel's reports its size
+    // and time are taken at the first question about it (the 7PLUS look asks
+    // about each at once); without them only this look can tell a file
+    // written again under its name, with the same inode, from the first.
+    const bool lookNow = m_watch < 0;
     const int error = scanFolder(m_folder, [&](std::string_view name, std::uint64_t ino, int fd) {
         Known& k = m_known[std::string(name)];
         k.seen = m_listing;
         k.ino = ino;
         struct stat st;
         // The name comes from the directory entry, ended by its NUL.
-        if (::fstatat(fd, name.data(), &st, 0) == 0) {
+        if (lookNow && ::fstatat(fd, name.data(), &st, 0) == 0) {
             k.size = st.st_size;
             k.mtime = mtimeOf(st);
         }
         if (asNew) {
             Pending p;
-            p.size = k.size;
-            p.mtime = k.mtime;
             p.stableSince = now;
             m_pending.insert_or_assign(std::string(name), p);
         }
@@ -236,6 +238,11 @@ bool filemonitors::takeSnapshot(bool asNew, SteadyTime now)
     m_listingTrusted = wallNowNs() - m_listedMtime > kListingTrustNs;
     m_state = FolderState::Watching;
     return true;
+}
+
+void filemonitors::ReadKernelReports()
+{
+    readKernelEvents();
 }
 
 void filemonitors::KernelQueueOverflowed()
@@ -377,7 +384,10 @@ void filemonitors::recheckAll(SteadyTime now, bool restartPending)
         if (::stat(pathOf(name).constData(), &st) != 0 || !S_ISREG(st.st_mode)) {
             continue; // gone: the next listing drops the name
         }
-        if (st.st_size != k.size || mtimeOf(st) != k.mtime) {
+        if (k.size < 0) {
+            k.size = st.st_size; // never looked at: this is its first look
+            k.mtime = mtimeOf(st);
+        } else if (st.st_size != k.size || mtimeOf(st) != k.mtime) {
             k.checked = false;
             m_pending.emplace(name, Pending{});
         }
@@ -533,9 +543,11 @@ void filemonitors::checkPending(SteadyTime now)
     }
 }
 
-bool filemonitors::IsStillArriving(const QString& name)
+bool filemonitors::IsStillArriving(const QString& name, bool reportsRead)
 {
-    readKernelEvents();
+    if (!reportsRead) {
+        readKernelEvents();
+    }
     const QByteArray encoded = QFile::encodeName(name);
     const std::string_view key(encoded.constData(), size_t(encoded.size()));
     if (hiddenName(key)) {
@@ -554,12 +566,23 @@ bool filemonitors::IsStillArriving(const QString& name)
         return true;
     }
     Known& k = known->second;
+    if (k.size < 0) {
+        k.size = st.st_size; // the first look at a file of the start
+        k.mtime = mtimeOf(st);
+    }
     const bool same = k.size == st.st_size && k.mtime == mtimeOf(st);
     if (same && k.checked) {
         return false; // complete, and unchanged since
     }
-    // Present at the start, or changed unseen (without the kernel's reports):
-    // its own time and format decide; only a recent file is opened.
+    // Present at the start and unchanged since the start's look: a file left
+    // alone for twice the quiet period is complete, and costs no more.
+    const qint64 quietNs = qint64(QuietPeriod.count()) * 1000000;
+    if (same && k.mtime <= wallNowNs() - 2 * quietNs) {
+        k.checked = true;
+        return false;
+    }
+    // Recent, or changed unseen (without the kernel's reports): its own time
+    // and format decide; only a recent file is opened.
     if (LooksStillArriving(QFile::decodeName(path), QuietPeriod)) {
         if (!same) {
             Pending p;

@@ -81,7 +81,10 @@ public:
     // True while the named file of the folder may still be growing: not yet
     // complete by the rules above, or changed since. A name with no file is
     // not arriving.
-    bool IsStillArriving(const QString& name);
+    // reportsRead: the caller has just called ReadKernelReports, as one does
+    // before asking about many files in a row.
+    bool IsStillArriving(const QString& name, bool reportsRead = false);
+    void ReadKernelReports();
     FolderState State() const { return m_state; }
     // Whether the kernel reports writers closing files in this folder.
     bool KernelNotificationActive() const { return m_watch >= 0; }

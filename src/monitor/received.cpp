@@ -56,6 +56,9 @@ received::received(ScreenRegistry& registry)
     makeHeading(Label1, 6);
     // The selection is the operator's pick only, never a row the focus made current.
     File1 = make<PickList>(QStringLiteral("File1"));
+    // One line of text per file: with all rows alike the list lays out a
+    // folder of thousands of files at once.
+    File1->setUniformItemSizes(true);
     Command2 = make<QPushButton>(QStringLiteral("Command2"), QStringLiteral("Read Message"));
     Command1 = make<QPushButton>(QStringLiteral("Command1"), QStringLiteral("Delete messages"));
     Cmdexit = make<QPushButton>(QStringLiteral("Cmdexit"), QStringLiteral("Exit"));
@@ -174,9 +177,14 @@ void received::setFileListFolder(const QString& folder)
 
 void received::refreshFileList()
 {
+    const QStringList names = fileoperation::ListedFiles(m_folder);
+    if (names == m_listed) {
+        return; // nothing came or went: the list and its selection stay
+    }
+    m_listed = names;
     const QString selected = selectedName();
     File1->clear();
-    File1->addItems(fileoperation::ListedFiles(m_folder));
+    File1->addItems(names);
     if (!selected.isEmpty()) {
         const QList<QListWidgetItem*> same = File1->findItems(selected, Qt::MatchExactly | Qt::MatchCaseSensitive);
         if (!same.isEmpty()) {
