@@ -27,6 +27,7 @@
 
 #include <map>
 #include <memory>
+#include <thread>
 
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -35,6 +36,10 @@
 using namespace tolvan;
 
 namespace {
+
+// A short coded mail: "TO: K1ABC", "TEST", "THIS IS A TEST", "DL1XYZ".
+constexpr char kMail[] = "84 79 58 32 75 49 65 66 67,84 69 83 84,84 72 73 83 32 73 83 32 65 32 84 69 83 84,"
+                         "68 76 49 88 89 90\r\n";
 
 // Folders are filled once per size and shared by the benchmarks of that
 // size: coded mails, written an hour ago, as a station's folder holds them.
@@ -50,11 +55,14 @@ const QString& folderOf(int count)
             const QByteArray name =
                 QFile::encodeName(dir->filePath(QStringLiteral("MAIL - From- K1ABC--%1.dat").arg(i, 6, 10, QLatin1Char('0'))));
             const int fd = ::open(name.constData(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-            [[maybe_unused]] const ssize_t n = ::write(fd, "84 79,83,72,66\r\n", 16);
+            [[maybe_unused]] const ssize_t n = ::write(fd, kMail, sizeof kMail - 1);
             ::futimens(fd, old);
             ::close(fd);
         }
         paths[count] = dir->path();
+        // A folder changed within the last two seconds is listed at every
+        // tick (its times may not show the next change yet); a settled one is not.
+        std::this_thread::sleep_for(std::chrono::milliseconds(2100));
     }
     return paths[count];
 }

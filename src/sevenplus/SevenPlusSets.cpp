@@ -150,13 +150,6 @@ QList<Set> Collector::Refresh(const QString& folder, const std::function<bool(co
         if (cached != m_cache.cend() && cached->size == size && cached->mtime == mtime) {
             entry = *cached;
         } else {
-            // A file still being written is read once it is whole, so that a
-            // header cut short never counts as damage.
-            if (stillArriving && stillArriving(name)) {
-                m_waitingNames << name;
-                m_cache.remove(name);
-                continue;
-            }
             entry.size = size;
             entry.mtime = mtime;
             ++m_reads;
@@ -172,6 +165,16 @@ QList<Set> Collector::Refresh(const QString& folder, const std::function<bool(co
             }
             if (entry.kind != Entry::Kind::Part && (LooksLikePartName(name) || block.startsWith(kHeaderStart))) {
                 entry.kind = Entry::Kind::Damaged;
+            }
+            // A part, or what may still become one (shorter than a block), is
+            // taken once it is whole, so that a header cut short never counts
+            // as damage. A file whose whole first block is no header is no
+            // part however it goes on, and needs no question.
+            const bool mayBePart = entry.kind != Entry::Kind::Other || size < Mod7plus::kBlockSize;
+            if (mayBePart && stillArriving && stillArriving(name)) {
+                m_waitingNames << name;
+                m_cache.remove(name);
+                continue;
             }
         }
         seen.insert(name, entry);
