@@ -33,9 +33,9 @@ namespace tolvan {
 // showing missing bytes; a file whose format still looks short after twice
 // the quiet period is complete all the same, and its reader says what is
 // wrong with it. A tick in which at least one new file became complete emits
-// FileReceived once. Files present at the start raise nothing; when the
-// folder goes away and comes back (or is replaced), what it then holds is
-// new. Names that begin with "." (hidden files, a writer's partial files)
+// FileReceived once. Files present at the start are known (one written
+// again later is new once complete); when the folder goes away and comes
+// back (or is replaced, or first appears), what it then holds is new. Names that begin with "." (hidden files, a writer's partial files)
 // are never looked at. The tick runs on the thread of the timer, and the
 // receivers run inside it.
 class filemonitors : public QObject {
@@ -124,7 +124,7 @@ private:
     struct Known {
         std::uint32_t seen = 0; // the listing that last held the name
         std::uint64_t ino = 0;
-        qint64 size = -1;
+        qint64 size = -1; // -1 until the first look at the file
         qint64 mtime = 0;
         bool checked = false; // found complete by a tick (not just present at the start)
     };
