@@ -475,17 +475,21 @@ void filemonitors::TimerScan_Timer()
 
 void filemonitors::announce()
 {
+    // A receiver may replace this monitor; nothing of it is touched then.
+    const QPointer<filemonitors> self(this);
+    QString failure;
     try {
         emit FileReceived();
-        if (!m_receiverFailure.isEmpty()) {
-            m_receiverFailure.clear();
-        }
     } catch (const std::exception& e) {
-        m_receiverFailure = QString::fromLocal8Bit(e.what());
-        qWarning("The arrival notice failed: %s", e.what());
+        failure = QString::fromLocal8Bit(e.what());
     } catch (...) {
-        m_receiverFailure = QStringLiteral("unknown failure");
-        qWarning("The arrival notice failed");
+        failure = QStringLiteral("unknown failure");
+    }
+    if (!failure.isEmpty()) {
+        qWarning("The arrival notice failed: %s", qUtf8Printable(failure));
+    }
+    if (!self.isNull()) {
+        m_receiverFailure = failure;
     }
 }
 
