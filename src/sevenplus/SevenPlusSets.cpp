@@ -9,7 +9,10 @@
 
 #include <algorithm>
 
+#include <dirent.h>
+#include <fcntl.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 namespace tolvan::SevenPlusSets {
 
@@ -19,11 +22,32 @@ namespace {
 // check is a damaged part, whatever its name.
 constexpr char kHeaderStart[] = " go_7+. ";
 
-bool startsLikeHeader(const QString& path)
+// The names of a folder's entries, except names beginning with "." (hidden
+// files, and writers' partial files, which become parts only under their own
+// name); which of them are files the caller's stat tells.
+QStringList entryNames(const QString& folder)
 {
-    // A FIFO in the folder must not hang the look, nor a link lead elsewhere.
-    const Result<QByteArray> head = SafeFile::ReadHead(path, 8);
-    return head.ok() && head.value() == QByteArrayView(kHeaderStart);
+    QStringList names;
+    DIR* dir = folder.isEmpty() ? nullptr : ::opendir(QFile::encodeName(folder).constData());
+    if (dir == nullptr) {
+        return names;
+    }
+    while (const dirent* entry = ::readdir(dir)) {
+        if (entry->d_name[0] != '.' && entry->d_type != DT_DIR) {
+            names << QFile::decodeName(entry->d_name);
+        }
+    }
+    ::closedir(dir);
+    return names;
+}
+
+// The first block of a file, shorter when the file is; empty for anything
+// but a regular file (a pipe under a part's name cannot hang the look, nor a
+// link lead elsewhere).
+QByteArray firstBlock(const QString& path)
+{
+    const Result<QByteArray> head = SafeFile::ReadHead(path, Mod7plus::kBlockSize);
+    return head.ok() ? head.value() : QByteArray();
 }
 
 QString baseOf(const QString& fileName)
@@ -103,44 +127,57 @@ QList<Set> Collector::Refresh(const QString& folder, const std::function<bool(co
     // Only the names left waiting are looked at again while no name came or went.
     QStringList names = m_waitingNames;
     if (full) {
-        names = folder.isEmpty() ? QStringList()
-                                 : QDir(folder).entryList(QDir::Files | QDir::Hidden | QDir::System, QDir::Name);
+        names = entryNames(folder);
     }
     m_waitingNames.clear();
     QHash<QString, Entry> seen;
     const QString prefix = folder.endsWith(u'/') ? folder : folder + u'/';
     for (const QString& name : std::as_const(names)) {
-        const QFileInfo info(prefix + name);
-        if (!info.isFile()) {
+        // One stat per file and look; a file is opened only when new or changed.
+        const QString path = prefix + name;
+        struct stat fileStat;
+        if (::stat(QFile::encodeName(path).constData(), &fileStat) != 0 || !S_ISREG(fileStat.st_mode)) {
             m_cache.remove(name);
             continue;
         }
-        const qint64 size = info.size();
-        const qint64 mtime = info.lastModified().toMSecsSinceEpoch();
+        const qint64 size = qint64(fileStat.st_size);
+        const qint64 mtime = qint64(fileStat.st_mtim.tv_sec) * 1000 + fileStat.st_mtim.tv_nsec / 1000000;
         Entry entry;
         const auto cached = m_cache.constFind(name);
         if (cached != m_cache.cend() && cached->size == size && cached->mtime == mtime) {
             entry = *cached;
         } else {
-            // A file still being written is read once it is whole, so that a
-            // header cut short never counts as damage.
-            if (stillArriving && stillArriving(name)) {
-                m_waitingNames << name;
-                m_cache.remove(name);
-                continue;
-            }
             entry.size = size;
             entry.mtime = mtime;
             ++m_reads;
-            if (const Result<Mod7plus::Header> header = Mod7plus::Read7PlusHeader(info.filePath()); header.ok()) {
-                entry.header = header.value();
-                // A part counts only when it would decode: a line damaged on
-                // the air is found now, not when the whole set is decoded.
-                entry.damage = Mod7plus::Find7PlusPartDamage(info.filePath(), entry.header);
-                entry.kind = entry.damage.isEmpty() ? Entry::Kind::Part : Entry::Kind::Damaged;
-            } else if (LooksLikePartName(name) || startsLikeHeader(info.filePath())) {
+            const QByteArray block = firstBlock(path);
+            bool headerRead = false;
+            if (block.size() == Mod7plus::kBlockSize) {
+                const auto* bytes = reinterpret_cast<const std::uint8_t*>(block.constData());
+                if (const Result<Mod7plus::Header> header =
+                        Mod7plus::Parse7PlusHeader(std::span(bytes, size_t(Mod7plus::kBlockSize)));
+                    header.ok()) {
+                    headerRead = true;
+                    entry.header = header.value();
+                    // A part counts only when it would decode: a line damaged on
+                    // the air is found now, not when the whole set is decoded.
+                    entry.damage = Mod7plus::Find7PlusPartDamage(path, entry.header);
+                    entry.kind = entry.damage.isEmpty() ? Entry::Kind::Part : Entry::Kind::Damaged;
+                }
+            }
+            if (!headerRead && (LooksLikePartName(name) || block.startsWith(kHeaderStart))) {
                 entry.kind = Entry::Kind::Damaged;
                 entry.damage = QStringLiteral("bad header");
+            }
+            // A part, or what may still become one (shorter than a block), is
+            // taken once it is whole, so that a header cut short never counts
+            // as damage. A file whose whole first block is no header is no
+            // part however it goes on, and needs no question.
+            const bool mayBePart = entry.kind != Entry::Kind::Other || size < Mod7plus::kBlockSize;
+            if (mayBePart && stillArriving && stillArriving(name)) {
+                m_waitingNames << name;
+                m_cache.remove(name);
+                continue;
             }
         }
         seen.insert(name, entry);
