@@ -363,6 +363,7 @@ public:
         // the disk 255 times.
         auto out = std::make_unique<AtomicFile>(partPath, AtomicFile::Mode::Replace);
         out->setSync(false);
+        out->setExpectedSize(m_part.size());
         if (!out->open() || !out->write(m_part)) {
             throwWriteError(*out);
         }

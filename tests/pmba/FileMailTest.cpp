@@ -226,9 +226,9 @@ TEST_F(FileMailFolders, WriteThenReadRoundTrips)
     // What cannot be read is named, with the reason.
     ASSERT_EQ(::mkfifo(QFile::encodeName(path("pipe.txt")).constData(), 0600), 0);
     EXPECT_EQ(F::Read(path("pipe.txt")).error(), "Error: The file mail cannot be read: " + path("pipe.txt")
-                                                     + " is not a regular file (it is a folder, a pipe or a device)");
+                                                     + " is a FIFO (named pipe), not a regular file; it is not read.");
     EXPECT_EQ(F::Read(path("absent.txt")).error(),
-              "Error: The file mail cannot be read: there is no file " + path("absent.txt"));
+              "Error: The file mail cannot be read: " + path("absent.txt") + ": No such file or directory");
 }
 
 TEST_F(FileMailFolders, WriterRefusesAndLeavesTheFolderAsItWas)
