@@ -38,34 +38,6 @@ bool isDiskFull(int err)
     return err == ENOSPC || err == EFBIG || err == EDQUOT;
 }
 
-// Gives the temporary file its final name unless that name is taken (by a
-// dangling link too). Falls back to link-and-unlink where the file system
-// lacks the atomic flag; neither follows a link at the target.
-int renameNoReplace(const QByteArray& from, const QByteArray& to)
-{
-#ifdef RENAME_NOREPLACE
-    if (::renameat2(AT_FDCWD, from.constData(), AT_FDCWD, to.constData(), RENAME_NOREPLACE) == 0) {
-        return 0;
-    }
-    if (errno != EINVAL && errno != ENOSYS) {
-        return errno;
-    }
-#endif
-    if (::link(from.constData(), to.constData()) == 0) {
-        ::unlink(from.constData());
-        return 0;
-    }
-    if (errno != EPERM && errno != EOPNOTSUPP) {
-        return errno;
-    }
-    // Neither flag nor hard links (some network shares): a plain rename after
-    // a look. A rename replaces a name and never writes through a link.
-    struct stat st;
-    if (::lstat(to.constData(), &st) == 0) {
-        return EEXIST;
-    }
-    return std::rename(from.constData(), to.constData()) == 0 ? 0 : errno;
-}
 
 
 // The hidden temporary name of a writer: ".tolvan-", 16 hexadecimal digits, ".part".
@@ -147,6 +119,35 @@ bool removeAbandonedWorkFile(const QByteArray& path)
 }
 
 } // namespace
+
+// Gives the temporary file its final name unless that name is taken (by a
+// dangling link too). Falls back to link-and-unlink where the file system
+// lacks the atomic flag; neither follows a link at the target.
+int AtomicFile::renameNoReplace(const QByteArray& from, const QByteArray& to)
+{
+#ifdef RENAME_NOREPLACE
+    if (::renameat2(AT_FDCWD, from.constData(), AT_FDCWD, to.constData(), RENAME_NOREPLACE) == 0) {
+        return 0;
+    }
+    if (errno != EINVAL && errno != ENOSYS) {
+        return errno;
+    }
+#endif
+    if (::link(from.constData(), to.constData()) == 0) {
+        ::unlink(from.constData());
+        return 0;
+    }
+    if (errno != EPERM && errno != EOPNOTSUPP) {
+        return errno;
+    }
+    // Neither flag nor hard links (some network shares): a plain rename after
+    // a look. A rename replaces a name and never writes through a link.
+    struct stat st;
+    if (::lstat(to.constData(), &st) == 0) {
+        return EEXIST;
+    }
+    return std::rename(from.constData(), to.constData()) == 0 ? 0 : errno;
+}
 
 AtomicFile::AtomicFile(QString finalPath, Mode mode, QString workPath)
     : m_finalPath(std::move(finalPath))

@@ -80,6 +80,9 @@ public:
     static QString obstacle(const QString& path);
     // True when anything, a dangling link included, has this name.
     static bool occupied(const QString& path);
+    // Renames from to to unless to is taken (by a dangling link too); 0, or
+    // the errno (EEXIST when taken). Never follows a link at to.
+    static int renameNoReplace(const QByteArray& from, const QByteArray& to);
     // The message of a write cut short after `written` of `wanted` bytes
     // (wanted < 0: not known).
     static QString shortWriteMessage(qint64 written, qint64 wanted, const QString& path);

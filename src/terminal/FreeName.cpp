@@ -1,5 +1,7 @@
 #include "terminal/FreeName.h"
 
+#include "platform/AtomicFile.h"
+
 #include <QFile>
 
 #include <cerrno>
@@ -12,33 +14,6 @@
 namespace tolvan {
 
 namespace {
-
-// 0, or the errno of a rename that would have replaced something (EEXIST) or
-// failed. Falls back to link-and-unlink, then to a look and a rename, where
-// the file system lacks the atomic flag.
-int renameNoReplace(const QByteArray& from, const QByteArray& to)
-{
-#ifdef RENAME_NOREPLACE
-    if (::renameat2(AT_FDCWD, from.constData(), AT_FDCWD, to.constData(), RENAME_NOREPLACE) == 0) {
-        return 0;
-    }
-    if (errno != EINVAL && errno != ENOSYS) {
-        return errno;
-    }
-#endif
-    if (::link(from.constData(), to.constData()) == 0) {
-        ::unlink(from.constData());
-        return 0;
-    }
-    if (errno != EPERM && errno != EOPNOTSUPP) {
-        return errno;
-    }
-    struct stat st;
-    if (::lstat(to.constData(), &st) == 0) {
-        return EEXIST;
-    }
-    return std::rename(from.constData(), to.constData()) == 0 ? 0 : errno;
-}
 
 // Numbers tried before giving up: far more files of one name than a station
 // ever keeps.
@@ -64,7 +39,7 @@ Result<QString> MoveUnderFreeName(const QString& from, const QString& folder, co
     const QByteArray source = QFile::encodeName(from);
     for (int number = 0; number <= kMaxNumber; ++number) {
         const QString target = folder + u'/' + NumberedName(name, number);
-        const int err = renameNoReplace(source, QFile::encodeName(target));
+        const int err = AtomicFile::renameNoReplace(source, QFile::encodeName(target));
         if (err == 0) {
             return target;
         }
