@@ -32,7 +32,7 @@ int main(int argc, char** argv)
         }
         const auto r = tolvan::bench::streamBytes(pair.agwPort(DirewolfPair::A), pair.call(DirewolfPair::A).toStdString(),
                                                   pair.agwPort(DirewolfPair::B), pair.call(DirewolfPair::B).toStdString(),
-                                                  payload, 3600);
+                                                  payload, 3600, 256, std::getenv("AGW_OUTSTANDING") ? std::atoi(std::getenv("AGW_OUTSTANDING")) : 8);
         if (!r.ok) {
             std::fprintf(stderr, "%zu bytes: %s\n", payload.size(), r.error.c_str());
             ++failures;

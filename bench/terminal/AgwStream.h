@@ -156,6 +156,7 @@ inline StreamResult streamBytes(uint16_t portFrom, const std::string& callFrom, 
     bool mismatch = false;
     int outstanding = 0;
     bool asked = false;
+    Clock::time_point holdUntil = start;
     Clock::time_point connectAt;
     Clock::time_point firstData;
     Clock::time_point lastByte;
@@ -165,7 +166,7 @@ inline StreamResult streamBytes(uint16_t portFrom, const std::string& callFrom, 
                       + " bytes";
             return r;
         }
-        if (stage == Sending && !asked && sent < payload.size()) {
+        if (stage == Sending && !asked && sent < payload.size() && Clock::now() >= holdUntil) {
             while (outstanding < maxOutstanding && sent < payload.size()) {
                 const size_t n = std::min(frameBytes, payload.size() - sent);
                 if (sent == 0) {
@@ -179,7 +180,7 @@ inline StreamResult streamBytes(uint16_t portFrom, const std::string& callFrom, 
             asked = true;
         }
         pollfd fds[2] = {{sender.fd(), POLLIN, 0}, {receiver.fd(), POLLIN, 0}};
-        ::poll(fds, 2, asked || stage != Sending ? 200 : 0);
+        ::poll(fds, 2, 20);
         if (!sender.pump() || !receiver.pump()) {
             r.error = "the TNC closed the connection";
             return r;
@@ -210,7 +211,7 @@ inline StreamResult streamBytes(uint16_t portFrom, const std::string& callFrom, 
                 asked = false;
                 if (outstanding >= maxOutstanding) {
                     // Ask again a little later rather than flood the TNC with questions.
-                    ::poll(nullptr, 0, 100);
+                    holdUntil = Clock::now() + std::chrono::milliseconds(50);
                 }
             } else if (f.kind == 'd') {
                 if (stage != Closing) {
