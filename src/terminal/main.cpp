@@ -1,0 +1,146 @@
+#include "config/ConfigStore.h"
+#include "config/StationFolder.h"
+#include "terminal/DirewolfConf.h"
+#include "terminal/TerminalEngine.h"
+#include "terminal/TerminalSettings.h"
+#include "terminal/TncLink.h"
+
+#include <QCoreApplication>
+#include <QJsonDocument>
+#include <QSocketNotifier>
+#include <QTimer>
+
+#include <csignal>
+#include <cstdio>
+#include <fcntl.h>
+#include <unistd.h>
+
+namespace {
+
+int g_signalPipe[2] = {-1, -1};
+
+void onSignal(int)
+{
+    const char byte = 1;
+    [[maybe_unused]] const ssize_t n = ::write(g_signalPipe[1], &byte, 1);
+}
+
+void print(FILE* to, const QString& text)
+{
+    const QByteArray bytes = text.toLocal8Bit();
+    std::fwrite(bytes.constData(), 1, size_t(bytes.size()), to);
+    std::fflush(to);
+}
+
+void printEvent(const QJsonObject& event)
+{
+    QByteArray line = QJsonDocument(event).toJson(QJsonDocument::Compact);
+    line += '\n';
+    std::fwrite(line.constData(), 1, size_t(line.size()), stdout);
+    std::fflush(stdout);
+}
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    QStringList args;
+    for (int i = 1; i < argc; ++i) {
+        args << QString::fromLocal8Bit(argv[i]);
+    }
+    const tolvan::TerminalOptions options = tolvan::ParseTerminalOptions(args);
+    switch (options.action) {
+    case tolvan::TerminalOptions::Action::Help: print(stdout, tolvan::TerminalHelpText()); return tolvan::TerminalOk;
+    case tolvan::TerminalOptions::Action::Version:
+        print(stdout, tolvan::TerminalVersionText());
+        return tolvan::TerminalOk;
+    case tolvan::TerminalOptions::Action::Error:
+        print(stderr, QStringLiteral("tolvan-terminal: %1\nTry 'tolvan-terminal --help'.\n").arg(options.error));
+        return tolvan::TerminalUsage;
+    case tolvan::TerminalOptions::Action::Run:
+    case tolvan::TerminalOptions::Action::DirewolfConf: break;
+    }
+
+    // A file-size limit must come back to the writers as a short write.
+    std::signal(SIGXFSZ, SIG_IGN);
+    std::signal(SIGPIPE, SIG_IGN);
+    QCoreApplication app(argc, argv);
+    QCoreApplication::setApplicationName(QStringLiteral("tolvan-terminal"));
+
+    const QString station = tolvan::StationFolder::Choose(options.station, QCoreApplication::applicationDirPath(),
+                                                          tolvan::StationFolder::DefaultDataFolder());
+    const tolvan::Result<QStringList> prepared = tolvan::StationFolder::Prepare(station);
+    if (!prepared.ok()) {
+        print(stderr, QStringLiteral("tolvan-terminal: %1\n").arg(prepared.error()));
+        return tolvan::TerminalUnusable;
+    }
+    const tolvan::ConfigStore store(station);
+
+    if (options.action == tolvan::TerminalOptions::Action::DirewolfConf) {
+        const tolvan::Result<tolvan::TerminalSettings> settings = tolvan::LoadTerminalSettings(store, options, false);
+        if (!settings.ok()) {
+            print(stderr, QStringLiteral("tolvan-terminal: %1\n").arg(settings.error()));
+            return tolvan::TerminalUnusable;
+        }
+        tolvan::DirewolfConf::Station conf;
+        conf.call = settings->call;
+        conf.agwPort = settings->port;
+        const tolvan::Result<tolvan::DirewolfConf::Outcome> written = tolvan::DirewolfConf::Write(station, conf);
+        const QString path = tolvan::StationFolder::WithSeparator(station) + tolvan::DirewolfConf::kFileName;
+        if (!written.ok()) {
+            print(stderr, QStringLiteral("tolvan-terminal: %1\n").arg(written.error()));
+            return tolvan::TerminalUnusable;
+        }
+        print(stdout, written.value() == tolvan::DirewolfConf::Outcome::KeptEdited
+                          ? QStringLiteral("%1 was edited and is kept as it is.\n").arg(path)
+                          : QStringLiteral("Wrote %1\n").arg(path));
+        return tolvan::TerminalOk;
+    }
+
+    const tolvan::Result<tolvan::TerminalSettings> settings = tolvan::LoadTerminalSettings(store, options);
+    if (!settings.ok()) {
+        print(stderr, QStringLiteral("tolvan-terminal: %1\n").arg(settings.error()));
+        return tolvan::TerminalUnusable;
+    }
+
+    // Signals reach the event loop through a pipe, so stopping happens
+    // between two events and never inside one.
+    if (::pipe2(g_signalPipe, O_CLOEXEC | O_NONBLOCK) != 0) {
+        print(stderr, QStringLiteral("tolvan-terminal: cannot set up signal handling\n"));
+        return tolvan::TerminalUnusable;
+    }
+    struct sigaction action = {};
+    action.sa_handler = onSignal;
+    sigemptyset(&action.sa_mask);
+    action.sa_flags = SA_RESTART;
+    sigaction(SIGTERM, &action, nullptr);
+    sigaction(SIGINT, &action, nullptr);
+
+    tolvan::TncLink link;
+    tolvan::TerminalEngine engine(settings.value(), link);
+    QObject::connect(&engine, &tolvan::TerminalEngine::event, &app, printEvent);
+    QObject::connect(&link, &tolvan::TncLink::tncConnected, &engine, &tolvan::TerminalEngine::tncConnected);
+    QObject::connect(&link, &tolvan::TncLink::tncLost, &engine, &tolvan::TerminalEngine::tncLost);
+    QObject::connect(&link, &tolvan::TncLink::ready, &engine, &tolvan::TerminalEngine::tncReady);
+    QObject::connect(&link, &tolvan::TncLink::problem, &engine, &tolvan::TerminalEngine::tncProblem);
+    QObject::connect(&link, &tolvan::TncLink::linkUp, &engine, &tolvan::TerminalEngine::linkUp);
+    QObject::connect(&link, &tolvan::TncLink::linkDown, &engine, &tolvan::TerminalEngine::linkDown);
+    QObject::connect(&link, &tolvan::TncLink::received, &engine, &tolvan::TerminalEngine::received);
+    QObject::connect(&link, &tolvan::TncLink::room, &engine, &tolvan::TerminalEngine::room);
+
+    QSocketNotifier stopper(g_signalPipe[0], QSocketNotifier::Read);
+    QObject::connect(&stopper, &QSocketNotifier::activated, &app, [&] {
+        char bytes[16];
+        while (::read(g_signalPipe[0], bytes, sizeof bytes) > 0) {
+        }
+        stopper.setEnabled(false);
+        engine.stop();
+        link.stop();
+        // A moment for the last frames and the disconnects to leave.
+        QTimer::singleShot(200, &app, &QCoreApplication::quit);
+    });
+
+    engine.start();
+    link.start(settings->host, settings->port, settings->call, settings->radioPort);
+    return app.exec() == 0 ? tolvan::TerminalOk : tolvan::TerminalUnusable;
+}
