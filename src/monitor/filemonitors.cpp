@@ -33,6 +33,9 @@ int scanFolder(const QByteArray& folder, Visit&& visit)
     // symbolic links, which count when they lead to a file) cost a stat.
     const int fd = ::dirfd(dir);
     while (const dirent* entry = ::readdir(dir)) {
+        if (entry->d_name[0] == '.') {
+            continue;
+        }
         bool isFile = entry->d_type == DT_REG;
         if (entry->d_type == DT_UNKNOWN || entry->d_type == DT_LNK) {
             struct stat st;
