@@ -172,7 +172,10 @@ void TncLink::handle(const agw::Frame& f)
         // From the TNC: callFrom is the other station. "CONNECTED To" means
         // the other station called us.
         const bool incoming = agw::NoticeText(f.data).contains(QLatin1String("CONNECTED To"), Qt::CaseInsensitive);
-        m_links.insert(f.callFrom, Link{});
+        Link link;
+        link.asked = true;
+        m_links.insert(f.callFrom, link);
+        write(agw::AskOutstanding(m_radioPort, m_call, f.callFrom));
         emit linkUp(f.callFrom, incoming);
         return;
     }
@@ -197,8 +200,12 @@ void TncLink::handle(const agw::Frame& f)
             return;
         }
         const int before = it->outstanding;
+        const int reported = int(qMin<quint32>(*count, 1000));
         it->asked = false;
-        it->outstanding = int(qMin<quint32>(*count, 1000));
+        if (it->stale < 0 || reported < it->stale) {
+            it->stale = reported;
+        }
+        it->outstanding = reported - it->stale;
         pump(f.callTo);
         if (it->outstanding < before || it->outstanding == 0) {
             emit room(f.callTo);
@@ -220,6 +227,9 @@ void TncLink::pump(const QByteArray& peer)
     auto it = m_links.find(peer);
     if (it == m_links.end()) {
         return;
+    }
+    if (it->stale < 0) {
+        return; // the answer about frames left from an earlier link comes first
     }
     while (it->outstanding < kMaxOutstanding && !it->pending.isEmpty()) {
         const QByteArray chunk = it->pending.takeFirst();

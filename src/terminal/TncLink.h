@@ -60,6 +60,12 @@ private:
         qint64 pendingBytes = 0;
         int outstanding = 0; // frames with the TNC, not yet acknowledged
         bool asked = false;  // an outstanding-frames query is unanswered
+        // Direwolf keeps the sent-frame slots of a link that broke and counts
+        // them in its answers for the next link to the same station until
+        // they are reused. The answer to a question asked before anything is
+        // sent gives their number (-1 until it is known); nothing is sent
+        // before it, and they are left out of every later count.
+        int stale = -1;
     };
 
     void onConnected();
