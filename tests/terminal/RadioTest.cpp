@@ -30,7 +30,7 @@ using tolvan::test::DirewolfPair;
 QByteArray randomBytes(int size)
 {
     QByteArray bytes(size, Qt::Uninitialized);
-    QRandomGenerator rng(uint(size));
+    QRandomGenerator rng{quint32(size)};
     for (char& c : bytes) {
         c = char(rng.generate());
     }
@@ -165,17 +165,17 @@ protected:
     {
         return QStringLiteral("A:\n%1B:\n%2watch:\n%3modem B said:\n%4")
             .arg(a.terminal.transcript(), b.terminal.transcript(), watch.transcript(),
-                 QString::fromLocal8Bit(pair.readLog(DirewolfPair::B).right(2000)))
+                 QString::fromLocal8Bit(pair.readLog(DirewolfPair::B).right(600)))
             .toStdString();
     }
 
     // Each name once in the watch's announcements.
-    std::map<QString, int> announced()
+    std::map<std::string, int> announced()
     {
-        std::map<QString, int> count;
+        std::map<std::string, int> count;
         for (const QJsonObject& line : watch.lines()) {
             if (line.value("kind").toString() != "sevenplus-set") {
-                ++count[line.value("name").toString()];
+                ++count[line.value("name").toString().toStdString()];
             }
         }
         return count;
@@ -228,11 +228,11 @@ TEST_F(Radio, SendFolderArrivesWholeAtTheOtherStation)
     watch.pump();
 
     EXPECT_EQ(b.visible(), sent) << transcripts();
-    std::map<QString, int> once;
+    std::map<std::string, int> once;
     for (const QString& name : sent) {
         EXPECT_EQ(readAll(b.receive + u'/' + name), original[name]) << qPrintable(name);
         EXPECT_EQ(readAll(a.send + "/Transmitted/" + name), original[name]) << qPrintable(name);
-        once[name] = 1;
+        once[name.toStdString()] = 1;
     }
     EXPECT_EQ(announced(), once) << transcripts();
     EXPECT_EQ(QDir(a.send).entryList(QDir::Files), QStringList()) << transcripts();
@@ -272,7 +272,7 @@ TEST_F(Radio, ReceiverLostMidFileResumesAndDeliversOnce)
     EXPECT_GT(received.first().value("resumed_from").toInteger(), 0) << transcripts();
     EXPECT_EQ(b.visible(), QStringList{"logbook.adi"});
     EXPECT_EQ(readAll(b.receive + "/logbook.adi"), file);
-    EXPECT_EQ(announced(), (std::map<QString, int>{{"logbook.adi", 1}})) << transcripts();
+    EXPECT_EQ(announced(), (std::map<std::string, int>{{"logbook.adi", 1}})) << transcripts();
     EXPECT_EQ(readAll(a.send + "/Transmitted/logbook.adi"), file);
 }
 
