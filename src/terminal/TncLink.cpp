@@ -1,5 +1,7 @@
 #include "terminal/TncLink.h"
 
+#include "terminal/TerminalEngine.h"
+
 namespace tolvan {
 
 TncLink::TncLink(QObject* parent)
@@ -257,6 +259,18 @@ void TncLink::poll()
     if (!waiting) {
         m_poll.stop();
     }
+}
+
+void ConnectEngine(TncLink& link, TerminalEngine& engine)
+{
+    QObject::connect(&link, &TncLink::tncConnected, &engine, &TerminalEngine::tncConnected);
+    QObject::connect(&link, &TncLink::tncLost, &engine, &TerminalEngine::tncLost);
+    QObject::connect(&link, &TncLink::ready, &engine, &TerminalEngine::tncReady);
+    QObject::connect(&link, &TncLink::problem, &engine, &TerminalEngine::tncProblem);
+    QObject::connect(&link, &TncLink::linkUp, &engine, &TerminalEngine::linkUp);
+    QObject::connect(&link, &TncLink::linkDown, &engine, &TerminalEngine::linkDown);
+    QObject::connect(&link, &TncLink::received, &engine, &TerminalEngine::received);
+    QObject::connect(&link, &TncLink::room, &engine, &TerminalEngine::room);
 }
 
 } // namespace tolvan

@@ -94,4 +94,9 @@ private:
     QHash<QByteArray, Link> m_links; // connected peers
 };
 
+class TerminalEngine;
+
+// Hands everything the link reports to the engine.
+void ConnectEngine(TncLink& link, TerminalEngine& engine);
+
 } // namespace tolvan

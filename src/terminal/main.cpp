@@ -119,14 +119,7 @@ int main(int argc, char** argv)
     tolvan::TncLink link;
     tolvan::TerminalEngine engine(settings.value(), link);
     QObject::connect(&engine, &tolvan::TerminalEngine::event, &app, printEvent);
-    QObject::connect(&link, &tolvan::TncLink::tncConnected, &engine, &tolvan::TerminalEngine::tncConnected);
-    QObject::connect(&link, &tolvan::TncLink::tncLost, &engine, &tolvan::TerminalEngine::tncLost);
-    QObject::connect(&link, &tolvan::TncLink::ready, &engine, &tolvan::TerminalEngine::tncReady);
-    QObject::connect(&link, &tolvan::TncLink::problem, &engine, &tolvan::TerminalEngine::tncProblem);
-    QObject::connect(&link, &tolvan::TncLink::linkUp, &engine, &tolvan::TerminalEngine::linkUp);
-    QObject::connect(&link, &tolvan::TncLink::linkDown, &engine, &tolvan::TerminalEngine::linkDown);
-    QObject::connect(&link, &tolvan::TncLink::received, &engine, &tolvan::TerminalEngine::received);
-    QObject::connect(&link, &tolvan::TncLink::room, &engine, &tolvan::TerminalEngine::room);
+    tolvan::ConnectEngine(link, engine);
 
     QSocketNotifier stopper(g_signalPipe[0], QSocketNotifier::Read);
     QObject::connect(&stopper, &QSocketNotifier::activated, &app, [&] {
