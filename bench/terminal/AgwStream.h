@@ -51,14 +51,13 @@ public:
         address.sin_port = htons(port);
         address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
         const int one = 1;
-        return m_fd >= 0 && ::connect(m_fd, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0
-               && ::setsockopt(m_fd, IPPROTO_TCP, TCP_NODELAY, &one, sizeof one) == 0;
+        return m_fd >= 0 && ::connect(m_fd, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0 &&
+               ::setsockopt(m_fd, IPPROTO_TCP, TCP_NODELAY, &one, sizeof one) == 0;
     }
 
     int fd() const { return m_fd; }
 
-    bool send(char kind, const std::string& from, const std::string& to, const std::string& data = {},
-              uint8_t pid = 0)
+    bool send(char kind, const std::string& from, const std::string& to, const std::string& data = {}, uint8_t pid = 0)
     {
         unsigned char header[36] = {};
         header[4] = static_cast<unsigned char>(kind);
@@ -125,9 +124,9 @@ private:
 struct StreamResult {
     bool ok = false;
     std::string error;
-    double connectSeconds = 0; // connect request until the link is up
-    double dataSeconds = 0;    // first data frame handed over until the last byte arrived
-    double totalSeconds = 0;   // connect request until the last byte arrived
+    double connectSeconds = 0;    // connect request until the link is up
+    double dataSeconds = 0;       // first data frame handed over until the last byte arrived
+    double totalSeconds = 0;      // connect request until the last byte arrived
     double disconnectSeconds = 0; // last byte until the sender saw the link closed
 };
 
@@ -162,8 +161,8 @@ inline StreamResult streamBytes(uint16_t portFrom, const std::string& callFrom, 
     Clock::time_point lastByte;
     while (stage != Done) {
         if (since(start) > timeoutSeconds) {
-            r.error = "timed out after " + std::to_string(received) + " of " + std::to_string(payload.size())
-                      + " bytes";
+            r.error =
+                "timed out after " + std::to_string(received) + " of " + std::to_string(payload.size()) + " bytes";
             return r;
         }
         if (stage == Sending && !asked && sent < payload.size() && Clock::now() >= holdUntil) {

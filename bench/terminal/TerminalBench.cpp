@@ -78,16 +78,16 @@ struct Terminal {
         QDir().mkpath(folder("Receive"));
         for (const char* name : {"send", "receive"}) {
             QFile f(folder(QStringLiteral("%1.dat").arg(name)));
-            if (!f.open(QIODevice::WriteOnly)
-                || f.write(folder(name == QByteArray("send") ? "Send" : "Receive").toUtf8() + "\r\n") < 0) {
+            if (!f.open(QIODevice::WriteOnly) ||
+                f.write(folder(name == QByteArray("send") ? "Send" : "Receive").toUtf8() + "\r\n") < 0) {
                 return false;
             }
         }
         process.setStandardErrorFile(QProcess::nullDevice());
         process.start(QStringLiteral(TOLVAN_TERMINAL),
                       QStringList{"--station", dir.path() + u'/', "--headless", "--call", pair.call(side), "--tnc",
-                                  QStringLiteral("127.0.0.1:%1").arg(pair.agwPort(side))}
-                          + extra);
+                                  QStringLiteral("127.0.0.1:%1").arg(pair.agwPort(side))} +
+                          extra);
         return process.waitForStarted(5000);
     }
     // Waits for an event line holding text; samples memory meanwhile.
@@ -155,8 +155,8 @@ void BM_TerminalAgainstPlainStream(benchmark::State& state)
         QElapsedTimer clock;
         clock.start();
         double peakKb = 0;
-        if (!a.start(pair, DirewolfPair::A, {"--to", pair.call(DirewolfPair::B)})
-            || !b.waitFor("\"file-received\"", 3600, &peakKb)) {
+        if (!a.start(pair, DirewolfPair::A, {"--to", pair.call(DirewolfPair::B)}) ||
+            !b.waitFor("\"file-received\"", 3600, &peakKb)) {
             state.SkipWithError("the terminal's transfer did not arrive");
             return;
         }

@@ -166,8 +166,8 @@ private:
             m_agw[side] = freePort();
             m_kiss[side] = freePort();
         }
-        if (!m_agw[A] || !m_agw[B] || !m_kiss[A] || !m_kiss[B]
-            || QSet<quint16>{m_agw[A], m_agw[B], m_kiss[A], m_kiss[B]}.size() != 4) {
+        if (!m_agw[A] || !m_agw[B] || !m_kiss[A] || !m_kiss[B] ||
+            QSet<quint16>{m_agw[A], m_agw[B], m_kiss[A], m_kiss[B]}.size() != 4) {
             return QStringLiteral("no four free TCP ports for the modems");
         }
         const QByteArray socket = socketPath().toUtf8();
@@ -178,21 +178,20 @@ private:
         }
         // The modems find their sound devices in the ALSA file of their home folder.
         QByteArray alsa;
-        const char* devices[][3] = {{"a_out", "AB", ""}, {"a_in", "BA", ".monitor"},
-                                    {"b_out", "BA", ""}, {"b_in", "AB", ".monitor"}};
+        const char* devices[][3] = {
+            {"a_out", "AB", ""}, {"a_in", "BA", ".monitor"}, {"b_out", "BA", ""}, {"b_in", "AB", ".monitor"}};
         for (const auto& d : devices) {
-            alsa += QByteArray("pcm.") + d[0] + " { type pulse device " + d[1] + d[2] + " server \"unix:" + socket
-                    + "\" }\n";
+            alsa += QByteArray("pcm.") + d[0] + " { type pulse device " + d[1] + d[2] + " server \"unix:" + socket +
+                    "\" }\n";
         }
-        bool ok = write(path(QStringLiteral("default.pa")), script) && write(path(QStringLiteral(".asoundrc")), alsa)
-                  && write(path(QStringLiteral("client.conf")), "autospawn = no\ndefault-server = unix:" + socket + "\n");
+        bool ok = write(path(QStringLiteral("default.pa")), script) && write(path(QStringLiteral(".asoundrc")), alsa) &&
+                  write(path(QStringLiteral("client.conf")), "autospawn = no\ndefault-server = unix:" + socket + "\n");
         for (Side side : {A, B}) {
             const QByteArray io = side == A ? "a_in a_out" : "b_in b_out";
-            const QByteArray conf = "ADEVICE " + io + "\nARATE 48000\nACHANNELS 1\nCHANNEL 0\nMYCALL "
-                                    + m_calls[side].toLatin1() + "\nMODEM " + QByteArray::number(m_baud)
-                                    + "\nAGWPORT " + QByteArray::number(m_agw[side]) + "\nKISSPORT "
-                                    + QByteArray::number(m_kiss[side])
-                                    + "\nPACLEN 256\nEMAXFRAME 32\nFRACK 3\nRETRY 10\n";
+            const QByteArray conf = "ADEVICE " + io + "\nARATE 48000\nACHANNELS 1\nCHANNEL 0\nMYCALL " +
+                                    m_calls[side].toLatin1() + "\nMODEM " + QByteArray::number(m_baud) + "\nAGWPORT " +
+                                    QByteArray::number(m_agw[side]) + "\nKISSPORT " + QByteArray::number(m_kiss[side]) +
+                                    "\nPACLEN 256\nEMAXFRAME 32\nFRACK 3\nRETRY 10\n";
             ok = ok && write(confPath(side), conf);
         }
         return ok ? QString() : QStringLiteral("cannot write the modem set-up in %1").arg(m_dir.path());
@@ -229,8 +228,8 @@ private:
         while (!socketAccepts()) {
             if (m_server->state() == QProcess::NotRunning || deadline.hasExpired()) {
                 QFile log(path(QStringLiteral("pulseaudio.log")));
-                return QStringLiteral("pulseaudio did not open its socket; it said:\n")
-                       + QString::fromLocal8Bit(log.open(QIODevice::ReadOnly) ? log.readAll() : QByteArray());
+                return QStringLiteral("pulseaudio did not open its socket; it said:\n") +
+                       QString::fromLocal8Bit(log.open(QIODevice::ReadOnly) ? log.readAll() : QByteArray());
             }
             QThread::msleep(20);
         }

@@ -121,8 +121,8 @@ struct Station {
     {
         terminal.start(QStringLiteral(TOLVAN_TERMINAL_EXE),
                        QStringList{"--station", folder, "--headless", "--call", pair.call(side), "--tnc",
-                                   QStringLiteral("127.0.0.1:%1").arg(pair.agwPort(side))}
-                           + extra);
+                                   QStringLiteral("127.0.0.1:%1").arg(pair.agwPort(side))} +
+                           extra);
     }
     // The names in the receive folder that the watch and the operator see.
     QStringList visible() const { return QDir(receive).entryList(QDir::Files, QDir::Name); }
@@ -193,9 +193,9 @@ TEST_F(Radio, SendFolderArrivesWholeAtTheOtherStation)
     const QString from = pair.call(DirewolfPair::A);
     // A coded mail and a PMBA mail name their station; the 7PLUS parts go where the operator says.
     const QString mail = MailCodec::ComposeMailFileName(a.send, from, QDateTime::currentDateTime(), LocaleText());
-    ASSERT_TRUE(writeAll(mail, MailCodec::FormatCodedMailLine("TO: " + to, "Subject: test", "Hello over the air", from)
-                                   .toLatin1()
-                           + "\r\n"));
+    ASSERT_TRUE(writeAll(
+        mail,
+        MailCodec::FormatCodedMailLine("TO: " + to, "Subject: test", "Hello over the air", from).toLatin1() + "\r\n"));
     QTemporaryDir work;
     const QString attachment = work.filePath(QStringLiteral("photo.jpg"));
     ASSERT_TRUE(writeAll(attachment, randomBytes(20000)));
@@ -219,8 +219,8 @@ TEST_F(Radio, SendFolderArrivesWholeAtTheOtherStation)
     a.start(pair, DirewolfPair::A, {"--to", to});
     const bool arrived = runUntil(
         [&] {
-            return b.terminal.lines("file-received").size() >= 4 && a.terminal.lines("file-sent").size() >= 4
-                   && announced().size() >= 4;
+            return b.terminal.lines("file-received").size() >= 4 && a.terminal.lines("file-sent").size() >= 4 &&
+                   announced().size() >= 4;
         },
         240);
     ASSERT_TRUE(arrived) << transcripts();
