@@ -89,7 +89,7 @@ Result<qint64> startDetached(const QString& program, const QStringList& argument
 }
 
 // How a program file is run: itself, or through wine when it is a Windows program.
-Result<qint64> runProgramFile(const QFileInfo& file, const QString& folder)
+Result<qint64> runProgramFile(const QFileInfo& file, const QString& folder, const QStringList& arguments = {})
 {
     const QString path = file.absoluteFilePath();
     if (isWindowsProgram(path)) {
@@ -99,12 +99,12 @@ Result<qint64> runProgramFile(const QFileInfo& file, const QString& folder)
                                        "is not installed (no \"wine\" on the PATH).")
                             .arg(path));
         }
-        return startDetached(wine, {path}, folder, path);
+        return startDetached(wine, QStringList{path} + arguments, folder, path);
     }
     if (!file.isExecutable()) {
         return Fail(QStringLiteral("%1 is not executable (the file lacks execute permission).").arg(path));
     }
-    return startDetached(path, {}, folder, path);
+    return startDetached(path, arguments, folder, path);
 }
 
 // Calls visit with the /proc folder of each process ("/proc/123") until it
@@ -174,7 +174,7 @@ Result<qint64> LinuxProcesses::start(const QString& programPath)
     return runProgramFile(file, file.absolutePath());
 }
 
-Result<qint64> LinuxProcesses::open(const QString& fileName, const QString& workingFolder)
+Result<qint64> LinuxProcesses::open(const QString& fileName, const QString& workingFolder, const QStringList& arguments)
 {
     const QFileInfo folder(workingFolder);
     if (workingFolder.isEmpty() || !folder.isDir()) {
@@ -187,7 +187,7 @@ Result<qint64> LinuxProcesses::open(const QString& fileName, const QString& work
     // Opening a program runs it, as the shell's "open" does; any other file goes
     // to the desktop's handler for its type.
     if (isWindowsProgram(fileName) || file.isExecutable()) {
-        return runProgramFile(file, folder.absoluteFilePath());
+        return runProgramFile(file, folder.absoluteFilePath(), arguments);
     }
     const QString opener = QStandardPaths::findExecutable(QStringLiteral("xdg-open"));
     if (opener.isEmpty()) {

@@ -11,7 +11,7 @@ public:
     bool isRunning(const QString& executableName) override;
     QList<ProcessNames> processList() override;
     Result<qint64> start(const QString& programPath) override;
-    Result<qint64> open(const QString& fileName, const QString& workingFolder) override;
+    Result<qint64> open(const QString& fileName, const QString& workingFolder, const QStringList& arguments) override;
 };
 
 } // namespace tolvan

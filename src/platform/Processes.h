@@ -5,6 +5,7 @@
 
 #include <QList>
 #include <QString>
+#include <QStringList>
 #include <optional>
 
 namespace tolvan {
@@ -24,8 +25,10 @@ public:
     // The value is the started process's id; a failure says why, for the
     // operator.
     virtual Result<qint64> start(const QString& programPath) = 0;
-    // Open a file with the desktop's handler for it, in the given working folder.
-    virtual Result<qint64> open(const QString& fileName, const QString& workingFolder) = 0;
+    // Open a file with the desktop's handler for it, in the given working folder;
+    // a program is run with the arguments.
+    virtual Result<qint64> open(const QString& fileName, const QString& workingFolder,
+                                const QStringList& arguments) = 0;
 };
 
 } // namespace tolvan

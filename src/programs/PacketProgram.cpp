@@ -164,6 +164,21 @@ QString ProgramFileName(const QString& programPath)
     return programPath.mid(programPath.lastIndexOf(u'/') + 1);
 }
 
+QStringList StartArguments(const PacketProgram& program, const QString& exeName, const ConfigStore& store)
+{
+    // Direwolf reads direwolf.conf from its working folder; the station's own
+    // configuration, written by tolvan-terminal --direwolf-conf, is named
+    // explicitly so that the modem answers for this station.
+    const bool direwolf = program.startButton == QLatin1String("Command11") &&
+                          (exeName.compare(QLatin1String("direwolf"), Qt::CaseInsensitive) == 0 ||
+                           exeName.compare(QLatin1String("direwolf.exe"), Qt::CaseInsensitive) == 0);
+    if (!direwolf || store.programFolder().isEmpty()) {
+        return {};
+    }
+    const QString conf = QDir(store.programFolder()).absoluteFilePath(QStringLiteral("direwolf.conf"));
+    return QFileInfo(conf).isFile() ? QStringList{QStringLiteral("-c"), conf} : QStringList{};
+}
+
 bool IsProcessRunning(ProcessService& processes, const QString& exeName)
 {
     return !exeName.isEmpty() && processes.isRunning(exeName);
@@ -204,7 +219,7 @@ ProgramOutcome StartPacketProgram(const PacketProgram& program, ConfigStore& sto
             if (folder.isEmpty()) {
                 folder = QStringLiteral("/");
             }
-            started = processes.open(exeName, folder);
+            started = processes.open(exeName, folder, StartArguments(program, exeName, store));
         }
         if (started.ok()) {
             o.kind = ProgramOutcome::Kind::Started;

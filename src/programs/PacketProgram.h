@@ -5,6 +5,7 @@
 
 #include <QList>
 #include <QString>
+#include <QStringList>
 
 #include <optional>
 
@@ -59,6 +60,10 @@ const PacketProgram* PacketProgramOfButton(const QString& buttonName);
 // The part of a program path after its last "/": what the process list knows
 // the program by.
 QString ProgramFileName(const QString& programPath);
+
+// What a program is started with: "-c" and the station's direwolf.conf for
+// Direwolf when that file exists; nothing for every other program.
+QStringList StartArguments(const PacketProgram& program, const QString& exeName, const ConfigStore& store);
 
 // Whether at least one process with this executable file name runs, letter
 // case ignored. An empty name never runs.

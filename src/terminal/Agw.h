@@ -23,13 +23,13 @@ constexpr int kPacLen = 256;
 
 // The header's kind byte; the letters are the protocol's own.
 namespace Kind {
-constexpr char Version = 'R';          // version query and its answer
-constexpr char Register = 'X';         // register a call sign; answer: one byte, 1 = done
-constexpr char Connect = 'C';          // connect; from the TNC: a link came up
-constexpr char ConnectVia = 'v';       // connect through digipeaters
-constexpr char Data = 'D';             // connected data, both ways
-constexpr char Disconnect = 'd';       // disconnect; from the TNC: a link went down
-constexpr char Outstanding = 'Y';      // frames not yet acknowledged on one link
+constexpr char Version = 'R';     // version query and its answer
+constexpr char Register = 'X';    // register a call sign; answer: one byte, 1 = done
+constexpr char Connect = 'C';     // connect; from the TNC: a link came up
+constexpr char ConnectVia = 'v';  // connect through digipeaters
+constexpr char Data = 'D';        // connected data, both ways
+constexpr char Disconnect = 'd';  // disconnect; from the TNC: a link went down
+constexpr char Outstanding = 'Y'; // frames not yet acknowledged on one link
 } // namespace Kind
 
 struct Frame {

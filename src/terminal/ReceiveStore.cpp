@@ -26,6 +26,7 @@ namespace {
 const QString kPartialPrefix = QStringLiteral(".tolvan-yapp-");
 const QString kPartialSuffix = QStringLiteral(".part");
 const QString kInfoSuffix = QStringLiteral(".info");
+const QString kDoneSuffix = QStringLiteral(".done");
 
 QString errnoText(int err)
 {
@@ -49,7 +50,7 @@ QByteArray readSmall(const QString& path)
     if (!file.open(QIODevice::ReadOnly)) {
         return {};
     }
-    return file.read(1024);
+    return file.read(8192);
 }
 
 } // namespace
@@ -59,6 +60,7 @@ ReceiveStore::ReceiveStore(QString receiveFolder, const Clock* clock, qint64 lar
     , m_clock(clock)
     , m_largest(largestFile)
 {
+    expire();
 }
 
 ReceiveStore::~ReceiveStore()
@@ -81,6 +83,11 @@ QString ReceiveStore::infoPath(const QString& partial)
     return partial + kInfoSuffix;
 }
 
+QString ReceiveStore::donePath(const QString& partial)
+{
+    return partial.chopped(kPartialSuffix.size()) + kDoneSuffix;
+}
+
 void ReceiveStore::expire()
 {
     const QDateTime limit = now().addSecs(-kKeepPartialSeconds);
@@ -92,7 +99,7 @@ void ReceiveStore::expire()
         if (path == m_partial || path == infoPath(m_partial)) {
             continue;
         }
-        if (path.endsWith(kPartialSuffix)) {
+        if (path.endsWith(kPartialSuffix) || path.endsWith(kDoneSuffix)) {
             if (info.lastModified() < limit) {
                 QFile::remove(path);
                 QFile::remove(infoPath(path));
@@ -131,6 +138,23 @@ Result<qint64> ReceiveStore::begin(const QString& fromCall, const QString& name,
     const QByteArray info = infoContent(size, senderDate);
     const QByteArray encoded = QFile::encodeName(partial);
 
+    // The same file from the same station, received whole a little while ago.
+    if (resume && !senderDate.isEmpty()) {
+        const QByteArray done = readSmall(donePath(partial));
+        if (done.startsWith(info)) {
+            const QString earlier = QFile::decodeName(done.mid(info.size()).chopped(1));
+            const QFileInfo earlierInfo(earlier);
+            if (!earlier.isEmpty() && earlierInfo.isFile() && earlierInfo.size() == size) {
+                m_from = fromCall.toUpper();
+                m_name = name;
+                m_already = earlier;
+                m_size = size;
+                m_held = size;
+                return size;
+            }
+        }
+    }
+
     qint64 held = 0;
     struct stat st;
     const bool exists = ::lstat(encoded.constData(), &st) == 0;
@@ -156,6 +180,7 @@ Result<qint64> ReceiveStore::begin(const QString& fromCall, const QString& name,
         }
     }
     m_fd = fd;
+    m_info = info;
     m_from = fromCall.toUpper();
     m_name = name;
     m_partial = partial;
@@ -201,6 +226,11 @@ Result<> ReceiveStore::write(QByteArrayView bytes)
 
 Result<QString> ReceiveStore::finish()
 {
+    if (!m_already.isEmpty()) {
+        const QString earlier = m_already;
+        closeCurrent();
+        return earlier;
+    }
     if (m_fd < 0) {
         return Fail(QStringLiteral("No file is being received."));
     }
@@ -228,6 +258,14 @@ Result<QString> ReceiveStore::finish()
         removeCurrent();
         return moved.failure();
     }
+    // The note that lets a repeated offer of this file be recognised.
+    const QByteArray note = m_info + QFile::encodeName(moved.value()) + '\n';
+    if (m_info.contains("\n\n") ||
+        !AtomicFile::writeWhole(donePath(m_partial), note, AtomicFile::Mode::Replace, AtomicFile::Sync::No).ok()) {
+        // No date to tell this file from another of the same name and size
+        // (an empty date leaves an empty line), or no room: no note.
+        QFile::remove(donePath(m_partial));
+    }
     QFile::remove(infoPath(m_partial));
     m_partial.clear();
     return moved.value();
@@ -250,6 +288,7 @@ void ReceiveStore::closeCurrent()
         m_fd = -1;
     }
     m_partial.clear();
+    m_already.clear();
 }
 
 void ReceiveStore::removeCurrent()

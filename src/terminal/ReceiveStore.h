@@ -30,7 +30,13 @@ class Clock;
 // files untouched for 24 hours are removed at the next start of a file and
 // whenever expire() is called.
 //
-// One object serves one session; several sessions may use the same folder,
+// A file received whole leaves a small hidden ".done" note for 24 hours: when
+// the same station offers the same file again (same name, size and date), as
+// happens when the link broke after the file was in place but before the
+// sender heard so, the file is not written a second time; begin() answers
+// that every byte is held and finish() gives the file already there.
+//
+// The constructor removes what has expired. One object serves one session; several sessions may use the same folder,
 // since the partial names carry the sending station.
 class ReceiveStore {
 public:
@@ -73,7 +79,9 @@ public:
     // Bytes held of the file in progress (the resume offset included).
     qint64 held() const { return m_held; }
     qint64 expected() const { return m_size; }
-    bool active() const { return m_fd >= 0; }
+    bool active() const { return m_fd >= 0 || !m_already.isEmpty(); }
+    // The file in progress is one received whole before (see above).
+    bool alreadyHeld() const { return !m_already.isEmpty(); }
     const QString& currentName() const { return m_name; }
 
     // The file in progress is complete: checks that it holds exactly the
@@ -93,6 +101,7 @@ private:
     void removeCurrent();
     QDateTime now() const;
     static QString infoPath(const QString& partial);
+    static QString donePath(const QString& partial);
 
     QString m_folder;
     const Clock* m_clock = nullptr;
@@ -101,6 +110,8 @@ private:
     QString m_from;
     QString m_name;
     QString m_partial;
+    QString m_already; // the earlier copy of the file in progress, if any
+    QByteArray m_info; // size and date of the file in progress
     qint64 m_size = 0;
     qint64 m_held = 0;
 };

@@ -226,6 +226,11 @@ Result<SendQueue::SentOutcome> SendQueue::markSent(const OutgoingFile& file, qin
         return Fail(QStringLiteral("The folder %1 could not be made; %2 stays in the send folder.")
                         .arg(folder, file.name));
     }
+    // The journal exists before any file moves in, so a sent file of the
+    // journal's name gets a number instead of being appended to.
+    if (QFile journal(journalPath()); !journal.exists() && journal.open(QIODevice::Append)) {
+        journal.close();
+    }
     const Result<QString> moved = MoveUnderFreeName(file.path, folder, file.name);
     if (!moved.ok()) {
         return moved.failure();

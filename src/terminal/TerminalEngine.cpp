@@ -79,12 +79,19 @@ void TerminalEngine::start()
 {
     m_watcher.addPath(m_settings.sendFolder);
     m_rescan.start(m_timing.rescanMs);
+    // Partial files no station came back for are removed after a day, also
+    // while the terminal runs for weeks without receiving anything.
+    const auto expire = [folder = m_settings.receiveFolder] { ReceiveStore(folder).expire(); };
+    expire();
+    connect(&m_expire, &QTimer::timeout, this, expire);
+    m_expire.start(60 * 60 * 1000);
 }
 
 void TerminalEngine::stop()
 {
     m_stopping = true;
     m_rescan.stop();
+    m_expire.stop();
     m_soon.stop();
     m_connectTimer.stop();
     for (const std::shared_ptr<Session>& s : std::as_const(m_sessions)) {
@@ -114,6 +121,20 @@ void TerminalEngine::tncConnected(const QString& host, quint16 port)
 void TerminalEngine::tncLost(const QString& reason)
 {
     m_ready = false;
+    // A call in progress died with the TNC; it is made again when the TNC is
+    // back, and does not count against the station called. Links that were
+    // up are reported gone by the TNC link itself.
+    for (auto it = m_sessions.begin(); it != m_sessions.end();) {
+        if ((*it)->state == Session::State::Connecting) {
+            it = m_sessions.erase(it);
+        } else {
+            ++it;
+        }
+    }
+    if (!m_outgoing.isEmpty() && !m_sessions.contains(m_outgoing)) {
+        m_outgoing.clear();
+        m_connectTimer.stop();
+    }
     emitEvent(QStringLiteral("tnc-lost"), {{QStringLiteral("reason"), reason}});
 }
 
@@ -144,6 +165,11 @@ void TerminalEngine::linkUp(const QByteArray& peer, bool incoming)
         startSending(s);
         return;
     }
+    if (!incoming && it == m_sessions.end()) {
+        // A call given up on (no answer in time) came through late.
+        m_tnc.disconnectFrom(peer);
+        return;
+    }
     if (it != m_sessions.end()) {
         // The other station called while we were calling it: take its files
         // first, ours follow when its batch is done.
@@ -154,10 +180,10 @@ void TerminalEngine::linkUp(const QByteArray& peer, bool incoming)
         m_sessions.erase(it);
     }
     if (!m_settings.allows(peer)) {
-        emitEvent(QStringLiteral("refused"), {{QStringLiteral("from"), text(peer)},
-                                              {QStringLiteral("name"), QString()},
-                                              {QStringLiteral("reason"), QStringLiteral("%1 is not in allowedcalls.dat")
-                                                                             .arg(text(peer))}});
+        emitEvent(QStringLiteral("refused"),
+                  {{QStringLiteral("from"), text(peer)},
+                   {QStringLiteral("name"), QString()},
+                   {QStringLiteral("reason"), QStringLiteral("%1 is not in allowedcalls.dat").arg(text(peer))}});
         m_tnc.disconnectFrom(peer);
         return;
     }
@@ -215,14 +241,24 @@ void TerminalEngine::scan()
     const qint64 now = m_clock.elapsed();
     qint64 nextDue = -1;
     for (const Destination& d : destinations) {
-        const QByteArray peer = d.call.toLatin1();
-        if (m_sessions.contains(peer) || peer == m_settings.call) {
+        const QByteArray peer = NormalCall(d.call.toUpper().toLatin1());
+        if (peer == m_settings.call) {
+            if (!m_reported.contains(peer)) {
+                m_reported.insert(peer);
+                error(QStringLiteral("%1 file(s) in the send folder are addressed to this station itself (%2) and "
+                                     "are not sent")
+                          .arg(d.files.size())
+                          .arg(d.call));
+            }
+            continue;
+        }
+        if (m_sessions.contains(peer)) {
             continue;
         }
         Destination waiting{d.call, {}};
         for (const OutgoingFile& f : d.files) {
-            const auto sent = m_sent.constFind(f.path);
-            if (sent == m_sent.cend() || *sent != StampOf(f.path)) {
+            const auto left = m_leftOut.constFind(f.path);
+            if (left == m_leftOut.cend() || *left != StampOf(f.path)) {
                 waiting.files << f;
             }
         }
@@ -248,7 +284,7 @@ void TerminalEngine::scan()
 void TerminalEngine::beginOutgoing(const Destination& destination)
 {
     auto s = std::make_shared<Session>();
-    s->peer = destination.call.toLatin1();
+    s->peer = NormalCall(destination.call.toUpper().toLatin1());
     s->files = destination.files;
     m_sessions.insert(s->peer, s);
     m_outgoing = s->peer;
@@ -269,19 +305,20 @@ void TerminalEngine::startSending(Session& s)
         const Result<SendQueue::SentOutcome> moved = m_queue.markSent(file, bytes, seconds);
         if (!moved.ok()) {
             // Left in the send folder, it must still not go out again in this run.
-            m_sent.insert(file.path, file.stamp);
+            m_leftOut.insert(file.path, file.stamp);
             error(moved.error());
         } else if (moved.value() == SendQueue::SentOutcome::Moved) {
-            emitEvent(QStringLiteral("file-sent"),
-                      {{QStringLiteral("to"), text(peer)},
-                       {QStringLiteral("name"), file.name},
-                       {QStringLiteral("bytes"), double(bytes)},
-                       {QStringLiteral("seconds"), qRound(seconds * 10) / 10.0}});
+            emitEvent(QStringLiteral("file-sent"), {{QStringLiteral("to"), text(peer)},
+                                                    {QStringLiteral("name"), file.name},
+                                                    {QStringLiteral("bytes"), double(bytes)},
+                                                    {QStringLiteral("seconds"), qRound(seconds * 10) / 10.0}});
         } else if (moved.value() == SendQueue::SentOutcome::Changed) {
             error(QStringLiteral("\"%1\" changed while it was sent; it will be sent again whole").arg(file.name));
         }
     };
     sender.fileSkipped = [this](const OutgoingFile& file, const QString& reason) {
+        // Offered again only once it has changed: a refusal would repeat.
+        m_leftOut.insert(file.path, file.stamp);
         error(QStringLiteral("\"%1\" was not sent: %2").arg(file.name, reason));
     };
     sender.finished = [this, peer, session] {
@@ -313,8 +350,9 @@ void TerminalEngine::startReceiving(Session& s)
                                                     {QStringLiteral("resumed_from"), double(file.resumedFrom)}});
     };
     receiver.refused = [this, peer](const QString& name, const QString& reason) {
-        emitEvent(QStringLiteral("refused"),
-                  {{QStringLiteral("from"), text(peer)}, {QStringLiteral("name"), name}, {QStringLiteral("reason"), reason}});
+        emitEvent(
+            QStringLiteral("refused"),
+            {{QStringLiteral("from"), text(peer)}, {QStringLiteral("name"), name}, {QStringLiteral("reason"), reason}});
     };
     receiver.failed = [this, peer](const QString& reason) {
         error(QStringLiteral("Receiving from %1 stopped: %2").arg(text(peer), reason));
@@ -349,7 +387,8 @@ void TerminalEngine::endSession(const QByteArray& peer, const QString& reason)
         s->sender->linkBroken();
         brokenEarly = true;
     }
-    emitEvent(QStringLiteral("disconnected"), {{QStringLiteral("peer"), text(peer)}, {QStringLiteral("reason"), reason}});
+    emitEvent(QStringLiteral("disconnected"),
+              {{QStringLiteral("peer"), text(peer)}, {QStringLiteral("reason"), reason}});
     if (!s->incoming && brokenEarly && m_ready) {
         failedTry(peer, s->failure.isEmpty() ? reason : s->failure);
     }

@@ -39,8 +39,8 @@ class TerminalEngine : public QObject {
 public:
     struct Timing {
         QList<int> retryPausesMs{60000, 120000, 300000, 600000}; // before the 2nd, 3rd, ... try
-        int rescanMs = 5000;          // the send folder is looked at again this often
-        int connectTimeoutMs = 180000; // a connect the TNC never answers counts as failed
+        int rescanMs = 5000;                                     // the send folder is looked at again this often
+        int connectTimeoutMs = 180000;                           // a connect the TNC never answers counts as failed
         Yapp::Options yapp;
     };
 
@@ -71,8 +71,8 @@ signals:
 private:
     struct Session;
     struct Retry {
-        int failures = 0;    // failed tries in a row
-        qint64 dueMs = 0;    // monotonic time of the next try
+        int failures = 0; // failed tries in a row
+        qint64 dueMs = 0; // monotonic time of the next try
         bool givenUp = false;
     };
 
@@ -93,13 +93,16 @@ private:
     QFileSystemWatcher m_watcher;
     QTimer m_rescan;
     QTimer m_soon; // a scan shortly after something changed
+    QTimer m_expire;
     QTimer m_connectTimer;
     QElapsedTimer m_clock;
     QHash<QByteArray, std::shared_ptr<Session>> m_sessions;
     QHash<QByteArray, Retry> m_retries;
-    QByteArray m_outgoing; // the peer of the outgoing session, if any
+    QByteArray m_outgoing;    // the peer of the outgoing session, if any
     QSet<QString> m_reported; // undeliverable files already named
-    QHash<QString, FileStamp> m_sent; // acknowledged files that could not be moved away
+    // Files not to offer again while unchanged: refused by the peer, or
+    // acknowledged but not movable into Transmitted.
+    QHash<QString, FileStamp> m_leftOut;
     bool m_ready = false;
     bool m_stopping = false;
 };

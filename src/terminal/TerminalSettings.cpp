@@ -13,11 +13,16 @@ namespace {
 // Options that take a value, and where the value goes.
 std::optional<QString>* valueSlot(TerminalOptions& o, const QString& name)
 {
-    if (name == QLatin1String("--call")) return &o.call;
-    if (name == QLatin1String("--tnc")) return &o.tnc;
-    if (name == QLatin1String("--radio-port")) return &o.radioPort;
-    if (name == QLatin1String("--path")) return &o.path;
-    if (name == QLatin1String("--to")) return &o.to;
+    if (name == QLatin1String("--call"))
+        return &o.call;
+    if (name == QLatin1String("--tnc"))
+        return &o.tnc;
+    if (name == QLatin1String("--radio-port"))
+        return &o.radioPort;
+    if (name == QLatin1String("--path"))
+        return &o.path;
+    if (name == QLatin1String("--to"))
+        return &o.to;
     return nullptr;
 }
 
@@ -137,34 +142,33 @@ TerminalOptions ParseTerminalOptions(const QStringList& args)
 
 QString TerminalHelpText()
 {
-    return QStringLiteral(
-        "Usage: tolvan-terminal [--station DIR] [--headless] [--call CALL[-SSID]] [--tnc HOST:PORT]\n"
-        "                       [--radio-port N] [--path DIGI1,DIGI2] [--to CALL] [--direwolf-conf]\n"
-        "\n"
-        "Sends every file waiting in the send folder to other stations over AX.25 through an\n"
-        "AGW-speaking TNC (such as Direwolf) with YAPP, and writes files that other stations\n"
-        "send into the receive folder.\n"
-        "\n"
-        "Options:\n"
-        "  --station DIR       the station folder (as for tolvan-pm)\n"
-        "  --headless          run without a window; print one JSON line per event;\n"
-        "                      stop with SIGTERM or SIGINT\n"
-        "  --call CALL[-SSID]  this station's call sign (terminalcall.dat)\n"
-        "  --tnc HOST:PORT     the TNC's AGW address (tnchost.dat, tncport.dat; 127.0.0.1:8000)\n"
-        "  --radio-port N      the TNC's radio port, from 0 (radioport.dat; 0)\n"
-        "  --path DIGI1,DIGI2  digipeaters to connect through (digipath.dat; none)\n"
-        "  --to CALL           destination of files that name no station\n"
-        "  --direwolf-conf     write direwolf.conf for this station into the station folder\n"
-        "                      (an edited one is kept) and end\n"
-        "  --help              show this text; --version its version\n"
-        "\n"
-        "Settings files in the station folder, one value each:\n"
-        "  terminalcall.dat  tnchost.dat  tncport.dat  radioport.dat  digipath.dat\n"
-        "  allowedcalls.dat  (comma-separated; missing or empty: every station may send)\n"
-        "  send.dat and receive.dat name the send and receive folders.\n"
-        "\n"
-        "Exit status: 0 stopped by a signal or done, 1 station folder or settings unusable,\n"
-        "2 bad options.\n");
+    return QStringLiteral("Usage: tolvan-terminal [--station DIR] [--headless] [--call CALL[-SSID]] [--tnc HOST:PORT]\n"
+                          "                       [--radio-port N] [--path DIGI1,DIGI2] [--to CALL] [--direwolf-conf]\n"
+                          "\n"
+                          "Sends every file waiting in the send folder to other stations over AX.25 through an\n"
+                          "AGW-speaking TNC (such as Direwolf) with YAPP, and writes files that other stations\n"
+                          "send into the receive folder.\n"
+                          "\n"
+                          "Options:\n"
+                          "  --station DIR       the station folder (as for tolvan-pm)\n"
+                          "  --headless          run without a window; print one JSON line per event;\n"
+                          "                      stop with SIGTERM or SIGINT\n"
+                          "  --call CALL[-SSID]  this station's call sign (terminalcall.dat)\n"
+                          "  --tnc HOST:PORT     the TNC's AGW address (tnchost.dat, tncport.dat; 127.0.0.1:8000)\n"
+                          "  --radio-port N      the TNC's radio port, from 0 (radioport.dat; 0)\n"
+                          "  --path DIGI1,DIGI2  digipeaters to connect through (digipath.dat; none)\n"
+                          "  --to CALL           destination of files that name no station\n"
+                          "  --direwolf-conf     write direwolf.conf for this station into the station folder\n"
+                          "                      (an edited one is kept) and end\n"
+                          "  --help              show this text; --version its version\n"
+                          "\n"
+                          "Settings files in the station folder, one value each:\n"
+                          "  terminalcall.dat  tnchost.dat  tncport.dat  radioport.dat  digipath.dat\n"
+                          "  allowedcalls.dat  (comma-separated; missing or empty: every station may send)\n"
+                          "  send.dat and receive.dat name the send and receive folders.\n"
+                          "\n"
+                          "Exit status: 0 stopped by a signal or done, 1 station folder or settings unusable,\n"
+                          "2 bad options.\n");
 }
 
 QString TerminalVersionText()
@@ -179,7 +183,8 @@ bool TerminalSettings::allows(const QByteArray& peer) const
     }
     for (const QByteArray& a : allowed) {
         // A call without SSID allows every SSID of that station.
-        if (a == peer || (!a.contains('-') && peer.left(peer.indexOf('-') < 0 ? peer.size() : peer.indexOf('-')) == a)) {
+        if (a == peer ||
+            (!a.contains('-') && peer.left(peer.indexOf('-') < 0 ? peer.size() : peer.indexOf('-')) == a)) {
             return true;
         }
     }
@@ -204,7 +209,13 @@ Result<QByteArray> CheckCallSign(const QString& text)
     if (m.capturedLength(2) > 0 && m.captured(2).toInt() > 15) {
         return Fail(why + QStringLiteral("the SSID must be from 0 to 15."));
     }
-    return call.toLatin1();
+    return NormalCall(call.toLatin1());
+}
+
+QByteArray NormalCall(const QByteArray& call)
+{
+    // SSID 0 is the bare call: the TNC reports the station without it.
+    return call.endsWith("-0") ? call.left(call.size() - 2) : call;
 }
 
 Result<QList<QByteArray>> CheckCallList(const QString& text, const QString& what)
@@ -260,8 +271,8 @@ Result<> ApplyOptionOverrides(const TerminalOptions& options, TerminalSettings& 
             return digis.failure();
         }
         if (digis.value().size() > 7) {
-            return Fail(QStringLiteral("--path: at most 7 digipeaters can be used; %1 are given.")
-                            .arg(digis.value().size()));
+            return Fail(
+                QStringLiteral("--path: at most 7 digipeaters can be used; %1 are given.").arg(digis.value().size()));
         }
         s.path = digis.value();
     }

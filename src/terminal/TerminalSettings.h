@@ -63,6 +63,8 @@ struct TerminalSettings {
 // of each, optionally "-" and an SSID 0 to 15. The value is the upper-case
 // form; a failure says what is wrong with text.
 Result<QByteArray> CheckCallSign(const QString& text);
+// The call as the TNC names it: upper case, "-0" dropped.
+QByteArray NormalCall(const QByteArray& call);
 // A comma-separated list of call signs; empty text is an empty list.
 Result<QList<QByteArray>> CheckCallList(const QString& text, const QString& what);
 

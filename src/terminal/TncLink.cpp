@@ -140,7 +140,10 @@ void TncLink::onGone(const QString& reason)
     if (!wasUp && !m_toldUnreachable) {
         // Said once per outage, not at every try.
         m_toldUnreachable = true;
-        emit problem(QStringLiteral("The TNC at %1:%2 cannot be reached (%3); trying again").arg(m_host).arg(m_port).arg(reason));
+        emit problem(QStringLiteral("The TNC at %1:%2 cannot be reached (%3); trying again")
+                         .arg(m_host)
+                         .arg(m_port)
+                         .arg(reason));
     }
     scheduleReconnect();
     if (m_socket.state() != QAbstractSocket::UnconnectedState) {

@@ -677,6 +677,7 @@ void YappReceiver::data(const QByteArray& p)
 void YappReceiver::endOfFile()
 {
     const qint64 bytes = m_store.held();
+    const bool already = m_store.alreadyHeld();
     const Result<QString> path = m_store.finish();
     if (!path.ok()) {
         refuse(path.error());
@@ -688,7 +689,7 @@ void YappReceiver::endOfFile()
     m_state = State::Header;
     armTimer();
     if (fileReceived) {
-        fileReceived(ReceivedFile{m_name, path.value(), bytes, m_resumedFrom});
+        fileReceived(ReceivedFile{m_name, path.value(), bytes, m_resumedFrom, already});
     }
 }
 

@@ -166,6 +166,9 @@ struct ReceivedFile {
     QString path;  // where it was written
     qint64 bytes = 0;
     qint64 resumedFrom = 0;
+    // The same file from the same station had arrived whole before (the
+    // sender never heard so); nothing new was written.
+    bool alreadyHeld = false;
 };
 
 // Receives files from the peer into a ReceiveStore: answers SI with RR, each

@@ -50,7 +50,9 @@ int main(int argc, char** argv)
     }
     const tolvan::TerminalOptions options = tolvan::ParseTerminalOptions(args);
     switch (options.action) {
-    case tolvan::TerminalOptions::Action::Help: print(stdout, tolvan::TerminalHelpText()); return tolvan::TerminalOk;
+    case tolvan::TerminalOptions::Action::Help:
+        print(stdout, tolvan::TerminalHelpText());
+        return tolvan::TerminalOk;
     case tolvan::TerminalOptions::Action::Version:
         print(stdout, tolvan::TerminalVersionText());
         return tolvan::TerminalOk;
@@ -58,7 +60,8 @@ int main(int argc, char** argv)
         print(stderr, QStringLiteral("tolvan-terminal: %1\nTry 'tolvan-terminal --help'.\n").arg(options.error));
         return tolvan::TerminalUsage;
     case tolvan::TerminalOptions::Action::Run:
-    case tolvan::TerminalOptions::Action::DirewolfConf: break;
+    case tolvan::TerminalOptions::Action::DirewolfConf:
+        break;
     }
 
     // A file-size limit must come back to the writers as a short write.
@@ -101,6 +104,10 @@ int main(int argc, char** argv)
     if (!settings.ok()) {
         print(stderr, QStringLiteral("tolvan-terminal: %1\n").arg(settings.error()));
         return tolvan::TerminalUnusable;
+    }
+
+    if (!options.headless) {
+        print(stderr, QStringLiteral("tolvan-terminal: this version has no window yet; running as with --headless\n"));
     }
 
     // Signals reach the event loop through a pipe, so stopping happens

@@ -42,5 +42,7 @@ mkdir -p "$home"
 out=$(cd / && env -u DISPLAY HOME="$home" tolvan-pm --version) || fail "tolvan-pm --version"
 case $out in "tolvan-pm "*) ;; *) fail "tolvan-pm --version printed: $out" ;; esac
 (cd / && tolvan-codec --help) | grep -q "mail-decode" || fail "tolvan-codec --help"
+[ "$(command -v tolvan-terminal)" = /usr/bin/tolvan-terminal ] || fail "tolvan-terminal is not on PATH"
+(cd / && env -u DISPLAY HOME="$home" tolvan-terminal --help) | grep -q -- "--headless" || fail "tolvan-terminal --help"
 [ -z "$(ls -A "$home")" ] || fail "the installed program wrote into the home folder"
 echo "installed, started and removed"

@@ -11,17 +11,18 @@ fail() { echo "FAIL: $*" >&2; exit 1; }
 
 DESTDIR="$work/root" cmake --install "$build" --prefix /usr >/dev/null
 root="$work/root/usr"
-for f in bin/tolvan-pm bin/tolvan-codec \
+for f in bin/tolvan-pm bin/tolvan-codec bin/tolvan-terminal \
          share/applications/tolvan-pm.desktop \
          share/metainfo/org.tolvan.pm.metainfo.xml \
          share/icons/hicolor/scalable/apps/tolvan-pm.svg \
          share/icons/hicolor/48x48/apps/tolvan-pm.png \
          share/icons/hicolor/256x256/apps/tolvan-pm.png \
-         share/man/man1/tolvan-pm.1.gz share/man/man1/tolvan-codec.1.gz \
+         share/man/man1/tolvan-pm.1.gz share/man/man1/tolvan-codec.1.gz share/man/man1/tolvan-terminal.1.gz \
          share/doc/tolvan-pm/copyright share/doc/tolvan-pm/guide.md; do
     [ -f "$root/$f" ] || fail "$f is not installed"
 done
-[ -x "$root/bin/tolvan-pm" ] && [ -x "$root/bin/tolvan-codec" ] || fail "the programs are not executable"
+[ -x "$root/bin/tolvan-pm" ] && [ -x "$root/bin/tolvan-codec" ] && [ -x "$root/bin/tolvan-terminal" ] ||
+    fail "the programs are not executable"
 
 # The installed programs answer without a display and without a station folder.
 home="$work/home"
@@ -30,6 +31,15 @@ out=$(env -u DISPLAY HOME="$home" "$root/bin/tolvan-pm" --version) || fail "tolv
 case $out in "tolvan-pm "*) ;; *) fail "tolvan-pm --version printed: $out" ;; esac
 env -u DISPLAY HOME="$home" "$root/bin/tolvan-pm" --help | grep -q -- "--station DIR" || fail "tolvan-pm --help"
 "$root/bin/tolvan-codec" --help | grep -q "7plus-encode" || fail "tolvan-codec --help"
+env -u DISPLAY HOME="$home" "$root/bin/tolvan-terminal" --help | grep -q "terminalcall.dat" || fail "tolvan-terminal --help"
+rc=0
+"$root/bin/tolvan-terminal" --bogus >/dev/null 2>&1 || rc=$?
+[ $rc -eq 2 ] || fail "tolvan-terminal --bogus exited $rc, not 2"
+# Every option and settings file of tolvan-terminal is in its man page.
+tpage=$(gzip -dc "$root/share/man/man1/tolvan-terminal.1.gz")
+for o in $("$root/bin/tolvan-terminal" --help | grep -o -- '--[a-z-]*\|[a-z]*\.dat' | sort -u); do
+    printf '%s\n' "$tpage" | sed 's/\\-/-/g' | grep -q -- "$o" || fail "the tolvan-terminal man page lacks $o"
+done
 [ -z "$(ls -A "$home")" ] || fail "--version or --help wrote into the home folder"
 
 # Every verb of tolvan-codec is in its man page.
@@ -60,6 +70,7 @@ if command -v dpkg-deb >/dev/null && command -v dpkg-shlibdeps >/dev/null && com
     done
     [ "$(dpkg-deb -f "$deb" Suggests)" = wine ] || fail "Suggests is not wine"
     dpkg-deb -c "$deb" | grep -q './usr/bin/tolvan-pm$' || fail "the package lacks /usr/bin/tolvan-pm"
+    dpkg-deb -c "$deb" | grep -q './usr/bin/tolvan-terminal$' || fail "the package lacks /usr/bin/tolvan-terminal"
     if command -v lintian >/dev/null; then
         tags=$(lintian "$deb" 2>/dev/null || true)
         printf '%s\n' "$tags"

@@ -228,7 +228,7 @@ TEST_F(LinuxProcessesTest, OpenHandsADocumentToTheDesktopHandlerInTheFolder)
     ASSERT_TRUE(writeFile(path("work/notes.txt"), "hello\n", false));
     const ScopedEnv env("PATH", path("bin").toUtf8() + ":" + qgetenv("PATH"));
 
-    const Result<qint64> r = processes.open("notes.txt", path("work"));
+    const Result<qint64> r = processes.open("notes.txt", path("work"), {});
     ASSERT_TRUE(r.ok()) << r.error().toStdString();
     ASSERT_TRUE(waitUntil([&] { return QFileInfo::exists(record); }));
     EXPECT_EQ(readAll(record), (canonical(path("work")) + "|notes.txt\n").toUtf8());
@@ -240,10 +240,10 @@ TEST_F(LinuxProcessesTest, OpenRunsAProgramItselfInTheFolder)
     const QString record = path("direwolf-call.txt");
     ASSERT_TRUE(writeFile(path("direwolf/direwolf"), recorderScript(record), true));
 
-    const Result<qint64> r = processes.open("direwolf", path("direwolf"));
+    const Result<qint64> r = processes.open("direwolf", path("direwolf"), {"-c", "/st/direwolf.conf"});
     ASSERT_TRUE(r.ok()) << r.error().toStdString();
     ASSERT_TRUE(waitUntil([&] { return QFileInfo::exists(record); }));
-    EXPECT_EQ(readAll(record), (canonical(path("direwolf")) + "|\n").toUtf8());
+    EXPECT_EQ(readAll(record), (canonical(path("direwolf")) + "|-c /st/direwolf.conf\n").toUtf8());
 }
 
 TEST_F(LinuxProcessesTest, OpenFailsWithReason)
@@ -251,16 +251,16 @@ TEST_F(LinuxProcessesTest, OpenFailsWithReason)
     ASSERT_TRUE(QDir(dir.path()).mkpath("empty-bin"));
     ASSERT_TRUE(writeFile(path("notes.txt"), "hello\n", false));
 
-    Result<qint64> r = processes.open("missing.txt", dir.path());
+    Result<qint64> r = processes.open("missing.txt", dir.path(), {});
     EXPECT_FALSE(r.ok());
     EXPECT_TRUE(r.error().contains("not found")) << r.error().toStdString();
 
-    r = processes.open("notes.txt", path("no-such-folder"));
+    r = processes.open("notes.txt", path("no-such-folder"), {});
     EXPECT_FALSE(r.ok());
     EXPECT_TRUE(r.error().contains("does not exist")) << r.error().toStdString();
 
     const ScopedEnv env("PATH", path("empty-bin").toUtf8());
-    r = processes.open("notes.txt", dir.path());
+    r = processes.open("notes.txt", dir.path(), {});
     EXPECT_FALSE(r.ok());
     EXPECT_TRUE(r.error().contains("xdg-open")) << r.error().toStdString();
 }

@@ -229,3 +229,21 @@ TEST_F(LauncherTest, RunMethodReportsAMissingProgramUnlessItsNameIsRunning)
     EXPECT_EQ(o.kind, ProgramOutcome::Kind::AlreadyRunning);
     EXPECT_EQ(o.startEnabled, false);
 }
+
+// Direwolf gets the station's own configuration when there is one; other
+// programs, and Direwolf without the file, are opened without arguments.
+TEST_F(LauncherTest, DirewolfIsStartedWithTheStationsConfiguration)
+{
+    const PacketProgram& direwolf = *PacketProgramOfButton("Command11");
+    storeProgram(direwolf.pathFile, "direwolf");
+    StartPacketProgram(direwolf, store, processes, speaker);
+    const QString conf = tmp.path() + "/prog/direwolf.conf";
+    QFile(conf).open(QIODevice::WriteOnly);
+    StartPacketProgram(direwolf, store, processes, speaker);
+    storeProgram(direwolf.pathFile, "modem-x");
+    StartPacketProgram(direwolf, store, processes, speaker);
+    const PacketProgram& splitter = *PacketProgramOfButton("serialswitch");
+    storeProgram(splitter.pathFile, "direwolf");
+    StartPacketProgram(splitter, store, processes, speaker);
+    EXPECT_EQ(processes.openedArguments, (QList<QStringList>{{}, {"-c", conf}, {}, {}}));
+}

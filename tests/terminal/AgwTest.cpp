@@ -72,11 +72,12 @@ TEST(AgwCodec, HeaderLayoutIsLittleEndianWithPaddedCalls)
     EXPECT_EQ(wire.mid(36), "hi");
     // The via list: a count, then one 10-byte field per digipeater.
     const agw::Frame via = agw::ConnectTo(0, "A1A", "B1B", {"D1G"});
-    EXPECT_EQ(via.data, QByteArray("\x01" "D1G\0\0\0\0\0\0\0", 11));
+    EXPECT_EQ(via.data, QByteArray("\x01"
+                                   "D1G\0\0\0\0\0\0\0",
+                                   11));
     EXPECT_EQ(agw::NumberOf(QByteArray("\x07\0\0\0", 4)), 7u);
     EXPECT_FALSE(agw::NumberOf("ab"));
-    EXPECT_EQ(agw::NoticeText(QByteArray("*** CONNECTED To Station N0AAA\r\0", 32)),
-              "*** CONNECTED To Station N0AAA");
+    EXPECT_EQ(agw::NoticeText(QByteArray("*** CONNECTED To Station N0AAA\r\0", 32)), "*** CONNECTED To Station N0AAA");
 }
 
 // A length beyond what any TNC sends breaks the stream for good instead of

@@ -18,11 +18,12 @@ namespace tolvan::test {
 class FakeTnc {
 public:
     int noAnswerMs = 100;
-    QSet<QByteArray> silent;              // stations that never answer a call
-    QHash<QByteArray, int> calls;         // connect requests per called station
-    QHash<QByteArray, qint64> dataBytes;  // connected data bytes per sending station
-    QList<QByteArray> via;                // the digipeaters of the last 'v' connect
-    qint64 dropAfter = -1;                // breaks the first link to carry this many data bytes
+    QSet<QByteArray> silent;             // stations that never answer a call
+    QHash<QByteArray, int> calls;        // connect requests per called station
+    QHash<QByteArray, qint64> dataBytes; // connected data bytes per sending station
+    QList<QByteArray> via;               // the digipeaters of the last 'v' connect
+    qint64 dropAfter = -1;               // breaks the first link to carry this many data bytes
+    int mostUnasked = 0;                 // most data frames a client sent between two 'Y' questions
 
     FakeTnc() { listen(0); }
     ~FakeTnc() { stop(); }
@@ -99,7 +100,9 @@ private:
         const QByteArray& me = f.callFrom;
         const QByteArray& peer = f.callTo;
         switch (f.kind) {
-        case agw::Kind::Version: send(s, 'R', {}, {}, QByteArray("\x01\0\0\0\0\0\0\0", 8)); break;
+        case agw::Kind::Version:
+            send(s, 'R', {}, {}, QByteArray("\x01\0\0\0\0\0\0\0", 8));
+            break;
         case agw::Kind::Register:
             m_calls.insert(me, s);
             send(s, 'X', me, {}, QByteArray(1, '\1'));
@@ -126,6 +129,7 @@ private:
         case agw::Kind::Data:
             if (m_links.contains(key(me, peer))) {
                 dataBytes[me] += f.data.size();
+                mostUnasked = qMax(mostUnasked, ++m_unasked[me]);
                 if (dropAfter >= 0 && dataBytes[me] >= dropAfter) {
                     dropAfter = -1;
                     dropLink(me, peer);
@@ -140,8 +144,12 @@ private:
                 notify(peer, agw::Kind::Disconnect, me, "*** DISCONNECTED From Station " + me + "\r");
             }
             break;
-        case agw::Kind::Outstanding: send(s, 'Y', me, peer, QByteArray(4, '\0')); break;
-        default: break;
+        case agw::Kind::Outstanding:
+            m_unasked[me] = 0;
+            send(s, 'Y', me, peer, QByteArray(4, '\0'));
+            break;
+        default:
+            break;
         }
     }
 
@@ -150,6 +158,7 @@ private:
     QList<QTcpSocket*> m_clients;
     QHash<QByteArray, QTcpSocket*> m_calls;
     QSet<QByteArray> m_links;
+    QHash<QByteArray, int> m_unasked;
 };
 
 } // namespace tolvan::test

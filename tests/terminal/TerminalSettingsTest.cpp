@@ -1,6 +1,6 @@
+#include "terminal/TerminalSettings.h"
 #include "config/ConfigStore.h"
 #include "terminal/DirewolfConf.h"
-#include "terminal/TerminalSettings.h"
 
 #include <QDir>
 #include <QFile>
@@ -43,8 +43,7 @@ INSTANTIATE_TEST_SUITE_P(
                     OptionCase{{"--tnc", "localhost"}, "--tnc: \"localhost\" is not HOST:PORT"},
                     OptionCase{{"--tnc", "h:70000"}, "not a TCP port"},
                     OptionCase{{"--radio-port", "-1"}, "--radio-port"},
-                    OptionCase{{"--path", "A1A,bad call"}, "--path"},
-                    OptionCase{{"--to"}, "--to needs a value"},
+                    OptionCase{{"--path", "A1A,bad call"}, "--path"}, OptionCase{{"--to"}, "--to needs a value"},
                     OptionCase{{"--headless=1"}, "takes no value"},
                     OptionCase{{"--speed", "9600"}, "unknown option \"--speed\""}));
 

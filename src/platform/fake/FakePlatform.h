@@ -135,6 +135,7 @@ public:
     QSet<QString> running;                // lower-case executable names
     QStringList started;                  // paths passed to start()
     QList<QPair<QString, QString>> opened; // (file, working folder)
+    QList<QStringList> openedArguments;   // the arguments of each open
     bool startSucceeds = true;
     QString startError = QStringLiteral("The system cannot find the file specified.");
 
@@ -159,9 +160,10 @@ public:
         }
         return qint64{4242};
     }
-    Result<qint64> open(const QString& file, const QString& folder) override
+    Result<qint64> open(const QString& file, const QString& folder, const QStringList& arguments) override
     {
         opened.append({file, folder});
+        openedArguments.append(arguments);
         if (!startSucceeds) {
             return Fail(startError);
         }
