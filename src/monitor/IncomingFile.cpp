@@ -115,9 +115,11 @@ QString Kind(const QString& path)
     if (Mod7plus::Read7PlusHeader(path).ok()) {
         return QStringLiteral("sevenplus-part");
     }
+    // The words are looked for in the first bytes only: a file of any size
+    // (a sparse one of gigabytes) costs one small read.
     QFile file(path);
-    const QByteArray content = file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-    switch (ReceiveRouting::Classify(QFileInfo(path).fileName(), content)) {
+    const QByteArray head = file.open(QIODevice::ReadOnly) ? file.read(kHeadBytes) : QByteArray();
+    switch (ReceiveRouting::Classify(QFileInfo(path).fileName(), head)) {
     case ReceiveRouting::Kind::Mail:
         return QStringLiteral("mail");
     case ReceiveRouting::Kind::FileMail:

@@ -14,7 +14,7 @@ bool FormatComplete(const QString& path);
 
 // The kind of an incoming file, as the received screen would route it:
 // "pmba", "sevenplus-part" (its first block is a valid 7PLUS header),
-// "mail", "filemail" or "unknown".
+// "mail", "filemail" or "unknown". Reads the first 64 KiB at most.
 QString Kind(const QString& path);
 
 } // namespace tolvan::IncomingFile

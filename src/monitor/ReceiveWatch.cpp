@@ -20,6 +20,10 @@ const QString kReceiveDat = QStringLiteral("receive.dat");
 
 QString ReceiveWatch::State::text() const
 {
+    if (kind == Kind::Watching && !noticeFailure.isEmpty()) {
+        return QStringLiteral("Watching the receive folder: %1 (the last arrival notice failed: %2)")
+            .arg(folder, noticeFailure);
+    }
     switch (kind) {
     case Kind::Off:
         break;
@@ -111,12 +115,18 @@ void ReceiveWatch::Check()
     if (!m_active) {
         return;
     }
-    const State now = readState();
+    State now = readState();
     filemonitors* monitor = fileoperation::ReceiveMonitor();
-    // A changed state starts a fresh monitor: a folder that came back, or
-    // another folder set, is taken as it is now, its files known.
-    if (now != m_state || !monitor || (now.kind == State::Kind::Watching && !monitor->IsRunning())) {
+    // Another folder set starts a fresh monitor, which takes the files there
+    // as known. The same folder going away and coming back is the monitor's
+    // own to follow: what it then holds is new.
+    if (!monitor || monitor->FolderPath != now.folder ||
+        (now.kind == State::Kind::Watching && !monitor->IsRunning())) {
         restartMonitor();
+        monitor = fileoperation::ReceiveMonitor();
+    }
+    if (monitor && now.kind == State::Kind::Watching) {
+        now.noticeFailure = monitor->LastReceiverFailure();
     }
     setState(now);
     // Completions are reported with the arrival that brings the last part;
@@ -127,8 +137,13 @@ void ReceiveWatch::Check()
 QList<SevenPlusSets::Set> ReceiveWatch::refreshSets()
 {
     const QString folder = m_state.kind == State::Kind::Watching ? m_state.folder : QString();
-    QList<SevenPlusSets::Set> done =
-        m_sets.Refresh(folder, [this, &folder](const QString& name) { return stillArrivingIn(folder, name); });
+    // The kernel's reports are read once for all the questions of this look.
+    filemonitors* monitor = fileoperation::ReceiveMonitor();
+    if (monitor) {
+        monitor->ReadKernelReports();
+    }
+    QList<SevenPlusSets::Set> done = m_sets.Refresh(
+        folder, [this, &folder](const QString& name) { return stillArrivingIn(folder, name, true); });
     emit SetsRefreshed();
     return done;
 }
@@ -167,7 +182,7 @@ bool ReceiveWatch::IsStillArriving(const QString& name) const
     return stillArrivingIn(line.ok() ? line.value.trimmed() : QString(), name);
 }
 
-bool ReceiveWatch::stillArrivingIn(const QString& folder, const QString& name) const
+bool ReceiveWatch::stillArrivingIn(const QString& folder, const QString& name, bool reportsRead) const
 {
     if (folder.isEmpty() || name.isEmpty()) {
         return false;
@@ -175,7 +190,7 @@ bool ReceiveWatch::stillArrivingIn(const QString& folder, const QString& name) c
     filemonitors* monitor = fileoperation::ReceiveMonitor();
     if (m_active && monitor && monitor->FolderPath == folder &&
         monitor->State() == filemonitors::FolderState::Watching) {
-        return monitor->IsStillArriving(name);
+        return monitor->IsStillArriving(name, reportsRead);
     }
     const QString path = folder.endsWith(u'/') ? folder + name : folder + u'/' + name;
     return filemonitors::LooksStillArriving(path, quietPeriod);

@@ -28,6 +28,9 @@ public:
         enum class Kind { Off, Watching, NoStoreFile, NoFolderNamed, FolderMissing, FolderUnreadable };
         Kind kind = Kind::Off;
         QString folder;
+        // What the last arrival notice failed with, when it failed; the watch
+        // goes on regardless.
+        QString noticeFailure;
         // One line for the main menu.
         QString text() const;
         bool operator==(const State&) const = default;
@@ -52,6 +55,15 @@ public:
     void Check();
     QTimer* timer() { return &m_timer; }
 
+    // The arrival notice not yet taken up by the operator ("&Read Inbox"):
+    // kept here so that the main menu shows it also when it was closed while
+    // the file arrived (compose or another screen open).
+    struct Notice {
+        QString text;
+        QString check;
+    };
+    Notice pendingNotice;
+
     // The 7PLUS sets of the watched folder as of the last tick.
     const SevenPlusSets::Collector& sevenPlusSets() const { return m_sets; }
     // The sets whose last part is among the arrivals being announced; valid
@@ -72,7 +84,7 @@ private:
     // Reads the parts that came or went; returns the sets that became complete.
     QList<SevenPlusSets::Set> refreshSets();
     // IsStillArriving for a file of this receive folder.
-    bool stillArrivingIn(const QString& folder, const QString& name) const;
+    bool stillArrivingIn(const QString& folder, const QString& name, bool reportsRead = false) const;
 
     const ConfigStore& m_store;
     QTimer m_timer;

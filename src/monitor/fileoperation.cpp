@@ -9,6 +9,8 @@
 #include <QFileInfo>
 #include <QPointer>
 
+#include <algorithm>
+
 namespace tolvan::fileoperation {
 
 namespace {
@@ -87,7 +89,12 @@ QStringList ListedFiles(const QString& folder)
     if (folder.isEmpty()) {
         return {};
     }
-    return QDir(folder).entryList(QDir::Files, QDir::Name);
+    // The monitor's own listing: the types come with the names, so a folder
+    // of any size costs no stat per file. Hidden files are the names that
+    // begin with "."; the order is QDir's by name.
+    QStringList names = filemonitors::ListFolder(folder);
+    std::sort(names.begin(), names.end());
+    return names;
 }
 
 DeleteResult DeleteListedFiles(const QString& folder, const QStringList& names)

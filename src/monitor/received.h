@@ -87,6 +87,7 @@ private:
     QPushButton* cmdAskMissing;
 
     QString m_folder;
+    QStringList m_listed; // what File1 shows, in its order
     // Parts whose lines failed their check when their set was decoded, by set.
     QHash<QString, QList<int>> m_damagedLines;
 };

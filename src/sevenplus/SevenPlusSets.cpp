@@ -7,7 +7,10 @@
 
 #include <algorithm>
 
+#include <dirent.h>
+#include <fcntl.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 namespace tolvan::SevenPlusSets {
 
@@ -17,13 +20,37 @@ namespace {
 // check is a damaged part, whatever its name.
 constexpr char kHeaderStart[] = " go_7+. ";
 
-bool startsLikeHeader(const QString& path)
+// The names of a folder's entries, except names beginning with "." (hidden
+// files, and writers' partial files, which become parts only under their own
+// name); which of them are files the caller's stat tells.
+QStringList entryNames(const QString& folder)
 {
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly)) {
-        return false;
+    QStringList names;
+    DIR* dir = folder.isEmpty() ? nullptr : ::opendir(QFile::encodeName(folder).constData());
+    if (dir == nullptr) {
+        return names;
     }
-    return file.read(8) == QByteArrayView(kHeaderStart);
+    while (const dirent* entry = ::readdir(dir)) {
+        if (entry->d_name[0] != '.' && entry->d_type != DT_DIR) {
+            names << QFile::decodeName(entry->d_name);
+        }
+    }
+    ::closedir(dir);
+    return names;
+}
+
+// The first block of a file, read through one non-blocking open (a pipe
+// under a part's name cannot hang it); shorter when the file is.
+QByteArray firstBlock(const QString& path)
+{
+    QByteArray block(Mod7plus::kBlockSize, Qt::Uninitialized);
+    const int fd = ::open(QFile::encodeName(path).constData(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
+    const ssize_t got = fd < 0 ? -1 : ::pread(fd, block.data(), size_t(block.size()), 0);
+    if (fd >= 0) {
+        ::close(fd);
+    }
+    block.resize(got < 0 ? 0 : qsizetype(got));
+    return block;
 }
 
 QString baseOf(const QString& fileName)
@@ -103,40 +130,51 @@ QList<Set> Collector::Refresh(const QString& folder, const std::function<bool(co
     // Only the names left waiting are looked at again while no name came or went.
     QStringList names = m_waitingNames;
     if (full) {
-        names = folder.isEmpty() ? QStringList()
-                                 : QDir(folder).entryList(QDir::Files | QDir::Hidden | QDir::System, QDir::Name);
+        names = entryNames(folder);
     }
     m_waitingNames.clear();
     QHash<QString, Entry> seen;
     const QString prefix = folder.endsWith(u'/') ? folder : folder + u'/';
     for (const QString& name : std::as_const(names)) {
-        const QFileInfo info(prefix + name);
-        if (!info.isFile()) {
+        // One stat per file and look; a file is opened only when new or changed.
+        const QString path = prefix + name;
+        struct stat fileStat;
+        if (::stat(QFile::encodeName(path).constData(), &fileStat) != 0 || !S_ISREG(fileStat.st_mode)) {
             m_cache.remove(name);
             continue;
         }
-        const qint64 size = info.size();
-        const qint64 mtime = info.lastModified().toMSecsSinceEpoch();
+        const qint64 size = qint64(fileStat.st_size);
+        const qint64 mtime = qint64(fileStat.st_mtim.tv_sec) * 1000 + fileStat.st_mtim.tv_nsec / 1000000;
         Entry entry;
         const auto cached = m_cache.constFind(name);
         if (cached != m_cache.cend() && cached->size == size && cached->mtime == mtime) {
             entry = *cached;
         } else {
-            // A file still being written is read once it is whole, so that a
-            // header cut short never counts as damage.
-            if (stillArriving && stillArriving(name)) {
-                m_waitingNames << name;
-                m_cache.remove(name);
-                continue;
-            }
             entry.size = size;
             entry.mtime = mtime;
             ++m_reads;
-            if (const Result<Mod7plus::Header> header = Mod7plus::Read7PlusHeader(info.filePath()); header.ok()) {
-                entry.header = header.value();
-                entry.kind = Entry::Kind::Part;
-            } else if (LooksLikePartName(name) || startsLikeHeader(info.filePath())) {
+            const QByteArray block = firstBlock(path);
+            if (block.size() == Mod7plus::kBlockSize) {
+                const auto* bytes = reinterpret_cast<const std::uint8_t*>(block.constData());
+                if (const Result<Mod7plus::Header> header =
+                        Mod7plus::Parse7PlusHeader(std::span(bytes, size_t(Mod7plus::kBlockSize)));
+                    header.ok()) {
+                    entry.header = header.value();
+                    entry.kind = Entry::Kind::Part;
+                }
+            }
+            if (entry.kind != Entry::Kind::Part && (LooksLikePartName(name) || block.startsWith(kHeaderStart))) {
                 entry.kind = Entry::Kind::Damaged;
+            }
+            // A part, or what may still become one (shorter than a block), is
+            // taken once it is whole, so that a header cut short never counts
+            // as damage. A file whose whole first block is no header is no
+            // part however it goes on, and needs no question.
+            const bool mayBePart = entry.kind != Entry::Kind::Other || size < Mod7plus::kBlockSize;
+            if (mayBePart && stillArriving && stillArriving(name)) {
+                m_waitingNames << name;
+                m_cache.remove(name);
+                continue;
             }
         }
         seen.insert(name, entry);

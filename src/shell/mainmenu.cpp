@@ -9,6 +9,7 @@
 #include "shell/TextBoxes.h"
 #include "shell/frmdecide.h"
 
+#include <QAccessible>
 #include <QCheckBox>
 #include <QGridLayout>
 #include <QHBoxLayout>
@@ -184,6 +185,8 @@ void mainmenu::Form_Load()
     Timerclock->start();
     Timerclock_Timer();
     showWatchState();
+    // An arrival announced while the menu was closed is shown now.
+    ShowArrivalNotice();
 }
 
 void mainmenu::showSoundState(bool on)
@@ -218,8 +221,24 @@ void mainmenu::PACKETMAIL_Click()
     registry().Show(QStringLiteral("frmdecide"));
 }
 
+void mainmenu::ShowArrivalNotice()
+{
+    const ReceiveWatch::Notice& pending = ctx().receiveWatch.pendingNotice;
+    if (pending.text.isEmpty()) {
+        return;
+    }
+    Label1->setText(pending.text);
+    Label1->setVisible(true);
+    Label2->setText(pending.check);
+    Label2->setVisible(true);
+    // Screen readers announce an alert whichever control has the focus.
+    QAccessibleEvent alert(Label1, QAccessible::Alert);
+    QAccessible::updateAccessibility(&alert);
+}
+
 void mainmenu::RECEIVE_Click()
 {
+    ctx().receiveWatch.pendingNotice = {};
     Label1->setText(QString());
     Label2->setText(QString());
     Label1->setVisible(false);

@@ -18,6 +18,9 @@ class mainmenu : public Screen {
 public:
     explicit mainmenu(ScreenRegistry& registry);
     void Form_Load() override;
+    // Shows the arrival notice the operator has not taken up yet ("&Read
+    // Inbox" clears it), also one announced while this menu was closed.
+    void ShowArrivalNotice();
 
 public slots:
     void Timerclock_Timer();

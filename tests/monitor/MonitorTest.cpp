@@ -14,6 +14,7 @@
 #include <QDateTime>
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTimer>
@@ -21,7 +22,9 @@
 #include <atomic>
 #include <chrono>
 #include <functional>
+#include <stdexcept>
 #include <thread>
+#include <utility>
 
 #include <fcntl.h>
 #include <unistd.h>
@@ -129,18 +132,34 @@ INSTANTIATE_TEST_SUITE_P(
                    1}}},
         TickCase{
             "DeletionRaisesNothingButReturnLaterDoes", {"a", "b"}, {{remove("a"), 0}, {nothing, 0}, {add("a"), 1}}},
-        TickCase{"ReplacedBetweenTwoTicksRaisesNothing",
+        // A new file under a known name is new, however it came: written again
+        // after a delete (the inode may be the same one), or renamed over it.
+        TickCase{"ReplacedBetweenTwoTicksIsNew",
                  {"a"},
                  {{[](const QDir& d) {
                        QFile::remove(d.filePath("a"));
-                       touch(d.filePath("a"));
+                       QFile f(d.filePath("a"));
+                       f.open(QIODevice::WriteOnly);
+                       f.write("again");
                    },
-                   0}}},
+                   1},
+                  {nothing, 0}}},
+        TickCase{"RenamedOverAKnownName",
+                 {"a", "b"},
+                 {{[](const QDir& d) { ::rename(QFile::encodeName(d.filePath("b")), QFile::encodeName(d.filePath("a"))); },
+                   1}}},
         TickCase{
             "RenameCountsAsNew", {"a"}, {{[](const QDir& d) { QFile::rename(d.filePath("a"), d.filePath("b")); }, 1}}},
         TickCase{"LetterCaseCounts", {"mail.txt"}, {{add("MAIL.txt"), 1}}},
-        TickCase{"HiddenFilesCountFoldersDoNot", {}, {{[](const QDir& d) { d.mkdir("sub"); }, 0}, {add(".hidden"), 1}}},
-        // What a folder holds when it comes back counts as known; later files are new.
+        // A writer's partial file counts once it has its own name.
+        TickCase{"HiddenNamesAndFoldersAreNoArrivals",
+                 {},
+                 {{[](const QDir& d) { d.mkdir("sub"); }, 0},
+                  {add(".hidden"), 0},
+                  {add(".tolvan-yapp-1.part"), 0},
+                  {[](const QDir& d) { QFile::rename(d.filePath(".tolvan-yapp-1.part"), d.filePath("MAIL - 1.txt")); },
+                   1}}},
+        // What a folder holds when it comes back is new, once; later files too.
         TickCase{"FolderThatGoesAndComesBack",
                  {"a"},
                  {{[](const QDir& d) { QDir(d.path()).removeRecursively(); }, 0},
@@ -150,7 +169,7 @@ INSTANTIATE_TEST_SUITE_P(
                        touch(d.filePath("a"));
                        touch(d.filePath("b"));
                    },
-                   0},
+                   1},
                   {nothing, 0},
                   {add("c"), 1}}}),
     [](const auto& info) { return std::string(info.param.name); });
@@ -230,7 +249,7 @@ TEST_F(MonitorFolder, ListingHoldsFilesOnlyAndFileLinks)
     QFile::link(dir.path(), at("link-to-folder"));
     QStringList names = filemonitors::ListFolder(folder());
     names.sort();
-    EXPECT_EQ(names, (QStringList{".hidden", "link-to-file", "plain"}));
+    EXPECT_EQ(names, (QStringList{"link-to-file", "plain"}));
     EXPECT_TRUE(filemonitors::ListFolder(dir.filePath("absent")).isEmpty());
     EXPECT_TRUE(filemonitors::ListFolder({}).isEmpty());
 }
@@ -372,6 +391,65 @@ TEST_F(MonitorFolder, AFileLinkedInWholeArrivesOnceQuiet)
     EXPECT_FALSE(monitor.IsStillArriving("copy.bin"));
 }
 
+// Time told by the test: a tick sees the clock the test set.
+class QuietClock : public MonitorFolder {
+protected:
+    filemonitors::SteadyTime now = std::chrono::steady_clock::now();
+    QStringList arrivals;
+    void SetUp() override
+    {
+        MonitorFolder::SetUp();
+        monitor.QuietPeriod = std::chrono::seconds(3);
+        monitor.Clock = [this] { return now; };
+        QObject::connect(&monitor, &filemonitors::FileReceived, [this] { arrivals += monitor.Arrivals(); });
+        ASSERT_TRUE(monitor.StartMonitoring().ok());
+    }
+    void tickAfter(int seconds)
+    {
+        now += std::chrono::seconds(seconds);
+        monitor.TimerScan_Timer();
+    }
+};
+
+// An empty mail, or one without its line end, is what came once it has been
+// quiet twice over; its reader says what is wrong with it.
+TEST_F(QuietClock, AShortFormatIsCompleteAfterTwiceTheQuietPeriod)
+{
+    ASSERT_TRUE(QFile(at("MAIL - empty.txt")).open(QIODevice::WriteOnly));
+    QFile cut(at("File - cut.txt"));
+    ASSERT_TRUE(cut.open(QIODevice::WriteOnly) && cut.write("aGVsbG") == 6);
+    cut.close();
+    tickAfter(0);
+    tickAfter(4);
+    EXPECT_TRUE(arrivals.isEmpty());
+    EXPECT_TRUE(monitor.IsStillArriving("MAIL - empty.txt"));
+    tickAfter(3);
+    arrivals.sort();
+    EXPECT_EQ(arrivals, (QStringList{"File - cut.txt", "MAIL - empty.txt"}));
+    EXPECT_FALSE(monitor.IsStillArriving("MAIL - empty.txt"));
+}
+
+// After the kernel's queue overflowed, a file whose writer is still at work
+// is not taken for whole because it kept still for a while before.
+TEST_F(QuietClock, AfterAnOverflowEveryFileWaitsAFullQuietPeriodAgain)
+{
+    const int fd = ::open(QFile::encodeName(at("photo.bin")).constData(), O_WRONLY | O_CREAT, 0644);
+    ASSERT_EQ(::write(fd, "half", 4), 4);
+    tickAfter(0);
+    tickAfter(10);
+    EXPECT_TRUE(arrivals.isEmpty()) << "its writer holds it open";
+    monitor.KernelQueueOverflowed();
+    tickAfter(1);
+    tickAfter(1);
+    EXPECT_TRUE(arrivals.isEmpty()) << "announced at half its size";
+    ASSERT_EQ(::write(fd, " and the rest", 13), 13);
+    ::close(fd);
+    tickAfter(1);
+    tickAfter(3);
+    EXPECT_EQ(arrivals, QStringList{"photo.bin"});
+    EXPECT_EQ(QFileInfo(at("photo.bin")).size(), 17);
+}
+
 TEST_F(MonitorFolder, FilesPresentAtTheStartAreCompleteOnceQuiet)
 {
     QFile old(at("old.txt"));
@@ -456,6 +534,16 @@ INSTANTIATE_TEST_SUITE_P(
                    QByteArray::fromHex("04000000504d424101000000ffffffff"), true, "pmba"}),
     [](const auto& info) { return std::string(info.param.name); });
 
+TEST(IncomingKind, AHugeFileIsJudgedByItsFirstBytes)
+{
+    QTemporaryDir d;
+    QFile f(d.filePath("huge MAIL.bin"));
+    ASSERT_TRUE(f.open(QIODevice::WriteOnly) && f.resize(qint64(3) << 30)); // sparse: costs no disk
+    f.close();
+    EXPECT_EQ(IncomingFile::Kind(f.fileName()), "mail");
+    EXPECT_TRUE(IncomingFile::FormatComplete(f.fileName()));
+}
+
 TEST(IncomingKind, SevenPlusPartByItsHeaderNotItsName)
 {
     QTemporaryDir d;
@@ -518,7 +606,8 @@ TEST_F(WatchState, FollowsTheSettingAndTheFolderEveryTick)
     EXPECT_EQ(watch.state().text(), "Watching the receive folder: " + rx());
     touch(rx() + "/MAIL - 1.txt");
     tick();
-    EXPECT_EQ(arrived, QStringList{"MAIL - 1.txt"});
+    // A folder that appears is looked at as one that comes back.
+    EXPECT_EQ(arrived, (QStringList{"there-before", "MAIL - 1.txt"}));
 
     // Removed and made again: what it then holds is known, later files arrive.
     QDir(rx()).removeRecursively();
@@ -531,7 +620,25 @@ TEST_F(WatchState, FollowsTheSettingAndTheFolderEveryTick)
     tick();
     touch(rx() + "/after");
     tick();
-    EXPECT_EQ(arrived, (QStringList{"MAIL - 1.txt", "after"}));
+    EXPECT_EQ(arrived.mid(1), (QStringList{"MAIL - 1.txt", "back-with-it", "after"}));
+
+    // A receiver that throws does not stop the watch, and the state line says so.
+    bool fail = true;
+    QObject::connect(&watch, &ReceiveWatch::Arrived, [&] {
+        if (std::exchange(fail, false)) {
+            throw std::runtime_error("no voice");
+        }
+    });
+    touch(rx() + "/thrown");
+    tick();
+    tick();
+    EXPECT_EQ(watch.state().text(),
+              "Watching the receive folder: " + rx() + " (the last arrival notice failed: no voice)");
+    touch(rx() + "/next");
+    tick();
+    tick();
+    EXPECT_EQ(arrived.mid(3), (QStringList{"after", "thrown", "next"}));
+    EXPECT_EQ(watch.state().text(), "Watching the receive folder: " + rx());
 
     if (geteuid() != 0) {
         QFile::setPermissions(rx(), QFile::WriteOwner);

@@ -145,15 +145,25 @@ TEST_F(ReceivedScreen, ArrivalWithSoundOffIsShownWithoutSpeech)
     EXPECT_EQ(control<QLabel>("mainmenu", "Label1")->text(), "A Message Has Arrived ");
 }
 
-TEST_F(ReceivedScreen, ArrivalDoesNotLoadTheMainMenu)
+// Compose open, the main menu closed: the arrival is not lost, the menu
+// shows it when it comes back, until "&Read Inbox" takes it up.
+TEST_F(ReceivedScreen, ArrivalWhileTheMainMenuIsClosedIsShownWhenItComesBack)
 {
     registry->Show("received");
-    registry->Show("inboxform");
+    registry->Show("mailform");
     put("new", "x");
     tick();
     EXPECT_FALSE(registry->IsFormLoaded("mainmenu"));
-    EXPECT_TRUE(registry->IsFormLoaded("inboxform"));
+    EXPECT_TRUE(registry->IsFormLoaded("mailform"));
     EXPECT_EQ(speaker.spoken, QStringList{received::kArrivalWarning});
+    registry->Unload("mailform");
+    registry->Show("mainmenu");
+    EXPECT_EQ(control<QLabel>("mainmenu", "Label1")->text(), received::kArrivalNotice);
+    EXPECT_TRUE(shown("mainmenu", "Label2"));
+    click("mainmenu", "RECEIVE");
+    registry->Unload("mainmenu");
+    registry->Show("mainmenu");
+    EXPECT_TRUE(control<QLabel>("mainmenu", "Label1")->text().isEmpty());
 }
 
 TEST_F(ReceivedScreen, ReadingAMailOpensTheInboxAndRemovesTheFile)

@@ -1,6 +1,7 @@
 // The receive watch without a screen: tolvan-codec watch FOLDER prints one
 // JSON line for each complete arrival, with the same folder monitor as the
-// program, until it is interrupted.
+// program, until it is interrupted. Names beginning with "." (partial files
+// of writers) are never reported.
 
 #include "CommandTable.h"
 
@@ -81,7 +82,8 @@ int watch(const QStringList& args, const Output& io)
     // The same collector as the received screen: a set is reported once,
     // with the arrival of its last part.
     SevenPlusSets::Collector sets;
-    const auto stillArriving = [&monitor](const QString& name) { return monitor.IsStillArriving(name); };
+    // The kernel's reports are read once before each look at the sets.
+    const auto stillArriving = [&monitor](const QString& name) { return monitor.IsStillArriving(name, true); };
     QObject::connect(&monitor, &filemonitors::FileReceived, [&] {
         for (const QString& name : monitor.Arrivals()) {
             const QString path = prefix + name;
@@ -91,6 +93,7 @@ int watch(const QStringList& args, const Output& io)
                        .arg(IncomingFile::Kind(path)));
             std::fflush(stdout);
         }
+        monitor.ReadKernelReports();
         for (const SevenPlusSets::Set& set : sets.Refresh(folder, stillArriving)) {
             io.out(QStringLiteral("{\"kind\": \"sevenplus-set\", \"name\": %1, \"parts\": %2, \"complete\": true}\n")
                        .arg(jsonString(set.name))
@@ -100,6 +103,7 @@ int watch(const QStringList& args, const Output& io)
     });
     // With the timer bound and the folder checked above, the start is never refused.
     (void)monitor.StartMonitoring();
+    monitor.ReadKernelReports();
     sets.Refresh(folder, stillArriving);
     // Files already there are known; what arrives from now on is printed.
     io.err(QStringLiteral("tolvan-codec: watching %1\n").arg(folder));
