@@ -34,10 +34,17 @@ Estimate EstimateFile(const QString& path, const Texts& texts)
 
 double AirSeconds(qint64 bytes, int baud)
 {
-    if (baud <= 0) {
+    if (baud <= 0 || bytes <= 0) {
         return 0;
     }
-    return double(bytes) * 8.0 * kProtocolOverhead / double(baud);
+    const MeasuredLink* nearest = &kMeasuredLinks[0];
+    for (const MeasuredLink& link : kMeasuredLinks) {
+        if (std::abs(std::log(double(baud) / link.baud)) < std::abs(std::log(double(baud) / nearest->baud))) {
+            nearest = &link;
+        }
+    }
+    const double rate = nearest->bytesPerSecond * double(baud) / nearest->baud;
+    return nearest->startSeconds + double(bytes) / rate;
 }
 
 int ParseBaud(const QString& text)

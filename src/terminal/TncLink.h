@@ -26,7 +26,7 @@ public:
     struct Timing {
         int firstRetryMs = 1000; // pause before the first reconnect
         int maxRetryMs = 60000;  // the pause doubles up to this
-        int pollMs = 300;        // how often outstanding frames are asked for
+        int pollMs = 100;        // how often outstanding frames are asked for
     };
 
     explicit TncLink(QObject* parent = nullptr);

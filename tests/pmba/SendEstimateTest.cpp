@@ -118,7 +118,21 @@ TEST(SendEstimate, RefusedNamesGetTheWritersWordsAndNothingIsWritten)
 
 TEST(SendEstimate, AirTimeDescriptionMarksTheSmallestAndNamesRefusals)
 {
-    EXPECT_DOUBLE_EQ(E::AirSeconds(1200, 1200), 8 * E::kProtocolOverhead);
+    // Within a tenth of what the two modems of the test pair took.
+    struct Measured {
+        qint64 bytes;
+        int baud;
+        double seconds;
+    };
+    for (const Measured m : {Measured{2048, 1200, 19.55}, Measured{20480, 1200, 168.17},
+                             Measured{102400, 1200, 834.78}, Measured{2048, 9600, 5.88},
+                             Measured{20480, 9600, 34.86}, Measured{102400, 9600, 170.33}}) {
+        EXPECT_NEAR(E::AirSeconds(m.bytes, m.baud), m.seconds, m.seconds / 10) << m.bytes << " at " << m.baud;
+    }
+    // Speeds between and beyond the measured ones: a faster link is never slower.
+    for (qsizetype i = 1; i < E::kCommonBauds.size(); ++i) {
+        EXPECT_LT(E::AirSeconds(50000, E::kCommonBauds[i]), E::AirSeconds(50000, E::kCommonBauds[i - 1]));
+    }
     EXPECT_DOUBLE_EQ(E::AirSeconds(1200, 0), 0);
     EXPECT_EQ(E::FormatDuration(12.1), "13 s");
     EXPECT_EQ(E::FormatDuration(185), "3 min 05 s");
@@ -132,7 +146,7 @@ TEST(SendEstimate, AirTimeDescriptionMarksTheSmallestAndNamesRefusals)
     ASSERT_EQ(lines.size(), 3);
     EXPECT_FALSE(lines[0].contains("smallest"));
     EXPECT_EQ(lines[1], "Regular file mail: not possible (A regular file mail cannot carry a comma.)");
-    EXPECT_EQ(lines[2], "7PLUS set: 900 bytes in 1 part, about 9 s at 1200 baud  \u2190 smallest");
+    EXPECT_EQ(lines[2], "7PLUS set: 900 bytes in 1 part, about 10 s at 1200 baud  \u2190 smallest");
 }
 
 TEST(SendEstimate, LinkSpeedIsStoredInsideTheStationFolder)

@@ -1,0 +1,279 @@
+// Two stations on the air: two tolvan-terminal programs in headless mode,
+// each on its own Direwolf modem of the pair, with the receive watch of the
+// station program on the receiving side.
+
+#include "terminal/DirewolfPair.h"
+
+#include "config/ConfigStore.h"
+#include "mail/MailCodec.h"
+#include "platform/LocaleText.h"
+#include "pmba/ModPMBA.h"
+#include "sevenplus/Mod7plus.h"
+
+#include <QCoreApplication>
+#include <QDateTime>
+#include <QDir>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QRandomGenerator>
+
+#include <gtest/gtest.h>
+
+#include <functional>
+#include <map>
+
+namespace {
+
+using namespace tolvan;
+using tolvan::test::DirewolfPair;
+
+QByteArray randomBytes(int size)
+{
+    QByteArray bytes(size, Qt::Uninitialized);
+    QRandomGenerator rng{quint32(size)};
+    for (char& c : bytes) {
+        c = char(rng.generate());
+    }
+    return bytes;
+}
+
+bool writeAll(const QString& path, const QByteArray& bytes)
+{
+    QFile f(path);
+    return f.open(QIODevice::WriteOnly) && f.write(bytes) == bytes.size();
+}
+
+QByteArray readAll(const QString& path)
+{
+    QFile f(path);
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray("<unreadable>");
+}
+
+// A program whose standard output is one JSON object per line.
+class JsonProcess {
+public:
+    ~JsonProcess()
+    {
+        if (m_process.state() != QProcess::NotRunning) {
+            m_process.terminate();
+            if (!m_process.waitForFinished(10000)) {
+                m_process.kill();
+                m_process.waitForFinished(3000);
+            }
+        }
+    }
+    void start(const QString& program, const QStringList& args)
+    {
+        m_process.setStandardErrorFile(QProcess::nullDevice());
+        m_process.start(program, args);
+        ASSERT_TRUE(m_process.waitForStarted(5000)) << qPrintable(program);
+    }
+    // Reads the lines written so far.
+    void pump()
+    {
+        m_pending += m_process.readAllStandardOutput();
+        for (qsizetype end; (end = m_pending.indexOf('\n')) >= 0; m_pending.remove(0, end + 1)) {
+            m_lines << QJsonDocument::fromJson(m_pending.left(end)).object();
+        }
+    }
+    QList<QJsonObject> lines(const QString& event = {}) const
+    {
+        QList<QJsonObject> found;
+        for (const QJsonObject& line : m_lines) {
+            if (event.isEmpty() || line.value("event").toString() == event) {
+                found << line;
+            }
+        }
+        return found;
+    }
+    QString transcript() const
+    {
+        QString text;
+        for (const QJsonObject& line : m_lines) {
+            text += QString::fromUtf8(QJsonDocument(line).toJson(QJsonDocument::Compact)) + u'\n';
+        }
+        return text;
+    }
+
+private:
+    QProcess m_process;
+    QByteArray m_pending;
+    QList<QJsonObject> m_lines;
+};
+
+// A station folder with its send and receive folders, and its terminal.
+struct Station {
+    QTemporaryDir dir;
+    QString folder = dir.path() + u'/';
+    QString send = folder + QStringLiteral("Send");
+    QString receive = folder + QStringLiteral("Receive");
+    JsonProcess terminal;
+
+    Station()
+    {
+        QDir().mkpath(send);
+        QDir().mkpath(receive);
+        ConfigStore store(folder);
+        store.WriteStoreLine(QStringLiteral("send.dat"), send);
+        store.WriteStoreLine(QStringLiteral("receive.dat"), receive);
+    }
+    void start(const DirewolfPair& pair, DirewolfPair::Side side, QStringList extra = {})
+    {
+        terminal.start(QStringLiteral(TOLVAN_TERMINAL_EXE),
+                       QStringList{"--station", folder, "--headless", "--call", pair.call(side), "--tnc",
+                                   QStringLiteral("127.0.0.1:%1").arg(pair.agwPort(side))} +
+                           extra);
+    }
+    // The names in the receive folder that the watch and the operator see.
+    QStringList visible() const { return QDir(receive).entryList(QDir::Files, QDir::Name); }
+};
+
+class Radio : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        if (const QString why = DirewolfPair::missing(); !why.isEmpty()) {
+            GTEST_SKIP() << qPrintable(why);
+        }
+        const QString why = pair.start();
+        ASSERT_TRUE(why.isEmpty()) << qPrintable(why);
+        watch.start(QStringLiteral(TOLVAN_CODEC_EXE), {"watch", b.receive});
+        b.start(pair, DirewolfPair::B);
+    }
+
+    // Runs the programs until done() holds, checking every step on the way.
+    bool runUntil(const std::function<bool()>& done, int seconds, const std::function<void()>& step = {})
+    {
+        const QDeadlineTimer deadline(seconds * 1000);
+        while (!deadline.hasExpired()) {
+            QCoreApplication::processEvents(QEventLoop::AllEvents, 50);
+            for (JsonProcess* p : {&a.terminal, &b.terminal, &watch}) {
+                p->pump();
+            }
+            if (step) {
+                step();
+            }
+            if (done()) {
+                return true;
+            }
+            QThread::msleep(50);
+        }
+        return false;
+    }
+
+    std::string transcripts()
+    {
+        return QStringLiteral("A:\n%1B:\n%2watch:\n%3modem B said:\n%4")
+            .arg(a.terminal.transcript(), b.terminal.transcript(), watch.transcript(),
+                 QString::fromLocal8Bit(pair.readLog(DirewolfPair::B).right(600)))
+            .toStdString();
+    }
+
+    // Each name once in the watch's announcements.
+    std::map<std::string, int> announced()
+    {
+        std::map<std::string, int> count;
+        for (const QJsonObject& line : watch.lines()) {
+            if (line.value("kind").toString() != "sevenplus-set") {
+                ++count[line.value("name").toString().toStdString()];
+            }
+        }
+        return count;
+    }
+
+    DirewolfPair pair{9600};
+    Station a;
+    Station b;
+    JsonProcess watch;
+};
+
+TEST_F(Radio, SendFolderArrivesWholeAtTheOtherStation)
+{
+    const QString to = pair.call(DirewolfPair::B);
+    const QString from = pair.call(DirewolfPair::A);
+    // A coded mail and a PMBA mail name their station; the 7PLUS parts go where the operator says.
+    const QString mail = MailCodec::ComposeMailFileName(a.send, from, QDateTime::currentDateTime(), LocaleText());
+    ASSERT_TRUE(writeAll(
+        mail,
+        MailCodec::FormatCodedMailLine("TO: " + to, "Subject: test", "Hello over the air", from).toLatin1() + "\r\n"));
+    QTemporaryDir work;
+    const QString attachment = work.filePath(QStringLiteral("photo.jpg"));
+    ASSERT_TRUE(writeAll(attachment, randomBytes(20000)));
+    ASSERT_TRUE(ModPMBA::PMBA_CreateBinaryMail(attachment, a.send + "/PMBA - 12-00-00--01-02-26.pmb", to, from,
+                                               "Subject: photo", "Message: the picture")
+                    .ok());
+    const QString big = work.filePath(QStringLiteral("report.bin"));
+    ASSERT_TRUE(writeAll(big, randomBytes(Mod7plus::kPartBytes + 1000)));
+    ASSERT_TRUE(Mod7plus::Encode7PlusFile(big).ok());
+    const QDir parts(work.filePath(QStringLiteral("7PLUS_OUTPUT")));
+    for (const QString& part : parts.entryList(QDir::Files)) {
+        ASSERT_TRUE(QFile::copy(parts.filePath(part), a.send + u'/' + part));
+    }
+    const QStringList sent = QDir(a.send).entryList(QDir::Files, QDir::Name);
+    ASSERT_EQ(sent.size(), 4) << sent.join(", ").toStdString();
+    std::map<QString, QByteArray> original;
+    for (const QString& name : sent) {
+        original[name] = readAll(a.send + u'/' + name);
+    }
+
+    a.start(pair, DirewolfPair::A, {"--to", to});
+    const bool arrived = runUntil(
+        [&] {
+            return b.terminal.lines("file-received").size() >= 4 && a.terminal.lines("file-sent").size() >= 4 &&
+                   announced().size() >= 4;
+        },
+        240);
+    ASSERT_TRUE(arrived) << transcripts();
+    QThread::msleep(1500); // a second announcement would come within the watch's quiet period
+    watch.pump();
+
+    EXPECT_EQ(b.visible(), sent) << transcripts();
+    std::map<std::string, int> once;
+    for (const QString& name : sent) {
+        EXPECT_EQ(readAll(b.receive + u'/' + name), original[name]) << qPrintable(name);
+        EXPECT_EQ(readAll(a.send + "/Transmitted/" + name), original[name]) << qPrintable(name);
+        once[name.toStdString()] = 1;
+    }
+    EXPECT_EQ(announced(), once) << transcripts();
+    EXPECT_EQ(QDir(a.send).entryList(QDir::Files), QStringList()) << transcripts();
+}
+
+TEST_F(Radio, ReceiverLostMidFileResumesAndDeliversOnce)
+{
+    const QByteArray file = randomBytes(20 * 1024);
+    ASSERT_TRUE(writeAll(a.send + "/logbook.adi", file));
+    a.start(pair, DirewolfPair::A, {"--to", pair.call(DirewolfPair::B)});
+
+    // Never a visible name before the whole file is there.
+    QStringList early;
+    const auto watchFolder = [&] {
+        if (b.terminal.lines("file-received").isEmpty() && !b.visible().isEmpty()) {
+            early = b.visible();
+        }
+    };
+    const auto partial = [&] {
+        const QFileInfoList parts = QDir(b.receive).entryInfoList({".*.part"}, QDir::Files | QDir::Hidden);
+        return parts.isEmpty() ? 0 : parts.first().size();
+    };
+    ASSERT_TRUE(runUntil([&] { return partial() >= 6 * 1024; }, 120, watchFolder)) << transcripts();
+    pair.stopModem(DirewolfPair::B);
+    QThread::msleep(2000);
+    const QString restarted = pair.startModem(DirewolfPair::B);
+    ASSERT_TRUE(restarted.isEmpty()) << qPrintable(restarted);
+
+    ASSERT_TRUE(runUntil([&] { return !b.terminal.lines("file-received").isEmpty() && !announced().empty(); }, 240,
+                         watchFolder))
+        << transcripts();
+    QThread::msleep(1500);
+    runUntil([] { return true; }, 1);
+    EXPECT_EQ(early, QStringList()) << transcripts();
+    const QList<QJsonObject> received = b.terminal.lines("file-received");
+    ASSERT_EQ(received.size(), 1) << transcripts();
+    EXPECT_GT(received.first().value("resumed_from").toInteger(), 0) << transcripts();
+    EXPECT_EQ(b.visible(), QStringList{"logbook.adi"});
+    EXPECT_EQ(readAll(b.receive + "/logbook.adi"), file);
+    EXPECT_EQ(announced(), (std::map<std::string, int>{{"logbook.adi", 1}})) << transcripts();
+    EXPECT_EQ(readAll(a.send + "/Transmitted/logbook.adi"), file);
+}
+
+} // namespace
