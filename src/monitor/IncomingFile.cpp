@@ -8,6 +8,10 @@
 #include <QFileInfo>
 #include <QtEndian>
 
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
 namespace tolvan::IncomingFile {
 
 namespace {
@@ -78,12 +82,29 @@ bool base64Char(char c)
            c == '=';
 }
 
+// Opens path for a look without waiting on a FIFO's writer and without
+// following a link: false for anything but a regular file, which its reader
+// then names.
+bool openRegular(QFile& file, const QString& path)
+{
+    const int fd = ::open(QFile::encodeName(path).constData(), O_RDONLY | O_NONBLOCK | O_NOFOLLOW | O_CLOEXEC);
+    if (fd < 0) {
+        return false;
+    }
+    struct stat st {};
+    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode) || !file.open(fd, QIODevice::ReadOnly, QFileDevice::AutoCloseHandle)) {
+        ::close(fd);
+        return false;
+    }
+    return true;
+}
+
 } // namespace
 
 bool FormatComplete(const QString& path)
 {
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly)) {
+    QFile file;
+    if (!openRegular(file, path)) {
         return true;
     }
     const QByteArray head = file.read(kHeadBytes);
@@ -117,8 +138,8 @@ QString Kind(const QString& path)
     }
     // The words are looked for in the first bytes only: a file of any size
     // (a sparse one of gigabytes) costs one small read.
-    QFile file(path);
-    const QByteArray head = file.open(QIODevice::ReadOnly) ? file.read(kHeadBytes) : QByteArray();
+    QFile file;
+    const QByteArray head = openRegular(file, path) ? file.read(kHeadBytes) : QByteArray();
     switch (ReceiveRouting::Classify(QFileInfo(path).fileName(), head)) {
     case ReceiveRouting::Kind::Mail:
         return QStringLiteral("mail");

@@ -27,6 +27,7 @@
 #include <utility>
 
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <gtest/gtest.h>
@@ -542,6 +543,16 @@ TEST(IncomingKind, AHugeFileIsJudgedByItsFirstBytes)
     f.close();
     EXPECT_EQ(IncomingFile::Kind(f.fileName()), "mail");
     EXPECT_TRUE(IncomingFile::FormatComplete(f.fileName()));
+
+    // A FIFO with no writer, or a link to one, is looked at without waiting
+    // for a writer; its reader names it when the operator opens it.
+    const QString fifo = d.filePath("MAIL - pipe.txt");
+    ASSERT_EQ(::mkfifo(QFile::encodeName(fifo).constData(), 0600), 0);
+    ASSERT_TRUE(QFile::link(fifo, d.filePath("MAIL - link.txt")));
+    for (const QString& name : {fifo, d.filePath("MAIL - link.txt")}) {
+        EXPECT_EQ(IncomingFile::Kind(name), "mail") << name.toStdString();
+        EXPECT_TRUE(IncomingFile::FormatComplete(name)) << name.toStdString();
+    }
 }
 
 TEST(IncomingKind, SevenPlusPartByItsHeaderNotItsName)
