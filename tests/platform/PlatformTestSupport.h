@@ -11,6 +11,12 @@
 
 #include <optional>
 
+#include <sys/socket.h>
+#include <sys/un.h>
+#include <unistd.h>
+
+#include <cstring>
+
 namespace tolvan::test {
 
 // Polls until the condition holds or the time is up; every wait in these tests is bounded.
@@ -71,6 +77,24 @@ inline QByteArray readAll(const QString& path)
 {
     QFile file(path);
     return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+// Whether a server answers on the Unix socket at path.
+inline bool unixSocketAccepts(const QString& path)
+{
+    const QByteArray socket = QFile::encodeName(path);
+    sockaddr_un address{};
+    address.sun_family = AF_UNIX;
+    if (size_t(socket.size()) >= sizeof address.sun_path) {
+        return false;
+    }
+    std::memcpy(address.sun_path, socket.constData(), size_t(socket.size()));
+    const int fd = ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    const bool connected = fd >= 0 && ::connect(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0;
+    if (fd >= 0) {
+        ::close(fd);
+    }
+    return connected;
 }
 
 } // namespace tolvan::test

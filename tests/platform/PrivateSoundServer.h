@@ -98,19 +98,7 @@ private:
 
     bool accepts() const
     {
-        const QByteArray path = socketPath().toUtf8();
-        sockaddr_un address{};
-        address.sun_family = AF_UNIX;
-        if (size_t(path.size()) >= sizeof address.sun_path) {
-            return false;
-        }
-        std::memcpy(address.sun_path, path.constData(), size_t(path.size()));
-        const int fd = ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
-        const bool connected = fd >= 0 && ::connect(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0;
-        if (fd >= 0) {
-            ::close(fd);
-        }
-        return connected;
+        return unixSocketAccepts(socketPath());
     }
 
     QTemporaryDir m_dir;

@@ -16,6 +16,8 @@
 // is the one reason to skip rather than fail. The destructor stops
 // everything, and the children also die with the process that started them.
 
+#include "platform/PlatformTestSupport.h"
+
 #include <QDeadlineTimer>
 #include <QFile>
 #include <QProcess>
@@ -238,19 +240,7 @@ private:
 
     bool socketAccepts() const
     {
-        const QByteArray socket = socketPath().toUtf8();
-        sockaddr_un address{};
-        address.sun_family = AF_UNIX;
-        if (size_t(socket.size()) >= sizeof address.sun_path) {
-            return false;
-        }
-        std::memcpy(address.sun_path, socket.constData(), size_t(socket.size()));
-        const int fd = ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
-        const bool connected = fd >= 0 && ::connect(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0;
-        if (fd >= 0) {
-            ::close(fd);
-        }
-        return connected;
+        return unixSocketAccepts(socketPath());
     }
 
     // Politely where asked (so the sound server lets go of its clients), else at once.
