@@ -113,6 +113,33 @@ void TerminalEngine::retryNow()
     scheduleScan(0);
 }
 
+void TerminalEngine::sendNow(const QByteArray&)
+{
+    retryNow();
+}
+
+void TerminalEngine::pause()
+{
+    m_paused = true;
+}
+
+Result<> TerminalEngine::connectChat(const QByteArray&, const QList<QByteArray>&)
+{
+    return Fail(QStringLiteral("Conversations are not ready yet."));
+}
+
+Result<> TerminalEngine::sendChatLine(const QByteArray&, const QString&)
+{
+    return Fail(QStringLiteral("Conversations are not ready yet."));
+}
+
+void TerminalEngine::disconnectChat(const QByteArray&) {}
+
+void TerminalEngine::tncUnreachable(const QString& host, quint16 port, const QString& reason)
+{
+    error(QStringLiteral("The TNC at %1:%2 cannot be reached (%3); trying again").arg(host).arg(port).arg(reason));
+}
+
 void TerminalEngine::tncConnected(const QString& host, quint16 port)
 {
     emitEvent(QStringLiteral("tnc-connected"), {{QStringLiteral("host"), host}, {QStringLiteral("port"), port}});
