@@ -3,6 +3,7 @@
 #include "terminal/DirewolfConf.h"
 #include "terminal/TerminalEngine.h"
 #include "terminal/TerminalSettings.h"
+#include "terminal/TerminalWindow.h"
 #include "terminal/TncLink.h"
 
 #include <QCoreApplication>
@@ -63,6 +64,11 @@ int main(int argc, char** argv)
     case tolvan::TerminalOptions::Action::DirewolfConf:
         break;
     }
+    if (options.action == tolvan::TerminalOptions::Action::Run && !options.headless) {
+        std::signal(SIGXFSZ, SIG_IGN);
+        std::signal(SIGPIPE, SIG_IGN);
+        return tolvan::RunTerminalWindow(argc, argv, options);
+    }
 
     // A file-size limit must come back to the writers as a short write.
     std::signal(SIGXFSZ, SIG_IGN);
@@ -104,10 +110,6 @@ int main(int argc, char** argv)
     if (!settings.ok()) {
         print(stderr, QStringLiteral("tolvan-terminal: %1\n").arg(settings.error()));
         return tolvan::TerminalUnusable;
-    }
-
-    if (!options.headless) {
-        print(stderr, QStringLiteral("tolvan-terminal: this version has no window yet; running as with --headless\n"));
     }
 
     // Signals reach the event loop through a pipe, so stopping happens

@@ -1,0 +1,79 @@
+#include "terminal/TerminalRuntime.h"
+
+#include "terminal/StatusKeeper.h"
+#include "terminal/TncLink.h"
+
+#include <QTimer>
+
+namespace tolvan {
+
+TerminalRuntime::TerminalRuntime(const QString& stationFolder, TerminalOptions options, QObject* parent)
+    : QObject(parent)
+    , m_station(stationFolder)
+    , m_options(std::move(options))
+    , m_store(stationFolder)
+{
+}
+
+TerminalRuntime::~TerminalRuntime()
+{
+    if (m_engine) {
+        m_status.reset();
+        m_engine->disconnect(this);
+        m_engine->stop();
+        m_link->stop();
+        m_engine.reset();
+        m_link.reset();
+    }
+}
+
+Result<> TerminalRuntime::start()
+{
+    const Result<TerminalSettings> settings = LoadTerminalSettings(m_store, m_options);
+    if (!settings.ok()) {
+        return settings.failure();
+    }
+    const bool restart = running();
+    stop();
+    m_settings = settings.value();
+    m_link = std::make_unique<TncLink>();
+    m_engine = std::make_unique<TerminalEngine>(m_settings, *m_link);
+    if (m_engineTiming) {
+        m_engine->setTiming(*m_engineTiming);
+    }
+    connect(m_engine.get(), &TerminalEngine::event, this, &TerminalRuntime::event);
+    m_status = std::make_unique<StatusKeeper>(*m_engine, m_station, m_settings.host, m_settings.port);
+    ConnectEngine(*m_link, *m_engine);
+    m_engine->start();
+    emit started(m_settings);
+    // The old link's goodbye to the TNC goes first: a TNC keeps a call sign
+    // registered to the connection that holds it.
+    const auto go = [link = m_link.get(), s = m_settings] { link->start(s.host, s.port, s.call, s.radioPort); };
+    if (restart) {
+        QTimer::singleShot(300, m_link.get(), go);
+    } else {
+        go();
+    }
+    return {};
+}
+
+void TerminalRuntime::stop()
+{
+    if (!m_engine) {
+        return;
+    }
+    m_status.reset();
+    m_engine->disconnect(this);
+    m_engine->stop();
+    m_link->stop();
+    // The last frames and the disconnects leave from the event loop; the
+    // engine goes first, as it refers to the link.
+    TerminalEngine* engine = m_engine.release();
+    TncLink* link = m_link.release();
+    QTimer::singleShot(200, link, [engine, link] {
+        delete engine;
+        link->deleteLater();
+    });
+}
+
+} // namespace tolvan
