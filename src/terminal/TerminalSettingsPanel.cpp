@@ -77,6 +77,7 @@ TerminalSettingsPanel::TerminalSettingsPanel(TerminalRuntime& runtime, QWidget* 
     cmdUndo->setAccessibleDescription(QStringLiteral("Shows the saved settings again"));
     for (QPushButton* b : {cmdSave, cmdUndo}) {
         b->setAutoDefault(true); // Enter presses the focused button
+        b->setMinimumHeight(32);
     }
     lblSaved = new QLabel(this);
     lblSaved->setObjectName(QStringLiteral("lblSaved"));
@@ -90,12 +91,19 @@ TerminalSettingsPanel::TerminalSettingsPanel(TerminalRuntime& runtime, QWidget* 
     buttons->addWidget(cmdSave);
     buttons->addWidget(cmdUndo);
     buttons->addStretch(1);
-    auto* layout = new QVBoxLayout(this);
-    layout->addLayout(form);
-    layout->addWidget(note);
-    layout->addLayout(buttons);
-    layout->addWidget(lblSaved);
-    layout->addStretch(1);
+    // A column of readable width: a port number needs no screen-wide box.
+    auto* column = new QVBoxLayout;
+    column->addLayout(form);
+    column->addWidget(note);
+    column->addLayout(buttons);
+    column->addWidget(lblSaved);
+    column->addStretch(1);
+    auto* holder = new QWidget(this);
+    holder->setLayout(column);
+    holder->setMaximumWidth(760);
+    auto* layout = new QHBoxLayout(this);
+    layout->addWidget(holder, 1);
+    layout->addStretch(0);
 
     connect(cmdSave, &QPushButton::clicked, this, &TerminalSettingsPanel::cmdSave_Click);
     connect(cmdUndo, &QPushButton::clicked, this, &TerminalSettingsPanel::Form_Load);

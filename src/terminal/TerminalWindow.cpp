@@ -77,10 +77,8 @@ TerminalWindow::TerminalWindow(TerminalRuntime& runtime, Speaker& speaker, QLoca
     auto* glance = new QFormLayout(glanceBox);
     glance->setFieldGrowthPolicy(QFormLayout::AllNonFixedFieldsGrow);
     glance->addRow(QStringLiteral("TNC:"), lblTnc);
-    auto* station = new QHBoxLayout;
-    station->addWidget(lblCall);
-    station->addWidget(lblListen, 1);
-    glance->addRow(QStringLiteral("Station:"), station);
+    glance->addRow(QStringLiteral("Station:"), lblCall);
+    glance->addRow(QStringLiteral("Calls:"), lblListen);
     glance->addRow(QStringLiteral("Transfer:"), lblTransfer);
     glance->addRow(QString(), prgTransfer);
 

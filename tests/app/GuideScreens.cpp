@@ -7,9 +7,13 @@
 #include "config/StandardFolders.h"
 #include "mail/MailCodec.h"
 #include "mail/MailPost.h"
+#include "terminal/TerminalRuntime.h"
+#include "terminal/TerminalWindow.h"
 
 #include <QGuiApplication>
 #include <QImage>
+#include <QJsonDocument>
+#include <QTabWidget>
 #include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QScreen>
@@ -184,4 +188,62 @@ TEST_F(GuideScreens, EveryScreenOnTheDisplay)
         registry->Unload(name);
         flush();
     }
+}
+
+// The terminal's window, maximised on the display, each page once: at
+// 1366x768 as guide-terminal-<page>.png, on any other display with its width
+// added (guide-terminal-<page>-1024.png), to see the layout on small screens.
+TEST_F(GuideScreens, TheTerminalWindow)
+{
+    if (out.isEmpty()) {
+        GTEST_SKIP() << "the guide's pictures were not asked for";
+    }
+    setupStation();
+    context->store.WriteStoreLine("terminalcall.dat", "K1ABC-1");
+    context->store.WriteStoreLine("allowedcalls.dat", "W2XYZ,N0BBB");
+    context->store.WriteStoreLine("tncport.dat", "8000");
+    TerminalRuntime runtime(context->store.programFolder(), TerminalOptions{});
+    TerminalWindow window(runtime, speaker, QLocale(QLocale::English, QLocale::UnitedStates));
+    ASSERT_TRUE(runtime.start().ok());
+    window.showMaximized();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&window));
+    QTest::qWait(300);
+    // What a working afternoon looks like, as the engine tells it.
+    for (const char* json : {
+             R"({"event":"tnc-connected","host":"127.0.0.1","port":8000})",
+             R"({"event":"calling","peer":"W2XYZ"})",
+             R"({"event":"connected","peer":"W2XYZ","direction":"out"})",
+             R"({"event":"file-sent","to":"W2XYZ","name":"MAIL - K1ABC143005--12-06-26.txt","bytes":1234,"seconds":12})",
+             R"({"event":"disconnected","peer":"W2XYZ","reason":"done"})",
+             R"({"event":"connected","peer":"N0BBB","direction":"in"})",
+             R"({"event":"file-received","from":"N0BBB","name":"FIELDDAY.P01","bytes":5120,"resumed_from":0})",
+             R"({"event":"retry","to":"W3QRP-2","attempt":2,"wait_seconds":120,"reason":"no answer"})",
+             R"({"event":"queue","paused":false,"destinations":[{"to":"W3QRP-2","files":["MAIL - K1ABC150110.txt",)"
+             R"("PHOTO.P01","PHOTO.P02"],"bytes":14880,"next_try":"2026-12-06T15:12:00","given_up":false},)"
+             R"({"to":"W2XYZ","files":["LOG.ADI"],"bytes":5000,"next_try":"","given_up":false}]})",
+             R"({"event":"file-started","direction":"out","peer":"W2XYZ","name":"LOG.ADI","total":5000,"resumed_from":0})",
+             R"({"event":"progress","direction":"out","peer":"W2XYZ","name":"LOG.ADI","done":2150,"total":5000,)"
+             R"("bytes_per_second":41.5})",
+             R"({"event":"chat-connected","peer":"N0BBB","direction":"out"})",
+             R"({"event":"chat-line","peer":"N0BBB","direction":"out","text":"Good afternoon, are you on for the net?"})",
+             R"({"event":"chat-line","peer":"N0BBB","direction":"in","text":"Yes, at 1900. Bring the log. 73"})",
+         }) {
+        window.onEvent(QJsonDocument::fromJson(json).object());
+    }
+    const QString size = QGuiApplication::primaryScreen()->size().width() == 1366
+                             ? QString()
+                             : QStringLiteral("-%1").arg(QGuiApplication::primaryScreen()->size().width());
+    auto* tabs = window.findChild<QTabWidget*>("tabs");
+    for (const char* page : {"files", "conversation", "settings"}) {
+        if (QLatin1String(page) == QLatin1String("settings")) {
+            tabs->setCurrentIndex(2);
+            window.findChild<QLineEdit*>("txtPort")->setText("80000");
+        } else {
+            tabs->setCurrentIndex(QLatin1String(page) == QLatin1String("files") ? 0 : 1);
+        }
+        QTest::qWait(300);
+        const QString file = QStringLiteral("guide-terminal-%1%2.png").arg(QLatin1String(page), size);
+        EXPECT_TRUE(window.grab().save(QDir(out).filePath(file))) << file.toStdString();
+    }
+    runtime.stop();
 }
