@@ -36,9 +36,9 @@ QLabel* glanceLabel(const char* name, const QString& accessibleName, QWidget* pa
     label->setWordWrap(true);
     label->setTextFormat(Qt::PlainText);
     label->setAccessibleName(accessibleName);
-    // Reachable with Tab, so a screen reader user can read the state again.
-    label->setFocusPolicy(Qt::TabFocus);
     label->setTextInteractionFlags(Qt::TextSelectableByKeyboard | Qt::TextSelectableByMouse);
+    // Reachable with Tab, so a screen reader user can read the state again.
+    label->setFocusPolicy(Qt::StrongFocus);
     return label;
 }
 
@@ -144,6 +144,13 @@ TerminalWindow::TerminalWindow(TerminalRuntime& runtime, Speaker& speaker, QLoca
     lblNotice->setWordWrap(true);
     lblNotice->setTextFormat(Qt::PlainText);
     lblNotice->setAccessibleName(QStringLiteral("Latest news"));
+
+    // Tab goes as the eye reads: the state, the page tabs, then the page.
+    QWidget::setTabOrder(lblTnc, lblCall);
+    QWidget::setTabOrder(lblCall, lblListen);
+    QWidget::setTabOrder(lblListen, lblTransfer);
+    QWidget::setTabOrder(lblTransfer, tabs);
+    QWidget::setTabOrder(tabs, lstWaiting);
 
     auto* layout = new QVBoxLayout(this);
     layout->addWidget(glanceBox);

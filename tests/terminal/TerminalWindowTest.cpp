@@ -150,12 +150,25 @@ TEST(TerminalWindow, DISABLED_AnIncomingConversationOpensThePaneAndIsAnnounced)
     }
 }
 
-// Every control has an accessible name, and no two access keys that can be
-// pressed together are the same letter.
+// Every control has an accessible name, Tab goes through them in reading
+// order, and no two access keys that can be pressed together are the same.
 TEST(TerminalWindow, EveryControlIsNamedAndAccessKeysDoNotClash)
 {
     WindowStation st(1);
     auto* tabs = st.find<QTabWidget>("tabs");
+    QStringList chain;
+    for (QWidget* w = st.find("lblTnc"); w && chain.size() < 40; w = w->nextInFocusChain()) {
+        if (!w->objectName().isEmpty() && w->focusPolicy() & Qt::TabFocus) {
+            chain << w->objectName();
+        }
+    }
+    const QStringList reading{"lblTnc", "lblTransfer", "tabs", "lstWaiting", "txtDestination", "cmdSendNow", "cmdStop", "lstJournal",
+                              "txtCall", "txtPath",    "cmdConnect",     "cmdDisconnect", "txtTranscript", "txtLine"};
+    qsizetype at = -1;
+    for (const QString& name : reading) {
+        EXPECT_GT(chain.indexOf(name), at) << name.toStdString() << " in " << chain.join(' ').toStdString();
+        at = chain.indexOf(name);
+    }
     QString global;
     for (int i = 0; i < tabs->count(); ++i) {
         global += tabs->tabText(i).section('&', 1).left(1).toUpper();
