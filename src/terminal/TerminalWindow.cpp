@@ -9,6 +9,7 @@
 #include "terminal/TerminalSettingsPanel.h"
 
 #include <QAccessible>
+#include <QAccessibleWidget>
 #include <QCompleter>
 #include <QDateTime>
 #include <QFormLayout>
@@ -40,6 +41,40 @@ QLabel* glanceLabel(const char* name, const QString& accessibleName, QWidget* pa
     // Reachable with Tab, so a screen reader user can read the state again.
     label->setFocusPolicy(Qt::StrongFocus);
     return label;
+}
+
+// The line of news: to screen readers an alert, so that what it says is
+// read out when it changes, wherever the keyboard is.
+class NoticeLabel : public QLabel {
+public:
+    using QLabel::QLabel;
+};
+
+class NoticeAccessible : public QAccessibleWidget {
+public:
+    explicit NoticeAccessible(QWidget* w)
+        : QAccessibleWidget(w, QAccessible::AlertMessage)
+    {
+    }
+    QString text(QAccessible::Text t) const override
+    {
+        const auto* label = static_cast<const QLabel*>(widget());
+        if (t == QAccessible::Name) {
+            return label->text();
+        }
+        if (t == QAccessible::Description) {
+            return label->accessibleName();
+        }
+        return QAccessibleWidget::text(t);
+    }
+};
+
+QAccessibleInterface* noticeFactory(const QString&, QObject* object)
+{
+    if (auto* notice = dynamic_cast<NoticeLabel*>(object)) {
+        return new NoticeAccessible(notice);
+    }
+    return nullptr;
 }
 
 QLabel* buddyLabel(const QString& caption, QWidget* buddy, QWidget* parent)
@@ -139,7 +174,12 @@ TerminalWindow::TerminalWindow(TerminalRuntime& runtime, Speaker& speaker, QLoca
     tabs->addTab(conversation, QStringLiteral("Con&versation"));
     tabs->addTab(settings, QStringLiteral("Se&ttings"));
 
-    lblNotice = new QLabel(this);
+    static const bool factoryInstalled = [] {
+        QAccessible::installFactory(noticeFactory);
+        return true;
+    }();
+    Q_UNUSED(factoryInstalled);
+    lblNotice = new NoticeLabel(this);
     lblNotice->setObjectName(QStringLiteral("lblNotice"));
     lblNotice->setWordWrap(true);
     lblNotice->setTextFormat(Qt::PlainText);
@@ -275,9 +315,18 @@ void TerminalWindow::refreshWaiting()
 void TerminalWindow::announce(const QString& text)
 {
     lblNotice->setText(text);
-    // Screen readers are told at once, whatever has the focus.
+    // Screen readers are told at once, whatever has the focus: an alert
+    // that (to the accessibility bus) appears anew with each text.
+#if QT_VERSION >= QT_VERSION_CHECK(6, 8, 0)
+    QAccessibleAnnouncementEvent announcement(lblNotice, text);
+    announcement.setPoliteness(QAccessible::AnnouncementPoliteness::Assertive);
+    QAccessible::updateAccessibility(&announcement);
+#else
+    QAccessibleEvent shown(lblNotice, QAccessible::ObjectShow);
+    QAccessible::updateAccessibility(&shown);
     QAccessibleEvent alert(lblNotice, QAccessible::Alert);
     QAccessible::updateAccessibility(&alert);
+#endif
     Notify::AnnounceIfEnabled(m_runtime.store(), m_speaker, text);
 }
 
