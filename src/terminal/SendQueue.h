@@ -65,6 +65,9 @@ public:
     // default is given are left out and named in `undeliverable`.
     QList<Destination> scan(const QString& defaultDestination, QStringList* undeliverable = nullptr) const;
 
+    // The sub-folders named by a call sign, whose files go to that station.
+    QStringList addressFolders() const;
+
     // The destination of one file: the call sign from its To field when it
     // has one, else the default (empty when the default is no call sign).
     static QString DestinationOf(const QString& path, const QString& defaultDestination);

@@ -9,9 +9,9 @@
 
 #include <QDateTime>
 #include <QElapsedTimer>
-#include <QJsonArray>
 #include <QFileSystemWatcher>
 #include <QHash>
+#include <QJsonArray>
 #include <QJsonObject>
 #include <QObject>
 #include <QSet>
@@ -52,9 +52,9 @@ public:
         QList<int> retryPausesMs{60000, 120000, 300000, 600000}; // before the 2nd, 3rd, ... try
         int rescanMs = 5000;                                     // the send folder is looked at again this often
         int connectTimeoutMs = 180000;                           // a connect the TNC never answers counts as failed
-        int progressMs = 1000;      // at most one progress event per session this often
-        int conversationMs = 8000;  // an incoming link silent this long is a conversation
         Yapp::Options yapp;
+        int progressMs = 1000;     // at most one progress event per session this often
+        int conversationMs = 8000; // an incoming link silent this long is a conversation
     };
 
     TerminalEngine(TerminalSettings settings, TncPort& tnc, QObject* parent = nullptr);
@@ -109,7 +109,7 @@ private:
         int failures = 0; // failed tries in a row
         qint64 dueMs = 0; // monotonic time of the next try
         bool givenUp = false;
-        QDateTime dueAt;  // the same, as wall time for the queue event
+        QDateTime dueAt; // the same, as wall time for the queue event
     };
 
     void scan();
@@ -126,6 +126,7 @@ private:
     void conversationBytes(Session& s, const QByteArray& bytes);
     void firstBytes(Session& s, const QByteArray& bytes);
     void progressOf(Session& s, const QString& direction, const QString& name, qint64 done, qint64 total);
+    void fileBegun(Session& s, const QString& direction, const QString& name, qint64 total, qint64 resumedFrom);
 
     TerminalSettings m_settings;
     TncPort& m_tnc;
@@ -144,8 +145,9 @@ private:
     // Files not to offer again while unchanged: refused by the peer, or
     // acknowledged but not movable into Transmitted.
     QHash<QString, FileStamp> m_leftOut;
-    QJsonArray m_lastQueue;   // the destinations of the last queue event
+    QJsonArray m_lastQueue; // the destinations of the last queue event
     bool m_queueTold = false;
+    bool m_queuePaused = false;
     QString m_tncHost;
     quint16 m_tncPort = 0;
     bool m_ready = false;
