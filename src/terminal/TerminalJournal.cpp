@@ -218,7 +218,8 @@ void TerminalGlance::feed(const QJsonObject& e)
         // The TNC link tells of an unreachable TNC and a refused call sign
         // only as errors; they are its state until the next connect.
         const QString message = str(e, "message");
-        if (message.startsWith(QLatin1String("The TNC at ")) && message.contains(QLatin1String("cannot be reached"))) {
+        if (str(e, "tnc") == QLatin1String("unreachable") ||
+            (message.startsWith(QLatin1String("The TNC at ")) && message.contains(QLatin1String("cannot be reached")))) {
             m_tncUp = false;
             m_tnc = message;
         } else if (message.startsWith(QLatin1String("The TNC refused to register"))) {

@@ -22,11 +22,11 @@ struct FieldLook {
 // In reading order; access keys clash neither with each other nor with the
 // window's tabs (F, V, T).
 constexpr FieldLook kFields[TerminalSettingsTexts::FieldCount] = {
-    {"txtCall", "C&all sign:", "This station's call sign with its SSID, such as N0CALL-1"},
+    {"txtStationCall", "C&all sign:", "This station's call sign with its SSID, such as N0CALL-1"},
     {"txtHost", "TNC &host:", "Host name or address of the TNC's AGW port; 127.0.0.1 for this computer"},
     {"txtPort", "TNC &port:", "TCP port of the TNC's AGW interface, 1 to 65535; Direwolf uses 8000"},
     {"txtRadioPort", "&Radio port:", "The TNC's radio port, 0 to 255; the first is 0"},
-    {"txtPath", "&Digipeater path:", "Digipeaters to connect through, comma-separated; empty for none"},
+    {"txtDigiPath", "&Digipeater path:", "Digipeaters to connect through, comma-separated; empty for none"},
     {"txtAllowed", "A&llowed stations:",
      "Stations that may send files or talk, comma-separated; empty lets every station"},
 };
