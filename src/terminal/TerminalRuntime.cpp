@@ -31,6 +31,9 @@ Result<> TerminalRuntime::start()
 {
     const Result<TerminalSettings> settings = LoadTerminalSettings(m_store, m_options);
     if (!settings.ok()) {
+        // What runs is always what the store says: an engine on settings
+        // since replaced does not carry on.
+        stop();
         return settings.failure();
     }
     const bool restart = running();

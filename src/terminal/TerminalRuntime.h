@@ -27,7 +27,7 @@ public:
 
     // Reads the settings and starts the link and the engine, ending those of
     // an earlier start first. A failure names the setting to mend; nothing
-    // runs then.
+    // runs then, not even the engine of an earlier start.
     Result<> start();
     // Ends every session cleanly (partial files are kept for resume).
     void stop();

@@ -152,7 +152,7 @@ void TerminalSettingsPanel::cmdSave_Click()
                                          : QStringLiteral("Saved, but the terminal cannot start: %1").arg(started.error());
     Form_Load();
     lblSaved->setText(message);
-    emit applied(started.ok(), message);
+    emit applied(started.ok(), started.error());
 }
 
 } // namespace tolvan

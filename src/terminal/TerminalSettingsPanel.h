@@ -25,8 +25,9 @@ public:
     void Form_Load();
 
 signals:
-    // The settings were saved; started tells whether the engine runs with them.
-    void applied(bool started, const QString& message);
+    // The settings were saved; started tells whether the engine runs with
+    // them, why not when it does not.
+    void applied(bool started, const QString& why);
 
 private:
     void checkField(int field);

@@ -213,6 +213,12 @@ TerminalWindow::TerminalWindow(TerminalRuntime& runtime, Speaker& speaker, QLoca
 
     connect(cmdSendNow, &QPushButton::clicked, this, &TerminalWindow::cmdSendNow_Click);
     connect(cmdStop, &QPushButton::clicked, this, &TerminalWindow::cmdStop_Click);
+    connect(txtDestination, &QLineEdit::returnPressed, this, &TerminalWindow::cmdSendNow_Click);
+    connect(settings, &TerminalSettingsPanel::applied, this, [this](bool running, const QString& why) {
+        if (!running) {
+            notStarted(why);
+        }
+    });
     connect(lstWaiting, &QTreeWidget::currentItemChanged, this, [this](QTreeWidgetItem* item) {
         while (item && item->parent()) {
             item = item->parent();
