@@ -25,6 +25,7 @@ TerminalRuntime::~TerminalRuntime()
         m_engine.reset();
         m_link.reset();
     }
+    m_retired.clear();
 }
 
 Result<> TerminalRuntime::start()
@@ -69,13 +70,13 @@ void TerminalRuntime::stop()
     m_engine->disconnect(this);
     m_engine->stop();
     m_link->stop();
-    // The last frames and the disconnects leave from the event loop; the
-    // engine goes first, as it refers to the link.
-    TerminalEngine* engine = m_engine.release();
-    TncLink* link = m_link.release();
-    QTimer::singleShot(200, link, [engine, link] {
-        delete engine;
-        link->deleteLater();
+    // The last frames and the disconnects leave from the event loop; kept
+    // until then, or until the runtime goes if that is sooner.
+    m_retired.push_back({std::move(m_link), std::move(m_engine)});
+    QTimer::singleShot(200, this, [this] {
+        if (!m_retired.empty()) {
+            m_retired.erase(m_retired.begin());
+        }
     });
 }
 

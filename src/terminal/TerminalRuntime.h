@@ -9,6 +9,7 @@
 #include <QObject>
 
 #include <memory>
+#include <vector>
 
 namespace tolvan {
 
@@ -58,6 +59,12 @@ private:
     std::unique_ptr<TerminalEngine> m_engine;
     // Writes the status file the station program reads; ends with the engine.
     std::unique_ptr<StatusKeeper> m_status;
+    // Stopped ones, while their goodbyes leave; the engine goes before its link.
+    struct Retired {
+        std::unique_ptr<TncLink> link;
+        std::unique_ptr<TerminalEngine> engine;
+    };
+    std::vector<Retired> m_retired;
 };
 
 } // namespace tolvan
