@@ -120,6 +120,17 @@ void TerminalSettingsPanel::Form_Load()
     lblSaved->clear();
 }
 
+void TerminalSettingsPanel::focusFirstProblem()
+{
+    for (int f = 0; f < TerminalSettingsTexts::FieldCount; ++f) {
+        if (!m_problems[f]->text().isEmpty()) {
+            m_edits[f]->setFocus();
+            return;
+        }
+    }
+    m_edits[0]->setFocus();
+}
+
 void TerminalSettingsPanel::checkField(int field)
 {
     const QString why = TerminalSettingsTexts::Check(TerminalSettingsTexts::Field(field), m_edits[field]->text());
@@ -139,12 +150,7 @@ void TerminalSettingsPanel::cmdSave_Click()
     const Result<> saved = texts.save(m_runtime.store());
     if (!saved.ok()) {
         lblSaved->setText(QStringLiteral("Not saved: %1").arg(saved.error()));
-        for (int f = 0; f < TerminalSettingsTexts::FieldCount; ++f) {
-            if (m_problems[f]->isVisible()) {
-                m_edits[f]->setFocus();
-                break;
-            }
-        }
+        focusFirstProblem();
         return;
     }
     const Result<> started = m_runtime.start();

@@ -23,6 +23,8 @@ public:
 
     // Fills the boxes from the store again, dropping unsaved changes.
     void Form_Load();
+    // Puts the keyboard in the first box with a problem, else in the first box.
+    void focusFirstProblem();
 
 signals:
     // The settings were saved; started tells whether the engine runs with

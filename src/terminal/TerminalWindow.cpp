@@ -237,6 +237,8 @@ TerminalWindow::TerminalWindow(TerminalRuntime& runtime, Speaker& speaker, QLoca
     if (runtime.running()) {
         started();
     }
+    // The keyboard starts in the list of what is waiting.
+    lstWaiting->setFocus();
     // Fits a 1024x768 screen with room for the panel and the frame.
     resize(980, 660);
 }
@@ -255,6 +257,7 @@ void TerminalWindow::notStarted(const QString& why)
     refreshGlance();
     refreshWaiting();
     tabs->setCurrentWidget(settings);
+    settings->focusFirstProblem();
 }
 
 void TerminalWindow::onEvent(const QJsonObject& event)

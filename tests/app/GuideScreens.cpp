@@ -190,7 +190,8 @@ TEST_F(GuideScreens, EveryScreenOnTheDisplay)
     }
 }
 
-// The terminal's window, maximised on the display, each page once: at
+// The terminal's window, maximised on the display, at its first start and
+// then each page once: at
 // 1366x768 as guide-terminal-<page>.png, on any other display with its width
 // added (guide-terminal-<page>-1024.png), to see the layout on small screens.
 TEST_F(GuideScreens, TheTerminalWindow)
@@ -199,6 +200,21 @@ TEST_F(GuideScreens, TheTerminalWindow)
         GTEST_SKIP() << "the guide's pictures were not asked for";
     }
     setupStation();
+    const QString size = QGuiApplication::primaryScreen()->size().width() == 1366
+                             ? QString()
+                             : QStringLiteral("-%1").arg(QGuiApplication::primaryScreen()->size().width());
+    {
+        // The first start: no call sign yet, and the window says where it goes.
+        TerminalRuntime first(context->store.programFolder(), TerminalOptions{});
+        TerminalWindow window(first, speaker, QLocale(QLocale::English, QLocale::UnitedStates));
+        const Result<> started = first.start();
+        ASSERT_FALSE(started.ok());
+        window.notStarted(started.error());
+        window.showMaximized();
+        ASSERT_TRUE(QTest::qWaitForWindowExposed(&window));
+        QTest::qWait(300);
+        EXPECT_TRUE(window.grab().save(QDir(out).filePath(QStringLiteral("guide-terminal-first%1.png").arg(size))));
+    }
     context->store.WriteStoreLine("terminalcall.dat", "K1ABC-1");
     context->store.WriteStoreLine("allowedcalls.dat", "W2XYZ,N0BBB");
     context->store.WriteStoreLine("tncport.dat", "8000");
@@ -230,9 +246,6 @@ TEST_F(GuideScreens, TheTerminalWindow)
          }) {
         window.onEvent(QJsonDocument::fromJson(json).object());
     }
-    const QString size = QGuiApplication::primaryScreen()->size().width() == 1366
-                             ? QString()
-                             : QStringLiteral("-%1").arg(QGuiApplication::primaryScreen()->size().width());
     auto* tabs = window.findChild<QTabWidget*>("tabs");
     for (const char* page : {"files", "conversation", "settings"}) {
         if (QLatin1String(page) == QLatin1String("settings")) {
