@@ -61,6 +61,7 @@ struct TerminalEngine::Session {
     QByteArray early;   // incoming: a first byte that cannot decide alone
     ChatText lines;
     QTimer decide; // incoming: silence long enough makes it a conversation
+    QTimer prompt; // a begun line resting: shown as it is
 };
 
 TerminalEngine::TerminalEngine(TerminalSettings settings, TncPort& tnc, QObject* parent)
@@ -159,6 +160,9 @@ void TerminalEngine::pause()
                 m_outgoing.clear();
                 m_connectTimer.stop();
             }
+            emitEvent(QStringLiteral("disconnected"),
+                      {{QStringLiteral("peer"), text(s->peer)},
+                       {QStringLiteral("reason"), QStringLiteral("call stopped by the operator")}});
         } else {
             s->byOperator = true;
             s->state = Session::State::Closing;
@@ -427,6 +431,7 @@ void TerminalEngine::firstBytes(Session& s, const QByteArray& bytes)
     if (s.chat) {
         // Taken for a conversation while silent, it turns out to bring files.
         s.chat = false;
+        s.prompt.stop();
         emitEvent(QStringLiteral("chat-disconnected"),
                   {{QStringLiteral("peer"), text(s.peer)},
                    {QStringLiteral("reason"), QStringLiteral("%1 is sending files").arg(text(s.peer))}});
@@ -438,6 +443,18 @@ void TerminalEngine::firstBytes(Session& s, const QByteArray& bytes)
 void TerminalEngine::openConversation(Session& s)
 {
     s.chat = true;
+    // A node's or a BBS's prompt ends in no CR: once the line rests it is
+    // shown as far as it goes, and what follows starts a new line.
+    s.prompt.setSingleShot(true);
+    connect(&s.prompt, &QTimer::timeout, this, [this, peer = s.peer] {
+        const std::shared_ptr<Session> talking = m_sessions.value(peer);
+        if (talking && talking->chat && talking->lines.hasPartial()) {
+            emitEvent(QStringLiteral("chat-line"), {{QStringLiteral("peer"), text(peer)},
+                                                    {QStringLiteral("direction"), QStringLiteral("in")},
+                                                    {QStringLiteral("text"), talking->lines.flush()},
+                                                    {QStringLiteral("partial"), true}});
+        }
+    });
     emitEvent(QStringLiteral("chat-connected"),
               {{QStringLiteral("peer"), text(s.peer)},
                {QStringLiteral("direction"), s.incoming ? QStringLiteral("in") : QStringLiteral("out")}});
@@ -449,6 +466,11 @@ void TerminalEngine::conversationBytes(Session& s, const QByteArray& bytes)
         emitEvent(QStringLiteral("chat-line"), {{QStringLiteral("peer"), text(s.peer)},
                                                 {QStringLiteral("direction"), QStringLiteral("in")},
                                                 {QStringLiteral("text"), line}});
+    }
+    if (s.lines.hasPartial()) {
+        s.prompt.start(m_timing.promptMs);
+    } else {
+        s.prompt.stop();
     }
 }
 

@@ -55,6 +55,7 @@ public:
         Yapp::Options yapp;
         int progressMs = 1000;     // at most one progress event per session this often
         int conversationMs = 8000; // an incoming link silent this long is a conversation
+        int promptMs = 1500;       // a begun line that rests this long is shown (a prompt)
     };
 
     TerminalEngine(TerminalSettings settings, TncPort& tnc, QObject* parent = nullptr);

@@ -36,7 +36,7 @@ struct Station {
         QDir().mkpath(s.sendFolder);
         QDir().mkpath(s.receiveFolder);
         engine = std::make_unique<TerminalEngine>(s, link);
-        engine->setTiming({{150, 300}, 100, 180000, {}, 50});
+        engine->setTiming({{150, 300}, 100, 180000, {}, 50, 300, 300});
         link.setTiming({50, 200, 20});
         ConnectEngine(link, *engine);
         QObject::connect(engine.get(), &TerminalEngine::event, [this](const QJsonObject& e) { events << e; });
@@ -261,6 +261,10 @@ TEST(TerminalSession, ConversationLinesBothWaysAndFilesWaitForIt)
     EXPECT_EQ(a.texts("chat-line", "text"),
               (QStringList{"Hej \u00e5 \u20ac \u0434", "\u00e9t\u00e9 ^[[2Jok", "fa\u00e7ade\u203a1m"}));
     EXPECT_EQ(a.texts("chat-line", "direction"), (QStringList{"out", "in", "in"}));
+    b.link.send("N0AAA-1", "N0BBB BBS>"); // a prompt waits for an answer, without CR
+    ASSERT_TRUE(a.waitFor("chat-line", 4));
+    EXPECT_EQ(a.of("chat-line")[3]["text"].toString(), "N0BBB BBS>");
+    EXPECT_TRUE(a.of("chat-line")[3]["partial"].toBool());
     ASSERT_EQ(a.of("calling").size(), 1); // the conversation's call only
     EXPECT_TRUE(a.of("calling")[0]["chat"].toBool());
     EXPECT_EQ(tnc.calls.value("N0BBB-1"), 1);
