@@ -147,7 +147,6 @@ private:
     // acknowledged but not movable into Transmitted.
     QHash<QString, FileStamp> m_leftOut;
     QJsonArray m_lastQueue; // the destinations of the last queue event
-    bool m_queueTold = false;
     bool m_queuePaused = false;
     QString m_tncHost;
     quint16 m_tncPort = 0;
