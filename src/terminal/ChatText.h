@@ -23,9 +23,10 @@ public:
     // Takes the next received bytes and gives the lines they completed,
     // decoded and made safe.
     QStringList feed(QByteArrayView bytes);
-    // The line begun but not ended (the link went away), decoded; empty when
-    // there is none.
+    // The line begun but not ended (the link went away, or a prompt waits
+    // for an answer), decoded; empty when there is none.
     QString flush();
+    bool hasPartial() const { return !m_partial.isEmpty(); }
 
     // One line's bytes as text: UTF-8 when they are valid UTF-8, otherwise
     // Windows-1252; then made safe (see Neutralise).

@@ -59,8 +59,10 @@ struct TerminalEngine::Session {
     bool chat = false;
     bool heard = false; // incoming: its first bytes have come and decided
     QByteArray early;   // incoming: a first byte that cannot decide alone
+    QByteArray heldEnq; // conversation: an ENQ that may begin a YAPP start
     ChatText lines;
     QTimer decide; // incoming: silence long enough makes it a conversation
+    QTimer prompt; // a begun line resting: shown as it is
 };
 
 TerminalEngine::TerminalEngine(TerminalSettings settings, TncPort& tnc, QObject* parent)
@@ -93,6 +95,7 @@ void TerminalEngine::start()
 {
     m_watcher.addPath(m_settings.sendFolder);
     m_rescan.start(m_timing.rescanMs);
+    scheduleScan(0); // what waits is told at once, the TNC or not
     // Partial files no station came back for are removed after a day, also
     // while the terminal runs for weeks without receiving anything.
     const auto expire = [folder = m_settings.receiveFolder] { ReceiveStore(folder).expire(); };
@@ -159,6 +162,9 @@ void TerminalEngine::pause()
                 m_outgoing.clear();
                 m_connectTimer.stop();
             }
+            emitEvent(QStringLiteral("disconnected"),
+                      {{QStringLiteral("peer"), text(s->peer)},
+                       {QStringLiteral("reason"), QStringLiteral("call stopped by the operator")}});
         } else {
             s->byOperator = true;
             s->state = Session::State::Closing;
@@ -397,6 +403,10 @@ void TerminalEngine::received(const QByteArray& peer, const QByteArray& bytes)
     if (!s) {
         return;
     }
+    if (s->chat && s->receiver && s->receiver->isDone()) {
+        // The files sent within the conversation are in; it goes on.
+        s->receiver.reset();
+    }
     if (s->sender) {
         s->sender->receive(bytes);
     } else if (s->receiver) {
@@ -417,19 +427,12 @@ void TerminalEngine::firstBytes(Session& s, const QByteArray& bytes)
     s.heard = true;
     s.decide.stop();
     const QByteArray first = std::exchange(s.early, {});
-    if (!first.startsWith(kYappStart)) {
+    if (s.chat || !first.startsWith(kYappStart)) {
         if (!s.chat) {
             openConversation(s);
         }
         conversationBytes(s, first);
         return;
-    }
-    if (s.chat) {
-        // Taken for a conversation while silent, it turns out to bring files.
-        s.chat = false;
-        emitEvent(QStringLiteral("chat-disconnected"),
-                  {{QStringLiteral("peer"), text(s.peer)},
-                   {QStringLiteral("reason"), QStringLiteral("%1 is sending files").arg(text(s.peer))}});
     }
     startReceiving(s);
     s.receiver->receive(first);
@@ -438,17 +441,65 @@ void TerminalEngine::firstBytes(Session& s, const QByteArray& bytes)
 void TerminalEngine::openConversation(Session& s)
 {
     s.chat = true;
+    // A node's or a BBS's prompt ends in no CR: once the line rests it is
+    // shown as far as it goes, and what follows starts a new line.
+    s.prompt.setSingleShot(true);
+    connect(&s.prompt, &QTimer::timeout, this, [this, peer = s.peer] {
+        const std::shared_ptr<Session> talking = m_sessions.value(peer);
+        if (talking && talking->chat && !talking->receiver && talking->lines.hasPartial()) {
+            emitEvent(QStringLiteral("chat-line"), {{QStringLiteral("peer"), text(peer)},
+                                                    {QStringLiteral("direction"), QStringLiteral("in")},
+                                                    {QStringLiteral("text"), talking->lines.flush()},
+                                                    {QStringLiteral("partial"), true}});
+        }
+    });
     emitEvent(QStringLiteral("chat-connected"),
               {{QStringLiteral("peer"), text(s.peer)},
                {QStringLiteral("direction"), s.incoming ? QStringLiteral("in") : QStringLiteral("out")}});
 }
 
-void TerminalEngine::conversationBytes(Session& s, const QByteArray& bytes)
+void TerminalEngine::conversationBytes(Session& s, const QByteArray& received)
 {
+    // A YAPP start within a conversation (an operator who greets first, a
+    // BBS asked for a file) brings files from a station allowed to send
+    // them; the conversation goes on after the batch. An ENQ at the end of
+    // the bytes waits for the byte that decides.
+    QByteArray bytes = std::exchange(s.heldEnq, {}) + received;
+    const bool filesAllowed = m_settings.allows(s.peer);
+    const qsizetype yapp = filesAllowed ? bytes.indexOf(kYappStart) : -1;
+    QByteArray files;
+    if (yapp >= 0) {
+        files = bytes.mid(yapp);
+        bytes.truncate(yapp);
+    } else if (filesAllowed && bytes.endsWith(kYappStart.at(0))) {
+        s.heldEnq = bytes.right(1);
+        bytes.chop(1);
+    }
+    const auto tell = [&](const QString& line, bool partial) {
+        QJsonObject fields{{QStringLiteral("peer"), text(s.peer)},
+                           {QStringLiteral("direction"), QStringLiteral("in")},
+                           {QStringLiteral("text"), line}};
+        if (partial) {
+            fields.insert(QStringLiteral("partial"), true);
+        }
+        emitEvent(QStringLiteral("chat-line"), fields);
+    };
     for (const QString& line : s.lines.feed(bytes)) {
-        emitEvent(QStringLiteral("chat-line"), {{QStringLiteral("peer"), text(s.peer)},
-                                                {QStringLiteral("direction"), QStringLiteral("in")},
-                                                {QStringLiteral("text"), line}});
+        tell(line, false);
+    }
+    if (yapp >= 0) {
+        if (s.lines.hasPartial()) {
+            tell(s.lines.flush(), true);
+        }
+        s.prompt.stop();
+        startReceiving(s);
+        s.receiver->receive(files);
+        return;
+    }
+    if (s.lines.hasPartial()) {
+        s.prompt.start(m_timing.promptMs);
+    } else {
+        s.prompt.stop();
     }
 }
 
@@ -581,10 +632,10 @@ void TerminalEngine::reportQueue(const QList<Destination>& destinations)
             {QStringLiteral("next_try"), later ? r.dueAt.toString(QStringLiteral("yyyy-MM-ddTHH:mm:ss")) : QString()},
             {QStringLiteral("given_up"), r.givenUp}};
     }
-    if (m_queueTold && list == m_lastQueue && m_queuePaused == m_paused) {
+    // Nothing waiting and no pause at the start is no news.
+    if (list == m_lastQueue && m_queuePaused == m_paused) {
         return;
     }
-    m_queueTold = true;
     m_lastQueue = list;
     m_queuePaused = m_paused;
     emitEvent(QStringLiteral("queue"), {{QStringLiteral("destinations"), list}, {QStringLiteral("paused"), m_paused}});
@@ -680,7 +731,9 @@ void TerminalEngine::startReceiving(Session& s)
         if (!session->byOperator) {
             error(QStringLiteral("Receiving from %1 stopped: %2").arg(text(peer), reason));
         }
-        m_tnc.disconnectFrom(peer);
+        if (!session->chat) {
+            m_tnc.disconnectFrom(peer);
+        }
     };
 }
 
@@ -696,6 +749,9 @@ void TerminalEngine::endSession(const QByteArray& peer, const QString& reason)
         m_connectTimer.stop();
     }
     if (s->chat) {
+        if (s->receiver) {
+            s->receiver->linkBroken(); // keeps a file in progress for resume
+        }
         if (const QString rest = s->lines.flush(); !rest.isEmpty()) {
             emitEvent(QStringLiteral("chat-line"), {{QStringLiteral("peer"), text(peer)},
                                                     {QStringLiteral("direction"), QStringLiteral("in")},

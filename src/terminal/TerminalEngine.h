@@ -36,8 +36,10 @@ class TncPort;
 // Besides files, the terminal holds keyboard-to-keyboard conversations: the
 // operator calls a station and types lines (connectChat, sendChatLine), and an
 // incoming connection from an allowed station whose first bytes are not the
-// start of a YAPP transfer is a conversation too. While a conversation with a
-// station is up, no file session to it starts: its files wait.
+// start of a YAPP transfer is a conversation too, as is a caller that says
+// nothing for a while. A YAPP start within a conversation brings files, and
+// the conversation goes on after them. While a conversation with a station is
+// up, no file session to it starts: its files wait.
 //
 // The engine reports each thing that happens as one event object, "event"
 // naming it (tnc-connected, tnc-lost, calling, connected, disconnected,
@@ -55,6 +57,7 @@ public:
         Yapp::Options yapp;
         int progressMs = 1000;     // at most one progress event per session this often
         int conversationMs = 8000; // an incoming link silent this long is a conversation
+        int promptMs = 1500;       // a begun line that rests this long is shown (a prompt)
     };
 
     TerminalEngine(TerminalSettings settings, TncPort& tnc, QObject* parent = nullptr);
@@ -65,7 +68,7 @@ public:
     void start();
     // Ends every session: a file being received is kept for resume.
     void stop();
-    // Destinations that were given up on are tried again now.
+    // The same as sendNow() for all destinations.
     void retryNow();
 
     // Every waiting destination (empty call) or only that one is tried now,
@@ -78,7 +81,8 @@ public:
     void pause();
     bool isPaused() const { return m_paused; }
 
-    // Calls a station for a conversation, through the digipeaters of path.
+    // Calls a station for a conversation, through the digipeaters of path
+    // (none: directly; the settings' path is the caller's to offer).
     // Fails, saying why, for a text that is no call sign, this station
     // itself, a station a session is already up with, or a TNC not ready.
     Result<> connectChat(const QByteArray& call, const QList<QByteArray>& path = {});
@@ -146,7 +150,6 @@ private:
     // acknowledged but not movable into Transmitted.
     QHash<QString, FileStamp> m_leftOut;
     QJsonArray m_lastQueue; // the destinations of the last queue event
-    bool m_queueTold = false;
     bool m_queuePaused = false;
     QString m_tncHost;
     quint16 m_tncPort = 0;

@@ -247,7 +247,14 @@ Result<> TerminalStatus::write(const QString& stationFolder) const
 
 void TerminalStatus::Remove(const QString& stationFolder)
 {
-    QFile::remove(StationFolder::WithSeparator(stationFolder) + FileName());
+    // Only this program's own file: a terminal started since on the same
+    // station keeps its own.
+    const QString path = StationFolder::WithSeparator(stationFolder) + FileName();
+    const Result<QByteArray> bytes = SafeFile::ReadWhole(path, kMaxFileBytes);
+    if (bytes.ok() && QJsonDocument::fromJson(bytes.value()).object().value(QLatin1String("pid")).toInteger() ==
+                          QCoreApplication::applicationPid()) {
+        QFile::remove(path);
+    }
 }
 
 QString TerminalStatus::ReadLine(const QString& stationFolder)

@@ -35,7 +35,7 @@ public:
     // Writes the state into the station folder in one step: a reader sees
     // the old file or the new one, never a part.
     Result<> write(const QString& stationFolder) const;
-    // Removes the file (the terminal ends cleanly).
+    // Removes the file this process wrote (the terminal ends cleanly).
     static void Remove(const QString& stationFolder);
     // The text after "Terminal: " in the main menu: the line of the file when
     // it exists, is younger than 90 s, and the process that wrote it still

@@ -36,7 +36,7 @@ struct Station {
         QDir().mkpath(s.sendFolder);
         QDir().mkpath(s.receiveFolder);
         engine = std::make_unique<TerminalEngine>(s, link);
-        engine->setTiming({{150, 300}, 100, 180000, {}, 50});
+        engine->setTiming({{150, 300}, 100, 180000, {}, 50, 300, 300});
         link.setTiming({50, 200, 20});
         ConnectEngine(link, *engine);
         QObject::connect(engine.get(), &TerminalEngine::event, [this](const QJsonObject& e) { events << e; });
@@ -261,6 +261,10 @@ TEST(TerminalSession, ConversationLinesBothWaysAndFilesWaitForIt)
     EXPECT_EQ(a.texts("chat-line", "text"),
               (QStringList{"Hej \u00e5 \u20ac \u0434", "\u00e9t\u00e9 ^[[2Jok", "fa\u00e7ade\u203a1m"}));
     EXPECT_EQ(a.texts("chat-line", "direction"), (QStringList{"out", "in", "in"}));
+    b.link.send("N0AAA-1", "N0BBB BBS>"); // a prompt waits for an answer, without CR
+    ASSERT_TRUE(a.waitFor("chat-line", 4));
+    EXPECT_EQ(a.of("chat-line")[3]["text"].toString(), "N0BBB BBS>");
+    EXPECT_TRUE(a.of("chat-line")[3]["partial"].toBool());
     ASSERT_EQ(a.of("calling").size(), 1); // the conversation's call only
     EXPECT_TRUE(a.of("calling")[0]["chat"].toBool());
     EXPECT_EQ(tnc.calls.value("N0BBB-1"), 1);
@@ -272,6 +276,46 @@ TEST(TerminalSession, ConversationLinesBothWaysAndFilesWaitForIt)
     ASSERT_TRUE(a.waitFor("chat-disconnected") && b.waitFor("chat-disconnected"));
     ASSERT_TRUE(b.waitFor("file-received"));
     EXPECT_EQ(tnc.calls.value("N0BBB-1"), 2);
+}
+
+// A caller that says nothing is someone to talk with; one that greets and
+// then starts YAPP (the ENQ split from its SOH) has its file taken, and the
+// conversation goes on.
+TEST(TerminalSession, SilentCallerIsAConversationAndFilesMayFollowAGreeting)
+{
+    struct ScriptedTnc : TncPort {
+        QByteArray sent;
+        bool isReady() const override { return true; }
+        void connectTo(const QByteArray&, const QList<QByteArray>&) override {}
+        void disconnectFrom(const QByteArray&) override { sent += "<DISC>"; }
+        void send(const QByteArray&, const QByteArray& bytes) override { sent += bytes; }
+        qint64 unacknowledged(const QByteArray&) const override { return 0; }
+    } tnc;
+    QTemporaryDir dir;
+    QDir(dir.path()).mkdir("r");
+    TerminalEngine engine({"N0AAA", "127.0.0.1", 8000, 0, {}, {}, {}, dir.path(), dir.path() + "/r"}, tnc);
+    engine.setTiming({{150}, 100, 180000, {}, 50, 100, 300});
+    QList<QJsonObject> events;
+    QObject::connect(&engine, &TerminalEngine::event, [&](const QJsonObject& e) { events << e; });
+    engine.start();
+    engine.tncReady();
+    engine.linkUp("N0BBB", true);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return events.last()["event"] == "chat-connected"; }));
+    engine.received("N0BBB", "Hello, a file follows\r\x05");
+    engine.received("N0BBB", QByteArray("\x01\x01\x08" "A.TXT\0" "5\0", 11));
+    EXPECT_EQ(tnc.sent, QByteArray("\x06\x01\x06\x02", 4)); // RR, RF
+    engine.received("N0BBB", QByteArray("\x02\x05hello\x03\x01\x04\x01", 11));
+    engine.received("N0BBB", "back to talk\r");
+    QStringList told;
+    for (const QJsonObject& e : std::as_const(events)) {
+        if (e["event"] != "queue") {
+            told << e["event"].toString() + " " + e["text"].toString() + e["name"].toString();
+        }
+    }
+    EXPECT_EQ(told, (QStringList{"connected ", "chat-connected ", "chat-line Hello, a file follows",
+                                 "file-started A.TXT", "file-received A.TXT", "chat-line back to talk"}));
+    EXPECT_FALSE(tnc.sent.contains("<DISC>"));
+    EXPECT_TRUE(QFile::exists(dir.path() + "/r/A.TXT"));
 }
 
 // The operator's stop ends a transfer under way without counting a failed
