@@ -52,6 +52,7 @@ ConversationPane::ConversationPane(TerminalRuntime& runtime, QWidget* parent)
     lblTalking = new QLabel(this);
     lblTalking->setObjectName(QStringLiteral("lblTalking"));
     lblTalking->setWordWrap(true);
+    lblTalking->setTextFormat(Qt::PlainText); // it may quote what was typed
     lblTalking->setAccessibleName(QStringLiteral("Conversation state"));
     txtTranscript = new QPlainTextEdit(this);
     txtTranscript->setObjectName(QStringLiteral("txtTranscript"));

@@ -54,6 +54,7 @@ TerminalSettingsPanel::TerminalSettingsPanel(TerminalRuntime& runtime, QWidget* 
         auto* problem = new QLabel(this);
         problem->setObjectName(QLatin1String(look.name) + QStringLiteral("Problem"));
         problem->setWordWrap(true);
+        problem->setTextFormat(Qt::PlainText); // it quotes what was typed
         // Dark red on the window's own background reads at well over 4.5:1.
         problem->setStyleSheet(QStringLiteral("color: #a00000;"));
         problem->setAccessibleName(plain + QStringLiteral(" problem"));
@@ -82,6 +83,7 @@ TerminalSettingsPanel::TerminalSettingsPanel(TerminalRuntime& runtime, QWidget* 
     lblSaved = new QLabel(this);
     lblSaved->setObjectName(QStringLiteral("lblSaved"));
     lblSaved->setWordWrap(true);
+    lblSaved->setTextFormat(Qt::PlainText);
     lblSaved->setAccessibleName(QStringLiteral("Settings state"));
 
     auto* note = new QLabel(QStringLiteral("Saved in the station folder; the terminal starts again with them at once."),
