@@ -31,9 +31,8 @@ inline std::vector<unsigned long> property(Display* display, Window window, cons
     unsigned char* data = nullptr;
     std::vector<unsigned long> out;
     if (XGetWindowProperty(display, window, XInternAtom(display, name, False), 0, 1024, False, type, &actual, &format,
-                           &count, &after, &data)
-            == Success
-        && data && format == 32) {
+                           &count, &after, &data) == Success &&
+        data && format == 32) {
         const auto* values = reinterpret_cast<const unsigned long*>(data);
         out.assign(values, values + count);
     }
@@ -139,9 +138,9 @@ public:
         unsigned char* data = nullptr;
         QByteArray out;
         if (XGetWindowProperty(m_display, w, XInternAtom(m_display, "_NET_WM_NAME", False), 0, 1024, False,
-                               XInternAtom(m_display, "UTF8_STRING", False), &actual, &format, &count, &after, &data)
-                == Success
-            && data && format == 8) {
+                               XInternAtom(m_display, "UTF8_STRING", False), &actual, &format, &count, &after,
+                               &data) == Success &&
+            data && format == 8) {
             out = QByteArray(reinterpret_cast<const char*>(data), int(count));
         }
         if (data) {
@@ -152,8 +151,8 @@ public:
     bool isMaximized(Window w)
     {
         const auto states = property(m_display, w, "_NET_WM_STATE", XA_ATOM);
-        return std::find(states.begin(), states.end(), XInternAtom(m_display, "_NET_WM_STATE_MAXIMIZED_VERT", False))
-            != states.end();
+        return std::find(states.begin(), states.end(), XInternAtom(m_display, "_NET_WM_STATE_MAXIMIZED_VERT", False)) !=
+               states.end();
     }
 
 private:

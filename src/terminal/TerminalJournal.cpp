@@ -210,7 +210,8 @@ void TerminalGlance::feed(const QJsonObject& e)
     } else if (event == QLatin1String("tnc-lost")) {
         m_tncUp = false;
         m_transfer.reset();
-        m_tnc = QStringLiteral("TNC at %1:%2 lost%3; trying again").arg(m_host).arg(m_port).arg(because(str(e, "reason")));
+        m_tnc =
+            QStringLiteral("TNC at %1:%2 lost%3; trying again").arg(m_host).arg(m_port).arg(because(str(e, "reason")));
     } else if (event == QLatin1String("tnc-unreachable")) {
         m_tncUp = false;
         m_tnc = TerminalJournal::Describe(e, m_locale);
@@ -218,8 +219,8 @@ void TerminalGlance::feed(const QJsonObject& e)
         // The TNC link tells of an unreachable TNC and a refused call sign
         // only as errors; they are its state until the next connect.
         const QString message = str(e, "message");
-        if (str(e, "tnc") == QLatin1String("unreachable") ||
-            (message.startsWith(QLatin1String("The TNC at ")) && message.contains(QLatin1String("cannot be reached")))) {
+        if (str(e, "tnc") == QLatin1String("unreachable") || (message.startsWith(QLatin1String("The TNC at ")) &&
+                                                              message.contains(QLatin1String("cannot be reached")))) {
             m_tncUp = false;
             m_tnc = message;
         } else if (message.startsWith(QLatin1String("The TNC refused to register"))) {
@@ -278,7 +279,8 @@ QString TerminalGlance::waitingText(const Waiting& w) const
     } else {
         when = QStringLiteral("due now");
     }
-    return QStringLiteral("%1: %2, %3, %4").arg(w.to, filesText(m_locale, w.files.size()), bytesText(m_locale, w.bytes), when);
+    return QStringLiteral("%1: %2, %3, %4")
+        .arg(w.to, filesText(m_locale, w.files.size()), bytesText(m_locale, w.bytes), when);
 }
 
 int TerminalGlance::transferPercent() const
@@ -301,9 +303,10 @@ QString TerminalGlance::transferText() const
                 .arg(transferPercent())
                 .arg(m_locale.toString(t.done), bytesText(m_locale, t.total));
     if (t.bytesPerSecond > 0) {
-        text += QStringLiteral(", %1 bytes/s, about %2 left")
-                    .arg(m_locale.toString(std::llround(t.bytesPerSecond)))
-                    .arg(TerminalJournal::DurationText(double(std::max<qint64>(0, t.total - t.done)) / t.bytesPerSecond));
+        text +=
+            QStringLiteral(", %1 bytes/s, about %2 left")
+                .arg(m_locale.toString(std::llround(t.bytesPerSecond)))
+                .arg(TerminalJournal::DurationText(double(std::max<qint64>(0, t.total - t.done)) / t.bytesPerSecond));
     }
     return text;
 }

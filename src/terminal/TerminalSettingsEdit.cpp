@@ -20,10 +20,13 @@ QString joined(const QList<QByteArray>& calls)
 QString normal(TerminalSettingsTexts::Field field, const QString& text)
 {
     switch (field) {
-    case TerminalSettingsTexts::Call: return QString::fromLatin1(CheckCallSign(text).value());
+    case TerminalSettingsTexts::Call:
+        return QString::fromLatin1(CheckCallSign(text).value());
     case TerminalSettingsTexts::Path:
-    case TerminalSettingsTexts::Allowed: return joined(CheckCallList(text, {}).value());
-    default: return text.trimmed();
+    case TerminalSettingsTexts::Allowed:
+        return joined(CheckCallList(text, {}).value());
+    default:
+        return text.trimmed();
     }
 }
 
@@ -39,13 +42,20 @@ int numberIn(const QString& text, int low, int high)
 QString TerminalSettingsTexts::FileOf(Field field)
 {
     switch (field) {
-    case Call: return TerminalStore::kCall;
-    case Host: return TerminalStore::kHost;
-    case Port: return TerminalStore::kPort;
-    case RadioPort: return TerminalStore::kRadioPort;
-    case Path: return TerminalStore::kPath;
-    case Allowed: return TerminalStore::kAllowed;
-    case FieldCount: break;
+    case Call:
+        return TerminalStore::kCall;
+    case Host:
+        return TerminalStore::kHost;
+    case Port:
+        return TerminalStore::kPort;
+    case RadioPort:
+        return TerminalStore::kRadioPort;
+    case Path:
+        return TerminalStore::kPath;
+    case Allowed:
+        return TerminalStore::kAllowed;
+    case FieldCount:
+        break;
     }
     return {};
 }
@@ -109,7 +119,8 @@ QString TerminalSettingsTexts::Check(Field field, const QString& text)
         const Result<QList<QByteArray>> calls = CheckCallList(text, QStringLiteral("Allowed stations"));
         return calls.ok() ? QString() : calls.error();
     }
-    case FieldCount: break;
+    case FieldCount:
+        break;
     }
     return {};
 }

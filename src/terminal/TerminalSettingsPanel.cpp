@@ -27,8 +27,8 @@ constexpr FieldLook kFields[TerminalSettingsTexts::FieldCount] = {
     {"txtPort", "TNC &port:", "TCP port of the TNC's AGW interface, 1 to 65535; Direwolf uses 8000"},
     {"txtRadioPort", "&Radio port:", "The TNC's radio port, 0 to 255; the first is 0"},
     {"txtDigiPath", "&Digipeater path:", "Digipeaters to connect through, comma-separated; empty for none"},
-    {"txtAllowed", "A&llowed stations:",
-     "Stations that may send files or talk, comma-separated; empty lets every station"},
+    {"txtAllowed",
+     "A&llowed stations:", "Stations that may send files or talk, comma-separated; empty lets every station"},
 };
 
 } // namespace
@@ -86,8 +86,8 @@ TerminalSettingsPanel::TerminalSettingsPanel(TerminalRuntime& runtime, QWidget* 
     lblSaved->setTextFormat(Qt::PlainText);
     lblSaved->setAccessibleName(QStringLiteral("Settings state"));
 
-    auto* note = new QLabel(QStringLiteral("Saved in the station folder; the terminal starts again with them at once."),
-                            this);
+    auto* note =
+        new QLabel(QStringLiteral("Saved in the station folder; the terminal starts again with them at once."), this);
     note->setWordWrap(true);
     auto* buttons = new QHBoxLayout;
     buttons->addWidget(cmdSave);
@@ -156,8 +156,9 @@ void TerminalSettingsPanel::cmdSave_Click()
         return;
     }
     const Result<> started = m_runtime.start();
-    const QString message = started.ok() ? QStringLiteral("Saved; the terminal runs with these settings.")
-                                         : QStringLiteral("Saved, but the terminal cannot start: %1").arg(started.error());
+    const QString message = started.ok()
+                                ? QStringLiteral("Saved; the terminal runs with these settings.")
+                                : QStringLiteral("Saved, but the terminal cannot start: %1").arg(started.error());
     Form_Load();
     lblSaved->setText(message);
     emit applied(started.ok(), started.error());

@@ -41,8 +41,8 @@ int RunTerminalWindow(int& argc, char** argv, const TerminalOptions& options)
         QIcon::fromTheme(QStringLiteral("tolvan-pm"), QIcon(QStringLiteral(":/128/tolvan-pm.png"))));
     QApplication::setQuitOnLastWindowClosed(false);
 
-    const QString station =
-        StationFolder::Choose(options.station, QCoreApplication::applicationDirPath(), StationFolder::DefaultDataFolder());
+    const QString station = StationFolder::Choose(options.station, QCoreApplication::applicationDirPath(),
+                                                  StationFolder::DefaultDataFolder());
     const Result<QStringList> prepared = StationFolder::Prepare(station);
     if (!prepared.ok()) {
         std::fprintf(stderr, "tolvan-terminal: %s\n", prepared.error().toLocal8Bit().constData());

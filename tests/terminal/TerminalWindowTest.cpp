@@ -2,13 +2,13 @@
 // the real program on a private X display, where the station program's
 // "Check Running Packet Program" finds and raises it.
 
+#include "terminal/TerminalWindow.h"
 #include "FakeTnc.h"
 #include "config/ConfigStore.h"
 #include "platform/X11Desktop.h"
 #include "platform/fake/FakePlatform.h"
 #include "shell/PacketTerminal.h"
 #include "terminal/TerminalRuntime.h"
-#include "terminal/TerminalWindow.h"
 #include "terminal/TncLink.h"
 
 #include <QAbstractButton>
@@ -194,8 +194,9 @@ TEST(TerminalWindow, EveryControlIsNamedAndAccessKeysDoNotClash)
             chain << w->objectName();
         }
     }
-    const QStringList reading{"lblTnc", "lblTransfer", "tabs", "lstWaiting", "txtDestination", "cmdSendNow", "cmdStop", "lstJournal",
-                              "txtCall", "txtPath",    "cmdConnect",     "cmdDisconnect", "txtTranscript", "txtLine"};
+    const QStringList reading{"lblTnc",     "lblTransfer",   "tabs",          "lstWaiting", "txtDestination",
+                              "cmdSendNow", "cmdStop",       "lstJournal",    "txtCall",    "txtPath",
+                              "cmdConnect", "cmdDisconnect", "txtTranscript", "txtLine"};
     qsizetype at = -1;
     for (const QString& name : reading) {
         EXPECT_GT(chain.indexOf(name), at) << name.toStdString() << " in " << chain.join(' ').toStdString();
