@@ -92,10 +92,8 @@ QString TerminalJournal::Describe(const QJsonObject& e, const QLocale& locale)
     if (event == QLatin1String("calling")) {
         return QStringLiteral("Calling %1").arg(peerOf(e));
     }
-    if (event == QLatin1String("given-up")) {
-        const QString reason = str(e, "reason");
-        return QStringLiteral("Gave up calling %1%2; its files wait for Send now").arg(peerOf(e), because(reason));
-    }
+    // "given-up" is left out: the engine's error that comes with it says the
+    // same, and the waiting list shows the files waiting for Send now.
     if (event == QLatin1String("connected")) {
         return outgoing(e) ? QStringLiteral("Connected to %1").arg(str(e, "peer"))
                            : QStringLiteral("%1 called this station").arg(str(e, "peer"));

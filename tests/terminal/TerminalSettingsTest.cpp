@@ -176,6 +176,9 @@ INSTANTIATE_TEST_SUITE_P(
         EventCase{R"({"event":"refused","from":"N0XXX","name":"","reason":"N0XXX is not in allowedcalls.dat"})",
                   "Refused a call from N0XXX: N0XXX is not in allowedcalls.dat", ""},
         EventCase{R"({"event":"chat-line","peer":"N0BBB","direction":"in","text":"hi"})", "", ""},
+        EventCase{R"({"event":"queue","paused":false,"destinations":[{"to":"N0BBB","files":["A"],"bytes":9,)"
+                  R"("next_try":"","given_up":true}]})",
+                  "", "N0BBB: 1 file, 9 bytes, no answer; waits for Send now"},
         EventCase{R"({"event":"chat-connected","peer":"N0BBB","direction":"in"})", "N0BBB called to talk", ""}));
 
 // The journal keeps the last 200 lines, oldest first, each with its time.
