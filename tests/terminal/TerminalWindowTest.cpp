@@ -168,6 +168,24 @@ TEST(TerminalWindow, SavedSettingsStartTheEngineAgain)
         << st.find<QLabel>("lblTnc")->text().toStdString();
 }
 
+// Stop and Send now reach the engine, and the window shows what it did; a
+// destination that is no call sign is refused beside the buttons.
+TEST(TerminalWindow, StopAndSendNowReachTheEngine)
+{
+    WindowStation st(1);
+    st.find<QAbstractButton>("cmdStop")->click();
+    EXPECT_TRUE(st.runtime->engine()->isPaused());
+    EXPECT_TRUE(st.find<QLabel>("lblListen")->text().endsWith("; sending stopped"));
+    st.find<QLineEdit>("txtDestination")->setText("nocall");
+    st.find<QAbstractButton>("cmdSendNow")->click();
+    EXPECT_TRUE(st.runtime->engine()->isPaused());
+    EXPECT_TRUE(st.find<QLabel>("lblNotice")->text().contains("\"nocall\" is not a call sign"));
+    st.find<QLineEdit>("txtDestination")->setText("n0bbb-1");
+    st.find<QAbstractButton>("cmdSendNow")->click();
+    EXPECT_FALSE(st.runtime->engine()->isPaused());
+    EXPECT_TRUE(st.window->journal().lines().last().endsWith("Sending again"));
+}
+
 // A received file is announced: spoken, and shown in the news line, which
 // screen readers know as an alert (the events themselves reach only a real
 // accessibility bus).
