@@ -584,6 +584,14 @@ TEST_F(ShellScreens, EntryScreenNamesTheStationAndTheFirstStep)
     registry->Unload("ENTER");
     flush();
     registry->Show("ENTER");
+    // Folders set, no call sign yet: the hint names it and where it is typed.
+    EXPECT_TRUE(shown("ENTER", "lblFirstRun"));
+    EXPECT_TRUE(control<QLabel>("ENTER", "lblFirstRun")->text().contains("call sign. Press ENTER, then SETTINGS"));
+
+    writeStore("terminalcall.dat", "N0CALL\r\n");
+    registry->Unload("ENTER");
+    flush();
+    registry->Show("ENTER");
     EXPECT_FALSE(shown("ENTER", "lblFirstRun"));
 }
 
