@@ -403,7 +403,13 @@ Result<SetSize> Plan7PlusSet(const QString& sourcePath)
     return set;
 }
 
-Result<QString> Encode7PlusFile(const QString& sourcePath, const Host& host, QStringList* parts)
+Result<QString> Encode7PlusFile(const QString& sourcePath, const Host& host)
+{
+    QStringList parts;
+    return Encode7PlusFile(sourcePath, host, parts);
+}
+
+Result<QString> Encode7PlusFile(const QString& sourcePath, const Host& host, QStringList& parts)
 {
     return reportingCodecErrors(QStringLiteral("7PLUS ERROR"), [&]() -> Result<QString> {
         // The source is read one part at a time, so memory stays the same
@@ -446,9 +452,7 @@ Result<QString> Encode7PlusFile(const QString& sourcePath, const Host& host, QSt
         // and the new set stays.
         written.keep();
         removeLeftovers(plan.value(), newParts);
-        if (parts) {
-            *parts = newParts;
-        }
+        parts = newParts;
         return QStringLiteral("7PLUS MULTIPART ENCODING COMPLETE") + kCrLf + QString(32, QLatin1Char('-')) + kCrLf
                + QStringLiteral("Original size: ") + QString::number(plan->src.size) + kCrLf
                + QStringLiteral("Total parts: ") + QString::number(total) + kCrLf

@@ -388,7 +388,7 @@ void frm7Plus::cmdEncode7Plus_Click()
     try {
         QStringList parts;
         const Result<QString> done = runCodec(QStringLiteral("ENCODING"),
-                                              [&](const Host& host) { return Encode7PlusFile(path, host, &parts); });
+                                              [&](const Host& host) { return Encode7PlusFile(path, host, parts); });
         if (done.ok()) {
             setMadeParts(parts);
         }

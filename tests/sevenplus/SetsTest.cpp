@@ -184,7 +184,10 @@ TEST(SevenPlusPost, MovesTheSetUnderFreeNamesOrLeavesEverything)
     EXPECT_TRUE(PostSevenPlusParts(parts, dir.path() + "/nosuch", "N0BBB-1").error().contains("does not exist"));
     for (const auto& [call, why] : refused) {
         // The second refusal: a part vanished from the set (read fails half way).
-        const QStringList asked = call == "N0BBB-1" ? QStringList{parts[0], out + "/PHOTO.P09"} : parts;
+        QStringList asked = parts;
+        if (call == "N0BBB-1") {
+            asked[1] = out + "/PHOTO.P09";
+        }
         const Result<QStringList> r = PostSevenPlusParts(asked, send, call);
         ASSERT_FALSE(r.ok()) << call.toStdString();
         EXPECT_TRUE(r.error().startsWith(why)) << r.error().toStdString();

@@ -230,6 +230,11 @@ TEST_F(ShellScreens, TheTerminalLineTrustsOnlyAFreshFileOfALiveTerminal)
                         .arg(c.pid, c.updated, live)
                         .toUtf8());
         }
+        if (c.file && c.updated == old) {
+            QFile aged(path);
+            ASSERT_TRUE(aged.open(QIODevice::ReadWrite));
+            aged.setFileTime(QDateTime::currentDateTime().addSecs(-120), QFileDevice::FileModificationTime);
+        }
         ::prctl(PR_SET_NAME, c.asTerminal ? "tolvan-terminal" : ownName);
         registry->form<mainmenu>("mainmenu")->Timerclock_Timer();
         ::prctl(PR_SET_NAME, ownName);
