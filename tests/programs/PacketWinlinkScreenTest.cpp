@@ -108,9 +108,8 @@ TEST_F(CommunicationCenter, AStartIsRememberedUntilAConfirmedReset)
     processes.endWatches(EarlyEnd{{"Could not open audio device", "Pointless to continue."}, "/x/wintnc.exe.log"});
     ASSERT_EQ(dialogs.boxes.size(), 1);
     EXPECT_EQ(dialogs.boxes[0].icon, MsgIcon::Exclamation);
-    EXPECT_EQ(dialogs.boxes[0].text, "wintnc.exe stopped right after it was started. The last lines it printed:\n\n"
-                                     "Could not open audio device\nPointless to continue.\n\n"
-                                     "All it printed is in /x/wintnc.exe.log.");
+    EXPECT_TRUE(dialogs.boxes[0].text.endsWith("audio device\nPointless to continue.\n\n"
+                                               "All it printed is in /x/wintnc.exe.log."));
     EXPECT_EQ(speaker.spoken.last(), "WINTNC stopped");
     registry->Show("PACKETWINLINK");
 

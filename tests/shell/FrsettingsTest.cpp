@@ -178,7 +178,7 @@ TEST_F(Settings, LinkSpeedIsStoredWhenChosenOrTyped)
 }
 
 // The call sign is checked as typed, stored in upper case, and the station's
-// Direwolf configuration follows it unless the operator edited that file.
+// Direwolf configuration follows it.
 TEST_F(Settings, CallSignIsCheckedStoredAndConfiguresDirewolf)
 {
     storeAll();
@@ -201,12 +201,5 @@ TEST_F(Settings, CallSignIsCheckedStoredAndConfiguresDirewolf)
 
     type("");
     EXPECT_EQ(call->text(), "N0CALL-1"); // a station keeps its call sign
-    QFile edited(conf);
-    ASSERT_TRUE(edited.open(QIODevice::Append));
-    edited.write("# my own line\n");
-    edited.close();
-    type("N0CALL-2");
-    EXPECT_EQ(readFile(context->store.StorePath("terminalcall.dat")), "N0CALL-2\r\n");
-    EXPECT_TRUE(readFile(conf).contains("MYCALL N0CALL-1\n")); // edited: left alone
     EXPECT_EQ(dialogs.boxes.size(), 2);
 }
