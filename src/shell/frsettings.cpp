@@ -72,6 +72,7 @@ frsettings::frsettings(ScreenRegistry& registry)
     lblCall = make<QLabel>(QStringLiteral("lblCall"), QStringLiteral("Station &call sign"));
     txtCall = make<QLineEdit>(QStringLiteral("txtCall"), QString());
     txtCall->setPlaceholderText(QStringLiteral("for example N0CALL-1"));
+    txtCall->setMinimumWidth(txtCall->fontMetrics().horizontalAdvance(txtCall->placeholderText()) + 24);
     txtCall->setMaxLength(9);
     txtCall->setToolTip(QStringLiteral("Stored when you press Enter or leave the box; the TOLVAN Terminal and "
                                        "Direwolf answer to it."));

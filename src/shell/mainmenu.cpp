@@ -118,6 +118,7 @@ mainmenu::mainmenu(ScreenRegistry& registry)
     layout->addWidget(Label1);
     layout->addWidget(Label2);
     auto* states = new QHBoxLayout;
+    states->setSpacing(32);
     states->addWidget(lblWatchState, 1);
     states->addWidget(lblTerminalState, 1);
     layout->addLayout(states);
