@@ -82,9 +82,9 @@ QString Describe(const QList<Entry>& plan, const QList<Program>& programs)
         text += QStringLiteral("\n\nPacket programs:\n");
     }
     for (const Program& p : programs) {
-        text += p.path == kBlank ? QStringLiteral("%1: not installed (left blank)\n").arg(p.name)
-                                 : QStringLiteral("%1: %2%3\n").arg(p.name, p.path,
-                                                                    p.kept ? QStringLiteral(" (kept)") : QString());
+        text += p.path == kBlank
+                    ? QStringLiteral("%1: not installed (left blank)\n").arg(p.name)
+                    : QStringLiteral("%1: %2%3\n").arg(p.name, p.path, p.kept ? QStringLiteral(" (kept)") : QString());
     }
     return text;
 }

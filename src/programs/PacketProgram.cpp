@@ -200,7 +200,8 @@ Result<QStringList> StartArguments(const PacketProgram& program, const QString& 
     }
     const Result<DirewolfConf::Outcome> written = DirewolfConf::WriteForStation(store);
     if (!written.ok()) {
-        return Fail(QStringLiteral("The Direwolf configuration %1 could not be written: %2").arg(conf, written.error()));
+        return Fail(
+            QStringLiteral("The Direwolf configuration %1 could not be written: %2").arg(conf, written.error()));
     }
     return QStringList{QStringLiteral("-c"), conf};
 }

@@ -43,8 +43,8 @@ Result<QStringList> PostSevenPlusParts(const QStringList& partPaths, const QStri
     const QString folder = QDir(send.absoluteFilePath()).filePath(call);
     const QFileInfo sub(folder);
     if (sub.isSymLink() || (sub.exists() && !sub.isDir())) {
-        return Fail(QStringLiteral("%1 is in the way: it is not a folder, so nothing can be posted to %2.")
-                        .arg(folder, call));
+        return Fail(
+            QStringLiteral("%1 is in the way: it is not a folder, so nothing can be posted to %2.").arg(folder, call));
     }
     if (!sub.exists() && !QDir().mkdir(folder)) {
         return Fail(QStringLiteral("The folder %1 cannot be created.").arg(folder));

@@ -387,8 +387,8 @@ void frm7Plus::cmdEncode7Plus_Click()
     setMadeParts({});
     try {
         QStringList parts;
-        const Result<QString> done = runCodec(QStringLiteral("ENCODING"),
-                                              [&](const Host& host) { return Encode7PlusFile(path, host, parts); });
+        const Result<QString> done =
+            runCodec(QStringLiteral("ENCODING"), [&](const Host& host) { return Encode7PlusFile(path, host, parts); });
         if (done.ok()) {
             setMadeParts(parts);
         }
@@ -445,7 +445,8 @@ void frm7Plus::cmdPost7Plus_Click()
         }
     }
     if (!left.isEmpty()) {
-        text += QStringLiteral("\nThese copies could not be removed from 7PLUS_OUTPUT: ") + left.join(QStringLiteral(", "));
+        text +=
+            QStringLiteral("\nThese copies could not be removed from 7PLUS_OUTPUT: ") + left.join(QStringLiteral(", "));
     }
     setMadeParts({});
     setStatus(QStringLiteral("PARTS POSTED"), kGreen);

@@ -171,8 +171,8 @@ void frsettings::txtCall_Change()
     // An edited configuration is the operator's and stays as it is.
     if (const Result<DirewolfConf::Outcome> conf = DirewolfConf::WriteForStation(ctx().store); !conf.ok()) {
         ctx().dialogs->exclamation(QStringLiteral("The call sign is stored, but the Direwolf configuration could "
-                                                  "not be written: ")
-                                       + conf.error(),
+                                                  "not be written: ") +
+                                       conf.error(),
                                    title);
     }
 }

@@ -180,7 +180,7 @@ TEST(SevenPlusPost, MovesTheSetUnderFreeNamesOrLeavesEverything)
     const auto listed = [&to] { return QDir(to).entryList(QDir::Files | QDir::Hidden, QDir::Name); };
 
     const std::pair<QString, QString> refused[] = {{"N0BBB-16", "\"N0BBB-16\" is not a call sign"},
-                                                    {"N0BBB-1", "Nothing was posted"}};
+                                                   {"N0BBB-1", "Nothing was posted"}};
     EXPECT_TRUE(PostSevenPlusParts(parts, dir.path() + "/nosuch", "N0BBB-1").error().contains("does not exist"));
     for (const auto& [call, why] : refused) {
         // The second refusal: a part vanished from the set (read fails half way).

@@ -192,7 +192,8 @@ TEST_F(Settings, CallSignIsCheckedStoredAndConfiguresDirewolf)
     type("N0CALL-16");
     EXPECT_FALSE(context->store.StoreFileExists("terminalcall.dat"));
     ASSERT_EQ(dialogs.boxes.size(), 1);
-    EXPECT_TRUE(dialogs.boxes[0].text.startsWith("\"N0CALL-16\" is not a call sign: ")) << dialogs.boxes[0].text.toStdString();
+    EXPECT_TRUE(dialogs.boxes[0].text.startsWith("\"N0CALL-16\" is not a call sign: "))
+        << dialogs.boxes[0].text.toStdString();
 
     type("n0call-1");
     EXPECT_EQ(readFile(context->store.StorePath("terminalcall.dat")), "N0CALL-1\r\n");

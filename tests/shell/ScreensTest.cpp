@@ -11,12 +11,12 @@
 #include <QDateTime>
 #include <QLabel>
 #include <QLayout>
-#include <QMouseEvent>
-#include <QScreen>
 #include <QLineEdit>
 #include <QListWidget>
+#include <QMouseEvent>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QScreen>
 #include <QTest>
 #include <QTimer>
 
@@ -204,8 +204,8 @@ TEST_F(ShellScreens, TheTerminalLineFollowsTheStatusFileOfALiveTerminal)
     ::prctl(PR_SET_NAME, "tolvan-terminal"); // this process stands in for the terminal
     registry->Show("mainmenu");
     EXPECT_EQ(control<QLabel>("mainmenu", "lblTerminalState")->text(), "Terminal: not running");
-    for (const auto& [pid, expected] : {std::pair{QCoreApplication::applicationPid(), live},
-                                        std::pair{qint64(999999999), QString("not running")}}) {
+    for (const auto& [pid, expected] :
+         {std::pair{QCoreApplication::applicationPid(), live}, std::pair{qint64(999999999), QString("not running")}}) {
         QFile f(programFolder() + "/terminal-status.json");
         ASSERT_TRUE(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
         f.write(QStringLiteral(R"({"pid":%1,"updated":"%2","state":"sending","line":"%3"})")
