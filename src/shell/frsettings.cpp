@@ -143,7 +143,8 @@ void frsettings::txtCall_Change()
 {
     const QString typed = txtCall->text().trimmed();
     if (typed.compare(m_storedCall, Qt::CaseInsensitive) == 0 && !typed.isEmpty()) {
-        return; // nothing new, or the same call sign a second time
+        txtCall->setText(m_storedCall); // nothing new: shown as stored
+        return;
     }
     const QString title = QStringLiteral("Station call sign");
     // The box takes the focus: what it makes the line edit emit is not a new entry.
