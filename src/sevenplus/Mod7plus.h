@@ -106,6 +106,8 @@ bool Build7PlusFooter(const QString& baseName, int partNumber, int totalParts, B
 // Writes the set into "7PLUS_OUTPUT" beside the source; the value is the
 // report for the operator.
 Result<QString> Encode7PlusFile(const QString& sourcePath, const Host& host = {});
+// The same; parts receives the paths of the parts written.
+Result<QString> Encode7PlusFile(const QString& sourcePath, const Host& host, QStringList& parts);
 
 // The part count and total bytes of the set Encode7PlusFile would write for
 // the file, with the same refusals; nothing is written.

@@ -405,6 +405,12 @@ Result<SetSize> Plan7PlusSet(const QString& sourcePath)
 
 Result<QString> Encode7PlusFile(const QString& sourcePath, const Host& host)
 {
+    QStringList parts;
+    return Encode7PlusFile(sourcePath, host, parts);
+}
+
+Result<QString> Encode7PlusFile(const QString& sourcePath, const Host& host, QStringList& parts)
+{
     return reportingCodecErrors(QStringLiteral("7PLUS ERROR"), [&]() -> Result<QString> {
         // The source is read one part at a time, so memory stays the same
         // whatever its size; it is only opened here, with the checks of a
@@ -446,6 +452,7 @@ Result<QString> Encode7PlusFile(const QString& sourcePath, const Host& host)
         // and the new set stays.
         written.keep();
         removeLeftovers(plan.value(), newParts);
+        parts = newParts;
         return QStringLiteral("7PLUS MULTIPART ENCODING COMPLETE") + kCrLf + QString(32, QLatin1Char('-')) + kCrLf
                + QStringLiteral("Original size: ") + QString::number(plan->src.size) + kCrLf
                + QStringLiteral("Total parts: ") + QString::number(total) + kCrLf

@@ -81,6 +81,7 @@ protected:
         context->store.WriteStoreLine("VARA.dat", home + "/.wine/drive_c/VARA/VARA.exe");
         context->store.WriteStoreLine("soundmodempacket.dat", "blank");
         context->store.WriteStoreLine("packet.dat", "blank");
+        context->store.WriteStoreLine("terminalcall.dat", "K1ABC-1");
     }
     // A coded mail waiting in the receive folder; its line as written.
     QString placeIncomingMail()

@@ -176,3 +176,28 @@ TEST_F(Settings, LinkSpeedIsStoredWhenChosenOrTyped)
     }
     EXPECT_TRUE(dialogs.boxes.isEmpty());
 }
+
+// The call sign is checked as typed, stored in upper case, and the station's
+// Direwolf configuration follows it.
+TEST_F(Settings, CallSignIsCheckedStoredAndConfiguresDirewolf)
+{
+    storeAll();
+    openFromMainMenu();
+    auto* call = control<QLineEdit>("frsettings", "txtCall");
+    const auto type = [&](const char* text) {
+        call->setText(text);
+        emit call->editingFinished();
+    };
+    type("N0CALL-16");
+    EXPECT_FALSE(context->store.StoreFileExists("terminalcall.dat"));
+    EXPECT_TRUE(dialogs.boxes.value(0).text.startsWith("\"N0CALL-16\" is not a call sign: "));
+
+    type("n0call-1");
+    EXPECT_EQ(readFile(context->store.StorePath("terminalcall.dat")), "N0CALL-1\r\n");
+    EXPECT_EQ(call->text(), "N0CALL-1");
+    EXPECT_TRUE(readFile(programFolder() + "/direwolf.conf").contains("\nMYCALL N0CALL-1\n"));
+
+    type("");
+    EXPECT_EQ(call->text(), "N0CALL-1"); // a station keeps its call sign
+    EXPECT_EQ(dialogs.boxes.size(), 2);
+}

@@ -7,16 +7,20 @@
 #include "shell/mainmenu.h"
 
 #include <QCheckBox>
+#include <QCoreApplication>
+#include <QDateTime>
 #include <QLabel>
 #include <QLayout>
-#include <QMouseEvent>
-#include <QScreen>
 #include <QLineEdit>
 #include <QListWidget>
+#include <QMouseEvent>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QScreen>
 #include <QTest>
 #include <QTimer>
+
+#include <sys/prctl.h>
 
 #include <algorithm>
 #include <cmath>
@@ -188,6 +192,31 @@ TEST_F(ShellScreens, ClockShowsTwoDigitHoursAndTheLongDate)
     clock.time = clock.time.addSecs(3600 * 5 + 1);
     registry->form<mainmenu>("mainmenu")->Timerclock_Timer();
     EXPECT_EQ(control<QLineEdit>("mainmenu", "Txtclock")->text(), "14:05:01");
+}
+
+// The terminal's line beside the watch state follows the status file on each
+// tick: its line while the process that wrote it is a live tolvan-terminal.
+TEST_F(ShellScreens, TheTerminalLineFollowsTheStatusFileOfALiveTerminal)
+{
+    const QString live = "sending PHOTO.P01 to N0BBB-1, 43 %";
+    char ownName[16] = {};
+    ::prctl(PR_GET_NAME, ownName);
+    ::prctl(PR_SET_NAME, "tolvan-terminal"); // this process stands in for the terminal
+    registry->Show("mainmenu");
+    EXPECT_EQ(control<QLabel>("mainmenu", "lblTerminalState")->text(), "Terminal: not running");
+    for (const auto& [pid, expected] :
+         {std::pair{QCoreApplication::applicationPid(), live}, std::pair{qint64(999999999), QString("not running")}}) {
+        QFile f(programFolder() + "/terminal-status.json");
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
+        f.write(QStringLiteral(R"({"pid":%1,"updated":"%2","state":"sending","line":"%3"})")
+                    .arg(pid)
+                    .arg(QDateTime::currentDateTime().toString(Qt::ISODate), live)
+                    .toUtf8());
+        f.close();
+        registry->form<mainmenu>("mainmenu")->Timerclock_Timer();
+        EXPECT_EQ(control<QLabel>("mainmenu", "lblTerminalState")->text(), "Terminal: " + expected) << pid;
+    }
+    ::prctl(PR_SET_NAME, ownName);
 }
 
 TEST_F(ShellScreens, SelfTestWritesTheCodedTestMail)
@@ -534,6 +563,14 @@ TEST_F(ShellScreens, EntryScreenNamesTheStationAndTheFirstStep)
     EXPECT_TRUE(control<QLabel>("ENTER", "lblFirstRun")->text().contains("SETUP"));
 
     writeStore("send.dat", "/srv/out\r\n");
+    registry->Unload("ENTER");
+    flush();
+    registry->Show("ENTER");
+    // Folders set, no call sign yet: the hint names it and where it is typed.
+    EXPECT_TRUE(shown("ENTER", "lblFirstRun"));
+    EXPECT_TRUE(control<QLabel>("ENTER", "lblFirstRun")->text().contains("call sign. Press ENTER, then SETTINGS"));
+
+    writeStore("terminalcall.dat", "N0CALL\r\n");
     registry->Unload("ENTER");
     flush();
     registry->Show("ENTER");
