@@ -155,7 +155,46 @@ QList<Destination> SendQueue::scan(const QString& defaultDestination, QStringLis
         d.call = file.destination;
         d.files.append(file);
     }
+    // Sub-folders named by a call sign: everything in them goes there.
+    for (const QFileInfo& folder :
+         dir.entryInfoList(QDir::Dirs | QDir::NoDotAndDotDot | QDir::NoSymLinks, QDir::Name)) {
+        const QString call = folder.fileName().toUpper();
+        if (!IsCallSign(call)) {
+            continue;
+        }
+        const QFileInfoList files =
+            QDir(folder.absoluteFilePath()).entryInfoList(QDir::Files | QDir::NoSymLinks, QDir::Name);
+        for (const QFileInfo& info : files) {
+            if (info.fileName().startsWith(u'.')) {
+                continue;
+            }
+            OutgoingFile file;
+            file.path = info.absoluteFilePath();
+            file.name = info.fileName();
+            file.stamp = StampOf(file.path);
+            file.destination = call;
+            if (file.stamp.size < 0) {
+                continue;
+            }
+            Destination& d = byCall[call];
+            d.call = call;
+            d.files.append(file);
+        }
+    }
     return byCall.values();
+}
+
+QStringList SendQueue::addressFolders() const
+{
+    QStringList folders;
+    const QDir dir(m_folder);
+    for (const QFileInfo& folder :
+         dir.entryInfoList(QDir::Dirs | QDir::NoDotAndDotDot | QDir::NoSymLinks, QDir::Name)) {
+        if (IsCallSign(folder.fileName().toUpper())) {
+            folders << folder.absoluteFilePath();
+        }
+    }
+    return folders;
 }
 
 QString SendQueue::DestinationOf(const QString& path, const QString& defaultDestination)

@@ -44,6 +44,12 @@ struct Destination {
 // mail, a PMBA mail or a regular file mail and that field holds a valid call
 // sign (a prompt such as "TO-", "TO:" or "TO " before it is dropped);
 // otherwise the default destination.
+//
+// A file may also be addressed by where it lies: every regular file (not
+// hidden) in a sub-folder named by a valid call sign, such as
+// "<send folder>/N0BBB-1/PHOTO.P01", goes to that station whatever it holds,
+// under its bare file name. Raw files, 7PLUS parts among them, carry no
+// address of their own. Sent files of both kinds move into Transmitted.
 class SendQueue {
 public:
     explicit SendQueue(QString sendFolder);
@@ -58,6 +64,9 @@ public:
     // order. Files whose destination cannot be found and for which no valid
     // default is given are left out and named in `undeliverable`.
     QList<Destination> scan(const QString& defaultDestination, QStringList* undeliverable = nullptr) const;
+
+    // The sub-folders named by a call sign, whose files go to that station.
+    QStringList addressFolders() const;
 
     // The destination of one file: the call sign from its To field when it
     // has one, else the default (empty when the default is no call sign).

@@ -1,5 +1,6 @@
 #include "terminal/TerminalEngine.h"
 
+#include "platform/AnsiCodec.h"
 #include "terminal/TncPort.h"
 
 #include <QFileInfo>
@@ -32,6 +33,9 @@ QString text(const QByteArray& call)
     return QString::fromLatin1(call);
 }
 
+// The first bytes of a YAPP transfer (SI): anything else opens a conversation.
+const QByteArray kYappStart("\x05\x01", 2);
+
 } // namespace
 
 struct TerminalEngine::Session {
@@ -45,8 +49,20 @@ struct TerminalEngine::Session {
     std::unique_ptr<YappSender> sender;
     std::unique_ptr<YappReceiver> receiver;
     QElapsedTimer fileClock;
+    QElapsedTimer progressClock; // since the file began or the last progress event
+    qint64 resumedFrom = 0;
     bool failed = false; // the batch ended early: a failed try
     QString failure;
+    bool byOperator = false; // ended by pause(): no failed try
+    // Conversations: a call the operator made, or an incoming link whose
+    // first bytes were not a YAPP start.
+    bool chat = false;
+    bool heard = false; // incoming: its first bytes have come and decided
+    QByteArray early;   // incoming: a first byte that cannot decide alone
+    QByteArray heldEnq; // conversation: an ENQ that may begin a YAPP start
+    ChatText lines;
+    QTimer decide; // incoming: silence long enough makes it a conversation
+    QTimer prompt; // a begun line resting: shown as it is
 };
 
 TerminalEngine::TerminalEngine(TerminalSettings settings, TncPort& tnc, QObject* parent)
@@ -79,6 +95,7 @@ void TerminalEngine::start()
 {
     m_watcher.addPath(m_settings.sendFolder);
     m_rescan.start(m_timing.rescanMs);
+    scheduleScan(0); // what waits is told at once, the TNC or not
     // Partial files no station came back for are removed after a day, also
     // while the terminal runs for weeks without receiving anything.
     const auto expire = [folder = m_settings.receiveFolder] { ReceiveStore(folder).expire(); };
@@ -109,12 +126,164 @@ void TerminalEngine::stop()
 
 void TerminalEngine::retryNow()
 {
-    m_retries.clear();
+    sendNow();
+}
+
+void TerminalEngine::sendNow(const QByteArray& call)
+{
+    if (call.isEmpty()) {
+        m_retries.clear();
+    } else {
+        m_retries.remove(NormalCall(call.trimmed().toUpper()));
+    }
+    if (m_paused) {
+        m_paused = false;
+        emitEvent(QStringLiteral("resumed"), {});
+    }
     scheduleScan(0);
+}
+
+void TerminalEngine::pause()
+{
+    if (!m_paused) {
+        m_paused = true;
+        emitEvent(QStringLiteral("paused"), {});
+    }
+    // Each machine stops where it is before the link is asked to close, so
+    // nothing more is sent; the link's end then closes the session.
+    const QList<std::shared_ptr<Session>> sessions = m_sessions.values();
+    for (const std::shared_ptr<Session>& s : sessions) {
+        if (s->chat) {
+            continue;
+        }
+        if (s->state == Session::State::Connecting) {
+            m_sessions.remove(s->peer);
+            if (m_outgoing == s->peer) {
+                m_outgoing.clear();
+                m_connectTimer.stop();
+            }
+            emitEvent(QStringLiteral("disconnected"),
+                      {{QStringLiteral("peer"), text(s->peer)},
+                       {QStringLiteral("reason"), QStringLiteral("call stopped by the operator")}});
+        } else {
+            s->byOperator = true;
+            s->state = Session::State::Closing;
+            // A machine still running asks for the disconnect as it fails.
+            const bool running = (s->receiver && !s->receiver->isDone()) || (s->sender && !s->sender->isDone());
+            if (s->receiver) {
+                s->receiver->linkBroken(); // keeps the partial file for resume
+            }
+            if (s->sender) {
+                s->sender->linkBroken(); // the file stays in the send folder
+            }
+            if (running) {
+                continue;
+            }
+        }
+        m_tnc.disconnectFrom(s->peer);
+    }
+    scheduleScan(0);
+}
+
+Result<> TerminalEngine::connectChat(const QByteArray& call, const QList<QByteArray>& path)
+{
+    const Result<QByteArray> checked = CheckCallSign(QString::fromLatin1(call).trimmed());
+    if (!checked.ok()) {
+        return checked.failure();
+    }
+    QList<QByteArray> via;
+    for (const QByteArray& hop : path) {
+        const Result<QByteArray> digi = CheckCallSign(QString::fromLatin1(hop).trimmed());
+        if (!digi.ok()) {
+            return Fail(QStringLiteral("In the path: %1").arg(digi.error()));
+        }
+        via << NormalCall(digi.value());
+    }
+    const QByteArray peer = NormalCall(checked.value());
+    if (peer == m_settings.call) {
+        return Fail(QStringLiteral("%1 is this station's own call sign.").arg(text(peer)));
+    }
+    if (m_stopping || !m_ready) {
+        return Fail(QStringLiteral("The TNC is not ready: the terminal is not connected to it."));
+    }
+    if (const std::shared_ptr<Session> s = m_sessions.value(peer)) {
+        return Fail(
+            s->chat
+                ? QStringLiteral("A conversation with %1 is already open.").arg(text(peer))
+                : QStringLiteral("Files are being exchanged with %1; call again when they are done.").arg(text(peer)));
+    }
+    auto s = std::make_shared<Session>();
+    s->peer = peer;
+    s->chat = true;
+    m_sessions.insert(peer, s);
+    emitEvent(QStringLiteral("calling"), {{QStringLiteral("peer"), text(peer)}, {QStringLiteral("chat"), true}});
+    m_tnc.connectTo(peer, via);
+    return {};
+}
+
+Result<> TerminalEngine::sendChatLine(const QByteArray& peerCall, const QString& line)
+{
+    const QByteArray peer = NormalCall(peerCall.trimmed().toUpper());
+    const std::shared_ptr<Session> s = m_sessions.value(peer);
+    if (!s || !s->chat || s->state == Session::State::Closing) {
+        return Fail(QStringLiteral("There is no conversation with %1.").arg(text(peer)));
+    }
+    if (s->state == Session::State::Connecting) {
+        return Fail(QStringLiteral("%1 has not answered yet.").arg(text(peer)));
+    }
+    QString typed = line;
+    typed.replace(QLatin1String("\r\n"), QLatin1String("\n")).replace(u'\r', u'\n');
+    QStringList parts = typed.split(u'\n');
+    if (parts.size() > 1 && parts.last().isEmpty()) {
+        parts.removeLast();
+    }
+    QByteArray bytes;
+    for (const QString& part : std::as_const(parts)) {
+        bytes += Ansi::encode(part) + '\r';
+    }
+    m_tnc.send(peer, bytes);
+    for (const QString& part : std::as_const(parts)) {
+        emitEvent(QStringLiteral("chat-line"), {{QStringLiteral("peer"), text(peer)},
+                                                {QStringLiteral("direction"), QStringLiteral("out")},
+                                                {QStringLiteral("text"), part}});
+    }
+    return {};
+}
+
+void TerminalEngine::disconnectChat(const QByteArray& peerCall)
+{
+    const QByteArray peer = NormalCall(peerCall.trimmed().toUpper());
+    const std::shared_ptr<Session> s = m_sessions.value(peer);
+    if (!s || !s->chat) {
+        return;
+    }
+    m_tnc.disconnectFrom(peer);
+    if (s->state == Session::State::Connecting) {
+        m_sessions.remove(peer);
+        emitEvent(QStringLiteral("chat-disconnected"),
+                  {{QStringLiteral("peer"), text(peer)}, {QStringLiteral("reason"), QStringLiteral("call given up")}});
+        scheduleScan(0);
+        return;
+    }
+    s->state = Session::State::Closing; // the TNC's notice ends it
+}
+
+void TerminalEngine::tncUnreachable(const QString& host, quint16 port, const QString& reason)
+{
+    emitEvent(
+        QStringLiteral("error"),
+        {{QStringLiteral("message"),
+          QStringLiteral("The TNC at %1:%2 cannot be reached (%3); trying again").arg(host).arg(port).arg(reason)},
+         {QStringLiteral("tnc"), QStringLiteral("unreachable")},
+         {QStringLiteral("host"), host},
+         {QStringLiteral("port"), port},
+         {QStringLiteral("reason"), reason}});
 }
 
 void TerminalEngine::tncConnected(const QString& host, quint16 port)
 {
+    m_tncHost = host;
+    m_tncPort = port;
     emitEvent(QStringLiteral("tnc-connected"), {{QStringLiteral("host"), host}, {QStringLiteral("port"), port}});
 }
 
@@ -126,6 +295,11 @@ void TerminalEngine::tncLost(const QString& reason)
     // up are reported gone by the TNC link itself.
     for (auto it = m_sessions.begin(); it != m_sessions.end();) {
         if ((*it)->state == Session::State::Connecting) {
+            if ((*it)->chat) {
+                emitEvent(QStringLiteral("chat-disconnected"),
+                          {{QStringLiteral("peer"), text((*it)->peer)},
+                           {QStringLiteral("reason"), QStringLiteral("TNC lost: ") + reason}});
+            }
             it = m_sessions.erase(it);
         } else {
             ++it;
@@ -135,7 +309,9 @@ void TerminalEngine::tncLost(const QString& reason)
         m_outgoing.clear();
         m_connectTimer.stop();
     }
-    emitEvent(QStringLiteral("tnc-lost"), {{QStringLiteral("reason"), reason}});
+    emitEvent(
+        QStringLiteral("tnc-lost"),
+        {{QStringLiteral("reason"), reason}, {QStringLiteral("host"), m_tncHost}, {QStringLiteral("port"), m_tncPort}});
 }
 
 void TerminalEngine::tncReady()
@@ -157,9 +333,13 @@ void TerminalEngine::linkUp(const QByteArray& peer, bool incoming)
     }
     auto it = m_sessions.find(peer);
     if (it != m_sessions.end() && !incoming && (*it)->state == Session::State::Connecting) {
-        m_connectTimer.stop();
         Session& s = **it;
         s.state = Session::State::Up;
+        if (s.chat) {
+            openConversation(s);
+            return;
+        }
+        m_connectTimer.stop();
         emitEvent(QStringLiteral("connected"),
                   {{QStringLiteral("peer"), text(peer)}, {QStringLiteral("direction"), QStringLiteral("out")}});
         startSending(s);
@@ -176,6 +356,11 @@ void TerminalEngine::linkUp(const QByteArray& peer, bool incoming)
         if (m_outgoing == peer) {
             m_connectTimer.stop();
             m_outgoing.clear();
+        }
+        if ((*it)->chat) {
+            emitEvent(QStringLiteral("chat-disconnected"),
+                      {{QStringLiteral("peer"), text(peer)},
+                       {QStringLiteral("reason"), QStringLiteral("%1 called this station meanwhile").arg(text(peer))}});
         }
         m_sessions.erase(it);
     }
@@ -194,7 +379,16 @@ void TerminalEngine::linkUp(const QByteArray& peer, bool incoming)
     m_sessions.insert(peer, s);
     emitEvent(QStringLiteral("connected"),
               {{QStringLiteral("peer"), text(peer)}, {QStringLiteral("direction"), QStringLiteral("in")}});
-    startReceiving(*s);
+    // Its first bytes tell a file transfer from a conversation; a station
+    // that says nothing for a while is someone waiting to be spoken to.
+    s->decide.setSingleShot(true);
+    connect(&s->decide, &QTimer::timeout, this, [this, peer] {
+        const std::shared_ptr<Session> waiting = m_sessions.value(peer);
+        if (waiting && !waiting->heard && !waiting->chat && waiting->state == Session::State::Up) {
+            openConversation(*waiting);
+        }
+    });
+    s->decide.start(m_timing.conversationMs);
 }
 
 void TerminalEngine::linkDown(const QByteArray& peer, const QString& reason)
@@ -209,11 +403,133 @@ void TerminalEngine::received(const QByteArray& peer, const QByteArray& bytes)
     if (!s) {
         return;
     }
+    if (s->chat && s->receiver && s->receiver->isDone()) {
+        // The files sent within the conversation are in; it goes on.
+        s->receiver.reset();
+    }
     if (s->sender) {
         s->sender->receive(bytes);
     } else if (s->receiver) {
         s->receiver->receive(bytes);
+    } else if (s->incoming && !s->heard) {
+        firstBytes(*s, bytes);
+    } else if (s->chat) {
+        conversationBytes(*s, bytes);
     }
+}
+
+void TerminalEngine::firstBytes(Session& s, const QByteArray& bytes)
+{
+    s.early += bytes;
+    if (s.early.size() < kYappStart.size() && kYappStart.startsWith(s.early)) {
+        return; // ENQ alone: the next byte decides
+    }
+    s.heard = true;
+    s.decide.stop();
+    const QByteArray first = std::exchange(s.early, {});
+    if (s.chat || !first.startsWith(kYappStart)) {
+        if (!s.chat) {
+            openConversation(s);
+        }
+        conversationBytes(s, first);
+        return;
+    }
+    startReceiving(s);
+    s.receiver->receive(first);
+}
+
+void TerminalEngine::openConversation(Session& s)
+{
+    s.chat = true;
+    // A node's or a BBS's prompt ends in no CR: once the line rests it is
+    // shown as far as it goes, and what follows starts a new line.
+    s.prompt.setSingleShot(true);
+    connect(&s.prompt, &QTimer::timeout, this, [this, peer = s.peer] {
+        const std::shared_ptr<Session> talking = m_sessions.value(peer);
+        if (talking && talking->chat && !talking->receiver && talking->lines.hasPartial()) {
+            emitEvent(QStringLiteral("chat-line"), {{QStringLiteral("peer"), text(peer)},
+                                                    {QStringLiteral("direction"), QStringLiteral("in")},
+                                                    {QStringLiteral("text"), talking->lines.flush()},
+                                                    {QStringLiteral("partial"), true}});
+        }
+    });
+    emitEvent(QStringLiteral("chat-connected"),
+              {{QStringLiteral("peer"), text(s.peer)},
+               {QStringLiteral("direction"), s.incoming ? QStringLiteral("in") : QStringLiteral("out")}});
+}
+
+void TerminalEngine::conversationBytes(Session& s, const QByteArray& received)
+{
+    // A YAPP start within a conversation (an operator who greets first, a
+    // BBS asked for a file) brings files from a station allowed to send
+    // them; the conversation goes on after the batch. An ENQ at the end of
+    // the bytes waits for the byte that decides.
+    QByteArray bytes = std::exchange(s.heldEnq, {}) + received;
+    const bool filesAllowed = m_settings.allows(s.peer);
+    const qsizetype yapp = filesAllowed ? bytes.indexOf(kYappStart) : -1;
+    QByteArray files;
+    if (yapp >= 0) {
+        files = bytes.mid(yapp);
+        bytes.truncate(yapp);
+    } else if (filesAllowed && bytes.endsWith(kYappStart.at(0))) {
+        s.heldEnq = bytes.right(1);
+        bytes.chop(1);
+    }
+    const auto tell = [&](const QString& line, bool partial) {
+        QJsonObject fields{{QStringLiteral("peer"), text(s.peer)},
+                           {QStringLiteral("direction"), QStringLiteral("in")},
+                           {QStringLiteral("text"), line}};
+        if (partial) {
+            fields.insert(QStringLiteral("partial"), true);
+        }
+        emitEvent(QStringLiteral("chat-line"), fields);
+    };
+    for (const QString& line : s.lines.feed(bytes)) {
+        tell(line, false);
+    }
+    if (yapp >= 0) {
+        if (s.lines.hasPartial()) {
+            tell(s.lines.flush(), true);
+        }
+        s.prompt.stop();
+        startReceiving(s);
+        s.receiver->receive(files);
+        return;
+    }
+    if (s.lines.hasPartial()) {
+        s.prompt.start(m_timing.promptMs);
+    } else {
+        s.prompt.stop();
+    }
+}
+
+void TerminalEngine::progressOf(Session& s, const QString& direction, const QString& name, qint64 done, qint64 total)
+{
+    if (s.progressClock.isValid() && s.progressClock.elapsed() < m_timing.progressMs) {
+        return;
+    }
+    s.progressClock.start();
+    const double seconds = s.fileClock.isValid() ? s.fileClock.elapsed() / 1000.0 : 0.0;
+    const double rate = seconds > 0 ? qMax<qint64>(0, done - s.resumedFrom) / seconds : 0.0;
+    emitEvent(QStringLiteral("progress"), {{QStringLiteral("direction"), direction},
+                                           {QStringLiteral("peer"), text(s.peer)},
+                                           {QStringLiteral("name"), name},
+                                           {QStringLiteral("done"), double(done)},
+                                           {QStringLiteral("total"), double(total)},
+                                           {QStringLiteral("bytes_per_second"), qRound(rate * 10) / 10.0}});
+}
+
+void TerminalEngine::fileBegun(Session& s, const QString& direction, const QString& name, qint64 total,
+                               qint64 resumedFrom)
+{
+    s.fileClock.start();
+    s.progressClock.start();
+    s.resumedFrom = resumedFrom;
+    emitEvent(QStringLiteral("file-started"), {{QStringLiteral("direction"), direction},
+                                               {QStringLiteral("peer"), text(s.peer)},
+                                               {QStringLiteral("name"), name},
+                                               {QStringLiteral("total"), double(total)},
+                                               {QStringLiteral("resumed_from"), double(resumedFrom)}});
 }
 
 void TerminalEngine::room(const QByteArray& peer)
@@ -226,11 +542,18 @@ void TerminalEngine::room(const QByteArray& peer)
 
 void TerminalEngine::scan()
 {
-    if (m_stopping || !m_ready || !m_outgoing.isEmpty()) {
+    if (m_stopping) {
         return;
     }
     QStringList undeliverable;
     const QList<Destination> destinations = m_queue.scan(text(m_settings.to), &undeliverable);
+    // A file put into an addressed sub-folder is seen at once, too.
+    const QStringList watched = m_watcher.directories();
+    for (const QString& folder : m_queue.addressFolders()) {
+        if (!watched.contains(folder)) {
+            m_watcher.addPath(folder);
+        }
+    }
     for (const QString& name : std::as_const(undeliverable)) {
         if (!m_reported.contains(name)) {
             m_reported.insert(name);
@@ -238,8 +561,7 @@ void TerminalEngine::scan()
                       .arg(QFileInfo(name).fileName()));
         }
     }
-    const qint64 now = m_clock.elapsed();
-    qint64 nextDue = -1;
+    QList<Destination> waitingAll;
     for (const Destination& d : destinations) {
         const QByteArray peer = NormalCall(d.call.toUpper().toLatin1());
         if (peer == m_settings.call) {
@@ -252,9 +574,6 @@ void TerminalEngine::scan()
             }
             continue;
         }
-        if (m_sessions.contains(peer)) {
-            continue;
-        }
         Destination waiting{d.call, {}};
         for (const OutgoingFile& f : d.files) {
             const auto left = m_leftOut.constFind(f.path);
@@ -262,8 +581,20 @@ void TerminalEngine::scan()
                 waiting.files << f;
             }
         }
-        if (waiting.files.isEmpty()) {
-            continue;
+        if (!waiting.files.isEmpty()) {
+            waitingAll << waiting;
+        }
+    }
+    reportQueue(waitingAll);
+    if (!m_ready || !m_outgoing.isEmpty() || m_paused) {
+        return;
+    }
+    const qint64 now = m_clock.elapsed();
+    qint64 nextDue = -1;
+    for (const Destination& waiting : std::as_const(waitingAll)) {
+        const QByteArray peer = NormalCall(waiting.call.toUpper().toLatin1());
+        if (m_sessions.contains(peer)) {
+            continue; // a conversation, or its own files coming in: they wait
         }
         const Retry r = m_retries.value(peer);
         if (r.givenUp) {
@@ -281,6 +612,35 @@ void TerminalEngine::scan()
     }
 }
 
+void TerminalEngine::reportQueue(const QList<Destination>& destinations)
+{
+    const qint64 now = m_clock.elapsed();
+    QJsonArray list;
+    for (const Destination& d : destinations) {
+        QJsonArray names;
+        qint64 bytes = 0;
+        for (const OutgoingFile& f : d.files) {
+            names << f.name;
+            bytes += qMax<qint64>(0, f.stamp.size);
+        }
+        const Retry r = m_retries.value(NormalCall(d.call.toUpper().toLatin1()));
+        const bool later = !r.givenUp && r.dueMs > now && r.dueAt.isValid();
+        list << QJsonObject{
+            {QStringLiteral("to"), d.call},
+            {QStringLiteral("files"), names},
+            {QStringLiteral("bytes"), double(bytes)},
+            {QStringLiteral("next_try"), later ? r.dueAt.toString(QStringLiteral("yyyy-MM-ddTHH:mm:ss")) : QString()},
+            {QStringLiteral("given_up"), r.givenUp}};
+    }
+    // Nothing waiting and no pause at the start is no news.
+    if (list == m_lastQueue && m_queuePaused == m_paused) {
+        return;
+    }
+    m_lastQueue = list;
+    m_queuePaused = m_paused;
+    emitEvent(QStringLiteral("queue"), {{QStringLiteral("destinations"), list}, {QStringLiteral("paused"), m_paused}});
+}
+
 void TerminalEngine::beginOutgoing(const Destination& destination)
 {
     auto s = std::make_shared<Session>();
@@ -289,6 +649,7 @@ void TerminalEngine::beginOutgoing(const Destination& destination)
     m_sessions.insert(s->peer, s);
     m_outgoing = s->peer;
     m_connectTimer.start(m_timing.connectTimeoutMs);
+    emitEvent(QStringLiteral("calling"), {{QStringLiteral("peer"), text(s->peer)}, {QStringLiteral("chat"), false}});
     m_tnc.connectTo(s->peer, m_settings.path);
 }
 
@@ -299,7 +660,12 @@ void TerminalEngine::startSending(Session& s)
     YappSender& sender = *s.sender;
     const QByteArray peer = s.peer;
     Session* session = &s;
-    sender.fileStarted = [session](const OutgoingFile&, qint64) { session->fileClock.start(); };
+    sender.fileStarted = [this, session](const OutgoingFile& file, qint64 resumedFrom) {
+        fileBegun(*session, QStringLiteral("out"), file.name, file.stamp.size, resumedFrom);
+    };
+    sender.progress = [this, session](const QString& name, qint64 done, qint64 total) {
+        progressOf(*session, QStringLiteral("out"), name, done, total);
+    };
     sender.fileDone = [this, peer, session](const OutgoingFile& file, qint64 bytes) {
         const double seconds = session->fileClock.isValid() ? session->fileClock.elapsed() / 1000.0 : 0.0;
         const Result<SendQueue::SentOutcome> moved = m_queue.markSent(file, bytes, seconds);
@@ -342,6 +708,13 @@ void TerminalEngine::startReceiving(Session& s)
     s.receiver = std::make_unique<YappReceiver>(*s.sink, *s.store, text(s.peer), m_timing.yapp);
     YappReceiver& receiver = *s.receiver;
     const QByteArray peer = s.peer;
+    Session* session = &s;
+    receiver.fileStarted = [this, session](const QString& name, qint64 size, qint64 resumedFrom) {
+        fileBegun(*session, QStringLiteral("in"), name, size, resumedFrom);
+    };
+    receiver.progress = [this, session](const QString& name, qint64 done, qint64 total) {
+        progressOf(*session, QStringLiteral("in"), name, done, total);
+    };
     receiver.fileReceived = [this, peer](const ReceivedFile& file) {
         emitEvent(QStringLiteral("file-received"), {{QStringLiteral("from"), text(peer)},
                                                     {QStringLiteral("name"), file.name},
@@ -354,9 +727,13 @@ void TerminalEngine::startReceiving(Session& s)
             QStringLiteral("refused"),
             {{QStringLiteral("from"), text(peer)}, {QStringLiteral("name"), name}, {QStringLiteral("reason"), reason}});
     };
-    receiver.failed = [this, peer](const QString& reason) {
-        error(QStringLiteral("Receiving from %1 stopped: %2").arg(text(peer), reason));
-        m_tnc.disconnectFrom(peer);
+    receiver.failed = [this, peer, session](const QString& reason) {
+        if (!session->byOperator) {
+            error(QStringLiteral("Receiving from %1 stopped: %2").arg(text(peer), reason));
+        }
+        if (!session->chat) {
+            m_tnc.disconnectFrom(peer);
+        }
     };
 }
 
@@ -370,6 +747,24 @@ void TerminalEngine::endSession(const QByteArray& peer, const QString& reason)
     if (wasOutgoing) {
         m_outgoing.clear();
         m_connectTimer.stop();
+    }
+    if (s->chat) {
+        if (s->receiver) {
+            s->receiver->linkBroken(); // keeps a file in progress for resume
+        }
+        if (const QString rest = s->lines.flush(); !rest.isEmpty()) {
+            emitEvent(QStringLiteral("chat-line"), {{QStringLiteral("peer"), text(peer)},
+                                                    {QStringLiteral("direction"), QStringLiteral("in")},
+                                                    {QStringLiteral("text"), rest}});
+        }
+        emitEvent(QStringLiteral("chat-disconnected"),
+                  {{QStringLiteral("peer"), text(peer)}, {QStringLiteral("reason"), reason}});
+        if (s->incoming) {
+            emitEvent(QStringLiteral("disconnected"),
+                      {{QStringLiteral("peer"), text(peer)}, {QStringLiteral("reason"), reason}});
+        }
+        scheduleScan(0); // its files may go now
+        return;
     }
     if (s->state == Session::State::Connecting) {
         // The call never came up.
@@ -389,7 +784,7 @@ void TerminalEngine::endSession(const QByteArray& peer, const QString& reason)
     }
     emitEvent(QStringLiteral("disconnected"),
               {{QStringLiteral("peer"), text(peer)}, {QStringLiteral("reason"), reason}});
-    if (!s->incoming && brokenEarly && m_ready) {
+    if (!s->incoming && brokenEarly && m_ready && !s->byOperator) {
         failedTry(peer, s->failure.isEmpty() ? reason : s->failure);
     }
     scheduleScan(0);
@@ -401,6 +796,9 @@ void TerminalEngine::failedTry(const QByteArray& peer, const QString& reason)
     ++r.failures;
     if (r.failures > m_timing.retryPausesMs.size()) {
         r.givenUp = true;
+        emitEvent(QStringLiteral("given-up"), {{QStringLiteral("to"), text(peer)},
+                                               {QStringLiteral("tries"), r.failures},
+                                               {QStringLiteral("reason"), reason}});
         error(QStringLiteral("%1 did not answer after %2 tries (%3); its files wait for the next start")
                   .arg(text(peer))
                   .arg(r.failures)
@@ -409,6 +807,7 @@ void TerminalEngine::failedTry(const QByteArray& peer, const QString& reason)
     }
     const int pause = m_timing.retryPausesMs.at(r.failures - 1);
     r.dueMs = m_clock.elapsed() + pause;
+    r.dueAt = QDateTime::currentDateTime().addMSecs(pause);
     emitEvent(QStringLiteral("retry"), {{QStringLiteral("to"), text(peer)},
                                         {QStringLiteral("attempt"), r.failures + 1},
                                         {QStringLiteral("wait_seconds"), pause / 1000.0},

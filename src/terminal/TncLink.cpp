@@ -140,10 +140,7 @@ void TncLink::onGone(const QString& reason)
     if (!wasUp && !m_toldUnreachable) {
         // Said once per outage, not at every try.
         m_toldUnreachable = true;
-        emit problem(QStringLiteral("The TNC at %1:%2 cannot be reached (%3); trying again")
-                         .arg(m_host)
-                         .arg(m_port)
-                         .arg(reason));
+        emit unreachable(m_host, m_port, reason);
     }
     scheduleReconnect();
     if (m_socket.state() != QAbstractSocket::UnconnectedState) {
@@ -270,6 +267,7 @@ void ConnectEngine(TncLink& link, TerminalEngine& engine)
     QObject::connect(&link, &TncLink::tncLost, &engine, &TerminalEngine::tncLost);
     QObject::connect(&link, &TncLink::ready, &engine, &TerminalEngine::tncReady);
     QObject::connect(&link, &TncLink::problem, &engine, &TerminalEngine::tncProblem);
+    QObject::connect(&link, &TncLink::unreachable, &engine, &TerminalEngine::tncUnreachable);
     QObject::connect(&link, &TncLink::linkUp, &engine, &TerminalEngine::linkUp);
     QObject::connect(&link, &TncLink::linkDown, &engine, &TerminalEngine::linkDown);
     QObject::connect(&link, &TncLink::received, &engine, &TerminalEngine::received);

@@ -48,6 +48,8 @@ signals:
     // The call sign is registered: links can be made and accepted.
     void ready();
     void problem(const QString& message);
+    // No connection to the TNC could be made; said once per outage.
+    void unreachable(const QString& host, quint16 port, const QString& reason);
     void linkUp(const QByteArray& peer, bool incoming);
     void linkDown(const QByteArray& peer, const QString& reason);
     void received(const QByteArray& peer, const QByteArray& bytes);

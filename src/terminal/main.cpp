@@ -1,6 +1,7 @@
 #include "config/ConfigStore.h"
 #include "config/StationFolder.h"
 #include "terminal/DirewolfConf.h"
+#include "terminal/StatusKeeper.h"
 #include "terminal/TerminalEngine.h"
 #include "terminal/TerminalSettings.h"
 #include "terminal/TncLink.h"
@@ -127,6 +128,12 @@ int main(int argc, char** argv)
     tolvan::TerminalEngine engine(settings.value(), link);
     QObject::connect(&engine, &tolvan::TerminalEngine::event, &app, printEvent);
     tolvan::ConnectEngine(link, engine);
+    // The station program's main menu reads the state from here; the file
+    // goes when the keeper does, at a clean end.
+    tolvan::StatusKeeper status(engine, station, settings->host, settings->port);
+    QObject::connect(&status, &tolvan::StatusKeeper::problem, &app, [](const QString& message) {
+        print(stderr, QStringLiteral("tolvan-terminal: %1\n").arg(message));
+    });
 
     QSocketNotifier stopper(g_signalPipe[0], QSocketNotifier::Read);
     QObject::connect(&stopper, &QSocketNotifier::activated, &app, [&] {

@@ -390,6 +390,31 @@ INSTANTIATE_TEST_SUITE_P(
                       DestinationCase{"call_starting_with_to", Kind::Coded, "TO1ABC", "N0ZZZ", "TO1ABC"}),
     [](const auto& info) { return std::string(info.param.name); });
 
+// A sub-folder named by a call sign addresses everything in it, whatever it
+// holds; other folders, hidden files and Transmitted are left alone.
+TEST(SendQueueFolders, CallSignSubFolderAddressesItsFiles)
+{
+    Station s;
+    for (const char* dir : {"N0GGG-3/deeper", "Transmitted", "drafts"}) {
+        QDir().mkpath(s.send + "/" + QString(dir));
+    }
+    writeAll(s.send + "/N0GGG-3/PHOTO.P01", content(300, 1));
+    writeAll(s.send + "/N0GGG-3/.PHOTO.P02.part", "x");
+    writeAll(s.send + "/drafts/a.txt", "x");
+    writeAll(s.send + "/Transmitted/b.txt", "x");
+    writeAll(s.send + "/MAIL - 2.txt",
+             Ansi::encode(MailCodec::FormatCodedMailLine("N0GGG-3", "S", "HI", "N0AAA") + "\r\n"));
+    const SendQueue queue(s.send);
+    const QList<Destination> found = queue.scan("N0ZZZ");
+    ASSERT_EQ(found.size(), 1);
+    EXPECT_EQ(found[0].call, "N0GGG-3");
+    ASSERT_EQ(found[0].files.size(), 2);
+    EXPECT_EQ(found[0].files[1].name, "PHOTO.P01");
+    ASSERT_TRUE(queue.markSent(found[0].files[1], 300, 1.0).ok());
+    EXPECT_TRUE(QFile::exists(s.send + "/Transmitted/PHOTO.P01"));
+    EXPECT_EQ(queue.addressFolders(), QStringList(QDir(s.send).absoluteFilePath("N0GGG-3")));
+}
+
 TEST(YappTimeout, SilenceCancelsAndKeepsThePartForResume)
 {
     Station s;
