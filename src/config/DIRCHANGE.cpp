@@ -7,7 +7,9 @@
 #include "shell/AppContext.h"
 #include "shell/MainMenuForms.h"
 #include "shell/ScreenRegistry.h"
+#include "terminal/DirewolfConf.h"
 
+#include <QCoreApplication>
 #include <QDir>
 #include <QFrame>
 #include <QHBoxLayout>
@@ -641,16 +643,22 @@ void DIRCHANGE::Command8_Click()
 void DIRCHANGE::cmdStandardFolders_Click()
 {
     const QList<StandardFolders::Entry> plan = StandardFolders::Plan(QDir::homePath());
-    if (!ctx().dialogs->askYesNo(StandardFolders::Describe(plan), QStringLiteral("Standard folders"))) {
+    const QList<StandardFolders::Program> programs = StandardFolders::PlanPrograms(
+        ctx().store, QCoreApplication::applicationDirPath(), StandardFolders::PathFolders());
+    if (!ctx().dialogs->askYesNo(StandardFolders::Describe(plan, programs), QStringLiteral("Standard folders"))) {
         return;
     }
-    if (!ShowFailure(*ctx().dialogs, StandardFolders::Apply(ctx().store, plan), QStringLiteral("Standard folders"),
-                     MsgIcon::Exclamation)) {
+    if (!ShowFailure(*ctx().dialogs, StandardFolders::Apply(ctx().store, plan, programs),
+                     QStringLiteral("Standard folders"), MsgIcon::Exclamation)) {
         return;
     }
-    ctx().dialogs->information(QStringLiteral("The standard folders are set up. Choose the packet programs on the other "
-                                              "pages, or press Enter Program."),
-                               QStringLiteral("Standard folders"));
+    QString done = QStringLiteral("The standard folders are set up. Choose the other packet programs on the other "
+                                  "pages, or press Enter Program.");
+    if (!DirewolfConf::CallSignStored(ctx().store)) {
+        done += QStringLiteral("\n\nOne thing is still missing: the station's call sign. Press Enter Program, then "
+                               "SETTINGS, and type it in \"Station call sign\".");
+    }
+    ctx().dialogs->information(done, QStringLiteral("Standard folders"));
     // A fresh screen lists the folders just created.
     Command8_Click();
 }

@@ -1,6 +1,7 @@
 #include "mail/AddressCompleter.h"
 
 #include "mail/KnownAddresses.h"
+#include "terminal/TerminalSettings.h"
 
 #include <QCompleter>
 #include <QLineEdit>
@@ -16,6 +17,22 @@ void AttachAddressCompleter(const ConfigStore& store, QLineEdit* to, QLineEdit* 
     completer->setModelSorting(QCompleter::UnsortedModel);
     to->setCompleter(completer);
     from->setCompleter(completer);
+}
+
+void AttachCallSignCompleter(const ConfigStore& store, QLineEdit* destination)
+{
+    QStringList calls;
+    for (const QString& address : KnownAddresses::Collect(store)) {
+        const Result<QByteArray> call = CheckCallSign(address);
+        if (call.ok() && !calls.contains(QString::fromLatin1(call.value()))) {
+            calls << QString::fromLatin1(call.value());
+        }
+    }
+    auto* completer = new QCompleter(calls, destination);
+    completer->setObjectName(QStringLiteral("callCompleter"));
+    completer->setCaseSensitivity(Qt::CaseInsensitive);
+    completer->setModelSorting(QCompleter::UnsortedModel);
+    destination->setCompleter(completer);
 }
 
 } // namespace tolvan

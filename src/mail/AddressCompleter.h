@@ -10,4 +10,7 @@ class ConfigStore;
 // (KnownAddresses), read once when the screen is built.
 void AttachAddressCompleter(const ConfigStore& store, QLineEdit* to, QLineEdit* from);
 
+// Lets a destination box complete from the call signs among those addresses.
+void AttachCallSignCompleter(const ConfigStore& store, QLineEdit* destination);
+
 } // namespace tolvan

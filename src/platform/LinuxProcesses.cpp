@@ -3,9 +3,14 @@
 #include "platform/ProcessMatch.h"
 
 #include <QDir>
+#include <QElapsedTimer>
+#include <QFile>
 #include <QFileInfo>
+#include <QPointer>
 #include <QProcess>
+#include <QRegularExpression>
 #include <QStandardPaths>
+#include <QTimer>
 
 #include <dirent.h>
 #include <fcntl.h>
@@ -74,13 +79,23 @@ bool isWindowsProgram(const QString& path)
 }
 
 Result<qint64> startDetached(const QString& program, const QStringList& arguments, const QString& folder,
-                             const QString& shownName)
+                             const QString& shownName, const QString& outputFile = {})
 {
     QProcess process;
     process.setProgram(program);
     process.setArguments(arguments);
     process.setWorkingDirectory(folder);
     process.setStandardInputFile(QProcess::nullDevice());
+    // Both streams append to one emptied file, so their lines interleave as
+    // they were printed. A file that cannot be made costs the output only.
+    if (!outputFile.isEmpty() && QDir().mkpath(QFileInfo(outputFile).absolutePath())) {
+        QFile out(outputFile);
+        if (out.open(QIODevice::WriteOnly | QIODevice::Truncate)) {
+            out.close();
+            process.setStandardOutputFile(outputFile, QIODevice::Append);
+            process.setStandardErrorFile(outputFile, QIODevice::Append);
+        }
+    }
     qint64 pid = 0;
     if (!process.startDetached(&pid)) {
         return Fail(QStringLiteral("Cannot start %1: %2").arg(shownName, process.errorString()));
@@ -89,7 +104,8 @@ Result<qint64> startDetached(const QString& program, const QStringList& argument
 }
 
 // How a program file is run: itself, or through wine when it is a Windows program.
-Result<qint64> runProgramFile(const QFileInfo& file, const QString& folder, const QStringList& arguments = {})
+Result<qint64> runProgramFile(const QFileInfo& file, const QString& folder, const QStringList& arguments = {},
+                              const QString& outputFile = {})
 {
     const QString path = file.absoluteFilePath();
     if (isWindowsProgram(path)) {
@@ -99,12 +115,12 @@ Result<qint64> runProgramFile(const QFileInfo& file, const QString& folder, cons
                                        "is not installed (no \"wine\" on the PATH).")
                             .arg(path));
         }
-        return startDetached(wine, QStringList{path} + arguments, folder, path);
+        return startDetached(wine, QStringList{path} + arguments, folder, path, outputFile);
     }
     if (!file.isExecutable()) {
         return Fail(QStringLiteral("%1 is not executable (the file lacks execute permission).").arg(path));
     }
-    return startDetached(path, arguments, folder, path);
+    return startDetached(path, arguments, folder, path, outputFile);
 }
 
 // Calls visit with the /proc folder of each process ("/proc/123") until it
@@ -165,16 +181,80 @@ QList<ProcessNames> LinuxProcesses::processList()
     return list;
 }
 
-Result<qint64> LinuxProcesses::start(const QString& programPath)
+LinuxProcesses::LinuxProcesses()
+    : m_watches(std::make_unique<QObject>())
+{
+}
+
+LinuxProcesses::~LinuxProcesses() = default;
+
+Result<qint64> LinuxProcesses::start(const QString& programPath, const LaunchOptions& options)
 {
     const QFileInfo file(programPath);
     if (const Result<> usable = checkProgramFile(programPath, file); !usable.ok()) {
         return usable.failure();
     }
-    return runProgramFile(file, file.absolutePath());
+    return watched(runProgramFile(file, file.absolutePath(), {}, options.outputFile), options);
 }
 
-Result<qint64> LinuxProcesses::open(const QString& fileName, const QString& workingFolder, const QStringList& arguments)
+Result<qint64> LinuxProcesses::watched(const Result<qint64>& started, const LaunchOptions& options)
+{
+    if (!started.ok() || !options.watch) {
+        return started;
+    }
+    // The started program is not this process's child (it outlives the
+    // station program), so its end is seen in /proc, a few times a second.
+    auto* timer = new QTimer(m_watches.get());
+    timer->setInterval(100);
+    auto clock = std::make_shared<QElapsedTimer>();
+    clock->start();
+    const QByteArray procDir = "/proc/" + QByteArray::number(started.value());
+    QObject::connect(timer, &QTimer::timeout, timer, [timer, clock, procDir, options, limit = m_watchMs] {
+        const bool ended = !QFileInfo::exists(QString::fromLatin1(procDir)) || isZombie(procDir);
+        if (!ended && !clock->hasExpired(limit)) {
+            return;
+        }
+        // Done before the report, which may show a box and run the event loop.
+        timer->stop();
+        timer->deleteLater();
+        std::optional<EarlyEnd> end;
+        if (ended) {
+            end = EarlyEnd{options.outputFile.isEmpty() ? QStringList() : LastLines(options.outputFile, 10),
+                           options.outputFile};
+        }
+        const StartWatch watch = options.watch;
+        watch(end);
+    });
+    timer->start();
+    return started;
+}
+
+QStringList LinuxProcesses::LastLines(const QString& path, int count)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly)) {
+        return {};
+    }
+    constexpr qint64 kTail = 8192;
+    const qint64 size = file.size();
+    if (size > kTail) {
+        file.seek(size - kTail);
+    }
+    QByteArray bytes = file.read(kTail);
+    if (size > kTail) {
+        bytes = bytes.mid(bytes.indexOf('\n') + 1); // a cut first line is left out
+    }
+    QStringList lines;
+    for (const QString& line : QString::fromLocal8Bit(bytes).split(QRegularExpression(QStringLiteral("[\r\n]+")))) {
+        if (!line.trimmed().isEmpty()) {
+            lines << line;
+        }
+    }
+    return lines.mid(std::max<qsizetype>(0, lines.size() - count));
+}
+
+Result<qint64> LinuxProcesses::open(const QString& fileName, const QString& workingFolder, const QStringList& arguments,
+                                    const LaunchOptions& options)
 {
     const QFileInfo folder(workingFolder);
     if (workingFolder.isEmpty() || !folder.isDir()) {
@@ -187,7 +267,7 @@ Result<qint64> LinuxProcesses::open(const QString& fileName, const QString& work
     // Opening a program runs it, as the shell's "open" does; any other file goes
     // to the desktop's handler for its type.
     if (isWindowsProgram(fileName) || file.isExecutable()) {
-        return runProgramFile(file, folder.absoluteFilePath(), arguments);
+        return watched(runProgramFile(file, folder.absoluteFilePath(), arguments, options.outputFile), options);
     }
     const QString opener = QStandardPaths::findExecutable(QStringLiteral("xdg-open"));
     if (opener.isEmpty()) {
@@ -195,7 +275,11 @@ Result<qint64> LinuxProcesses::open(const QString& fileName, const QString& work
                                    "is not installed.")
                         .arg(file.absoluteFilePath()));
     }
-    return startDetached(opener, {fileName}, folder.absoluteFilePath(), file.absoluteFilePath());
+    const Result<qint64> opened = startDetached(opener, {fileName}, folder.absoluteFilePath(), file.absoluteFilePath());
+    if (opened.ok() && options.watch) {
+        QTimer::singleShot(0, m_watches.get(), [watch = options.watch] { watch(std::nullopt); });
+    }
+    return opened;
 }
 
 } // namespace tolvan

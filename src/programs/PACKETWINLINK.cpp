@@ -15,6 +15,7 @@
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QListWidget>
+#include <QPointer>
 #include <QPushButton>
 #include <QTimer>
 #include <QVBoxLayout>
@@ -268,7 +269,20 @@ void PACKETWINLINK::apply(const PacketProgram& program, const ProgramOutcome& ou
 void PACKETWINLINK::startProgram(const QString& startButton)
 {
     const PacketProgram* p = PacketProgramOfButton(startButton);
-    apply(*p, StartPacketProgram(*p, ctx().store, *ctx().processes, *ctx().speaker));
+    // The outcome of a start comes a few seconds later, once it is clear the
+    // program keeps running; the screen may be closed by then, the boxes are
+    // shown all the same.
+    AppContext& context = ctx();
+    QPointer<PACKETWINLINK> self(this);
+    const auto report = [&context, self](const ProgramOutcome& later) {
+        for (const MessageBoxRequest& box : later.boxes) {
+            context.dialogs->messageBox(box);
+        }
+        if (self) {
+            self->TimerStatus_Timer();
+        }
+    };
+    apply(*p, StartPacketProgram(*p, context.store, *context.processes, *context.speaker, report));
 }
 
 void PACKETWINLINK::resetProgram(const QString& resetButton)

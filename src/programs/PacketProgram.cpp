@@ -4,6 +4,7 @@
 #include "platform/Processes.h"
 #include "platform/Speech.h"
 #include "shell/Notify.h"
+#include "terminal/DirewolfConf.h"
 
 #include <QDir>
 #include <QFileInfo>
@@ -164,19 +165,65 @@ QString ProgramFileName(const QString& programPath)
     return programPath.mid(programPath.lastIndexOf(u'/') + 1);
 }
 
-QStringList StartArguments(const PacketProgram& program, const QString& exeName, const ConfigStore& store)
+namespace {
+
+bool isDirewolf(const PacketProgram& program, const QString& exeName)
 {
-    // Direwolf reads direwolf.conf from its working folder; the station's own
-    // configuration, written by tolvan-terminal --direwolf-conf, is named
-    // explicitly so that the modem answers for this station.
-    const bool direwolf = program.startButton == QLatin1String("Command11") &&
-                          (exeName.compare(QLatin1String("direwolf"), Qt::CaseInsensitive) == 0 ||
-                           exeName.compare(QLatin1String("direwolf.exe"), Qt::CaseInsensitive) == 0);
-    if (!direwolf || store.programFolder().isEmpty()) {
+    return program.startButton == QLatin1String("Command11") &&
+           (exeName.compare(QLatin1String("direwolf"), Qt::CaseInsensitive) == 0 ||
+            exeName.compare(QLatin1String("direwolf.exe"), Qt::CaseInsensitive) == 0);
+}
+
+} // namespace
+
+Result<QStringList> StartArguments(const PacketProgram& program, const QString& exeName, const QString& folder,
+                                   const ConfigStore& store)
+{
+    if (!isDirewolf(program, exeName) || store.programFolder().isEmpty()) {
+        return QStringList{};
+    }
+    // Direwolf without a configuration listens on no port the terminal knows
+    // and answers to no call sign: the station's own is named explicitly.
+    const QString conf = DirewolfConf::PathFor(store);
+    if (QFileInfo(conf).isFile()) {
+        return QStringList{QStringLiteral("-c"), conf};
+    }
+    if (QFileInfo(QDir(folder), DirewolfConf::kFileName).isFile()) {
+        return QStringList{}; // the operator's own, which Direwolf reads from its folder
+    }
+    if (!DirewolfConf::CallSignStored(store)) {
+        return Fail(QStringLiteral("Direwolf needs a configuration, and there is none yet: neither the station's "
+                                   "(%1) nor a direwolf.conf in %2. Type the station's call sign in \"Station call "
+                                   "sign\" on the SETTINGS screen; the station's configuration is then written, and "
+                                   "Direwolf starts with it.")
+                        .arg(conf, folder));
+    }
+    const Result<DirewolfConf::Outcome> written = DirewolfConf::WriteForStation(store);
+    if (!written.ok()) {
+        return Fail(QStringLiteral("The Direwolf configuration %1 could not be written: %2").arg(conf, written.error()));
+    }
+    return QStringList{QStringLiteral("-c"), conf};
+}
+
+QString ProgramOutputFile(const ConfigStore& store, const QString& exeName)
+{
+    if (store.programFolder().isEmpty() || exeName.isEmpty()) {
         return {};
     }
-    const QString conf = QDir(store.programFolder()).absoluteFilePath(QStringLiteral("direwolf.conf"));
-    return QFileInfo(conf).isFile() ? QStringList{QStringLiteral("-c"), conf} : QStringList{};
+    return QDir(store.programFolder()).absoluteFilePath(QStringLiteral("logs/") + exeName + QStringLiteral(".log"));
+}
+
+QString StoppedBoxText(const QString& exeName, const EarlyEnd& end)
+{
+    QString text = exeName + QStringLiteral(" stopped right after it was started");
+    if (end.lastLines.isEmpty()) {
+        return text + QStringLiteral(" and printed nothing.");
+    }
+    text += QStringLiteral(". The last lines it printed:\n\n") + end.lastLines.join(u'\n');
+    if (!end.outputFile.isEmpty()) {
+        text += QStringLiteral("\n\nAll it printed is in %1.").arg(end.outputFile);
+    }
+    return text;
 }
 
 bool IsProcessRunning(ProcessService& processes, const QString& exeName)
@@ -184,8 +231,29 @@ bool IsProcessRunning(ProcessService& processes, const QString& exeName)
     return !exeName.isEmpty() && processes.isRunning(exeName);
 }
 
+namespace {
+
+// The texts of a program that started, or that stopped at once.
+ProgramOutcome startedOutcome(const PacketProgram& program, const QString& exeName, const std::optional<EarlyEnd>& end,
+                              ConfigStore& store, Speaker& speaker)
+{
+    ProgramOutcome o;
+    if (end) {
+        o.kind = ProgramOutcome::Kind::Stopped;
+        Notify::AnnounceIfEnabled(store, speaker, program.startName + QStringLiteral(" stopped"));
+        o.boxes << box(StoppedBoxText(exeName, *end), MsgIcon::Exclamation);
+    } else {
+        o.kind = ProgramOutcome::Kind::Started;
+        Notify::AnnounceIfEnabled(store, speaker, program.startedSpokenText());
+        o.boxes << box(program.startedBoxText(exeName), MsgIcon::Information);
+    }
+    return o;
+}
+
+} // namespace
+
 ProgramOutcome StartPacketProgram(const PacketProgram& program, ConfigStore& store, ProcessService& processes,
-                                  Speaker& speaker)
+                                  Speaker& speaker, StartReport report)
 {
     const StoreValue<QString> stored = store.ReadStoreField(program.pathFile);
     // No path file (or an empty one) means no program was ever chosen: say so,
@@ -206,6 +274,13 @@ ProgramOutcome StartPacketProgram(const PacketProgram& program, ConfigStore& sto
         Notify::AnnounceIfEnabled(store, speaker, program.alreadyRunningSpoken());
         o.boxes << box(program.alreadyRunningBox(exeName), MsgIcon::Information);
     } else {
+        LaunchOptions options;
+        options.outputFile = ProgramOutputFile(store, exeName);
+        if (report) {
+            options.watch = [program, exeName, &store, &speaker, report](const std::optional<EarlyEnd>& end) {
+                report(startedOutcome(program, exeName, end, store, speaker));
+            };
+        }
         Result<qint64> started;
         if (program.method == StartMethod::Run) {
             // A program file that is not there cannot be run at all; that is an
@@ -213,21 +288,25 @@ ProgramOutcome StartPacketProgram(const PacketProgram& program, ConfigStore& sto
             if (!QFileInfo::exists(path)) {
                 return error(QStringLiteral("File not found: ") + path);
             }
-            started = processes.start(path);
+            started = processes.start(path, options);
         } else {
             QString folder = path.left(path.lastIndexOf(u'/'));
             if (folder.isEmpty()) {
                 folder = QStringLiteral("/");
             }
-            started = processes.open(exeName, folder, StartArguments(program, exeName, store));
+            const Result<QStringList> arguments = StartArguments(program, exeName, folder, store);
+            if (!arguments.ok()) {
+                return error(arguments.error());
+            }
+            started = processes.open(exeName, folder, arguments.value(), options);
         }
-        if (started.ok()) {
-            o.kind = ProgramOutcome::Kind::Started;
-            Notify::AnnounceIfEnabled(store, speaker, program.startedSpokenText());
-            o.boxes << box(program.startedBoxText(exeName), MsgIcon::Information);
-        } else {
+        if (!started.ok()) {
             o.kind = ProgramOutcome::Kind::StartFailed;
             o.boxes << box(program.startFailedBoxText(exeName), MsgIcon::Exclamation);
+        } else if (report) {
+            o.kind = ProgramOutcome::Kind::Starting;
+        } else {
+            o = startedOutcome(program, exeName, std::nullopt, store, speaker);
         }
     }
     // Whatever came of it, the start button is used until the operator resets it.

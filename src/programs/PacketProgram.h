@@ -7,6 +7,7 @@
 #include <QString>
 #include <QStringList>
 
+#include <functional>
 #include <optional>
 
 namespace tolvan {
@@ -14,6 +15,7 @@ namespace tolvan {
 class ConfigStore;
 class ProcessService;
 class Speaker;
+struct EarlyEnd;
 
 // How a packet program is started: run by its full path, or opened by its file
 // name in its own folder, the way the desktop shell opens a file.
@@ -61,9 +63,17 @@ const PacketProgram* PacketProgramOfButton(const QString& buttonName);
 // the program by.
 QString ProgramFileName(const QString& programPath);
 
-// What a program is started with: "-c" and the station's direwolf.conf for
-// Direwolf when that file exists; nothing for every other program.
-QStringList StartArguments(const PacketProgram& program, const QString& exeName, const ConfigStore& store);
+// What a program is started with, from its working folder: Direwolf gets
+// "-c" and the station's direwolf.conf (written first, from the station's
+// call sign, when missing), unless its own folder holds a direwolf.conf of
+// the operator's; every other program gets nothing. A failure says what the
+// operator has to do before Direwolf can start.
+Result<QStringList> StartArguments(const PacketProgram& program, const QString& exeName, const QString& folder,
+                                   const ConfigStore& store);
+
+// Where a started program's output is kept: "logs/" and the program's file
+// name with ".log" in the station folder; empty without a station folder.
+QString ProgramOutputFile(const ConfigStore& store, const QString& exeName);
 
 // Whether at least one process with this executable file name runs, letter
 // case ignored. An empty name never runs.
@@ -72,17 +82,27 @@ bool IsProcessRunning(ProcessService& processes, const QString& exeName);
 // What a start or reset came to: the boxes to show, in order, and the start
 // button's new enabled state (none: leave it as it is).
 struct ProgramOutcome {
-    enum class Kind { AlreadyRunning, Started, StartFailed, Error, ResetDone, ResetDeclined };
+    // Starting: started and watched; Started or Stopped follows in the report.
+    enum class Kind { AlreadyRunning, Starting, Started, Stopped, StartFailed, Error, ResetDone, ResetDeclined };
     Kind kind = Kind::Error;
     QList<MessageBoxRequest> boxes;
     std::optional<bool> startEnabled;
 };
 
+// The rest of a watched start, told once: Started, or Stopped when the
+// program ended within the first seconds, with its last lines in the box.
+using StartReport = std::function<void(const ProgramOutcome& later)>;
+
 // Checks whether the program runs, starts it when it does not, speaks the
 // outcome when sound is on and records the start button as used. A program
-// path that cannot be used is reported and changes nothing.
+// path that cannot be used is reported and changes nothing. With a report,
+// a started program is watched first: the outcome is Starting, and report
+// gets the started or stopped texts (and speaks them) a few seconds later.
 ProgramOutcome StartPacketProgram(const PacketProgram& program, ConfigStore& store, ProcessService& processes,
-                                  Speaker& speaker);
+                                  Speaker& speaker, StartReport report = {});
+
+// The box of a program that ended right after its start.
+QString StoppedBoxText(const QString& exeName, const EarlyEnd& end);
 
 // The Yes/No question a reset asks first.
 MessageBoxRequest ResetQuestion(const PacketProgram& program);

@@ -104,8 +104,9 @@ bool Build7PlusHeader(int size, int partNumber, int totalParts, int blockLines, 
                       const QString& fileName);
 bool Build7PlusFooter(const QString& baseName, int partNumber, int totalParts, Block& block, const QString& stamp);
 // Writes the set into "7PLUS_OUTPUT" beside the source; the value is the
-// report for the operator.
-Result<QString> Encode7PlusFile(const QString& sourcePath, const Host& host = {});
+// report for the operator. parts, when given, receives the paths of the parts
+// written.
+Result<QString> Encode7PlusFile(const QString& sourcePath, const Host& host = {}, QStringList* parts = nullptr);
 
 // The part count and total bytes of the set Encode7PlusFile would write for
 // the file, with the same refusals; nothing is written.

@@ -403,7 +403,7 @@ Result<SetSize> Plan7PlusSet(const QString& sourcePath)
     return set;
 }
 
-Result<QString> Encode7PlusFile(const QString& sourcePath, const Host& host)
+Result<QString> Encode7PlusFile(const QString& sourcePath, const Host& host, QStringList* parts)
 {
     return reportingCodecErrors(QStringLiteral("7PLUS ERROR"), [&]() -> Result<QString> {
         // The source is read one part at a time, so memory stays the same
@@ -446,6 +446,9 @@ Result<QString> Encode7PlusFile(const QString& sourcePath, const Host& host)
         // and the new set stays.
         written.keep();
         removeLeftovers(plan.value(), newParts);
+        if (parts) {
+            *parts = newParts;
+        }
         return QStringLiteral("7PLUS MULTIPART ENCODING COMPLETE") + kCrLf + QString(32, QLatin1Char('-')) + kCrLf
                + QStringLiteral("Original size: ") + QString::number(plan->src.size) + kCrLf
                + QStringLiteral("Total parts: ") + QString::number(total) + kCrLf

@@ -1,9 +1,11 @@
 #include "sevenplus/frm7Plus.h"
 
+#include "mail/AddressCompleter.h"
 #include "platform/SafeFile.h"
 #include "pmba/SendEstimateView.h"
 
 #include "sevenplus/Mod7plus.h"
+#include "sevenplus/SevenPlusPost.h"
 #include "shell/AppContext.h"
 #include "shell/Palette.h"
 #include "shell/ScreenRegistry.h"
@@ -93,7 +95,7 @@ frm7Plus::frm7Plus(ScreenRegistry& registry)
     : Screen(registry, QStringLiteral("frm7Plus"))
 {
     setWindowTitle(QStringLiteral("7PLUS Encoder / Decoder"));
-    setFixedSize(540, 505);
+    setFixedSize(540, 545);
     m_progressTimer.setSingleShot(true);
     m_progressTimer.setInterval(kProgressInterval);
     connect(&m_progressTimer, &QTimer::timeout, this, &frm7Plus::flushProgress);
@@ -163,7 +165,24 @@ frm7Plus::frm7Plus(ScreenRegistry& registry)
     cmdClose7Plus = makeButton(QStringLiteral("cmdClose7Plus"), QStringLiteral("Close"), 8880, 6360 + kWrapRoom, 1995, 555);
     setBackColor(cmdClose7Plus, QColor(255, 0, 0));
 
+    // Below the designed controls: where the set just made is posted to.
+    lblPostTo = make<QLabel>(QStringLiteral("lblPostTo"), QStringLiteral("Post &to:"));
+    lblPostTo->setGeometry(16, 500, 64, 30);
+    txtPostTo = make<QLineEdit>(QStringLiteral("txtPostTo"));
+    txtPostTo->setGeometry(80, 500, 180, 30);
+    txtPostTo->setPlaceholderText(QStringLiteral("call sign, e.g. N0BBB-1"));
+    txtPostTo->setAccessibleName(QStringLiteral("Post the parts to"));
+    lblPostTo->setBuddy(txtPostTo);
+    AttachCallSignCompleter(ctx().store, txtPostTo);
+    cmdPost7Plus = make<QPushButton>(QStringLiteral("cmdPost7Plus"), QStringLiteral("&Post the parts"));
+    cmdPost7Plus->setGeometry(270, 500, 254, 30);
+    cmdPost7Plus->setToolTip(QStringLiteral("Moves the parts just made into the send folder, for the terminal to send "
+                                            "to the station named beside"));
+    setMadeParts({});
+
     connect(cmdBrowse7Plus, &QPushButton::clicked, this, &frm7Plus::cmdBrowse7Plus_Click);
+    connect(cmdPost7Plus, &QPushButton::clicked, this, &frm7Plus::cmdPost7Plus_Click);
+    connect(txtPostTo, &QLineEdit::returnPressed, this, &frm7Plus::cmdPost7Plus_Click);
     connect(cmdEncode7Plus, &QPushButton::clicked, this, &frm7Plus::cmdEncode7Plus_Click);
     connect(cmdDecode7Plus, &QPushButton::clicked, this, &frm7Plus::cmdDecode7Plus_Click);
     connect(cmdClose7Plus, &QPushButton::clicked, this, &frm7Plus::cmdClose7Plus_Click);
@@ -224,6 +243,8 @@ void frm7Plus::Form_Load()
     prg7Plus->setValue(0);
     cmdEncode7Plus->setEnabled(true);
     cmdDecode7Plus->setEnabled(true);
+    txtPostTo->clear();
+    setMadeParts({});
     setStatus(QStringLiteral("READY"), kBlue);
 }
 
@@ -363,12 +384,72 @@ void frm7Plus::cmdEncode7Plus_Click()
         return;
     }
     m_busy = true;
+    setMadeParts({});
     try {
-        (void)runCodec(QStringLiteral("ENCODING"), [&](const Host& host) { return Encode7PlusFile(path, host); });
+        QStringList parts;
+        const Result<QString> done = runCodec(QStringLiteral("ENCODING"),
+                                              [&](const Host& host) { return Encode7PlusFile(path, host, &parts); });
+        if (done.ok()) {
+            setMadeParts(parts);
+        }
     } catch (const std::exception&) {
         setStatus(QStringLiteral("7PLUS encoding error"));
     }
     m_busy = false;
+}
+
+void frm7Plus::setMadeParts(const QStringList& parts)
+{
+    m_madeParts = parts;
+    cmdPost7Plus->setEnabled(!parts.isEmpty());
+    if (!parts.isEmpty() && isVisible()) {
+        txtPostTo->setFocus(); // the next question: where the parts go
+    }
+}
+
+void frm7Plus::cmdPost7Plus_Click()
+{
+    if (m_busy || m_madeParts.isEmpty()) {
+        return;
+    }
+    const QString to = txtPostTo->text().trimmed();
+    if (to.isEmpty()) {
+        box(QStringLiteral("Which station are the parts for? Type its call sign in \"Post to\", then press "
+                           "\"Post the parts\"."),
+            MsgIcon::Exclamation);
+        txtPostTo->setFocus();
+        return;
+    }
+    const StoreValue<QString> send = ctx().store.ReadStoreLine(QStringLiteral("send.dat"));
+    QString folder = send.ok() ? send.value.trimmed() : QString();
+    if (folder.size() >= 2 && folder.startsWith(u'"') && folder.endsWith(u'"')) {
+        folder = folder.mid(1, folder.size() - 2);
+    }
+    if (folder.isEmpty()) {
+        box(QStringLiteral("The send folder is not set up: choose it with SETUP. The parts stay in 7PLUS_OUTPUT."),
+            MsgIcon::Exclamation);
+        return;
+    }
+    const Result<QStringList> posted = PostSevenPlusParts(m_madeParts, folder, to);
+    if (!posted.ok()) {
+        box(posted.error() + QStringLiteral("\nThe parts stay in 7PLUS_OUTPUT."), MsgIcon::Exclamation);
+        return;
+    }
+    QString text = QStringLiteral("%1 part(s) posted: they wait in %2 for the terminal.")
+                       .arg(posted->size())
+                       .arg(QFileInfo(posted->value(0)).absolutePath());
+    QStringList left;
+    for (const QString& part : m_madeParts) {
+        if (QFileInfo::exists(part)) {
+            left << part;
+        }
+    }
+    if (!left.isEmpty()) {
+        text += QStringLiteral("\nThese copies could not be removed from 7PLUS_OUTPUT: ") + left.join(QStringLiteral(", "));
+    }
+    setMadeParts({});
+    setStatus(QStringLiteral("PARTS POSTED"), kGreen);
+    box(text, MsgIcon::Information);
 }
 
 void frm7Plus::cmdDecode7Plus_Click()

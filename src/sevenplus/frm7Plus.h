@@ -53,6 +53,9 @@ private slots:
     void cmdEncode7Plus_Click();
     void cmdDecode7Plus_Click();
     void cmdClose7Plus_Click();
+    // Moves the parts of the set just made into the send folder, addressed
+    // to the station named in the destination box.
+    void cmdPost7Plus_Click();
 
     void cmdTest7PlusCRC_Click();
     void cmdDecodeReceived7Plus_Click();
@@ -99,6 +102,11 @@ private:
     QProgressBar* prg7Plus;      // progress per part
     QPlainTextEdit* txt7PlusLog; // report of the last command
     QPushButton* cmdClose7Plus;
+    QLabel* lblPostTo;
+    QLineEdit* txtPostTo; // the destination of the parts, completed from the call signs used
+    QPushButton* cmdPost7Plus;
+    QStringList m_madeParts; // the set the last encode made, until it is posted
+    void setMadeParts(const QStringList& parts);
     // Sizes and air time of the chosen file in each way it can be sent.
     QLabel* lblEstimate;
     // Set while a codec operation runs, so a click that arrives during a

@@ -5,6 +5,7 @@
 #include "shell/MainMenuForms.h"
 #include "shell/Notify.h"
 #include "shell/ScreenRegistry.h"
+#include "terminal/DirewolfConf.h"
 
 #include <QGridLayout>
 #include <QLabel>
@@ -95,9 +96,16 @@ void ENTER::Form_Load()
     setWindowTitle(QStringLiteral("TOLVAN PACKET MESSAGING PROGRAM - %1").arg(name));
     // Only whether the files exist is looked at: nothing is read at start.
     const ConfigStore& store = ctx().store;
-    lblFirstRun->setVisible(!store.StoreFileExists(QStringLiteral("receive.dat")) &&
-                            !store.StoreFileExists(QStringLiteral("send.dat")) &&
-                            !store.StoreFileExists(QStringLiteral("save.dat")));
+    const bool noFolders = !store.StoreFileExists(QStringLiteral("receive.dat")) &&
+                           !store.StoreFileExists(QStringLiteral("send.dat")) &&
+                           !store.StoreFileExists(QStringLiteral("save.dat"));
+    // With the folders in place, the terminal and Direwolf still need the
+    // station's call sign: the one thing the standard set-up cannot guess.
+    const bool noCall = !noFolders && !DirewolfConf::CallSignStored(store);
+    lblFirstRun->setText(noFolders ? QStringLiteral("First start: press SETUP to set up the mail folders.")
+                                   : QStringLiteral("One thing is still missing: the station's call sign. Press "
+                                                    "ENTER, then SETTINGS, and type it in \"Station call sign\"."));
+    lblFirstRun->setVisible(noFolders || noCall);
     reenter->setVisible(false);
     registry().Unload(QStringLiteral("inboxform"));
     registry().Unload(QStringLiteral("mainmenu"));

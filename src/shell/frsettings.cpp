@@ -4,12 +4,15 @@
 #include "shell/AppContext.h"
 #include "shell/ScreenRegistry.h"
 #include "shell/frmdecide.h"
+#include "terminal/DirewolfConf.h"
+#include "terminal/TerminalSettings.h"
 
 #include <QComboBox>
 #include <QGridLayout>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QSignalBlocker>
 #include <QVBoxLayout>
 
 namespace tolvan {
@@ -65,6 +68,16 @@ frsettings::frsettings(ScreenRegistry& registry)
     lblBaud->setBuddy(cboBaud);
     grid->addWidget(lblBaud, row, 0);
     grid->addWidget(cboBaud, row, 1, Qt::AlignLeft);
+    ++row;
+    lblCall = make<QLabel>(QStringLiteral("lblCall"), QStringLiteral("Station &call sign"));
+    txtCall = make<QLineEdit>(QStringLiteral("txtCall"), QString());
+    txtCall->setPlaceholderText(QStringLiteral("for example N0CALL-1"));
+    txtCall->setMaxLength(9);
+    txtCall->setToolTip(QStringLiteral("Stored when you press Enter or leave the box; the TOLVAN Terminal and "
+                                       "Direwolf answer to it."));
+    lblCall->setBuddy(txtCall);
+    grid->addWidget(lblCall, row, 0);
+    grid->addWidget(txtCall, row, 1, Qt::AlignLeft);
     grid->setColumnStretch(1, 1);
     auto* buttons = new QHBoxLayout;
     for (QPushButton* b : {Command1, Command2}) {
@@ -83,6 +96,7 @@ frsettings::frsettings(ScreenRegistry& registry)
 
     connect(Command1, &QPushButton::clicked, this, &frsettings::Command1_Click);
     connect(Command2, &QPushButton::clicked, this, &frsettings::Command2_Click);
+    connect(txtCall, &QLineEdit::editingFinished, this, &frsettings::txtCall_Change);
 }
 
 void frsettings::Form_Load()
@@ -118,6 +132,47 @@ void frsettings::Form_Load()
         const bool unset =
             !v.ok() || v.value.trimmed().isEmpty() || v.value.compare(QLatin1String("blank"), Qt::CaseInsensitive) == 0;
         f.box->setText(unset ? QStringLiteral("(not set)") : v.value);
+    }
+    const StoreValue<QString> call = store.ReadStoreLine(TerminalStore::kCall);
+    m_storedCall = call.ok() ? call.value.trimmed() : QString();
+    txtCall->setText(m_storedCall);
+}
+
+void frsettings::txtCall_Change()
+{
+    const QString typed = txtCall->text().trimmed();
+    if (typed.compare(m_storedCall, Qt::CaseInsensitive) == 0 && !typed.isEmpty()) {
+        return; // nothing new, or the same call sign a second time
+    }
+    const QString title = QStringLiteral("Station call sign");
+    // The box takes the focus: what it makes the line edit emit is not a new entry.
+    const QSignalBlocker quiet(txtCall);
+    if (typed.isEmpty()) {
+        if (!m_storedCall.isEmpty()) {
+            txtCall->setText(m_storedCall);
+            ctx().dialogs->exclamation(QStringLiteral("A station needs its call sign; %1 is kept.").arg(m_storedCall),
+                                       title);
+        }
+        return;
+    }
+    const Result<QByteArray> call = CheckCallSign(typed);
+    if (!call.ok()) {
+        ctx().dialogs->exclamation(QStringLiteral("\"%1\" is not a call sign: %2").arg(typed, call.error()), title);
+        return;
+    }
+    const QString text = QString::fromLatin1(call.value());
+    if (const StoreStatus s = ctx().store.WriteStoreLine(TerminalStore::kCall, text); !s.ok()) {
+        ctx().dialogs->critical(QStringLiteral("%1 cannot be written: %2").arg(TerminalStore::kCall, s.message), title);
+        return;
+    }
+    m_storedCall = text;
+    txtCall->setText(text);
+    // An edited configuration is the operator's and stays as it is.
+    if (const Result<DirewolfConf::Outcome> conf = DirewolfConf::WriteForStation(ctx().store); !conf.ok()) {
+        ctx().dialogs->exclamation(QStringLiteral("The call sign is stored, but the Direwolf configuration could "
+                                                  "not be written: ")
+                                       + conf.error(),
+                                   title);
     }
 }
 

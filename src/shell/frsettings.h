@@ -20,6 +20,9 @@ public:
 private slots:
     void Command1_Click();
     void Command2_Click();
+    // Checks and stores the typed call sign, and brings the station's
+    // Direwolf configuration up to date with it.
+    void txtCall_Change();
 
 protected:
     void showEvent(QShowEvent* event) override;
@@ -53,6 +56,10 @@ private:
     // The station's link speed, for the air time of files; stored on change.
     QLabel* lblBaud;
     QComboBox* cboBaud;
+    // The station's call sign, which the terminal and Direwolf answer to.
+    QLabel* lblCall;
+    QLineEdit* txtCall;
+    QString m_storedCall;
 
     // A failed read is reported when the screen appears, so a screen that is
     // loaded only to be reloaded fresh does not report it twice.

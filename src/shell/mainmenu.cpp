@@ -8,6 +8,7 @@
 #include "shell/ScreenRegistry.h"
 #include "shell/TextBoxes.h"
 #include "shell/frmdecide.h"
+#include "terminal/TerminalStatus.h"
 
 #include <QAccessible>
 #include <QCheckBox>
@@ -53,6 +54,9 @@ mainmenu::mainmenu(ScreenRegistry& registry)
     Label2->setWordWrap(true);
     lblWatchState = make<QLabel>(QStringLiteral("lblWatchState"));
     lblWatchState->setTextInteractionFlags(Qt::TextSelectableByMouse);
+    lblTerminalState = make<QLabel>(QStringLiteral("lblTerminalState"));
+    lblTerminalState->setTextInteractionFlags(Qt::TextSelectableByMouse);
+    lblTerminalState->setAccessibleName(QStringLiteral("Terminal state"));
     Timerclock = new QTimer(this);
     Timerclock->setObjectName(QStringLiteral("Timerclock"));
     Timerclock->setInterval(1000);
@@ -113,7 +117,10 @@ mainmenu::mainmenu(ScreenRegistry& registry)
     layout->addLayout(grid);
     layout->addWidget(Label1);
     layout->addWidget(Label2);
-    layout->addWidget(lblWatchState);
+    auto* states = new QHBoxLayout;
+    states->addWidget(lblWatchState, 1);
+    states->addWidget(lblTerminalState, 1);
+    layout->addLayout(states);
     layout->addWidget(Text1);
     layout->addWidget(Text2);
     layout->addWidget(Text3);
@@ -208,6 +215,13 @@ void mainmenu::Timerclock_Timer()
                          .arg(ctx().locale.dayName(d.dayOfWeek()), ctx().locale.monthName(d.month()))
                          .arg(d.day())
                          .arg(d.year(), 4, 10, QChar(u'0')));
+    showTerminalState();
+}
+
+void mainmenu::showTerminalState()
+{
+    // One look at a small file: cheap enough for every tick of the clock.
+    lblTerminalState->setText(QStringLiteral("Terminal: ") + TerminalStatus::ReadLine(ctx().store.programFolder()));
 }
 
 void mainmenu::PACKETMAIL_Click()

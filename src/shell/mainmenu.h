@@ -50,6 +50,8 @@ private:
     // Closes the working screens and goes back to the entry screen with RE-ENTER.
     void backToEntryScreen();
     void showWatchState();
+    // The terminal's state, from the status file it keeps in the station folder.
+    void showTerminalState();
 
     QLabel* lbmainmenu;
     QLabel* Label3;        // "Time Is"
@@ -58,6 +60,7 @@ private:
     QLabel* Label1;        // arrival notice, blinks while the received screen is loaded
     QLabel* Label2;        // what to check after an arrival
     QLabel* lblWatchState; // what the receive watch does, or why it cannot
+    QLabel* lblTerminalState; // "Terminal: " and what the packet terminal does
     QTimer* Timerclock;    // ticks the clock
     QTimer* Timer1;        // not used on this screen
     QTimer* Timer2;        // not used on this screen

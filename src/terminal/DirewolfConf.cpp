@@ -1,8 +1,11 @@
 #include "terminal/DirewolfConf.h"
 
+#include "config/ConfigStore.h"
 #include "platform/SafeFile.h"
+#include "terminal/TerminalSettings.h"
 
 #include <QCryptographicHash>
+#include <QDir>
 #include <QFile>
 
 namespace tolvan::DirewolfConf {
@@ -76,6 +79,33 @@ Result<Outcome> Write(const QString& stationFolder, const Station& station)
         return written.failure();
     }
     return outcome;
+}
+
+QString PathFor(const ConfigStore& store)
+{
+    return QDir(store.programFolder()).absoluteFilePath(kFileName);
+}
+
+bool CallSignStored(const ConfigStore& store)
+{
+    const StoreValue<QString> call = store.ReadStoreLine(TerminalStore::kCall);
+    return call.ok() && !call.value.trimmed().isEmpty();
+}
+
+Result<Outcome> WriteForStation(const ConfigStore& store)
+{
+    if (!CallSignStored(store)) {
+        return Fail(QStringLiteral("The station's call sign is not set: type it in \"Station call sign\" on the "
+                                   "SETTINGS screen."));
+    }
+    const Result<TerminalSettings> settings = LoadTerminalSettings(store, {}, false);
+    if (!settings.ok()) {
+        return settings.failure();
+    }
+    Station station;
+    station.call = settings->call;
+    station.agwPort = settings->port;
+    return Write(QDir(store.programFolder()).absolutePath(), station);
 }
 
 } // namespace tolvan::DirewolfConf

@@ -7,6 +7,8 @@
 
 namespace tolvan {
 
+class ConfigStore;
+
 // The Direwolf configuration the terminal writes for its station, so that a
 // sound-card modem can be started for it without hand editing.
 namespace DirewolfConf {
@@ -34,6 +36,17 @@ enum class Outcome { Written, Replaced, KeptEdited };
 // an edited one is kept as it is. The file is replaced whole, never left
 // half written.
 Result<Outcome> Write(const QString& stationFolder, const Station& station);
+
+// The path of the station's configuration.
+QString PathFor(const ConfigStore& store);
+
+// Whether the station's call sign is stored (terminalcall.dat holds text).
+bool CallSignStored(const ConfigStore& store);
+
+// Writes the station's configuration into its station folder with the call
+// sign and AGW port the terminal uses, as tolvan-terminal --direwolf-conf
+// does. A failure names what is missing or wrong, for the operator.
+Result<Outcome> WriteForStation(const ConfigStore& store);
 
 } // namespace DirewolfConf
 } // namespace tolvan

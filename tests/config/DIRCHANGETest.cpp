@@ -3,6 +3,7 @@
 #include "config/DIRCHANGE.h"
 #include "config/DIRCHANGESections.h"
 #include "config/FolderListBoxes.h"
+#include "platform/PlatformTestSupport.h"
 
 #include <QLabel>
 #include <QLineEdit>
@@ -449,3 +450,59 @@ TEST_F(DirScreen, StandardFoldersAreShownFirstThenMadeAndStored)
     EXPECT_FALSE(exists("send.dat"));
     qputenv("HOME", oldHome);
 }
+
+namespace {
+
+// Which programs are installed on the PATH, whether the call sign is known,
+// and whether the operator already chose a Direwolf program file.
+struct ProgramCase {
+    const char* name;
+    bool installed;
+    bool callSign;
+    bool direwolfChosen;
+};
+
+class StandardPrograms : public DirScreen, public ::testing::WithParamInterface<ProgramCase> {};
+
+} // namespace
+
+TEST_P(StandardPrograms, FillTheTerminalAndDirewolfSectionsOrLeaveThemBlank)
+{
+    const ProgramCase& c = GetParam();
+    const QString bin = tmp.path() + "/bin";
+    ASSERT_TRUE(QDir().mkpath(bin));
+    if (c.installed) {
+        ASSERT_TRUE(test::writeFile(bin + "/tolvan-terminal", "#!/bin/sh\n", true));
+        ASSERT_TRUE(test::writeFile(bin + "/direwolf", "#!/bin/sh\n", true));
+    }
+    const QString chosen = radio() + "/wintnc.exe";
+    if (c.direwolfChosen) {
+        writeStore("direwolfpacket.dat", chosen.toUtf8() + "\r\n");
+    }
+    if (c.callSign) {
+        writeStore("terminalcall.dat", "N0CALL-3\r\n");
+    }
+    const test::ScopedEnv home("HOME", (tmp.path() + "/home").toUtf8());
+    const test::ScopedEnv path("PATH", bin.toUtf8());
+
+    dialogs.answers.enqueue(MsgAnswer::Yes);
+    click("DIRCHANGE", "cmdStandardFolders");
+    const QString terminal = c.installed ? bin + "/tolvan-terminal" : "blank";
+    const QString direwolf = c.direwolfChosen ? chosen : c.installed ? bin + "/direwolf" : "blank";
+    EXPECT_EQ(stored("TLVTerminal.dat"), terminal + "\r\n");
+    EXPECT_EQ(stored("direwolfpacket.dat"), direwolf + "\r\n");
+    ASSERT_GE(dialogs.boxes.size(), 2);
+    EXPECT_TRUE(dialogs.boxes[0].text.contains(c.installed ? "TOLVAN Terminal: " + terminal
+                                                           : "TOLVAN Terminal: not installed (left blank)"));
+    // The configuration needs the call sign; until then the last box asks for it.
+    const QByteArray conf = readFile(programFolder() + "/direwolf.conf");
+    EXPECT_EQ(conf.contains("\nMYCALL N0CALL-3\n"), c.callSign);
+    EXPECT_EQ(dialogs.boxes.last().text.contains("type it in \"Station call sign\""), !c.callSign);
+}
+
+INSTANTIATE_TEST_SUITE_P(FirstStart, StandardPrograms,
+                         ::testing::Values(ProgramCase{"Installed", true, true, false},
+                                           ProgramCase{"NotInstalled", false, false, false},
+                                           ProgramCase{"InstalledNoCallSign", true, false, false},
+                                           ProgramCase{"DirewolfAlreadyChosen", true, true, true}),
+                         [](const auto& info) { return std::string(info.param.name); });

@@ -230,16 +230,27 @@ TEST_F(LauncherTest, RunMethodReportsAMissingProgramUnlessItsNameIsRunning)
     EXPECT_EQ(o.startEnabled, false);
 }
 
-// Direwolf gets the station's own configuration when there is one; other
-// programs, and Direwolf without the file, are opened without arguments.
-TEST_F(LauncherTest, DirewolfIsStartedWithTheStationsConfiguration)
+// Direwolf starts with the station's configuration, written first from the
+// call sign when missing, or with its own beside it; without either it is
+// refused, saying what to do. Other programs get no arguments.
+TEST_F(LauncherTest, DirewolfIsStartedWithAConfigurationOrRefused)
 {
     const PacketProgram& direwolf = *PacketProgramOfButton("Command11");
-    storeProgram(direwolf.pathFile, "direwolf");
-    StartPacketProgram(direwolf, store, processes, speaker);
     const QString conf = tmp.path() + "/prog/direwolf.conf";
-    QFile(conf).open(QIODevice::WriteOnly);
-    StartPacketProgram(direwolf, store, processes, speaker);
+    storeProgram(direwolf.pathFile, "direwolf");
+    ProgramOutcome o = StartPacketProgram(direwolf, store, processes, speaker);
+    EXPECT_TRUE(only(o, MsgIcon::Critical).contains("type the station's call sign", Qt::CaseInsensitive));
+    EXPECT_FALSE(o.startEnabled.has_value());
+    EXPECT_TRUE(processes.opened.isEmpty());
+
+    QFile own(tmp.path() + "/bin/direwolf.conf");
+    ASSERT_TRUE(own.open(QIODevice::WriteOnly));
+    own.close();
+    StartPacketProgram(direwolf, store, processes, speaker); // its own, read from its folder
+    QFile::remove(own.fileName());
+    ASSERT_TRUE(store.WriteStoreLine("terminalcall.dat", "N0CALL-5").ok());
+    StartPacketProgram(direwolf, store, processes, speaker); // the station's, written now
+    EXPECT_TRUE(QFile(conf).open(QIODevice::ReadOnly));
     storeProgram(direwolf.pathFile, "modem-x");
     StartPacketProgram(direwolf, store, processes, speaker);
     const PacketProgram& splitter = *PacketProgramOfButton("serialswitch");

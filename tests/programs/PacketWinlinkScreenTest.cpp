@@ -87,12 +87,32 @@ TEST_F(CommunicationCenter, AStartIsRememberedUntilAConfirmedReset)
     registry->Show("PACKETWINLINK");
     click("PACKETWINLINK", "Command1");
     EXPECT_EQ(processes.started, QStringList{tmp.path() + "/work/wintnc.exe"});
+    EXPECT_EQ(processes.outputFiles, QStringList{programFolder() + "/logs/wintnc.exe.log"});
+    // Nothing is said until the program has been seen running for a while.
+    EXPECT_TRUE(dialogs.boxes.isEmpty());
+    EXPECT_FALSE(button("Command1")->isEnabled());
+    processes.endWatches();
     EXPECT_EQ(dialogs.texts(), QStringList{"wintnc.exe launched successfully."});
     EXPECT_EQ(speaker.spoken, QStringList{"WINTNC launched successfully"});
-    EXPECT_FALSE(button("Command1")->isEnabled());
 
     reload();
     EXPECT_EQ(disabledStartButtons(), QStringList{"Command1"});
+
+    // A program that ends at once is reported stopped with its last words,
+    // also when the operator has left the screen meanwhile.
+    writeStore("buttonstate.dat", "True\r\n");
+    reload();
+    dialogs.clear();
+    click("PACKETWINLINK", "Command1");
+    registry->Unload("PACKETWINLINK");
+    processes.endWatches(EarlyEnd{{"Could not open audio device", "Pointless to continue."}, "/x/wintnc.exe.log"});
+    ASSERT_EQ(dialogs.boxes.size(), 1);
+    EXPECT_EQ(dialogs.boxes[0].icon, MsgIcon::Exclamation);
+    EXPECT_EQ(dialogs.boxes[0].text, "wintnc.exe stopped right after it was started. The last lines it printed:\n\n"
+                                     "Could not open audio device\nPointless to continue.\n\n"
+                                     "All it printed is in /x/wintnc.exe.log.");
+    EXPECT_EQ(speaker.spoken.last(), "WINTNC stopped");
+    registry->Show("PACKETWINLINK");
 
     dialogs.clear();
     dialogs.answers.enqueue(MsgAnswer::No);

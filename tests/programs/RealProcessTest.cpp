@@ -8,7 +8,9 @@
 #include "programs/PacketProgram.h"
 #include "programs/ProgramStatus.h"
 
+#include <QCoreApplication>
 #include <QDir>
+#include <QElapsedTimer>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
 
@@ -102,4 +104,42 @@ TEST_F(RealProcess, AStartedChildShowsRunningInTheStatusScan)
     EXPECT_FALSE(wintncRunning());
     ASSERT_EQ(StartPacketProgram(wintnc, store, processes, speaker).kind, ProgramOutcome::Kind::Started);
     EXPECT_TRUE(waitUntil(wintncRunning));
+}
+
+// A watched start: a program that prints and ends at once is reported stopped
+// with what it printed; one that keeps running is reported started once the
+// watch time is over. Neither start waits: the report comes from the event loop.
+TEST_F(RealProcess, AProgramEndingAtOnceIsReportedStoppedWithItsLastLines)
+{
+    processes.setWatchTime(600);
+    const PacketProgram& wintnc = *PacketProgramOfButton(QStringLiteral("Command1"));
+    const QString failing = tmp.path() + "/bin/nosound.sh";
+    ASSERT_TRUE(writeFile(failing, "#!/bin/sh\necho starting\necho 'Could not open audio device' >&2\nexit 1\n", true));
+    std::optional<ProgramOutcome> later;
+    const StartReport report = [&later](const ProgramOutcome& o) { later = o; };
+    const auto reported = [&later] {
+        QCoreApplication::processEvents();
+        return later.has_value();
+    };
+
+    ASSERT_TRUE(store.WriteStoreLine(wintnc.pathFile, failing).ok());
+    ProgramOutcome now = StartPacketProgram(wintnc, store, processes, speaker, report);
+    EXPECT_EQ(now.kind, ProgramOutcome::Kind::Starting);
+    EXPECT_TRUE(now.boxes.isEmpty());
+    EXPECT_FALSE(later.has_value());
+    ASSERT_TRUE(waitUntil(reported));
+    EXPECT_EQ(later->kind, ProgramOutcome::Kind::Stopped);
+    const QString log = tmp.path() + "/prog/logs/nosound.sh.log";
+    ASSERT_EQ(later->boxes.size(), 1);
+    EXPECT_EQ(later->boxes[0].text, StoppedBoxText("nosound.sh", {{"starting", "Could not open audio device"}, log}));
+
+    later.reset();
+    ASSERT_TRUE(store.WriteStoreLine(wintnc.pathFile, script(QStringLiteral("TlvWatch%1.sh").arg(::getpid()))).ok());
+    QElapsedTimer clock;
+    clock.start();
+    now = StartPacketProgram(wintnc, store, processes, speaker, report);
+    ASSERT_TRUE(waitUntil(reported));
+    EXPECT_GE(clock.elapsed(), 550);
+    EXPECT_EQ(later->kind, ProgramOutcome::Kind::Started);
+    EXPECT_EQ(later->boxes.value(0).text, QStringLiteral("TlvWatch%1.sh launched successfully.").arg(::getpid()));
 }

@@ -212,6 +212,34 @@ TEST_F(SevenPlusScreen, EncodeShowsReportAndAsksBeforeReplacingWithNoAsDefault)
     EXPECT_EQ(status(), "ENCODING COMPLETE");
 }
 
+// The set just made goes to the send folder once the operator names the
+// station; a refusal keeps the set for another try.
+TEST_F(SevenPlusScreen, PostsTheSetJustMadeToTheNamedStation)
+{
+    EXPECT_FALSE(get<QPushButton>("cmdPost7Plus")->isEnabled()); // nothing made yet
+    const QString src = tmp.path() + "/pic.jpg";
+    writeFile(src, randomBytes(70000));
+    setFile(src);
+    click("cmdEncode7Plus");
+    ASSERT_TRUE(get<QPushButton>("cmdPost7Plus")->isEnabled());
+
+    click("cmdPost7Plus"); // no destination
+    ASSERT_EQ(dialogs.boxes.size(), 1);
+    EXPECT_TRUE(dialogs.boxes[0].text.startsWith("Which station are the parts for?"));
+    get<QLineEdit>("txtPostTo")->setText("n0bbb-1");
+    click("cmdPost7Plus"); // no send folder yet
+    EXPECT_TRUE(dialogs.boxes.last().text.contains("send folder is not set up"));
+    const QString send = tmp.path() + "/send";
+    QDir().mkpath(send);
+    writeStore("send.dat", send.toUtf8() + "\r\n");
+    click("cmdPost7Plus");
+    EXPECT_EQ(dialogs.boxes.last().icon, MsgIcon::Information);
+    EXPECT_EQ(QDir(send + "/N0BBB-1").entryList(QDir::Files), (QStringList{"PIC.P01", "PIC.P02", "PIC.P03"}));
+    EXPECT_TRUE(QDir(tmp.path() + "/7PLUS_OUTPUT").entryList(QDir::Files).isEmpty());
+    EXPECT_EQ(status(), "PARTS POSTED");
+    EXPECT_FALSE(get<QPushButton>("cmdPost7Plus")->isEnabled()); // posted once only
+}
+
 TEST_F(SevenPlusScreen, DecodeSucceedsFailsOrIsCancelled)
 {
     const QString p1 = encodedSet();

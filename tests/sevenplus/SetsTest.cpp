@@ -1,5 +1,6 @@
 #include "SevenPlusTestUtil.h"
 
+#include "sevenplus/SevenPlusPost.h"
 #include "sevenplus/SevenPlusSets.h"
 
 #include <QFileInfo>
@@ -162,3 +163,45 @@ INSTANTIATE_TEST_SUITE_P(
                     "7PLUS PHOTO.JPG: please send again parts 2 and 3",
                     "Please send again these 7PLUS parts of PHOTO.JPG (100000 bytes, 4 parts):\nphoto.P02\nphoto.P03\n"
                     "\nThese arrived damaged: photo.p03"}));
+
+// Posting a set: the parts move into the destination's sub-folder of the send
+// folder under free names; a refusal or a failure on the way posts nothing
+// and leaves the set where it was.
+TEST(SevenPlusPost, MovesTheSetUnderFreeNamesOrLeavesEverything)
+{
+    QTemporaryDir dir;
+    const QString out = encodePhoto(dir, "a", 60000, 3); // 2 parts
+    const QStringList parts = {out + "/PHOTO.P01", out + "/PHOTO.P02"};
+    const QByteArray first = readFile(parts[0]);
+    const QString send = dir.path() + "/send";
+    const QString to = send + "/N0BBB-1";
+    QDir().mkpath(to);
+    writeFile(to + "/PHOTO.P01", "waiting from before");
+    const auto listed = [&to] { return QDir(to).entryList(QDir::Files | QDir::Hidden, QDir::Name); };
+
+    const std::pair<QString, QString> refused[] = {{"N0BBB-16", "\"N0BBB-16\" is not a call sign"},
+                                                    {"N0BBB-1", "Nothing was posted"}};
+    EXPECT_TRUE(PostSevenPlusParts(parts, dir.path() + "/nosuch", "N0BBB-1").error().contains("does not exist"));
+    for (const auto& [call, why] : refused) {
+        // The second refusal: a part vanished from the set (read fails half way).
+        const QStringList asked = call == "N0BBB-1" ? QStringList{parts[0], out + "/PHOTO.P09"} : parts;
+        const Result<QStringList> r = PostSevenPlusParts(asked, send, call);
+        ASSERT_FALSE(r.ok()) << call.toStdString();
+        EXPECT_TRUE(r.error().startsWith(why)) << r.error().toStdString();
+        EXPECT_EQ(listed(), QStringList{"PHOTO.P01"});
+        EXPECT_TRUE(QFileInfo::exists(parts[0]) && QFileInfo::exists(parts[1]));
+    }
+
+    const Result<QStringList> posted = PostSevenPlusParts(parts, send, " n0bbb-1 ");
+    ASSERT_TRUE(posted.ok()) << posted.error().toStdString();
+    EXPECT_EQ(posted.value(), (QStringList{to + "/PHOTO (1).P01", to + "/PHOTO.P02"}));
+    EXPECT_EQ(listed(), (QStringList{"PHOTO (1).P01", "PHOTO.P01", "PHOTO.P02"}));
+    EXPECT_EQ(readFile(to + "/PHOTO.P01"), "waiting from before");
+    EXPECT_EQ(readFile(to + "/PHOTO (1).P01"), first);
+    EXPECT_FALSE(QFileInfo::exists(parts[0]) || QFileInfo::exists(parts[1]));
+
+    // SSID 0 is the bare call, as the TNC names it.
+    const QString again = encodePhoto(dir, "b", 100, 4);
+    ASSERT_TRUE(PostSevenPlusParts({again + "/PHOTO.P01"}, send, "n0ccc-0").ok());
+    EXPECT_TRUE(QFileInfo::exists(send + "/N0CCC/PHOTO.P01"));
+}

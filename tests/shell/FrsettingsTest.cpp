@@ -176,3 +176,37 @@ TEST_F(Settings, LinkSpeedIsStoredWhenChosenOrTyped)
     }
     EXPECT_TRUE(dialogs.boxes.isEmpty());
 }
+
+// The call sign is checked as typed, stored in upper case, and the station's
+// Direwolf configuration follows it unless the operator edited that file.
+TEST_F(Settings, CallSignIsCheckedStoredAndConfiguresDirewolf)
+{
+    storeAll();
+    openFromMainMenu();
+    auto* call = control<QLineEdit>("frsettings", "txtCall");
+    const QString conf = programFolder() + "/direwolf.conf";
+    const auto type = [&](const char* text) {
+        call->setText(text);
+        emit call->editingFinished();
+    };
+    type("N0CALL-16");
+    EXPECT_FALSE(context->store.StoreFileExists("terminalcall.dat"));
+    ASSERT_EQ(dialogs.boxes.size(), 1);
+    EXPECT_TRUE(dialogs.boxes[0].text.startsWith("\"N0CALL-16\" is not a call sign: ")) << dialogs.boxes[0].text.toStdString();
+
+    type("n0call-1");
+    EXPECT_EQ(readFile(context->store.StorePath("terminalcall.dat")), "N0CALL-1\r\n");
+    EXPECT_EQ(call->text(), "N0CALL-1");
+    EXPECT_TRUE(readFile(conf).contains("\nMYCALL N0CALL-1\n"));
+
+    type("");
+    EXPECT_EQ(call->text(), "N0CALL-1"); // a station keeps its call sign
+    QFile edited(conf);
+    ASSERT_TRUE(edited.open(QIODevice::Append));
+    edited.write("# my own line\n");
+    edited.close();
+    type("N0CALL-2");
+    EXPECT_EQ(readFile(context->store.StorePath("terminalcall.dat")), "N0CALL-2\r\n");
+    EXPECT_TRUE(readFile(conf).contains("MYCALL N0CALL-1\n")); // edited: left alone
+    EXPECT_EQ(dialogs.boxes.size(), 2);
+}

@@ -7,6 +7,8 @@
 #include "shell/mainmenu.h"
 
 #include <QCheckBox>
+#include <QCoreApplication>
+#include <QDateTime>
 #include <QLabel>
 #include <QLayout>
 #include <QMouseEvent>
@@ -17,6 +19,8 @@
 #include <QPushButton>
 #include <QTest>
 #include <QTimer>
+
+#include <sys/prctl.h>
 
 #include <algorithm>
 #include <cmath>
@@ -188,6 +192,49 @@ TEST_F(ShellScreens, ClockShowsTwoDigitHoursAndTheLongDate)
     clock.time = clock.time.addSecs(3600 * 5 + 1);
     registry->form<mainmenu>("mainmenu")->Timerclock_Timer();
     EXPECT_EQ(control<QLineEdit>("mainmenu", "Txtclock")->text(), "14:05:01");
+}
+
+// The terminal's line beside the watch state: the status file's line while
+// the process that wrote it is a live tolvan-terminal and the file is fresh.
+TEST_F(ShellScreens, TheTerminalLineTrustsOnlyAFreshFileOfALiveTerminal)
+{
+    const QString now = QDateTime::currentDateTime().toString(Qt::ISODate);
+    const QString old = QDateTime::currentDateTime().addSecs(-120).toString(Qt::ISODate);
+    const QString self = QString::number(QCoreApplication::applicationPid());
+    struct Case {
+        const char* name;
+        bool file;
+        QString pid;
+        QString updated;
+        bool asTerminal; // this process is named tolvan-terminal meanwhile
+        QString expected;
+    };
+    const QString live = "sending PHOTO.P01 to N0BBB-1, 43 %";
+    const Case cases[] = {
+        {"no file", false, self, now, true, "not running"},
+        {"live terminal", true, self, now, true, live},
+        {"pid of another program", true, self, now, false, "not running"},
+        {"pid of no process", true, "999999999", now, true, "not running"},
+        {"no heartbeat for two minutes", true, self, old, true, "not running"},
+    };
+    char ownName[16] = {};
+    ::prctl(PR_GET_NAME, ownName);
+    registry->Show("mainmenu");
+    for (const Case& c : cases) {
+        const QString path = programFolder() + "/terminal-status.json";
+        QFile::remove(path);
+        if (c.file) {
+            QFile f(path);
+            ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+            f.write(QStringLiteral(R"({"pid":%1,"updated":"%2","state":"sending","line":"%3"})")
+                        .arg(c.pid, c.updated, live)
+                        .toUtf8());
+        }
+        ::prctl(PR_SET_NAME, c.asTerminal ? "tolvan-terminal" : ownName);
+        registry->form<mainmenu>("mainmenu")->Timerclock_Timer();
+        ::prctl(PR_SET_NAME, ownName);
+        EXPECT_EQ(control<QLabel>("mainmenu", "lblTerminalState")->text(), "Terminal: " + c.expected) << c.name;
+    }
 }
 
 TEST_F(ShellScreens, SelfTestWritesTheCodedTestMail)
@@ -534,6 +581,14 @@ TEST_F(ShellScreens, EntryScreenNamesTheStationAndTheFirstStep)
     EXPECT_TRUE(control<QLabel>("ENTER", "lblFirstRun")->text().contains("SETUP"));
 
     writeStore("send.dat", "/srv/out\r\n");
+    registry->Unload("ENTER");
+    flush();
+    registry->Show("ENTER");
+    // Folders set, no call sign yet: the hint names it and where it is typed.
+    EXPECT_TRUE(shown("ENTER", "lblFirstRun"));
+    EXPECT_TRUE(control<QLabel>("ENTER", "lblFirstRun")->text().contains("call sign. Press ENTER, then SETTINGS"));
+
+    writeStore("terminalcall.dat", "N0CALL\r\n");
     registry->Unload("ENTER");
     flush();
     registry->Show("ENTER");

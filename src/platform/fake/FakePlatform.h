@@ -14,6 +14,7 @@
 #include <QStringList>
 
 #include <functional>
+#include <utility>
 
 namespace tolvan {
 
@@ -157,22 +158,46 @@ public:
         }
         return list;
     }
-    Result<qint64> start(const QString& path) override
+    Result<qint64> start(const QString& path, const LaunchOptions& options = {}) override
     {
         started << path;
         if (!startSucceeds) {
             return Fail(startError);
         }
+        keep(options);
         return qint64{4242};
     }
-    Result<qint64> open(const QString& file, const QString& folder, const QStringList& arguments) override
+    Result<qint64> open(const QString& file, const QString& folder, const QStringList& arguments,
+                        const LaunchOptions& options = {}) override
     {
         opened.append({file, folder});
         openedArguments.append(arguments);
         if (!startSucceeds) {
             return Fail(startError);
         }
+        keep(options);
         return qint64{4243};
+    }
+
+    QStringList outputFiles;   // the output file of each successful start
+    QList<StartWatch> watches; // watches not told yet, oldest first
+    // Tells every waiting watch, as the end of the watch time would: the
+    // programs still run (no end) or ended with what they printed.
+    void endWatches(const std::optional<EarlyEnd>& end = std::nullopt)
+    {
+        const QList<StartWatch> due = std::exchange(watches, {});
+        for (const StartWatch& watch : due) {
+            watch(end);
+        }
+    }
+
+private:
+    void keep(const LaunchOptions& options)
+    {
+        outputFiles << options.outputFile;
+        if (options.watch) {
+            watches << options.watch;
+        }
     }
 };
 
