@@ -420,4 +420,39 @@ TEST_F(RadioStations, MailComposedAtAIsAnnouncedAndReadAtB)
     EXPECT_EQ(desk.mailBoxes("inboxform"), shown) << desk.boxes();
 }
 
+TEST_F(RadioStations, SevenPlusSetPostedAtAArrivesCompleteAtB)
+{
+    const QString to = pair.call(DirewolfPair::B);
+    const QString source = work.filePath(QStringLiteral("REPORT.BIN"));
+    const QByteArray original = randomBytes(Mod7plus::kPartBytes + 1000); // two parts
+    ASSERT_TRUE(writeAll(source, original));
+    {
+        Desk desk(a.folder);
+        desk.registry->Show(QStringLiteral("frm7Plus"));
+        desk.control<QLineEdit>("frm7Plus", "txt7PlusFile")->setText(source);
+        desk.click("frm7Plus", "cmdEncode7Plus");
+        desk.control<QLineEdit>("frm7Plus", "txtPostTo")->setText(to.toLower());
+        desk.click("frm7Plus", "cmdPost7Plus");
+        ASSERT_EQ(QDir(a.send + u'/' + to).entryList(QDir::Files), (QStringList{"REPORT.P01", "REPORT.P02"}))
+            << desk.boxes();
+    }
+
+    Desk desk(b.folder);
+    waitAtB(desk);
+    const QString complete = QStringLiteral("7PLUS file REPORT.BIN has arrived complete");
+    ASSERT_TRUE(runUntil([&] { return desk.speaker.spoken.contains(complete); }, 240))
+        << "B did not announce the set complete; it said: " << desk.speaker.spoken.join(" | ").toStdString() << '\n'
+        << transcripts();
+    EXPECT_EQ(desk.control<QLabel>("mainmenu", "Label1")->text(), received::kSevenPlusNotice + "REPORT.BIN ");
+    auto* sets = desk.control<QListWidget>("received", "lst7PlusSets");
+    ASSERT_EQ(sets->count(), 1);
+    EXPECT_EQ(sets->item(0)->text(), QString::fromUtf8("REPORT.BIN \u2014 2 of 2 parts, complete"));
+
+    // Read Message on a part decodes the whole set, byte for byte.
+    auto* list = desk.control<QListWidget>("received", "File1");
+    list->setCurrentRow(0);
+    desk.click("received", "Command2");
+    EXPECT_EQ(readAll(b.receive + "/7PLUS_RECEIVED/REPORT.BIN"), original) << desk.boxes();
+}
+
 } // namespace
