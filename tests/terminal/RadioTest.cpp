@@ -85,6 +85,9 @@ public:
     // Reads the lines written so far.
     void pump()
     {
+        if (!m_process.isOpen()) {
+            return; // not started in this case
+        }
         m_pending += m_process.readAllStandardOutput();
         for (qsizetype end; (end = m_pending.indexOf('\n')) >= 0; m_pending.remove(0, end + 1)) {
             m_lines << QJsonDocument::fromJson(m_pending.left(end)).object();
@@ -405,7 +408,8 @@ TEST_F(RadioStations, MailComposedAtAIsAnnouncedAndReadAtB)
         << "the mail was not announced at B\n" << transcripts();
     EXPECT_EQ(desk.speaker.spoken, QStringList{received::kArrivalWarning});
     EXPECT_EQ(desk.control<QLabel>("mainmenu", "Label1")->text(), received::kArrivalNotice);
-    EXPECT_TRUE(QFile::exists(a.send + "/Transmitted/" + posted[0])) << transcripts();
+    EXPECT_TRUE(runUntil([&] { return QFile::exists(a.send + "/Transmitted/" + posted[0]); }, 10))
+        << "A did not file the sent mail away\n" << transcripts();
 
     auto* list = desk.control<QListWidget>("received", "File1");
     const QList<QListWidgetItem*> items = list->findItems(posted[0], Qt::MatchExactly);
@@ -444,6 +448,8 @@ TEST_F(RadioStations, SevenPlusSetPostedAtAArrivesCompleteAtB)
         << "B did not announce the set complete; it said: " << desk.speaker.spoken.join(" | ").toStdString() << '\n'
         << transcripts();
     EXPECT_EQ(desk.control<QLabel>("mainmenu", "Label1")->text(), received::kSevenPlusNotice + "REPORT.BIN ");
+    EXPECT_TRUE(runUntil([&] { return QDir(a.send + u'/' + to).isEmpty(); }, 10))
+        << "A kept parts to send again\n" << transcripts();
     auto* sets = desk.control<QListWidget>("received", "lst7PlusSets");
     ASSERT_EQ(sets->count(), 1);
     EXPECT_EQ(sets->item(0)->text(), QString::fromUtf8("REPORT.BIN \u2014 2 of 2 parts, complete"));
