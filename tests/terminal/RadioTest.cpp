@@ -1,20 +1,34 @@
 // Two stations on the air: two tolvan-terminal programs in headless mode,
 // each on its own Direwolf modem of the pair, with the receive watch of the
-// station program on the receiving side.
+// station program on the receiving side; and the same end to end with both
+// stations' screens driven in this process as their operators would.
 
 #include "terminal/DirewolfPair.h"
 
 #include "config/ConfigStore.h"
 #include "mail/MailCodec.h"
+#include "monitor/fileoperation.h"
+#include "monitor/received.h"
+#include "platform/Application.h"
 #include "platform/LocaleText.h"
+#include "platform/fake/FakePlatform.h"
 #include "pmba/ModPMBA.h"
 #include "sevenplus/Mod7plus.h"
+#include "shell/AppContext.h"
+#include "shell/ScreenRegistry.h"
+#include "shell/Screens.h"
+#include "terminal/TerminalSettings.h"
 
+#include <QAbstractButton>
 #include <QCoreApplication>
 #include <QDateTime>
 #include <QDir>
 #include <QJsonDocument>
 #include <QJsonObject>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QPlainTextEdit>
 #include <QRandomGenerator>
 
 #include <gtest/gtest.h>
@@ -62,15 +76,18 @@ public:
             }
         }
     }
-    void start(const QString& program, const QStringList& args)
+    void start(const QString& program, const QStringList& args, const QString& errorFile = QProcess::nullDevice())
     {
-        m_process.setStandardErrorFile(QProcess::nullDevice());
+        m_process.setStandardErrorFile(errorFile);
         m_process.start(program, args);
         ASSERT_TRUE(m_process.waitForStarted(5000)) << qPrintable(program);
     }
     // Reads the lines written so far.
     void pump()
     {
+        if (!m_process.isOpen()) {
+            return; // not started in this case
+        }
         m_pending += m_process.readAllStandardOutput();
         for (qsizetype end; (end = m_pending.indexOf('\n')) >= 0; m_pending.remove(0, end + 1)) {
             m_lines << QJsonDocument::fromJson(m_pending.left(end)).object();
@@ -117,13 +134,16 @@ struct Station {
         store.WriteStoreLine(QStringLiteral("send.dat"), send);
         store.WriteStoreLine(QStringLiteral("receive.dat"), receive);
     }
+    // The call sign and the modem's AGW port are the station's settings.
     void start(const DirewolfPair& pair, DirewolfPair::Side side, QStringList extra = {})
     {
-        terminal.start(QStringLiteral(TOLVAN_TERMINAL_EXE),
-                       QStringList{"--station", folder, "--headless", "--call", pair.call(side), "--tnc",
-                                   QStringLiteral("127.0.0.1:%1").arg(pair.agwPort(side))} +
-                           extra);
+        ConfigStore store(folder);
+        store.WriteStoreLine(TerminalStore::kCall, pair.call(side));
+        store.WriteStoreLine(TerminalStore::kPort, QString::number(pair.agwPort(side)));
+        terminal.start(QStringLiteral(TOLVAN_TERMINAL_EXE), QStringList{"--station", folder, "--headless"} + extra,
+                       errors());
     }
+    QString errors() const { return folder + QStringLiteral("terminal.err"); }
     // The names in the receive folder that the watch and the operator see.
     QStringList visible() const { return QDir(receive).entryList(QDir::Files, QDir::Name); }
 };
@@ -132,13 +152,19 @@ class Radio : public ::testing::Test {
 protected:
     void SetUp() override
     {
+        startPair();
+        if (!IsSkipped() && !HasFatalFailure()) {
+            watch.start(QStringLiteral(TOLVAN_CODEC_EXE), {"watch", b.receive});
+            b.start(pair, DirewolfPair::B);
+        }
+    }
+    void startPair()
+    {
         if (const QString why = DirewolfPair::missing(); !why.isEmpty()) {
             GTEST_SKIP() << qPrintable(why);
         }
         const QString why = pair.start();
         ASSERT_TRUE(why.isEmpty()) << qPrintable(why);
-        watch.start(QStringLiteral(TOLVAN_CODEC_EXE), {"watch", b.receive});
-        b.start(pair, DirewolfPair::B);
     }
 
     // Runs the programs until done() holds, checking every step on the way.
@@ -163,9 +189,10 @@ protected:
 
     std::string transcripts()
     {
-        return QStringLiteral("A:\n%1B:\n%2watch:\n%3modem B said:\n%4")
-            .arg(a.terminal.transcript(), b.terminal.transcript(), watch.transcript(),
-                 QString::fromLocal8Bit(pair.readLog(DirewolfPair::B).right(600)))
+        const auto tail = [](const QByteArray& text) { return QString::fromLocal8Bit(text.right(600)); };
+        return QStringLiteral("A:\n%1%2B:\n%3%4watch:\n%5modem B said:\n%6")
+            .arg(a.terminal.transcript(), tail(readAll(a.errors())), b.terminal.transcript(), tail(readAll(b.errors())),
+                 watch.transcript(), tail(pair.readLog(DirewolfPair::B)))
             .toStdString();
     }
 
@@ -274,6 +301,164 @@ TEST_F(Radio, ReceiverLostMidFileResumesAndDeliversOnce)
     EXPECT_EQ(readAll(b.receive + "/logbook.adi"), file);
     EXPECT_EQ(announced(), (std::map<std::string, int>{{"logbook.adi", 1}})) << transcripts();
     EXPECT_EQ(readAll(a.send + "/Transmitted/logbook.adi"), file);
+}
+
+// One station's program in this process on recording fakes: its screens,
+// driven as its operator would drive them, and its receive watch.
+class Desk {
+public:
+    FakeDialogs dialogs;
+    FakeSpeaker speaker;
+    FakeDesktop desktop;
+    FakeProcesses processes;
+    FakeClock clock;
+    AppContext context;
+    std::unique_ptr<ScreenRegistry> registry;
+
+    explicit Desk(const QString& folder)
+        : context{ConfigStore(folder), dialogs, speaker, desktop, processes, clock, dashedLocale()}
+        , registry(std::make_unique<ScreenRegistry>(context))
+    {
+        registerAllScreens(*registry);
+        Application::instance()->setDialogs(&dialogs);
+    }
+    ~Desk()
+    {
+        Application::instance()->setDialogs(nullptr);
+        fileoperation::ReleaseReceiveMonitor();
+        registry.reset();
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    }
+    template <class T = QWidget>
+    T* control(const QString& screen, const QString& name) const
+    {
+        Screen* s = registry->loaded(screen);
+        T* found = s ? s->findChild<T*>(name) : nullptr;
+        EXPECT_NE(found, nullptr) << qPrintable(screen + u'.' + name);
+        return found;
+    }
+    void click(const QString& screen, const QString& button)
+    {
+        if (auto* b = control<QAbstractButton>(screen, button)) {
+            b->click();
+        }
+    }
+    // The To, Subject, Message and From boxes of a mail screen.
+    QStringList mailBoxes(const QString& screen) const
+    {
+        return {control<QLineEdit>(screen, "Text3")->text(), control<QLineEdit>(screen, "Text2")->text(),
+                control<QPlainTextEdit>(screen, "Text1")->toPlainText(), control<QLineEdit>(screen, "Text4")->text()};
+    }
+    std::string boxes() const { return dialogs.texts().join(" | ").toStdString(); }
+
+private:
+    static LocaleText dashedLocale()
+    {
+        LocaleText locale(QLocale(QLocale::English, QLocale::UnitedStates));
+        locale.setDateSeparator(QStringLiteral("-"));
+        return locale;
+    }
+};
+
+// The modems only; the stations' terminals start once their operators have
+// posted, and the hand-over files of the screens go to a folder of the test's.
+class RadioStations : public Radio {
+protected:
+    void SetUp() override
+    {
+        startPair();
+        QDir::setCurrent(work.path());
+    }
+    void TearDown() override { QDir::setCurrent(previous); }
+
+    // B's operator waits in the received screen with the main menu behind it.
+    void waitAtB(Desk& desk)
+    {
+        desk.registry->Show(QStringLiteral("mainmenu"));
+        desk.registry->Show(QStringLiteral("received"));
+        desk.speaker.spoken.clear();
+        b.start(pair, DirewolfPair::B);
+        a.start(pair, DirewolfPair::A);
+    }
+
+    QTemporaryDir work;
+    QString previous = QDir::currentPath();
+};
+
+TEST_F(RadioStations, MailComposedAtAIsAnnouncedAndReadAtB)
+{
+    const QStringList mail{"TO- " + pair.call(DirewolfPair::B), "Subject- radio check", "Hello B,\nover the air.",
+                           "From- " + pair.call(DirewolfPair::A)};
+    {
+        Desk desk(a.folder);
+        desk.registry->Show(QStringLiteral("mailform"));
+        desk.control<QLineEdit>("mailform", "Text3")->setText(mail[0]);
+        desk.control<QLineEdit>("mailform", "Text2")->setText(mail[1]);
+        desk.control<QPlainTextEdit>("mailform", "Text1")->setPlainText(mail[2]);
+        desk.control<QLineEdit>("mailform", "Text4")->setText(mail[3]);
+        desk.click("mailform", "Command1");
+        ASSERT_TRUE(desk.dialogs.boxes.isEmpty()) << desk.boxes();
+    }
+    const QStringList posted = QDir(a.send).entryList(QDir::Files);
+    ASSERT_EQ(posted.size(), 1) << "the compose screen posted: " << posted.join(", ").toStdString();
+
+    Desk desk(b.folder);
+    waitAtB(desk);
+    ASSERT_TRUE(runUntil([&] { return !desk.speaker.spoken.isEmpty(); }, 180))
+        << "the mail was not announced at B\n" << transcripts();
+    EXPECT_EQ(desk.speaker.spoken, QStringList{received::kArrivalWarning});
+    EXPECT_EQ(desk.control<QLabel>("mainmenu", "Label1")->text(), received::kArrivalNotice);
+    EXPECT_TRUE(runUntil([&] { return QFile::exists(a.send + "/Transmitted/" + posted[0]); }, 10))
+        << "A did not file the sent mail away\n" << transcripts();
+
+    auto* list = desk.control<QListWidget>("received", "File1");
+    const QList<QListWidgetItem*> items = list->findItems(posted[0], Qt::MatchExactly);
+    ASSERT_EQ(items.size(), 1) << "B's received screen does not list " << posted[0].toStdString();
+    list->setCurrentItem(items.first());
+    desk.click("received", "Command2");
+    ASSERT_TRUE(desk.registry->IsFormLoaded("inboxform")) << desk.boxes();
+    QStringList shown; // the mail travels in capitals
+    for (const QString& field : mail) {
+        shown << field.toUpper();
+    }
+    EXPECT_EQ(desk.mailBoxes("inboxform"), shown) << desk.boxes();
+}
+
+TEST_F(RadioStations, SevenPlusSetPostedAtAArrivesCompleteAtB)
+{
+    const QString to = pair.call(DirewolfPair::B);
+    const QString source = work.filePath(QStringLiteral("REPORT.BIN"));
+    const QByteArray original = randomBytes(Mod7plus::kPartBytes + 1000); // two parts
+    ASSERT_TRUE(writeAll(source, original));
+    {
+        Desk desk(a.folder);
+        desk.registry->Show(QStringLiteral("frm7Plus"));
+        desk.control<QLineEdit>("frm7Plus", "txt7PlusFile")->setText(source);
+        desk.click("frm7Plus", "cmdEncode7Plus");
+        desk.control<QLineEdit>("frm7Plus", "txtPostTo")->setText(to.toLower());
+        desk.click("frm7Plus", "cmdPost7Plus");
+        ASSERT_EQ(QDir(a.send + u'/' + to).entryList(QDir::Files), (QStringList{"REPORT.P01", "REPORT.P02"}))
+            << desk.boxes();
+    }
+
+    Desk desk(b.folder);
+    waitAtB(desk);
+    const QString complete = QStringLiteral("7PLUS file REPORT.BIN has arrived complete");
+    ASSERT_TRUE(runUntil([&] { return desk.speaker.spoken.contains(complete); }, 240))
+        << "B did not announce the set complete; it said: " << desk.speaker.spoken.join(" | ").toStdString() << '\n'
+        << transcripts();
+    EXPECT_EQ(desk.control<QLabel>("mainmenu", "Label1")->text(), received::kSevenPlusNotice + "REPORT.BIN ");
+    EXPECT_TRUE(runUntil([&] { return QDir(a.send + u'/' + to).isEmpty(); }, 10))
+        << "A kept parts to send again\n" << transcripts();
+    auto* sets = desk.control<QListWidget>("received", "lst7PlusSets");
+    ASSERT_EQ(sets->count(), 1);
+    EXPECT_EQ(sets->item(0)->text(), QString::fromUtf8("REPORT.BIN \u2014 2 of 2 parts, complete"));
+
+    // Read Message on a part decodes the whole set, byte for byte.
+    auto* list = desk.control<QListWidget>("received", "File1");
+    list->setCurrentRow(0);
+    desk.click("received", "Command2");
+    EXPECT_EQ(readAll(b.receive + "/7PLUS_RECEIVED/REPORT.BIN"), original) << desk.boxes();
 }
 
 } // namespace

@@ -58,7 +58,11 @@ void registerSevenPlusCommands(CommandTable& table)
     table.add({QStringLiteral("7plus-encode"), QStringLiteral("FILE [--yes]"),
                QStringLiteral("Encode FILE into 7PLUS parts in \"7PLUS_OUTPUT\" beside it; "
                               "--yes replaces an existing set of the same name."),
-               [](const QStringList& a, const Output& io) { return run(a, io, &Mod7plus::Encode7PlusFile); }});
+               [](const QStringList& a, const Output& io) {
+                   return run(a, io, [](const QString& file, const Mod7plus::Host& host) {
+                       return Mod7plus::Encode7PlusFile(file, host);
+                   });
+               }});
     table.add({QStringLiteral("7plus-decode"), QStringLiteral("PART1 [--yes]"),
                QStringLiteral("Rebuild the file of the set whose part 1 is PART1 into \"7PLUS_RECEIVED\" beside it; "
                               "--yes replaces an existing output."),
