@@ -56,6 +56,8 @@ mainmenu::mainmenu(ScreenRegistry& registry)
     lblWatchState->setTextInteractionFlags(Qt::TextSelectableByMouse);
     lblTerminalState = make<QLabel>(QStringLiteral("lblTerminalState"));
     lblTerminalState->setTextInteractionFlags(Qt::TextSelectableByMouse);
+    // The line names files and stations from outside: never read as markup.
+    lblTerminalState->setTextFormat(Qt::PlainText);
     lblTerminalState->setAccessibleName(QStringLiteral("Terminal state"));
     Timerclock = new QTimer(this);
     Timerclock->setObjectName(QStringLiteral("Timerclock"));
