@@ -206,6 +206,7 @@ TEST_F(GuideScreens, TheTerminalWindow)
                              : QStringLiteral("-%1").arg(QGuiApplication::primaryScreen()->size().width());
     {
         // The first start: no call sign yet, and the window says where it goes.
+        QFile::remove(QDir(context->store.programFolder()).filePath(QStringLiteral("terminalcall.dat")));
         TerminalRuntime first(context->store.programFolder(), TerminalOptions{});
         TerminalWindow window(first, speaker, QLocale(QLocale::English, QLocale::UnitedStates));
         const Result<> started = first.start();
