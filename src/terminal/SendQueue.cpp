@@ -126,14 +126,14 @@ QString SendQueue::journalPath() const
     return transmittedFolder() + QStringLiteral("/journal.txt");
 }
 
-QList<Destination> SendQueue::scan(const QString& defaultDestination, QStringList* undeliverable) const
+namespace {
+
+// The regular, visible files of folder as the scan sees them: hidden names
+// (the writers' temporary files among them), links and folders are never sent.
+QList<OutgoingFile> visibleFiles(const QDir& folder)
 {
-    // Hidden names (the writers' temporary files among them), links and
-    // folders, Transmitted included, are never sent.
-    const QDir dir(m_folder);
-    const QFileInfoList entries = dir.entryInfoList(QDir::Files | QDir::NoSymLinks, QDir::Name);
-    QMap<QString, Destination> byCall;
-    for (const QFileInfo& info : entries) {
+    QList<OutgoingFile> files;
+    for (const QFileInfo& info : folder.entryInfoList(QDir::Files | QDir::NoSymLinks, QDir::Name)) {
         if (info.fileName().startsWith(u'.')) {
             continue;
         }
@@ -141,9 +141,20 @@ QList<Destination> SendQueue::scan(const QString& defaultDestination, QStringLis
         file.path = info.absoluteFilePath();
         file.name = info.fileName();
         file.stamp = StampOf(file.path);
-        if (file.stamp.size < 0) {
-            continue; // gone or not a regular file any more
+        if (file.stamp.size >= 0) { // else gone or not a regular file any more
+            files << file;
         }
+    }
+    return files;
+}
+
+} // namespace
+
+QList<Destination> SendQueue::scan(const QString& defaultDestination, QStringList* undeliverable) const
+{
+    const QDir dir(m_folder);
+    QMap<QString, Destination> byCall;
+    for (OutgoingFile& file : visibleFiles(dir)) {
         file.destination = DestinationOf(file.path, defaultDestination);
         if (file.destination.isEmpty()) {
             if (undeliverable) {
@@ -155,27 +166,16 @@ QList<Destination> SendQueue::scan(const QString& defaultDestination, QStringLis
         d.call = file.destination;
         d.files.append(file);
     }
-    // Sub-folders named by a call sign: everything in them goes there.
+    // Sub-folders named by a call sign (Transmitted is none): everything in
+    // them goes there.
     for (const QFileInfo& folder :
          dir.entryInfoList(QDir::Dirs | QDir::NoDotAndDotDot | QDir::NoSymLinks, QDir::Name)) {
         const QString call = folder.fileName().toUpper();
         if (!IsCallSign(call)) {
             continue;
         }
-        const QFileInfoList files =
-            QDir(folder.absoluteFilePath()).entryInfoList(QDir::Files | QDir::NoSymLinks, QDir::Name);
-        for (const QFileInfo& info : files) {
-            if (info.fileName().startsWith(u'.')) {
-                continue;
-            }
-            OutgoingFile file;
-            file.path = info.absoluteFilePath();
-            file.name = info.fileName();
-            file.stamp = StampOf(file.path);
+        for (OutgoingFile& file : visibleFiles(QDir(folder.absoluteFilePath()))) {
             file.destination = call;
-            if (file.stamp.size < 0) {
-                continue;
-            }
             Destination& d = byCall[call];
             d.call = call;
             d.files.append(file);
