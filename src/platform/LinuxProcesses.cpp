@@ -194,7 +194,7 @@ Result<qint64> LinuxProcesses::start(const QString& programPath, const LaunchOpt
     if (const Result<> usable = checkProgramFile(programPath, file); !usable.ok()) {
         return usable.failure();
     }
-    return watched(runProgramFile(file, file.absolutePath(), {}, options.outputFile), options);
+    return watched(runProgramFile(file, file.absolutePath(), options.arguments, options.outputFile), options);
 }
 
 Result<qint64> LinuxProcesses::watched(const Result<qint64>& started, const LaunchOptions& options)

@@ -25,7 +25,8 @@ using StartWatch = std::function<void(const std::optional<EarlyEnd>& end)>;
 
 // Where a started program's output goes, and who hears how its start went.
 struct LaunchOptions {
-    QString outputFile; // replaced at each start; empty: the output is dropped
+    QStringList arguments; // for start(): the program's command line after its name
+    QString outputFile;    // replaced at each start; empty: the output is dropped
     StartWatch watch;   // none: nobody is told
 };
 

@@ -206,6 +206,18 @@ Result<QStringList> StartArguments(const PacketProgram& program, const QString& 
     return QStringList{QStringLiteral("-c"), conf};
 }
 
+QStringList RunArguments(const PacketProgram& program, const QString& exeName, const ConfigStore& store)
+{
+    // The station's own terminal works on this station's folders and writes
+    // its state where this program's main menu reads it, also when this
+    // program was started on another station folder than the default one.
+    if (program.startButton != QLatin1String("Command19") || store.programFolder().isEmpty() ||
+        exeName.compare(QLatin1String("tolvan-terminal"), Qt::CaseInsensitive) != 0) {
+        return {};
+    }
+    return {QStringLiteral("--station"), store.programFolder()};
+}
+
 QString ProgramOutputFile(const ConfigStore& store, const QString& exeName)
 {
     if (store.programFolder().isEmpty() || exeName.isEmpty()) {
@@ -277,6 +289,7 @@ ProgramOutcome StartPacketProgram(const PacketProgram& program, ConfigStore& sto
     } else {
         LaunchOptions options;
         options.outputFile = ProgramOutputFile(store, exeName);
+        options.arguments = RunArguments(program, exeName, store);
         if (report) {
             options.watch = [program, exeName, &store, &speaker, report](const std::optional<EarlyEnd>& end) {
                 report(startedOutcome(program, exeName, end, store, speaker));

@@ -71,6 +71,10 @@ QString ProgramFileName(const QString& programPath);
 Result<QStringList> StartArguments(const PacketProgram& program, const QString& exeName, const QString& folder,
                                    const ConfigStore& store);
 
+// What a program that is run (not opened) gets on its command line: the
+// TOLVAN Terminal is told this station's folder; every other program nothing.
+QStringList RunArguments(const PacketProgram& program, const QString& exeName, const ConfigStore& store);
+
 // Where a started program's output is kept: "logs/" and the program's file
 // name with ".log" in the station folder; empty without a station folder.
 QString ProgramOutputFile(const ConfigStore& store, const QString& exeName);

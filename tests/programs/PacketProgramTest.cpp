@@ -232,8 +232,9 @@ TEST_F(LauncherTest, RunMethodReportsAMissingProgramUnlessItsNameIsRunning)
 
 // Direwolf starts with the station's configuration, written first from the
 // call sign when missing, or with its own beside it; without either it is
-// refused, saying what to do. Other programs get no arguments.
-TEST_F(LauncherTest, DirewolfIsStartedWithAConfigurationOrRefused)
+// refused, saying what to do. The terminal gets the station folder; other
+// programs get no arguments.
+TEST_F(LauncherTest, ProgramsAreStartedWithTheArgumentsTheyNeed)
 {
     const PacketProgram& direwolf = *PacketProgramOfButton("Command11");
     const QString conf = tmp.path() + "/prog/direwolf.conf";
@@ -257,4 +258,13 @@ TEST_F(LauncherTest, DirewolfIsStartedWithAConfigurationOrRefused)
     storeProgram(splitter.pathFile, "direwolf");
     StartPacketProgram(splitter, store, processes, speaker);
     EXPECT_EQ(processes.openedArguments, (QList<QStringList>{{}, {"-c", conf}, {}, {}}));
+
+    // The station's terminal is told this station's folder, so that it works
+    // on the same folders and its state reaches this main menu.
+    const PacketProgram& terminal = *PacketProgramOfButton("Command19");
+    storeProgram(terminal.pathFile, "tolvan-terminal");
+    StartPacketProgram(terminal, store, processes, speaker);
+    storeProgram(terminal.pathFile, "other-terminal");
+    StartPacketProgram(terminal, store, processes, speaker);
+    EXPECT_EQ(processes.startedArguments, (QList<QStringList>{{"--station", store.programFolder()}, {}}));
 }

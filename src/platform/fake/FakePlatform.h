@@ -140,6 +140,7 @@ class FakeProcesses : public ProcessService {
 public:
     QSet<QString> running;                // lower-case executable names
     QStringList started;                  // paths passed to start()
+    QList<QStringList> startedArguments;  // the arguments of each start
     QList<QPair<QString, QString>> opened; // (file, working folder)
     QList<QStringList> openedArguments;   // the arguments of each open
     bool startSucceeds = true;
@@ -161,6 +162,7 @@ public:
     Result<qint64> start(const QString& path, const LaunchOptions& options = {}) override
     {
         started << path;
+        startedArguments << options.arguments;
         if (!startSucceeds) {
             return Fail(startError);
         }
