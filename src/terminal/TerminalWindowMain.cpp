@@ -1,31 +1,16 @@
 #include "config/StationFolder.h"
 #include "platform/Application.h"
 #include "platform/EspeakSpeaker.h"
+#include "terminal/StopSignals.h"
 #include "terminal/TerminalRuntime.h"
 #include "terminal/TerminalWindow.h"
 
 #include <QIcon>
-#include <QSocketNotifier>
 #include <QTimer>
 
-#include <csignal>
 #include <cstdio>
-#include <fcntl.h>
-#include <unistd.h>
 
 namespace tolvan {
-
-namespace {
-
-int g_stopPipe[2] = {-1, -1};
-
-void onStopSignal(int)
-{
-    const char byte = 1;
-    [[maybe_unused]] const ssize_t n = ::write(g_stopPipe[1], &byte, 1);
-}
-
-} // namespace
 
 int RunTerminalWindow(int& argc, char** argv, const TerminalOptions& options)
 {
@@ -72,22 +57,8 @@ int RunTerminalWindow(int& argc, char** argv, const TerminalOptions& options)
         QTimer::singleShot(300, &app, &QCoreApplication::quit);
     };
     QObject::connect(&app, &QGuiApplication::lastWindowClosed, &app, end);
-    std::unique_ptr<QSocketNotifier> stopper;
-    if (::pipe2(g_stopPipe, O_CLOEXEC | O_NONBLOCK) == 0) {
-        struct sigaction action = {};
-        action.sa_handler = onStopSignal;
-        sigemptyset(&action.sa_mask);
-        action.sa_flags = SA_RESTART;
-        sigaction(SIGTERM, &action, nullptr);
-        sigaction(SIGINT, &action, nullptr);
-        stopper = std::make_unique<QSocketNotifier>(g_stopPipe[0], QSocketNotifier::Read);
-        QObject::connect(stopper.get(), &QSocketNotifier::activated, &app, [&] {
-            char bytes[16];
-            while (::read(g_stopPipe[0], bytes, sizeof bytes) > 0) {
-            }
-            stopper->setEnabled(false);
-            end();
-        });
+    if (const Result<> caught = CatchStopSignals(&app, end); !caught.ok()) {
+        std::fprintf(stderr, "tolvan-terminal: %s\n", caught.error().toLocal8Bit().constData());
     }
     window.show();
     return app.exec() == 0 ? TerminalOk : TerminalUnusable;

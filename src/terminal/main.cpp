@@ -2,6 +2,7 @@
 #include "config/StationFolder.h"
 #include "terminal/DirewolfConf.h"
 #include "terminal/StatusKeeper.h"
+#include "terminal/StopSignals.h"
 #include "terminal/TerminalEngine.h"
 #include "terminal/TerminalSettings.h"
 #include "terminal/TerminalWindow.h"
@@ -9,23 +10,12 @@
 
 #include <QCoreApplication>
 #include <QJsonDocument>
-#include <QSocketNotifier>
 #include <QTimer>
 
 #include <csignal>
 #include <cstdio>
-#include <fcntl.h>
-#include <unistd.h>
 
 namespace {
-
-int g_signalPipe[2] = {-1, -1};
-
-void onSignal(int)
-{
-    const char byte = 1;
-    [[maybe_unused]] const ssize_t n = ::write(g_signalPipe[1], &byte, 1);
-}
 
 void print(FILE* to, const QString& text)
 {
@@ -113,19 +103,6 @@ int main(int argc, char** argv)
         return tolvan::TerminalUnusable;
     }
 
-    // Signals reach the event loop through a pipe, so stopping happens
-    // between two events and never inside one.
-    if (::pipe2(g_signalPipe, O_CLOEXEC | O_NONBLOCK) != 0) {
-        print(stderr, QStringLiteral("tolvan-terminal: cannot set up signal handling\n"));
-        return tolvan::TerminalUnusable;
-    }
-    struct sigaction action = {};
-    action.sa_handler = onSignal;
-    sigemptyset(&action.sa_mask);
-    action.sa_flags = SA_RESTART;
-    sigaction(SIGTERM, &action, nullptr);
-    sigaction(SIGINT, &action, nullptr);
-
     tolvan::TncLink link;
     tolvan::TerminalEngine engine(settings.value(), link);
     QObject::connect(&engine, &tolvan::TerminalEngine::event, &app, printEvent);
@@ -137,17 +114,16 @@ int main(int argc, char** argv)
         print(stderr, QStringLiteral("tolvan-terminal: %1\n").arg(message));
     });
 
-    QSocketNotifier stopper(g_signalPipe[0], QSocketNotifier::Read);
-    QObject::connect(&stopper, &QSocketNotifier::activated, &app, [&] {
-        char bytes[16];
-        while (::read(g_signalPipe[0], bytes, sizeof bytes) > 0) {
-        }
-        stopper.setEnabled(false);
+    const tolvan::Result<> caught = tolvan::CatchStopSignals(&app, [&] {
         engine.stop();
         link.stop();
         // A moment for the last frames and the disconnects to leave.
         QTimer::singleShot(200, &app, &QCoreApplication::quit);
     });
+    if (!caught.ok()) {
+        print(stderr, QStringLiteral("tolvan-terminal: %1\n").arg(caught.error()));
+        return tolvan::TerminalUnusable;
+    }
 
     engine.start();
     link.start(settings->host, settings->port, settings->call, settings->radioPort);
