@@ -20,6 +20,8 @@
 #include <X11/Xutil.h>
 #include <X11/keysym.h>
 
+#include "XSession.h"
+
 #include <sys/prctl.h>
 
 #include <algorithm>
@@ -181,23 +183,9 @@ public:
 
 private:
     Window root() const { return DefaultRootWindow(m_display); }
-    std::vector<unsigned long> list(Window window, const char* property, Atom type) const
+    std::vector<unsigned long> list(Window window, const char* name, Atom type) const
     {
-        Atom actual = None;
-        int format = 0;
-        unsigned long count = 0, after = 0;
-        unsigned char* data = nullptr;
-        std::vector<unsigned long> out;
-        if (XGetWindowProperty(m_display, window, XInternAtom(m_display, property, False), 0, 1024, False, type,
-                               &actual, &format, &count, &after, &data) == Success &&
-            data && format == 32) {
-            const auto* values = reinterpret_cast<const unsigned long*>(data);
-            out.assign(values, values + count);
-        }
-        if (data) {
-            XFree(data);
-        }
-        return out;
+        return tolvan::test::property(m_display, window, name, type);
     }
 
     Display* m_display;

@@ -23,6 +23,14 @@ using namespace tolvan;
 
 namespace {
 
+// Bytes that no compression or line rule can make easy: the same for a seed.
+QByteArray randomBytes(qsizetype size, quint32 seed)
+{
+    QByteArray bytes(size, Qt::Uninitialized);
+    QRandomGenerator(seed).fillRange(reinterpret_cast<quint32*>(bytes.data()), bytes.size() / 4);
+    return bytes;
+}
+
 // One station: its folders, its TNC link and engine, and the events it told.
 struct Station {
     QTemporaryDir dir;
@@ -91,8 +99,7 @@ TEST(TerminalSession, TwoStationsExchangeAMailAndAFileOnce)
     test::FakeTnc tnc;
     Station a("N0AAA-1", tnc.port(), "N0BBB-1");
     Station b("N0BBB-1", tnc.port());
-    QByteArray data(3000, Qt::Uninitialized);
-    QRandomGenerator(7).fillRange(reinterpret_cast<quint32*>(data.data()), data.size() / 4);
+    const QByteArray data = randomBytes(3000, 7);
     const QByteArray mail = a.put("MAIL - 120000.txt", codedMail("TO: n0bbb-1"));
     a.put("photo.bin", data);
 
@@ -177,8 +184,7 @@ TEST(TerminalSession, BrokenLinkIsRetriedAndResumed)
     tnc.dropAfter = 6000;
     Station a("N0AAA-1", tnc.port(), "N0BBB-1");
     Station b("N0BBB-1", tnc.port());
-    QByteArray data(20000, Qt::Uninitialized);
-    QRandomGenerator(9).fillRange(reinterpret_cast<quint32*>(data.data()), data.size() / 4);
+    const QByteArray data = randomBytes(20000, 9);
     a.put("big.bin", data);
     ASSERT_TRUE(b.waitFor("file-received"));
     ASSERT_EQ(a.of("retry").size(), 1);
@@ -326,8 +332,7 @@ TEST(TerminalSession, StopInTheMiddleThenSendNowResumes)
     test::FakeTnc tnc;
     Station a("N0AAA-1", tnc.port(), "N0BBB-1");
     Station b("N0BBB-1", tnc.port());
-    QByteArray data(60000, Qt::Uninitialized);
-    QRandomGenerator(5).fillRange(reinterpret_cast<quint32*>(data.data()), data.size() / 4);
+    const QByteArray data = randomBytes(60000, 5);
     a.put("big.bin", data);
     ASSERT_TRUE(a.waitFor("progress"));
     a.engine->pause();
