@@ -226,19 +226,7 @@ void TerminalGlance::feed(const QJsonObject& e)
         }
     } else if (event == QLatin1String("queue")) {
         m_paused = e.value(QLatin1String("paused")).toBool();
-        m_waiting.clear();
-        for (const QJsonValue& v : e.value(QLatin1String("destinations")).toArray()) {
-            const QJsonObject d = v.toObject();
-            Waiting w;
-            w.to = str(d, "to");
-            for (const QJsonValue& f : d.value(QLatin1String("files")).toArray()) {
-                w.files << f.toString();
-            }
-            w.bytes = number(d, "bytes");
-            w.nextTry = QDateTime::fromString(str(d, "next_try"), Qt::ISODate);
-            w.givenUp = d.value(QLatin1String("given_up")).toBool();
-            m_waiting << w;
-        }
+        m_waiting = ReadQueue(e);
     } else if (event == QLatin1String("paused")) {
         m_paused = true;
     } else if (event == QLatin1String("resumed")) {

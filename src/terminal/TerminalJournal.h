@@ -1,5 +1,7 @@
 #pragma once
 
+#include "terminal/TerminalStatus.h"
+
 #include <QDateTime>
 #include <QJsonObject>
 #include <QList>
@@ -45,13 +47,7 @@ private:
 // transfer in hand.
 class TerminalGlance {
 public:
-    struct Waiting {
-        QString to;
-        QStringList files;
-        qint64 bytes = 0;
-        QDateTime nextTry; // invalid: due now
-        bool givenUp = false;
-    };
+    using Waiting = WaitingFiles;
     struct Transfer {
         bool outgoing = true;
         QString peer;

@@ -44,6 +44,24 @@ int percent(qint64 done, qint64 total)
 
 } // namespace
 
+QList<WaitingFiles> ReadQueue(const QJsonObject& event)
+{
+    QList<WaitingFiles> waiting;
+    for (const QJsonValue& v : event.value(QLatin1String("destinations")).toArray()) {
+        const QJsonObject d = v.toObject();
+        WaitingFiles w;
+        w.to = d.value(QLatin1String("to")).toString();
+        for (const QJsonValue& f : d.value(QLatin1String("files")).toArray()) {
+            w.files << f.toString();
+        }
+        w.bytes = qint64(d.value(QLatin1String("bytes")).toDouble());
+        w.nextTry = QDateTime::fromString(d.value(QLatin1String("next_try")).toString(), Qt::ISODate);
+        w.givenUp = d.value(QLatin1String("given_up")).toBool();
+        waiting << w;
+    }
+    return waiting;
+}
+
 TerminalStatus::TerminalStatus(const QString& tncHost, quint16 tncPort)
     : m_tncLine(tncHost.isEmpty() ? QStringLiteral("connecting to the TNC")
                                   : QStringLiteral("connecting to the TNC at %1:%2").arg(tncHost).arg(tncPort))
@@ -118,16 +136,7 @@ void TerminalStatus::feed(const QJsonObject& event)
         drop(peerOf("to"));
     } else if (name == QLatin1String("queue")) {
         m_paused = event.value(QLatin1String("paused")).toBool();
-        m_waiting.clear();
-        for (const QJsonValue& v : event.value(QLatin1String("destinations")).toArray()) {
-            const QJsonObject d = v.toObject();
-            Waiting w;
-            w.to = d.value(QLatin1String("to")).toString();
-            w.files = int(d.value(QLatin1String("files")).toArray().size());
-            w.nextTry = QDateTime::fromString(d.value(QLatin1String("next_try")).toString(), Qt::ISODate);
-            w.givenUp = d.value(QLatin1String("given_up")).toBool();
-            m_waiting << w;
-        }
+        m_waiting = ReadQueue(event);
     } else if (name == QLatin1String("paused")) {
         m_paused = true;
     } else if (name == QLatin1String("resumed")) {
@@ -191,8 +200,8 @@ QString TerminalStatus::line() const
     }
     if (s == QLatin1String("paused")) {
         int files = 0;
-        for (const Waiting& w : m_waiting) {
-            files += w.files;
+        for (const WaitingFiles& w : m_waiting) {
+            files += int(w.files.size());
         }
         return QStringLiteral("stopped by the operator, %1")
             .arg(files == 0 ? QStringLiteral("nothing waiting") : filesText(files) + QStringLiteral(" waiting"));
@@ -202,8 +211,8 @@ QString TerminalStatus::line() const
     }
     // The destination tried first: due now before a set time, any before
     // one given up on.
-    const Waiting* first = nullptr;
-    const auto sooner = [](const Waiting& a, const Waiting& b) {
+    const WaitingFiles* first = nullptr;
+    const auto sooner = [](const WaitingFiles& a, const WaitingFiles& b) {
         if (a.givenUp != b.givenUp) {
             return !a.givenUp;
         }
@@ -212,12 +221,12 @@ QString TerminalStatus::line() const
         }
         return a.nextTry < b.nextTry;
     };
-    for (const Waiting& w : m_waiting) {
+    for (const WaitingFiles& w : m_waiting) {
         if (!first || sooner(w, *first)) {
             first = &w;
         }
     }
-    QString text = QStringLiteral("%1 waiting for %2").arg(filesText(first->files), first->to);
+    QString text = QStringLiteral("%1 waiting for %2").arg(filesText(int(first->files.size())), first->to);
     if (first->givenUp) {
         text += QStringLiteral(", no more tries until Send now");
     } else if (first->nextTry.isValid()) {

@@ -7,8 +7,21 @@
 #include <QJsonObject>
 #include <QList>
 #include <QString>
+#include <QStringList>
 
 namespace tolvan {
+
+// One destination of the engine's "queue" event: what waits for it and when
+// it is tried next.
+struct WaitingFiles {
+    QString to;
+    QStringList files;
+    qint64 bytes = 0;
+    QDateTime nextTry; // invalid: due now
+    bool givenUp = false;
+};
+// The destinations of a "queue" event, in its order.
+QList<WaitingFiles> ReadQueue(const QJsonObject& event);
 
 // The terminal's state in one line, for the station program's main menu:
 // fed the engine's events, it keeps the state and its line, and writes them
@@ -51,19 +64,12 @@ private:
         qint64 done = 0;
         qint64 total = 0;
     };
-    struct Waiting {
-        QString to;
-        int files = 0;
-        QDateTime nextTry; // invalid: due now
-        bool givenUp = false;
-    };
-
     QString m_tncLine;
     bool m_tncUp = false;
     bool m_paused = false;
     QList<QString> m_order; // peers in the order they became active
     QHash<QString, Peer> m_peers;
-    QList<Waiting> m_waiting;
+    QList<WaitingFiles> m_waiting;
 };
 
 } // namespace tolvan
